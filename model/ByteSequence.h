@@ -1,0 +1,66 @@
+#pragma once
+// The byte sequence every dump reader and writer works on.
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
+#include <vector>
+
+class ByteSequence {
+public:
+    ByteSequence() = default;
+    ByteSequence(std::initializer_list<uint8_t> raw) : data_(raw) {}
+    explicit ByteSequence(std::vector<uint8_t> raw) : data_(std::move(raw)) {}
+
+    // Every byte written into a dump passes here: data bytes never carry
+    // the top bit, only the SysEx framing bytes do.
+    void append(uint8_t b) {
+        if ((b & 0x80) && b != 0xF0 && b != 0xF7) b = 0x00;
+        data_.push_back(b);
+    }
+    void appendFill(size_t n) { data_.insert(data_.end(), n, 0x00); }
+    void appendAll(const ByteSequence& other) {
+        data_.reserve(data_.size() + other.size());
+        for (uint8_t b : other.data_) append(b);
+    }
+    // Stores a byte exactly as given (used for bytes read from files).
+    void appendRaw(uint8_t b) { data_.push_back(b); }
+    void append14(int value) {
+        append(static_cast<uint8_t>((value >> 7) & 0x7F));
+        append(static_cast<uint8_t>(value & 0x7F));
+    }
+
+    bool hasAnySetByte() const {
+        for (uint8_t b : data_)
+            if (b) return true;
+        return false;
+    }
+    size_t countSetBytes() const {
+        size_t n = 0;
+        for (uint8_t b : data_) n += (b != 0);
+        return n;
+    }
+
+    uint8_t operator[](size_t i) const {
+        if (i >= data_.size()) throw std::out_of_range("ByteSequence index out of range");
+        return data_[i];
+    }
+    uint8_t& operator[](size_t i) {
+        if (i >= data_.size()) throw std::out_of_range("ByteSequence index out of range");
+        return data_[i];
+    }
+
+    size_t size() const { return data_.size(); }
+    bool empty() const { return data_.empty(); }
+    void clear() { data_.clear(); }
+    void reserve(size_t n) { data_.reserve(n); }
+    const uint8_t* data() const { return data_.data(); }
+    const std::vector<uint8_t>& vector() const { return data_; }
+    std::vector<uint8_t>::const_iterator begin() const { return data_.begin(); }
+    std::vector<uint8_t>::const_iterator end() const { return data_.end(); }
+
+    bool operator==(const ByteSequence&) const = default;
+
+private:
+    std::vector<uint8_t> data_;
+};

@@ -1,0 +1,26 @@
+#pragma once
+// The 41-byte control record of the target device's dump.
+#include "ByteSequence.h"
+#include "ControlState.h"
+
+namespace ControlRecord {
+constexpr size_t kSize = 41;
+constexpr size_t kNameLength = 8;
+
+void write(const CBaseControlState& ctl, ByteSequence& out);
+// Reads one record at `position` and advances past it; the caller has made
+// sure the bytes are there.
+void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
+
+// Pieces shared with the sibling devices' record forms.
+uint8_t encodeActionByte(const CBaseControlState& ctl);
+void decodeActionByte(CBaseControlState& ctl, uint8_t b);
+uint8_t encodePotByte(const CBaseControlState& ctl);
+void decodePotByte(CBaseControlState& ctl, uint8_t b);
+uint8_t encodePortsByte(const CBaseControlState& ctl);
+void decodePortsByte(CBaseControlState& ctl, uint8_t b);
+uint8_t encodeChannelByte(const CBaseControlState& ctl);
+void decodeChannelByte(CBaseControlState& ctl, uint8_t b);
+bool isStoredDisplayFormat(int format);
+bool isNoteType(int type);
+}  // namespace ControlRecord

@@ -1,0 +1,111 @@
+#pragma once
+// The device profile: every device-specific answer the model asks for.
+// The application object forwards its own profile operations to one of these,
+// so that the GUI, the command-line tool and the tests share the same answers.
+#include <memory>
+#include <string>
+
+#include "OsVersion.h"
+
+class CBaseControlState;
+class CEditorTemplate;
+
+class IDeviceProfile {
+public:
+    virtual ~IDeviceProfile() = default;
+
+    virtual std::string GetEditorTitle() const = 0;
+    virtual std::string GetDeviceName() const = 0;
+    virtual int GetMaxNameLength() const = 0;
+    virtual int GetDisplayNameLength() const = 0;
+    virtual int GetDeviceType() const = 0;
+    virtual int GetMaxTemplateNameLength() const = 0;
+    virtual int GetMaxSysExLength() const = 0;
+    virtual bool HasSysExMessages() const = 0;
+    virtual bool HasMidiPort2() const = 0;
+    virtual bool HasUsbPort2() const = 0;
+    virtual bool HasUsbPort3() const = 0;
+    virtual bool HasPortGroups() const = 0;
+    virtual bool HasAutoSnapshot() const = 0;
+    virtual bool HasManufacturerName() const = 0;
+    virtual bool HasKeyboard() const = 0;
+    virtual bool HasKeyboardZones() const = 0;
+    virtual bool HasPotPickup() const = 0;
+    virtual bool HasGroupPages() const = 0;
+    virtual bool CanNameMmcControls() const = 0;
+    virtual int GetMaxMmcDeviceNumber() const { return 99; }
+    virtual bool HasDisplayOnStrokeOff() const = 0;
+    virtual bool HasRelativeEncoderModes() const = 0;
+    virtual OsVersion GetCurrentOSVersion() const = 0;
+    virtual std::string GetDefaultMidiDeviceName() const = 0;
+    virtual std::string GetAppName() const = 0;
+
+    virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
+
+    // Per-index answers (control index 0..lastIndex; higher = imported control).
+    virtual bool AllowsPitchBend(int index) const = 0;
+    virtual bool AllowsAftertouch(int index) const = 0;
+    virtual bool Allows14BitValues(int index) const = 0;
+    virtual bool AllowsPotPickup(int index) const = 0;
+    virtual bool HasDefaultValue(int index) const = 0;
+    virtual bool HasNoDisplayFormat(int index) const = 0;
+    virtual bool IsPickupExempt(int index) const = 0;
+    virtual bool UsesDrumNotes(int index) const = 0;
+    virtual bool IsImportedControl(int index) const = 0;
+    virtual bool IsMessageTypeSupported(int controlType) const = 0;
+    virtual bool IsContinuousControl(int index) const = 0;
+    virtual bool IsButtonControl(int index) const = 0;
+    // Whether the control at `index` may take the settings `state`.
+    virtual bool CanHoldState(int index, const CBaseControlState& state) const;
+
+    // The profile of the running program (the target device unless replaced).
+    static const IDeviceProfile& current();
+    static void setCurrent(const IDeviceProfile* profile);
+};
+
+// The answers for the TaNGRA LuMI QV.
+class CTaNGRAQVDeviceProfile : public IDeviceProfile {
+public:
+    std::string GetEditorTitle() const override { return "TaNGRA LuMI QV Editor"; }
+    std::string GetDeviceName() const override { return "TaNGRA LuMI QV"; }
+    int GetMaxNameLength() const override { return 8; }
+    int GetDisplayNameLength() const override { return 8; }
+    int GetDeviceType() const override { return 2; }
+    int GetMaxTemplateNameLength() const override { return 34; }
+    int GetMaxSysExLength() const override { return 12; }
+    bool HasSysExMessages() const override { return true; }
+    bool HasMidiPort2() const override { return true; }
+    bool HasUsbPort2() const override { return true; }
+    bool HasUsbPort3() const override { return true; }
+    bool HasPortGroups() const override { return true; }
+    bool HasAutoSnapshot() const override { return false; }
+    bool HasManufacturerName() const override { return true; }
+    bool HasKeyboard() const override { return false; }
+    bool HasKeyboardZones() const override { return false; }
+    bool HasPotPickup() const override { return true; }
+    bool HasGroupPages() const override { return true; }
+    bool CanNameMmcControls() const override { return false; }
+    int GetMaxMmcDeviceNumber() const override { return 127; }
+    bool HasDisplayOnStrokeOff() const override { return true; }
+    bool HasRelativeEncoderModes() const override { return true; }
+    OsVersion GetCurrentOSVersion() const override { return OsVersion{1, 0, 10}; }
+    std::string GetDefaultMidiDeviceName() const override { return "TaNGRA QV MIDI"; }
+    std::string GetAppName() const override { return "TaNGRAQVLumiEditor"; }
+
+    std::unique_ptr<CEditorTemplate> CreateTemplate() const override;
+
+    bool AllowsPitchBend(int i) const override { return i == 64 || (i >= 66 && i <= 69); }
+    bool AllowsAftertouch(int) const override { return false; }
+    bool Allows14BitValues(int i) const override { return i >= 8 && i <= 15; }
+    bool AllowsPotPickup(int i) const override { return (i >= 0 && i <= 7) || (i >= 16 && i <= 23); }
+    bool HasDefaultValue(int) const override { return true; }
+    bool HasNoDisplayFormat(int i) const override { return i == 64 || i == 65; }
+    bool IsPickupExempt(int i) const override { return i >= 66 && i <= 69; }
+    bool UsesDrumNotes(int i) const override { return i >= 70 && i <= 85; }
+    bool IsImportedControl(int i) const override { return i > 85; }
+    bool IsMessageTypeSupported(int t) const override { return (t >= 0 && t <= 6) || (t >= 9 && t <= 11); }
+    bool IsContinuousControl(int i) const override {
+        return (i >= 0 && i <= 23) || (i >= 63 && i <= 69) || (i >= 78 && i <= 85);
+    }
+    bool IsButtonControl(int i) const override { return (i >= 24 && i <= 62) || (i >= 70 && i <= 77); }
+};

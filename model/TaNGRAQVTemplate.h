@@ -1,0 +1,63 @@
+#pragma once
+// The template of the TaNGRA LuMI QV and its 4112-byte dump.
+#include <array>
+
+#include "EditorTemplate.h"
+#include "TemplateParts.h"
+
+class CTaNGRAQVTemplate : public CEditorTemplate {
+public:
+    static constexpr int kDumpSize = 4112;
+    static constexpr int kControlCount = 86;
+    static constexpr int kExtraControlCount = 4;
+    static constexpr int kRecordCount = 90;
+    static constexpr int kLastIndex = 85;
+    static constexpr int kFirstDrumPad = 70;
+    static constexpr int kDrumPadCount = 8;
+    static constexpr uint8_t kLayoutByte = 7;
+    // Control indices in the order their records appear in the dump
+    // (-1..-4 stand for the four controls without index).
+    static const std::array<int, kRecordCount>& dumpOrder();
+
+    CTaNGRAQVTemplate();
+    CTaNGRAQVTemplate(const CTaNGRAQVTemplate& other);
+
+    std::string displayName() const override;
+    void setTemplateName(const std::string& text) override { locals.setTemplateName(text); }
+    void setManufacturerName(const std::string& text) override { locals.setManufacturerName(text); }
+    int dumpSize() const override { return kDumpSize; }
+    void reset() override;
+    CSysExHeader& header() override { return header_; }
+    const CSysExHeader& header() const override { return header_; }
+    bool zonesEnabled() const override { return zonesEnabled_; }
+    void setZonesEnabled(bool enabled) override { zonesEnabled_ = enabled; }
+    CKeyboardZone* keyboardZone(int i) override {
+        return i >= 0 && i < 4 ? &zones[static_cast<size_t>(i)] : nullptr;
+    }
+    CTemplateLocals& localSettings() override { return locals; }
+    const CTemplateLocals& localSettings() const override { return locals; }
+    CTemplateGroups* groupSettings() override { return &locals.groups; }
+    int lastIndex() const override { return kLastIndex; }
+    bool indexExists(int i) const override { return i < kControlCount; }
+    void validate() override;
+    CBaseControlState* controlAt(int index) override;
+    bool readBody(const ByteSequence& bytes, size_t& position) override;
+    ByteSequence writeBody() const override;
+
+    CBaseControlState* continuousControl(int index);
+    CBaseControlState* buttonControl(int index);
+
+    CTaNGRAQVSysExHeader header_;
+    CTaNGRAQVLocals locals;
+    bool zonesEnabled_ = false;
+    bool zoneFlag2 = false;
+    uint8_t layoutByte = kLayoutByte;
+    uint8_t deviceByte4109 = 18;
+    uint8_t deviceByte4110 = 52;
+    uint8_t deviceByte153 = 0;
+    uint8_t deviceByte154 = 0;
+    std::array<CBaseControlState, kControlCount> controls;
+    std::array<CBaseControlState, kExtraControlCount> extraControls;
+    std::array<CTaNGRAQVKeyboardZone, 4> zones;
+    std::array<uint8_t, 8> deviceBytes179{};
+};

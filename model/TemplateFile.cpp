@@ -1,0 +1,195 @@
+#include "TemplateFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+bool isValidSysExMessage(const ByteSequence& bytes) {
+    if (bytes.size() <= 4) return false;
+    if (bytes[0] != 0xF0 || bytes[bytes.size() - 1] != 0xF7) return false;
+    for (size_t i = 4; i + 1 < bytes.size(); ++i)
+        if (bytes[i] >= 0x80) return false;
+    return true;
+}
+
+namespace {
+// From `offset`: skip to the first 0xF0, take bytes up to and including the next 0xF7.
+void extractMessage(const std::vector<char>& content, size_t offset, ByteSequence& bytes) {
+    bytes.clear();
+    bool started = false;
+    for (size_t i = offset; i < content.size(); ++i) {
+        const auto b = static_cast<uint8_t>(content[i]);
+        if (!started) {
+            if (b != 0xF0) continue;
+            started = true;
+        }
+        bytes.appendRaw(b);
+        if (b == 0xF7) break;
+    }
+}
+
+bool readWholeFile(const std::string& path, std::vector<char>& content, std::string& fileError) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        fileError = "'" + path + "' is a folder, not a file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        fileError = "Unable to open file '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        fileError = "Unable to read file '" + path + "'";
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset) {
+    std::string ignored;
+    return readMessageFromFile(path, bytes, offset, ignored);
+}
+
+bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset, std::string& fileError) {
+    fileError.clear();
+    bytes.clear();
+    std::vector<char> content;
+    if (!readWholeFile(path, content, fileError)) return false;
+    extractMessage(content, offset, bytes);
+    return isValidSysExMessage(bytes);
+}
+
+namespace {
+bool writeAll(std::FILE* f, const ByteSequence& bytes) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+}
+
+std::string tempNameBeside(const fs::path& target) {
+    std::random_device rd;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
+    return (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+}
+}  // namespace
+
+bool writeBytesToFile(const std::string& path, const ByteSequence& bytes, bool append) {
+    std::string ignored;
+    return writeBytesToFile(path, bytes, append, ignored);
+}
+
+bool writeBytesToFile(const std::string& path, const ByteSequence& bytes, bool append, std::string& error) {
+    error.clear();
+    std::error_code ec;
+    fs::path target(path);
+    // Write through a link to the file it names, so the link survives the save.
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    if (fs::is_directory(target, ec)) {
+        error = "'" + path + "' is a folder, not a file";
+        return false;
+    }
+    const bool exists = fs::exists(target, ec);
+#ifndef _WIN32
+    if (exists && ::access(target.c_str(), W_OK) != 0) {
+        error = "Unable to write file '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+#endif
+    if (append) {
+        std::FILE* f = std::fopen(target.string().c_str(), "ab");
+        if (!f) {
+            error = "Unable to write file '" + path + "': " + std::strerror(errno);
+            return false;
+        }
+        const bool ok = writeAll(f, bytes);
+        const bool closed = std::fclose(f) == 0;
+        if (!ok || !closed) error = "Unable to write file '" + path + "'";
+        return ok && closed;
+    }
+
+    const std::string temp = tempNameBeside(target);
+#ifndef _WIN32
+    mode_t mode = 0666;
+    struct stat st {};
+    if (exists && ::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd < 0) {
+        error = "Unable to write file '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    // An existing file keeps its own permissions; a new one gets 0666 less the umask.
+    if (exists) ::fchmod(fd, mode);
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        error = "Unable to write file '" + path + "'";
+        return false;
+    }
+#else
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        error = "Unable to write file '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+#endif
+    bool ok = writeAll(f, bytes) && std::fflush(f) == 0;
+#ifndef _WIN32
+    ok = ok && ::fsync(::fileno(f)) == 0;
+#endif
+    ok = (std::fclose(f) == 0) && ok;
+    if (ok) {
+        fs::rename(temp, target, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        const int saved = errno;
+        fs::remove(temp, ec);
+        error = "Unable to write file '" + path + "': " + std::strerror(saved ? saved : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool CSysExMetaStream::loadFromFile(const std::string& path) {
+    messages.clear();
+    std::vector<char> content;
+    std::string fileError;
+    if (!readWholeFile(path, content, fileError)) return validate();
+    size_t offset = 0;
+    for (;;) {
+        ByteSequence message;
+        extractMessage(content, offset, message);
+        if (!isValidSysExMessage(message)) break;
+        // The next search starts after this message; skipped leading bytes
+        // are simply searched again and passed over.
+        offset += message.size();
+        messages.push_back(std::move(message));
+    }
+    return validate();
+}
+
+bool CSysExMetaStream::validate() const {
+    for (const auto& m : messages)
+        if (!isValidSysExMessage(m)) return false;
+    return true;
+}

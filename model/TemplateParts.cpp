@@ -1,0 +1,223 @@
+#include "TemplateParts.h"
+
+#include "DeviceProfile.h"
+
+// ---- helpers ---------------------------------------------------------------
+
+void writeNameField(ByteSequence& out, const std::string& text, size_t length) {
+    size_t n = 0;
+    for (; n < length && n < text.size() && text[n] != '\0'; ++n) out.append(static_cast<uint8_t>(text[n]));
+    for (; n < length; ++n) out.append(0x20);
+}
+
+std::string readNameField(const ByteSequence& bytes, size_t& position, size_t length) {
+    std::string text;
+    text.reserve(length);
+    for (size_t i = 0; i < length; ++i) text.push_back(static_cast<char>(bytes[position + i]));
+    position += length;
+    return text;
+}
+
+std::string trimTrailingBlanks(const std::string& text) {
+    // A name read from a dump may hold a NUL: it ends the name as shown.
+    std::string shown = text.substr(0, text.find('\0'));
+    const size_t end = shown.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : shown.substr(0, end + 1);
+}
+
+uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3) {
+    return static_cast<uint8_t>((m1 ? 0x01 : 0) | (m2 ? 0x02 : 0) | (u1 ? 0x04 : 0) | (u2 ? 0x08 : 0) |
+                                (u3 ? 0x10 : 0));
+}
+
+void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3) {
+    m1 = b & 0x01;
+    m2 = b & 0x02;
+    u1 = b & 0x04;
+    u2 = b & 0x08;
+    u3 = b & 0x10;
+}
+
+// ---- header ----------------------------------------------------------------
+
+CSysExHeader::CSysExHeader() { bytes = {0xF0, 0x00, 0x20, 0x29, 0x02, 0x00, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}; }
+
+bool CSysExHeader::read(const ByteSequence& in, size_t& position) {
+    if (in.size() < kSize || position > in.size() - kSize) return false;
+    std::array<uint8_t, kSize> b{};
+    for (size_t i = 0; i < kSize; ++i) b[i] = in[position + i];
+    bytes = b;
+    position += kSize;
+    return b[1] == 0x00 && b[2] == 0x20 && b[3] == 0x29 && b[4] == 0x02 && b[6] == 0x7F &&
+           (b[5] == 0x00 || b[5] == 0x03);
+}
+
+ByteSequence CSysExHeader::write() const {
+    ByteSequence out;
+    for (uint8_t b : bytes) out.append(b);
+    return out;
+}
+
+// ---- groups ----------------------------------------------------------------
+
+bool CTaNGRAQVGroups::read(const ByteSequence& in, size_t& p) {
+    const uint8_t b0 = in[p], b1 = in[p + 1], b2 = in[p + 2], b3 = in[p + 3];
+    p += kSize;
+    kbdChannel = static_cast<uint8_t>((b0 & 0x0F) + 1);
+    kbdAsCommonChannel = b0 & 0x10;
+    decodePorts(b1, kbdPortMidi1, kbdPortMidi2, kbdPortUsb1, kbdPortUsb2, kbdPortUsb3);
+    kbdAsCommonPorts = !(b1 & 0x40);
+    commonChannel = static_cast<uint8_t>(b2 + 1);
+    decodePorts(b3, commonPortMidi1, commonPortMidi2, commonPortUsb1, commonPortUsb2, commonPortUsb3);
+    return true;
+}
+
+ByteSequence CTaNGRAQVGroups::write() const {
+    ByteSequence out;
+    out.append(kbdAsCommonChannel ? 0x10 : static_cast<uint8_t>(kbdChannel - 1));
+    out.append(encodePorts(kbdPortMidi1, kbdPortMidi2, kbdPortUsb1, kbdPortUsb2, kbdPortUsb3) |
+               (kbdAsCommonPorts ? 0 : 0x40));
+    out.append(static_cast<uint8_t>(commonChannel - 1));
+    out.append(encodePorts(commonPortMidi1, commonPortMidi2, commonPortUsb1, commonPortUsb2, commonPortUsb3) | 0x40);
+    return out;
+}
+
+// ---- locals ----------------------------------------------------------------
+
+void CTaNGRAQVLocals::reset() {
+    resetLocalData();
+    deviceByte49 = deviceByte50 = deviceByte51 = deviceByte54 = 0;
+    numCmn = 90;
+    pgcnSize = 41;
+    deviceByte57 = 0;
+    deviceBytes58.fill(0);
+    rowSelectDefaults = kRowSelectDefaults;
+    deviceByte84 = 3;
+    deviceByte85 = 5;
+    groups.resetGroups();
+    deviceByte95 = 0;
+}
+
+bool CTaNGRAQVLocals::read(const ByteSequence& in, size_t& p) {
+    if (in.size() < kSize || p > in.size() - kSize) return false;
+    const size_t base = p;
+    size_t q = base;
+    templateName = readNameField(in, q, kTemplateNameLength);
+    manufacturerName = readNameField(in, q, kManufacturerNameLength);
+    deviceByte48 = in[base + 48];
+    deviceByte49 = in[base + 49];
+    deviceByte50 = in[base + 50];
+    deviceByte51 = in[base + 51];
+    hasDeviceByte51 = deviceByte51 != 0;
+    groupPageCount = in[base + 52];
+    groupPageNumber = in[base + 53];
+    deviceByte54 = in[base + 54];
+    numCmn = in[base + 55];
+    pgcnSize = in[base + 56];
+    deviceByte57 = in[base + 57];
+    for (size_t i = 0; i < deviceBytes58.size(); ++i) deviceBytes58[i] = in[base + 58 + i];
+    for (size_t i = 0; i < rowSelectDefaults.size(); ++i) rowSelectDefaults[i] = in[base + 68 + i];
+    deviceByte84 = in[base + 84];
+    deviceByte85 = in[base + 85];
+    size_t g = base + 86;
+    groups.read(in, g);
+    deviceByte90 = in[base + 90];
+    deviceByte91 = in[base + 91];
+    velocityCurve = in[base + 92];
+    octave = in[base + 93];
+    const uint8_t flags = in[base + 94];
+    potPickup = flags & 0x01;
+    autoSnapshot = flags & 0x02;
+    afterTouch = !(flags & 0x04);
+    deviceByte95 = in[base + 95];
+    p = base + kSize;
+    return true;
+}
+
+ByteSequence CTaNGRAQVLocals::write() const {
+    ByteSequence out;
+    out.reserve(kSize);
+    writeNameField(out, templateName, kTemplateNameLength);
+    writeNameField(out, manufacturerName, kManufacturerNameLength);
+    out.append(deviceByte48);
+    out.append(deviceByte49);
+    out.append(deviceByte50);
+    out.append(deviceByte51);
+    const bool pages = groupPageCount >= 2;
+    out.append(pages ? groupPageCount : 0);
+    out.append(pages ? groupPageNumber : 0);
+    out.append(deviceByte54);
+    out.append(numCmn);
+    out.append(pgcnSize);
+    out.append(deviceByte57);
+    for (uint8_t b : deviceBytes58) out.append(b);
+    for (uint8_t b : rowSelectDefaults) out.append(b);
+    out.append(deviceByte84);
+    out.append(deviceByte85);
+    out.appendAll(groups.write());
+    out.append(deviceByte90);
+    out.append(deviceByte91);
+    out.append(velocityCurve);
+    out.append(octave);
+    out.append(static_cast<uint8_t>((potPickup ? 0x01 : 0) | (autoSnapshot ? 0x02 : 0) | (afterTouch ? 0 : 0x04)));
+    out.append(deviceByte95);
+    return out;
+}
+
+// ---- keyboard zones ----------------------------------------------------------
+
+void CKeyboardZone::resetZone(bool enabled, bool hasMidiPort2) {
+    *this = CKeyboardZone{};
+    portMidi1 = enabled;
+    portMidi2 = enabled && hasMidiPort2;
+    portUsb1 = enabled;
+    portUsb2 = portUsb3 = false;
+}
+
+bool CKeyboardZone::setBottomNote(int n) {
+    if (n < 0 || n > topNote) return false;
+    bottomNote = n;
+    return true;
+}
+
+bool CKeyboardZone::setTopNote(int n) {
+    if (n < bottomNote || n > 127) return false;
+    topNote = n;
+    return true;
+}
+
+bool CTaNGRAQVKeyboardZone::read(const ByteSequence& in, size_t& p) {
+    if (in.size() < kSize || p > in.size() - kSize) return false;
+    const uint8_t ch = in[p];
+    channelGroup = ch == 0x00 ? 1 : ch == 0x20 ? 2 : 0;
+    channel = ch & 0x0F;
+    const uint8_t ports = in[p + 1];
+    decodePorts(ports, portMidi1, portMidi2, portUsb1, portUsb2, portUsb3);
+    portGroup = (ports & 0x20) ? 2 : (ports & 0x40) ? 0 : 1;
+    velocityOffset = in[p + 2];
+    bottomNote = in[p + 3];
+    topNote = in[p + 4];
+    transpose = in[p + 5];
+    const uint8_t flags = in[p + 6];
+    pitchBend = flags & 0x01;
+    modWheel = flags & 0x02;
+    afterTouch = flags & 0x04;
+    p += kSize;
+    return true;
+}
+
+ByteSequence CTaNGRAQVKeyboardZone::write() const {
+    ByteSequence out;
+    out.append(channelGroup == 1 ? 0x00 : channelGroup == 2 ? 0x20 : static_cast<uint8_t>(0x40 + channel));
+    uint8_t ports = encodePorts(portMidi1, portMidi2, portUsb1, portUsb2, portUsb3);
+    if (portGroup == 0) ports |= 0x40;
+    if (portGroup == 2) ports |= 0x20;
+    out.append(ports);
+    out.append(static_cast<uint8_t>(velocityOffset));
+    out.append(static_cast<uint8_t>(bottomNote));
+    out.append(static_cast<uint8_t>(topNote));
+    out.append(static_cast<uint8_t>(transpose));
+    out.append(static_cast<uint8_t>((pitchBend ? 0x01 : 0) | (modWheel ? 0x02 : 0) | (afterTouch ? 0x04 : 0)));
+    out.appendFill(3);
+    return out;
+}
