@@ -12,16 +12,25 @@ public:
     ByteSequence(std::initializer_list<uint8_t> raw) : data_(raw) {}
     explicit ByteSequence(std::vector<uint8_t> raw) : data_(std::move(raw)) {}
 
-    // Every byte written into a dump passes here: data bytes never carry
+    // The rule every byte written into a dump passes: data bytes never carry
     // the top bit, only the SysEx framing bytes do.
-    void append(uint8_t b) {
-        if ((b & 0x80) && b != 0xF0 && b != 0xF7) b = 0x00;
-        data_.push_back(b);
+    static constexpr uint8_t dumpByte(uint8_t b) {
+        const bool keep = b < 0x80 || b == 0xF0 || b == 0xF7;
+        return static_cast<uint8_t>(b & -static_cast<int>(keep));
+    }
+
+    void append(uint8_t b) { data_.push_back(dumpByte(b)); }
+    // Appends n zero bytes and returns where they start, for writers that fill
+    // a whole record at once (each byte still through dumpByte).
+    uint8_t* extend(size_t n) {
+        const size_t at = data_.size();
+        data_.resize(at + n);
+        return data_.data() + at;
     }
     void appendFill(size_t n) { data_.insert(data_.end(), n, 0x00); }
     void appendAll(const ByteSequence& other) {
-        data_.reserve(data_.size() + other.size());
-        for (uint8_t b : other.data_) append(b);
+        uint8_t* to = extend(other.size());
+        for (uint8_t b : other.data_) *to++ = dumpByte(b);
     }
     // Stores a byte exactly as given (used for bytes read from files).
     void appendRaw(uint8_t b) { data_.push_back(b); }
@@ -55,6 +64,7 @@ public:
     void clear() { data_.clear(); }
     void reserve(size_t n) { data_.reserve(n); }
     const uint8_t* data() const { return data_.data(); }
+    uint8_t* data() { return data_.data(); }
     const std::vector<uint8_t>& vector() const { return data_; }
     std::vector<uint8_t>::const_iterator begin() const { return data_.begin(); }
     std::vector<uint8_t>::const_iterator end() const { return data_.end(); }

@@ -1,5 +1,8 @@
 #include "ControlRecord.h"
 
+#include <cstring>
+#include <string>
+
 #include "TemplateParts.h"
 
 namespace ControlRecord {
@@ -82,75 +85,86 @@ void decodeChannelByte(CBaseControlState& ctl, uint8_t b) {
     }
 }
 
-void write(const CBaseControlState& ctl, ByteSequence& out) {
+void write(const CBaseControlState& ctl, ByteSequence& out) { writeTo(ctl, out.extend(kSize)); }
+
+void writeTo(const CBaseControlState& ctl, uint8_t* r) {
     const bool mmc = ctl.controlType == ControlType::MMC;
     const bool note = isNoteType(ctl.controlType);
-    writeNameField(out, ctl.name, kNameLength);
-    out.append(static_cast<uint8_t>(ctl.controlType));
-    out.append(static_cast<uint8_t>((ctl.offValue >> 7) & 0x7F));
-    out.append(static_cast<uint8_t>(mmc ? ctl.mmcCommand : note ? ctl.lsbNumber : ctl.offValue & 0x7F));
-    out.append(static_cast<uint8_t>(note ? 0 : (ctl.onValue >> 7) & 0x7F));
-    out.append(static_cast<uint8_t>(note ? ctl.offValue & 0x7F : ctl.onValue & 0x7F));
-    out.append(encodeActionByte(ctl));
-    out.append(encodePotByte(ctl));
-    out.append(static_cast<uint8_t>(isStoredDisplayFormat(ctl.displayFormat) ? ctl.displayFormat : 0));
-    out.append(ctl.msbNumber);
-    out.append(static_cast<uint8_t>(note ? ctl.onValue : ctl.lsbNumber));
-    out.append(encodePortsByte(ctl));
-    out.append(encodeChannelByte(ctl));
-    out.append14(ctl.snapshotValue);
-    out.append(static_cast<uint8_t>(ctl.stepSize - 1));
-    out.append(ctl.rawByte5);
-    out.append(ctl.rawByte6);
-    out.append(ctl.rawByte7);
+    // Fill raw, then pass the whole record through the dump-byte rule in one
+    // loop that the compiler can vectorise.
+    auto put = [r](size_t i, int v) { r[i] = static_cast<uint8_t>(v); };
+
+    size_t n = 0;
+    for (; n < kNameLength && n < ctl.name.size() && ctl.name[n] != '\0'; ++n) put(n, ctl.name[n]);
+    for (; n < kNameLength; ++n) r[n] = 0x20;
+    put(8, ctl.controlType);
+    put(9, (ctl.offValue >> 7) & 0x7F);
+    put(10, mmc ? ctl.mmcCommand : note ? ctl.lsbNumber : ctl.offValue & 0x7F);
+    put(11, note ? 0 : (ctl.onValue >> 7) & 0x7F);
+    put(12, note ? ctl.offValue & 0x7F : ctl.onValue & 0x7F);
+    put(13, encodeActionByte(ctl));
+    put(14, encodePotByte(ctl));
+    put(15, isStoredDisplayFormat(ctl.displayFormat) ? ctl.displayFormat : 0);
+    put(16, ctl.msbNumber);
+    put(17, note ? ctl.onValue : ctl.lsbNumber);
+    put(18, encodePortsByte(ctl));
+    put(19, encodeChannelByte(ctl));
+    put(20, (ctl.snapshotValue >> 7) & 0x7F);
+    put(21, ctl.snapshotValue & 0x7F);
+    put(22, ctl.stepSize - 1);
+    put(23, ctl.rawByte5);
+    put(24, ctl.rawByte6);
+    put(25, ctl.rawByte7);
     const SysExMessage& m = ctl.sysExData;
-    out.append(m.dataPosition != 0 ? 1 : 0);
-    out.append(static_cast<uint8_t>(m.endPosition - 1));
-    out.append(m.dataPosition);
-    for (uint8_t b : m.bytes) out.append(b);
+    put(26, m.dataPosition != 0 ? 1 : 0);
+    put(27, m.endPosition - 1);
+    put(28, m.dataPosition);
+    std::memcpy(r + 29, m.bytes.data(), m.bytes.size());
+    for (size_t i = 0; i < kSize; ++i) r[i] = ByteSequence::dumpByte(r[i]);
 }
 
 void read(CBaseControlState& ctl, const ByteSequence& in, size_t& position) {
-    const size_t p = position;
-    std::string name;
-    for (size_t i = 0; i < kNameLength; ++i) name.push_back(static_cast<char>(in[p + i]));
-    const size_t end = name.find_last_not_of(' ');
-    ctl.setName(end == std::string::npos ? std::string() : name.substr(0, end + 1));
+    // One bounds check for the whole record instead of one per byte.
+    (void)in[position + kSize - 1];
+    const uint8_t* r = in.data() + position;
 
-    int type = in[p + 8];
+    size_t len = kNameLength;
+    while (len > 0 && r[len - 1] == ' ') --len;
+    ctl.setName(std::string(reinterpret_cast<const char*>(r), len));
+
+    int type = r[8];
     if (type == ControlType::NoteOnOffAlt) type = ControlType::NoteOnOff;
     ctl.setControlType(type, false);
     const bool mmc = type == ControlType::MMC;
     const bool note = type == ControlType::NoteOnOff;
-    if (mmc) ctl.mmcCommand = in[p + 10];
-    else ctl.setOffValue(in[p + 9] * 128 + in[p + 10], false);
-    ctl.setOnValue(in[p + 11] * 128 + in[p + 12], false);
-    decodeActionByte(ctl, in[p + 13]);
-    const uint8_t pot = in[p + 14];
+    if (mmc) ctl.mmcCommand = r[10];
+    else ctl.setOffValue(r[9] * 128 + r[10], false);
+    ctl.setOnValue(r[11] * 128 + r[12], false);
+    decodeActionByte(ctl, r[13]);
+    const uint8_t pot = r[14];
     decodePotByte(ctl, pot);
-    if (isStoredDisplayFormat(in[p + 15])) ctl.displayFormat = in[p + 15];
-    ctl.msbNumber = in[p + 16];
-    ctl.lsbNumber = in[p + 17];
+    if (isStoredDisplayFormat(r[15])) ctl.displayFormat = r[15];
+    ctl.msbNumber = r[16];
+    ctl.lsbNumber = r[17];
     if (note) {
-        ctl.offValue = in[p + 12];
-        ctl.onValue = in[p + 17];
-        ctl.lsbNumber = in[p + 10];
+        ctl.offValue = r[12];
+        ctl.onValue = r[17];
+        ctl.lsbNumber = r[10];
     }
     ctl.reversedRange = pot & 0x08;
-    decodePortsByte(ctl, in[p + 18]);
-    decodeChannelByte(ctl, in[p + 19]);
-    ctl.snapshotValue = in[p + 20] * 128 + in[p + 21];
-    ctl.stepSize = static_cast<uint8_t>(in[p + 22] + 1);
-    ctl.rawByte5 = in[p + 23];
-    ctl.rawByte6 = in[p + 24];
-    ctl.rawByte7 = in[p + 25];
-    SysExMessage m;
-    m.hasDataPosition = in[p + 26];
-    m.endPosition = static_cast<uint8_t>(in[p + 27] + 1);
-    m.dataPosition = in[p + 28];
-    for (size_t i = 0; i < m.bytes.size(); ++i) m.bytes[i] = in[p + 29 + i];
-    ctl.sysExData = m;
-    position = p + kSize;
+    decodePortsByte(ctl, r[18]);
+    decodeChannelByte(ctl, r[19]);
+    ctl.snapshotValue = r[20] * 128 + r[21];
+    ctl.stepSize = static_cast<uint8_t>(r[22] + 1);
+    ctl.rawByte5 = r[23];
+    ctl.rawByte6 = r[24];
+    ctl.rawByte7 = r[25];
+    SysExMessage& m = ctl.sysExData;
+    m.hasDataPosition = r[26];
+    m.endPosition = static_cast<uint8_t>(r[27] + 1);
+    m.dataPosition = r[28];
+    for (size_t i = 0; i < m.bytes.size(); ++i) m.bytes[i] = r[29 + i];
+    position += kSize;
 }
 
 }  // namespace ControlRecord

@@ -8,6 +8,8 @@ constexpr size_t kSize = 41;
 constexpr size_t kNameLength = 8;
 
 void write(const CBaseControlState& ctl, ByteSequence& out);
+// Writes one record into kSize bytes at `record`.
+void writeTo(const CBaseControlState& ctl, uint8_t* record);
 // Reads one record at `position` and advances past it; the caller has made
 // sure the bytes are there.
 void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "../editing/Command.h"
 #include "DeviceProfile.h"
@@ -24,6 +26,33 @@ std::string abbreviate(const std::string& name, int maxLength) {
 void rememberName(const std::string& name) {
     if (auto* tools = ModelHooks::get().nameTools) tools->addName(name);
 }
+
+// Word-wise loops over whole dumps: every load and save runs them once.
+void xorBytes(uint8_t* out, const uint8_t* a, const uint8_t* b, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        x ^= y;
+        std::memcpy(out + i, &x, 8);
+    }
+    for (; i < n; ++i) out[i] = static_cast<uint8_t>(a[i] ^ b[i]);
+}
+
+// Bits set in `mask` come from `old`, all others stay as in `now`.
+void mergePreserved(uint8_t* now, const uint8_t* mask, const uint8_t* old, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t m, o, w;
+        std::memcpy(&m, mask + i, 8);
+        std::memcpy(&o, old + i, 8);
+        std::memcpy(&w, now + i, 8);
+        w = (m & o) | (~m & w);
+        std::memcpy(now + i, &w, 8);
+    }
+    for (; i < n; ++i) now[i] = static_cast<uint8_t>((mask[i] & old[i]) | (~mask[i] & now[i]));
+}
 }  // namespace
 
 CEditorTemplate::CEditorTemplate() = default;
@@ -36,23 +65,15 @@ bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     preservationMask.clear();
     const ByteSequence regenerated = writeBody();
     const size_t common = std::min(loadedBytes.size(), regenerated.size());
-    preservationMask.reserve(common);
-    const uint8_t* a = loadedBytes.data();
-    const uint8_t* b = regenerated.data();
-    for (size_t i = 0; i < common; ++i) preservationMask.appendRaw(static_cast<uint8_t>(a[i] ^ b[i]));
+    xorBytes(preservationMask.extend(common), loadedBytes.data(), regenerated.data(), common);
     return true;
 }
 
 ByteSequence CEditorTemplate::save() const {
     ByteSequence fresh = writeBody();
     if (fresh.size() != preservationMask.size() || fresh.size() != loadedBytes.size()) return fresh;
-    std::vector<uint8_t> merged(fresh.size());
-    const uint8_t* mask = preservationMask.data();
-    const uint8_t* old = loadedBytes.data();
-    const uint8_t* now = fresh.data();
-    for (size_t i = 0; i < merged.size(); ++i)
-        merged[i] = static_cast<uint8_t>((mask[i] & old[i]) | (~mask[i] & now[i]));
-    return ByteSequence(std::move(merged));
+    mergePreserved(fresh.data(), preservationMask.data(), loadedBytes.data(), fresh.size());
+    return fresh;
 }
 
 void CEditorTemplate::setLocation(int n) { header().bytes[12] = static_cast<uint8_t>(n); }

@@ -12,6 +12,9 @@ public:
     // false when the bytes are not valid for this piece.
     virtual bool read(const ByteSequence& bytes, size_t& position) = 0;
     virtual ByteSequence write() const = 0;
+    // Appends the encoding to `out`; pieces of a larger dump override it to
+    // avoid a temporary sequence per piece.
+    virtual void appendTo(ByteSequence& out) const { out.appendAll(write()); }
 };
 
 // What a bulk dump sees of each of its entries.

@@ -131,11 +131,11 @@ bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
 ByteSequence CTaNGRAQVTemplate::writeBody() const {
     ByteSequence out;
     out.reserve(kDumpSize);
-    out.appendAll(header_.write());
-    out.appendAll(locals.write());
+    header_.appendTo(out);
+    locals.appendTo(out);
     out.append(layoutByte);
     out.append(static_cast<uint8_t>((zonesEnabled_ ? 0x01 : 0) | (zoneFlag2 ? 0x04 : 0)));
-    for (const auto& z : zones) out.appendAll(z.write());
+    for (const auto& z : zones) z.appendTo(out);
     out.append(static_cast<uint8_t>(locals.padXType));
     out.append(static_cast<uint8_t>(locals.padYType));
     out.append(deviceByte153);
@@ -145,10 +145,12 @@ ByteSequence CTaNGRAQVTemplate::writeBody() const {
         out.append(static_cast<uint8_t>(controls[kFirstDrumPad + d].drumOffSync));
     for (uint8_t b : deviceBytes179) out.append(b);
     out.appendFill(kSkippedBlock);
+    uint8_t* record = out.extend(kRecordCount * ControlRecord::kSize);
     for (int index : dumpOrder()) {
         const CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
                                                   : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::write(ctl, out);
+        ControlRecord::writeTo(ctl, record);
+        record += ControlRecord::kSize;
     }
     out.append(deviceByte4109);
     out.append(deviceByte4110);

@@ -5,9 +5,11 @@
 // ---- helpers ---------------------------------------------------------------
 
 void writeNameField(ByteSequence& out, const std::string& text, size_t length) {
+    uint8_t* field = out.extend(length);
     size_t n = 0;
-    for (; n < length && n < text.size() && text[n] != '\0'; ++n) out.append(static_cast<uint8_t>(text[n]));
-    for (; n < length; ++n) out.append(0x20);
+    for (; n < length && n < text.size() && text[n] != '\0'; ++n)
+        field[n] = ByteSequence::dumpByte(static_cast<uint8_t>(text[n]));
+    for (; n < length; ++n) field[n] = 0x20;
 }
 
 std::string readNameField(const ByteSequence& bytes, size_t& position, size_t length) {
@@ -54,8 +56,12 @@ bool CSysExHeader::read(const ByteSequence& in, size_t& position) {
 
 ByteSequence CSysExHeader::write() const {
     ByteSequence out;
-    for (uint8_t b : bytes) out.append(b);
+    appendTo(out);
     return out;
+}
+
+void CSysExHeader::appendTo(ByteSequence& out) const {
+    for (uint8_t b : bytes) out.append(b);
 }
 
 // ---- groups ----------------------------------------------------------------
@@ -74,12 +80,16 @@ bool CTaNGRAQVGroups::read(const ByteSequence& in, size_t& p) {
 
 ByteSequence CTaNGRAQVGroups::write() const {
     ByteSequence out;
+    appendTo(out);
+    return out;
+}
+
+void CTaNGRAQVGroups::appendTo(ByteSequence& out) const {
     out.append(kbdAsCommonChannel ? 0x10 : static_cast<uint8_t>(kbdChannel - 1));
     out.append(encodePorts(kbdPortMidi1, kbdPortMidi2, kbdPortUsb1, kbdPortUsb2, kbdPortUsb3) |
                (kbdAsCommonPorts ? 0 : 0x40));
     out.append(static_cast<uint8_t>(commonChannel - 1));
     out.append(encodePorts(commonPortMidi1, commonPortMidi2, commonPortUsb1, commonPortUsb2, commonPortUsb3) | 0x40);
-    return out;
 }
 
 // ---- locals ----------------------------------------------------------------
@@ -136,7 +146,11 @@ bool CTaNGRAQVLocals::read(const ByteSequence& in, size_t& p) {
 
 ByteSequence CTaNGRAQVLocals::write() const {
     ByteSequence out;
-    out.reserve(kSize);
+    appendTo(out);
+    return out;
+}
+
+void CTaNGRAQVLocals::appendTo(ByteSequence& out) const {
     writeNameField(out, templateName, kTemplateNameLength);
     writeNameField(out, manufacturerName, kManufacturerNameLength);
     out.append(deviceByte48);
@@ -154,14 +168,13 @@ ByteSequence CTaNGRAQVLocals::write() const {
     for (uint8_t b : rowSelectDefaults) out.append(b);
     out.append(deviceByte84);
     out.append(deviceByte85);
-    out.appendAll(groups.write());
+    groups.appendTo(out);
     out.append(deviceByte90);
     out.append(deviceByte91);
     out.append(velocityCurve);
     out.append(octave);
     out.append(static_cast<uint8_t>((potPickup ? 0x01 : 0) | (autoSnapshot ? 0x02 : 0) | (afterTouch ? 0 : 0x04)));
     out.append(deviceByte95);
-    return out;
 }
 
 // ---- keyboard zones ----------------------------------------------------------
@@ -208,6 +221,11 @@ bool CTaNGRAQVKeyboardZone::read(const ByteSequence& in, size_t& p) {
 
 ByteSequence CTaNGRAQVKeyboardZone::write() const {
     ByteSequence out;
+    appendTo(out);
+    return out;
+}
+
+void CTaNGRAQVKeyboardZone::appendTo(ByteSequence& out) const {
     out.append(channelGroup == 1 ? 0x00 : channelGroup == 2 ? 0x20 : static_cast<uint8_t>(0x40 + channel));
     uint8_t ports = encodePorts(portMidi1, portMidi2, portUsb1, portUsb2, portUsb3);
     if (portGroup == 0) ports |= 0x40;
@@ -219,5 +237,4 @@ ByteSequence CTaNGRAQVKeyboardZone::write() const {
     out.append(static_cast<uint8_t>(transpose));
     out.append(static_cast<uint8_t>((pitchBend ? 0x01 : 0) | (modWheel ? 0x02 : 0) | (afterTouch ? 0x04 : 0)));
     out.appendFill(3);
-    return out;
 }

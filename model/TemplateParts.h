@@ -14,6 +14,7 @@ public:
     CSysExHeader();
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
+    void appendTo(ByteSequence& out) const override;
 
     uint8_t deviceType() const { return bytes[5]; }
     std::array<uint8_t, kSize> bytes{};
@@ -43,6 +44,7 @@ public:
     static constexpr size_t kSize = 4;
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
+    void appendTo(ByteSequence& out) const override;
 };
 
 // Template-wide settings shared by the device family.
@@ -98,6 +100,7 @@ public:
     void reset();
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
+    void appendTo(ByteSequence& out) const override;
 
     uint8_t deviceByte49, deviceByte50, deviceByte51, deviceByte54;
     uint8_t numCmn, pgcnSize, deviceByte57;
@@ -134,6 +137,7 @@ public:
     static constexpr size_t kSize = 10;
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
+    void appendTo(ByteSequence& out) const override;
 };
 
 // Name field helpers shared by every dump format: blank-filled on write,

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs everything the editor, its tools and its tests need on Debian 12.
+# Run as root (or through sudo). Safe to run again.
+set -euo pipefail
+packages=(
+    build-essential cmake pkg-config
+    libwxgtk3.2-dev librtmidi-dev nlohmann-json3-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth python3 python3-pil
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
