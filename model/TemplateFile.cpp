@@ -70,9 +70,39 @@ bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t of
 bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset, std::string& fileError) {
     fileError.clear();
     bytes.clear();
-    std::vector<char> content;
-    if (!readWholeFile(path, content, fileError)) return false;
-    extractMessage(content, offset, bytes);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        fileError = "'" + path + "' is a folder, not a file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        fileError = "Unable to open file '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    // Read in chunks and stop at the end of the first message, so that a
+    // large file that is not a template costs no more than its first bytes.
+    in.seekg(static_cast<std::streamoff>(offset));
+    if (!in) return false;  // the file is not longer than offset
+    std::vector<char> chunk(64 * 1024);
+    bool started = false;
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<size_t>(in.gcount());
+        for (size_t i = 0; i < got; ++i) {
+            const auto b = static_cast<uint8_t>(chunk[i]);
+            if (!started) {
+                if (b != 0xF0) continue;
+                started = true;
+            }
+            bytes.appendRaw(b);
+            if (b == 0xF7) return isValidSysExMessage(bytes);
+        }
+    }
+    if (in.bad()) {
+        fileError = "Unable to read file '" + path + "'";
+        return false;
+    }
     return isValidSysExMessage(bytes);
 }
 

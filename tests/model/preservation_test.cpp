@@ -137,7 +137,8 @@ TEST(ImportControls, EqualControlsAreAddedOnceAndUnsupportedOnesDropped) {
     // Resonance once, then the two wheels of the source.
     ASSERT_EQ(target.importedControls.size(), 3u);
     EXPECT_EQ(target.importedControls[0].longName, "Resonance");
-    EXPECT_EQ(target.importedControls[0].name.size(), 8u);
+    EXPECT_LE(target.importedControls[0].name.size(), 8u);
+    EXPECT_NE(target.importedControls[0].name, "Resonance");
     ASSERT_EQ(hooks.notices.size(), 1u);
     EXPECT_EQ(hooks.notices[0],
               "This template contains controls which will not work with this hardware.\n\nThese controls will not "
