@@ -45,8 +45,7 @@ TEST(DumpLayout, NewTemplateHasTheDefaultBytes) {
     // The wheels' defaults.
     EXPECT_EQ(std::string(d.begin() + recordOffset(64), d.begin() + recordOffset(64) + 8), "PitchBnd");
     EXPECT_EQ(d[recordOffset(65) + 17], 1);
-    for (size_t i = 0; i < d.size(); ++i)
-        if (i != 0 && i != 4111) ASSERT_LT(d[i], 0x80) << i;
+    for (size_t i = 1; i + 1 < d.size(); ++i) ASSERT_LT(d[i], 0x80) << i;
 }
 
 TEST(DumpLayout, EveryIndexedControlHasItsOwnRecordInTheSpecifiedOrder) {

@@ -165,11 +165,14 @@ TEST(ImportPluginNames, MapsParametersInIndexOrder) {
         EXPECT_EQ(t.controls[0].name, "P0");
         EXPECT_EQ(t.controls[0].controlType, ControlType::CC);
         EXPECT_EQ(t.controls[0].pluginBinding.index, 0);
-        if (c.parameters >= 86) EXPECT_EQ(t.controls[85].longName, "Parameter 85");
+        if (c.parameters >= 86) {
+            EXPECT_EQ(t.controls[85].longName, "Parameter 85");
+        }
         ASSERT_EQ(hooks.notices.size(), c.notice ? 1u : 0u) << c.parameters;
-        if (c.notice)
+        if (c.notice) {
             EXPECT_EQ(hooks.notices[0].substr(0, 66),
                       "Too many parameters - 4 were not mapped out of a total of 90.\n\nYou");
+        }
     }
 }
 
