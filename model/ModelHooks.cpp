@@ -1,7 +1,15 @@
 #include "ModelHooks.h"
 
+#include "NameTools.h"
+
 ModelHooks& ModelHooks::get() {
-    static ModelHooks hooks;
+    // The model's own abbreviation and word history serve until a caller
+    // installs other name tools.
+    static ModelHooks hooks = [] {
+        ModelHooks h;
+        h.nameTools = &CDefaultNameTools::instance();
+        return h;
+    }();
     return hooks;
 }
 
