@@ -18,6 +18,15 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+std::string folderMessage(const std::string& path) {
+    std::string text = "'";
+    text += path;
+    text += "' is a folder, not a file";
+    return text;
+}
+}  // namespace
+
 bool isValidSysExMessage(const ByteSequence& bytes) {
     if (bytes.size() <= 4) return false;
     if (bytes[0] != 0xF0 || bytes[bytes.size() - 1] != 0xF7) return false;
@@ -45,7 +54,7 @@ void extractMessage(const std::vector<char>& content, size_t offset, ByteSequenc
 bool readWholeFile(const std::string& path, std::vector<char>& content, std::string& fileError) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
-        fileError = "'" + path + "' is a folder, not a file";
+        fileError = folderMessage(path);
         return false;
     }
     std::ifstream in(path, std::ios::binary);
@@ -72,7 +81,7 @@ bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t of
     bytes.clear();
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
-        fileError = "'" + path + "' is a folder, not a file";
+        fileError = folderMessage(path);
         return false;
     }
     std::ifstream in(path, std::ios::binary);
@@ -115,7 +124,10 @@ std::string tempNameBeside(const fs::path& target) {
     std::random_device rd;
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
-    return (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+    std::string name = ".";
+    name += target.filename().string();
+    name += suffix;
+    return (target.parent_path() / name).string();
 }
 }  // namespace
 
@@ -134,7 +146,7 @@ bool writeBytesToFile(const std::string& path, const ByteSequence& bytes, bool a
         if (!ec) target = resolved;
     }
     if (fs::is_directory(target, ec)) {
-        error = "'" + path + "' is a folder, not a file";
+        error = folderMessage(path);
         return false;
     }
     const bool exists = fs::exists(target, ec);
