@@ -147,6 +147,22 @@ TEST_F(HistoryTest, ModifiedFollowsTheSavedPoint) {
 
     run(std::make_unique<CSetMIDIControlLSBNumCommand>(at(0), 30));
     EXPECT_TRUE(tpl.isModified());
+    // The discarded entry came after the saved point, which is still reachable.
+    undoCommand(tpl);
+    EXPECT_FALSE(tpl.isModified());
+}
+
+TEST_F(HistoryTest, SavedPointBeforeDiscardedEntriesSurvives) {
+    run(std::make_unique<CSetMIDIControlLSBNumCommand>(at(0), 20));
+    tpl.markSaved();  // the file holds LSB 20
+    run(std::make_unique<CSetMIDIControlLSBNumCommand>(at(0), 30));
+    undoCommand(tpl);
+    EXPECT_FALSE(tpl.isModified());
+    run(std::make_unique<CSetMIDIControlLSBNumCommand>(at(0), 40));  // discards LSB 30
+    EXPECT_TRUE(tpl.isModified());
+    undoCommand(tpl);
+    EXPECT_EQ(state(0).lsbNumber, 20);
+    EXPECT_FALSE(tpl.isModified());
 }
 
 TEST_F(HistoryTest, SavedPointAmongDiscardedEntriesIsGoneForGood) {

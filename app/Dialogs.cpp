@@ -1,0 +1,256 @@
+// The welcome, preferences and about dialogs.
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/dirdlg.h>
+#include <wx/image.h>
+#include <wx/log.h>
+#include <wx/radiobut.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/xrc/xmlres.h>
+
+#include "app/AboutDialog.h"
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "app/PreferencesDialog.h"
+#include "app/Settings.h"
+#include "app/WelcomeDialog.h"
+
+namespace {
+const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
+
+template <class T>
+T* findNamed(wxWindow* parent, const char* name) {
+    return dynamic_cast<T*>(wxWindow::FindWindowByName(name, parent));
+}
+
+// Takes a control out of its dialog's layout.
+void removeFromLayout(wxWindow* window) {
+    if (!window) return;
+    if (wxSizer* sizer = window->GetContainingSizer()) sizer->Detach(window);
+    window->Hide();
+}
+
+void replaceProduct(wxWindow* window, const wxString& device) {
+    if (!window) return;
+    wxString label = window->GetLabel();
+    if (label.Replace("$PRODUCT$", device)) window->SetLabel(label);
+}
+}  // namespace
+
+// --- Welcome -----------------------------------------------------------------
+
+CWelcomeDialog::CWelcomeDialog(CMainFrame* frame) : frame(frame) {
+    CEditorApp& app = EditorApp();
+    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG")) {
+        wxLogError(kMissingResource);
+        Create(frame, wxID_ANY, app.GetEditorTitle());
+    }
+    greeting = findNamed<wxStaticText>(this, "wxID_STATIC");
+    createNew = findNamed<wxRadioButton>(this, "Create_A_New_Template");
+    listen = findNamed<wxRadioButton>(this, "Listen_For_A_Template");
+    updateOS = findNamed<wxRadioButton>(this, "Update_The_OS");
+    bulkDumps = findNamed<wxRadioButton>(this, "Send_Bulk_Dumps");
+    readHelp = findNamed<wxRadioButton>(this, "Read_The_Help_File");
+    nothing = findNamed<wxRadioButton>(this, "Nothing");
+    dontShowAgain = findNamed<wxCheckBox>(this, "Dont_Show_Again");
+
+    const wxString device = app.GetDeviceName();
+    for (wxWindow* w : std::initializer_list<wxWindow*>{greeting, createNew, listen, updateOS, bulkDumps, readHelp,
+                                                       nothing, dontShowAgain})
+        replaceProduct(w, device);
+
+    const int ports = app.Midi().PortCount();
+    if (ports == 0) removeFromLayout(listen);
+    if (!(app.HasOSUpdate() && ports > 0)) removeFromLayout(updateOS);
+    if (!(app.HasBulkDumps() && !app.IsBulkDumpSingleMessage() && ports > 0)) removeFromLayout(bulkDumps);
+
+    Bind(wxEVT_BUTTON, &CWelcomeDialog::OnOK, this, wxID_OK);
+    Fit();
+    CentreOnParent();
+}
+
+void CWelcomeDialog::DevicePrompt(bool input) {
+    EditorApp().ShowMessage(wxOK, wxString("You will need to select a MIDI ") + (input ? "input " : "output ") +
+                                      "device - please do so now before continuing.");
+    frame->SelectMidiDeviceCommand();
+}
+
+void CWelcomeDialog::OnOK(wxCommandEvent&) {
+    Hide();
+    EditorSettings& settings = Settings();
+    const bool dontShow = dontShowAgain && dontShowAgain->GetValue();
+    auto chosen = [](wxRadioButton* b) { return b && b->IsShown() && b->GetValue(); };
+    if (chosen(nothing)) {
+        if (dontShow) settings.startupAction = 1;
+    } else if (chosen(createNew)) {
+        frame->NewTemplate();
+        if (dontShow) settings.startupAction = 2;
+    } else if (chosen(listen)) {
+        DevicePrompt(true);
+        frame->ListenCommand();
+    } else if (chosen(updateOS)) {
+        DevicePrompt(false);
+        frame->UpdateOSCommand();
+    } else if (chosen(bulkDumps)) {
+        DevicePrompt(false);
+        frame->BulkDumpsCommand();
+    } else if (chosen(readHelp)) {
+        frame->ViewHelpCommand();
+    }
+    if (dontShow && settings.startupAction == 0) settings.startupAction = 1;
+    Show();
+    EndDialog(0);
+}
+
+// --- Preferences --------------------------------------------------------------------
+
+CPreferencesDialog::CPreferencesDialog(CMainFrame* frame) : frame(frame) {
+    CEditorApp& app = EditorApp();
+    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG")) {
+        wxLogError(kMissingResource);
+        Create(frame, wxID_ANY, app.GetEditorTitle());
+    }
+    startupAction = findNamed<wxChoice>(this, "Startup_Action");
+    warnOnOldOS = findNamed<wxCheckBox>(this, "Warn_On_Old_OS");
+    sendErrorReports = findNamed<wxCheckBox>(this, "Send_Error_Reports");
+    showControlTooltips = findNamed<wxCheckBox>(this, "Show_Control_Tooltips");
+    abbreviateSpacer = wxWindow::FindWindowByName("ID_ABBREV_SPACER", this);
+    abbreviateNames = findNamed<wxCheckBox>(this, "Abbreviate_Names");
+    autoCompleteNames = findNamed<wxCheckBox>(this, "Auto_Complete_Names");
+    useExpandingPages = findNamed<wxCheckBox>(this, "Use_Expanding_Pages");
+    releaseMidiDriver = findNamed<wxCheckBox>(this, "Release_Midi_Driver_In_Background");
+    if (auto* ok = dynamic_cast<wxButton*>(FindWindow(wxID_OK))) ok->SetDefault();
+
+    if (!app.HasExpandingPanes()) {
+        removeFromLayout(useExpandingPages);
+        useExpandingPages = nullptr;
+    }
+    if (app.GetDisplayNameLength() >= app.GetMaxNameLength()) {
+        removeFromLayout(abbreviateNames);
+        removeFromLayout(abbreviateSpacer);
+        abbreviateNames = nullptr;
+        abbreviateSpacer = nullptr;
+    }
+
+    const EditorSettings& s = Settings();
+    auto set = [](wxCheckBox* box, int value) {
+        if (box) box->SetValue(value == 1);
+    };
+    set(warnOnOldOS, s.showOldOSDialog);
+    set(sendErrorReports, s.sendErrorsHome);
+    set(showControlTooltips, s.showCtrlToolTips);
+    set(abbreviateNames, s.abbreviateNames);
+    set(autoCompleteNames, s.shouldUseAutoComplete);
+    set(useExpandingPages, s.useExpandPanes);
+    set(releaseMidiDriver, s.releaseDriver);
+    if (startupAction) {
+        startupAction->Clear();
+        for (const char* entry :
+             {"Show welcome dialog", "Blank window", "New blank template", "Open last template", "File open dialog"})
+            startupAction->Append(entry);
+        if (s.startupAction >= 0 && s.startupAction < 5) startupAction->SetSelection(s.startupAction);
+    }
+
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnOK, this, wxID_OK);
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnCancel, this, wxID_CANCEL);
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnRestoreDefaults, this, XRCID("Restore_Defaults"));
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnPurgeRecentFiles, this, XRCID("Purge_Recent_Files"));
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnChooseVSTDirectory, this, XRCID("Choose_VST_Directory"));
+
+    Fit();
+    CentreOnParent();
+    SetTitle(app.GetEditorTitle() + " preferences");
+}
+
+void CPreferencesDialog::OnOK(wxCommandEvent&) {
+    EditorSettings& s = Settings();
+    auto store = [](wxCheckBox* box, int& value) {
+        if (box) value = box->GetValue() ? 1 : 0;
+    };
+    if (startupAction && startupAction->GetSelection() != wxNOT_FOUND) s.startupAction = startupAction->GetSelection();
+    store(useExpandingPages, s.useExpandPanes);
+    store(warnOnOldOS, s.showOldOSDialog);
+    store(sendErrorReports, s.sendErrorsHome);
+    store(showControlTooltips, s.showCtrlToolTips);
+    store(abbreviateNames, s.abbreviateNames);
+    store(autoCompleteNames, s.shouldUseAutoComplete);
+    if (releaseMidiDriver) {
+        if (releaseMidiDriver->GetValue() != (s.releaseDriver == 1))
+            EditorApp().ShowMessage(wxOK, "Please restart the " + EditorApp().GetEditorTitle() +
+                                              " for your changes to take effect");
+        store(releaseMidiDriver, s.releaseDriver);
+    }
+    if (s.showCtrlToolTips != 1 && frame) {
+        frame->SetToolTip("");
+        if (frame->Canvas()) frame->Canvas()->UnsetToolTip();
+    }
+    WriteSettings();
+    EndDialog(0);
+}
+
+void CPreferencesDialog::OnCancel(wxCommandEvent&) { EndDialog(wxID_CANCEL); }
+
+void CPreferencesDialog::OnRestoreDefaults(wxCommandEvent&) {
+    if (startupAction) startupAction->SetSelection(3);
+    for (wxCheckBox* box : {warnOnOldOS, sendErrorReports, showControlTooltips, abbreviateNames, autoCompleteNames,
+                            useExpandingPages, releaseMidiDriver})
+        if (box) box->SetValue(true);
+}
+
+void CPreferencesDialog::OnPurgeRecentFiles(wxCommandEvent&) {
+    clearRecentFiles();
+    if (frame) frame->updateFileMenu();
+}
+
+void CPreferencesDialog::OnChooseVSTDirectory(wxCommandEvent&) {
+    wxDirDialog dialog(this, "Select VST plugins directory", Settings().vstDir);
+    if (dialog.ShowModal() == wxID_OK) Settings().vstDir = dialog.GetPath();
+}
+
+// --- About -------------------------------------------------------------------------
+
+CProductAboutDialog::CProductAboutDialog(wxWindow* parent, const wxString& title, const wxString& text,
+                                         const wxString& picturePath)
+    : wxDialog(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      text(text) {
+    SetBackgroundColour(*wxWHITE);
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    if (!picturePath.empty()) {
+        wxImage image;
+        {
+            wxLogNull quiet;  // a missing picture only leaves its space empty
+            if (image.LoadFile(picturePath, wxBITMAP_TYPE_ANY)) picture = wxBitmap(image);
+        }
+        const wxSize space = picture.IsOk() ? picture.GetSize() : wxSize(0, 0);
+        row->Add(space.GetWidth(), space.GetHeight());
+    }
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* label = new wxStaticText(this, wxID_ANY, text);
+    label->SetBackgroundColour(*wxWHITE);
+    column->Add(label, 0, wxALL | wxALIGN_CENTRE_HORIZONTAL, 26);
+    auto* ok = new wxButton(this, wxID_OK, "OK");
+    ok->SetDefault();
+    column->Add(ok, 0, wxALL | wxALIGN_CENTRE_HORIZONTAL, 26);
+    row->Add(column, 0, wxALIGN_CENTRE_VERTICAL);
+    SetSizerAndFit(row);
+    CentreOnParent();
+    Bind(wxEVT_PAINT, &CProductAboutDialog::OnPaint, this);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndDialog(wxID_OK); }, wxID_OK);
+}
+
+void CProductAboutDialog::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    const wxSize size = GetClientSize();
+    if (size.GetWidth() <= 0 || size.GetHeight() <= 0) return;
+    if (!surface.IsOk() || surface.GetSize() != size) surface.Create(size);
+    wxMemoryDC memory(surface);
+    memory.SetBackground(*wxWHITE_BRUSH);
+    memory.Clear();
+    if (picture.IsOk()) memory.DrawBitmap(picture, 0, 0, true);
+    dc.Blit(0, 0, size.GetWidth(), size.GetHeight(), &memory, 0, 0);
+}

@@ -1,0 +1,291 @@
+#include "app/EditorApp.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <wx/config.h>
+#include <wx/filename.h>
+#include <wx/fs_zip.h>
+#include <wx/image.h>
+#include <wx/msgdlg.h>
+#include <wx/snglinst.h>
+#include <wx/stdpaths.h>
+#include <wx/utils.h>
+#include <wx/xrc/xmlres.h>
+
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "app/WelcomeDialog.h"
+#include "model/EditorTemplate.h"
+#include "model/ModelHooks.h"
+#include "ui/BitmapFont.h"
+#include "ui/TemplateUI.h"
+
+// Model notices become message boxes with the editor's caption.
+class CEditorApp::NoticeSink : public INoticeSink {
+public:
+    explicit NoticeSink(CEditorApp& app) : app(app) {}
+    void notice(const std::string& text) override { app.ShowMessage(wxOK, wxString::FromUTF8(text)); }
+
+private:
+    CEditorApp& app;
+};
+
+CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance()); }
+
+CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
+
+CEditorApp::CEditorApp() : idleTimer(this) {
+    Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
+    Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
+        event.Skip();
+        WakeIdle();
+    });
+}
+
+void CEditorApp::WakeIdle() {
+    if (!idleTimer.IsRunning()) idleTimer.Start(kIdlePeriodMs);
+}
+
+CEditorApp::~CEditorApp() {
+    if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
+}
+
+namespace {
+// Measuring aid for bench/gui_startup.sh: with TQV_BENCH set no one is there
+// to answer message boxes; "paint" also reports the first paint and quits.
+wxString benchMode() {
+    wxString mode;
+    wxGetEnv("TQV_BENCH", &mode);
+    return mode;
+}
+
+long peakMemoryKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+}  // namespace
+
+void CEditorApp::OnFirstPaint() {
+    if (benchMode() != "paint") return;
+    std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\n", static_cast<long long>(wxGetUTCTimeMillis().GetValue()),
+                peakMemoryKiB());
+    fflush(stdout);
+    CallAfter([this] {
+        if (mainFrame) {
+            for (int i = 0; i < mainFrame->templateCount(); ++i) mainFrame->templateAt(i)->markSaved();
+            mainFrame->Close();
+        }
+    });
+}
+
+int CEditorApp::ShowMessage(long style, const wxString& text) {
+    if (!benchMode().empty()) return (style & wxYES_NO) ? wxNO : wxOK;
+    wxWindow* parent = wxGetActiveWindow();
+    return wxMessageBox(text, GetEditorTitle(), style | wxCENTRE, parent);
+}
+
+void CEditorApp::ReportInputLost() {
+    if (deviceLostReported) return;
+    ShowMessage(wxOK,
+                "The input MIDI device is no longer accessible!\n\nPlease ensure the device is turned on and plugged "
+                "in correctly, then restart the editor");
+    deviceLostReported = true;
+}
+
+void CEditorApp::ReportOutputLost() {
+    if (deviceLostReported) return;
+    ShowMessage(wxOK,
+                "The output MIDI device is no longer accessible!\n\nPlease ensure the device is turned on and plugged "
+                "in correctly, then restart the editor");
+    deviceLostReported = true;
+}
+
+wxString CEditorApp::InstanceLockName() const {
+    wxString login = wxGetUserId();
+    if (login.empty()) wxGetEnv("username", &login);
+    if (login.empty()) wxGetEnv("USER", &login);
+    return GetAppName() + "-" + login;
+}
+
+void CEditorApp::InstallModelHooks() {
+    if (!noticeSink) noticeSink = std::make_unique<NoticeSink>(*this);
+    ModelHooks::get().notices = noticeSink.get();
+}
+
+void CEditorApp::LoadResources() {
+    wxImage::AddHandler(new wxPNGHandler);
+    wxFileSystem::AddHandler(new wxZipFSHandler);
+    wxXmlResource::Get()->InitAllHandlers();
+    // A missing shared file is reported by each dialog that needs it.
+    wxXmlResource::Get()->Load(programDirectory + "/Common.xrc");
+    const wxString deviceFile = programDirectory + "/" + GetAppName() + ".xrc";
+    if (wxFileName::FileExists(deviceFile)) wxXmlResource::Get()->Load(deviceFile);
+    CTemplateUI::SetImagesFolder(programDirectory + "/images");
+}
+
+bool CEditorApp::OnInit() {
+    mainFrame = nullptr;
+    previousActive = false;
+
+    // One running copy per login; a lock that cannot be made blocks nobody.
+    // The per-user runtime folder keeps the lock out of the home folder.
+    wxString lockFolder;
+    wxGetEnv("XDG_RUNTIME_DIR", &lockFolder);
+    if (!lockFolder.empty() && !wxFileName::DirExists(lockFolder)) lockFolder.clear();
+    instanceLock = std::make_unique<wxSingleInstanceChecker>();
+    if (instanceLock->Create(InstanceLockName(), lockFolder) && instanceLock->IsAnotherRunning()) {
+        ShowMessage(wxOK, "Another copy of this program is already running.");
+        instanceLock.reset();
+        return false;
+    }
+
+    // The program's own folder, resolved through the executable itself so that
+    // a start through PATH or a symbolic link still finds the resources.
+    wxString exe = wxStandardPaths::Get().GetExecutablePath();
+    if (exe.empty() && argc > 0) exe = argv[0];
+    programDirectory = wxFileName(exe).GetPath();
+
+    SetVendorName("Quorvane");
+    SetAppName(GetEditorTitle());
+    InstallModelHooks();
+
+    LoadResources();
+
+    auto* config = new wxConfig(GetEditorTitle(), "Quorvane");
+    config->SetRecordDefaults(true);
+    wxConfigBase::Set(config);
+    ReadSettings(*config, Settings());
+
+    if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
+
+    deviceLostReported = false;
+    if (!midi.Start()) return false;
+    ChooseMidiPorts();
+
+    if (Settings().pluginsEnumeratedOK != 1) {
+        // The plug-in examination of the last run did not finish.
+        ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+                              " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
+                              "to change the VST plugin location, or remove the plug-in and try again.");
+        Settings().pluginsEnumeratedOK = 1;
+        Settings().lastPluginEnumerated = "";
+    }
+
+    if (!CreateMainWindow()) return false;
+
+    wxArrayString files;
+    for (int i = 1; i < argc; ++i) files.Add(argv[i]);
+    RunStartupAction(files);
+
+    OnStarted();
+    mainFrame->Show();
+    return true;
+}
+
+bool CEditorApp::CreateMainWindow() {
+    mainFrame = new CMainFrame();
+    if (!mainFrame->Initialise()) {
+        mainFrame->Destroy();
+        mainFrame = nullptr;
+        return false;
+    }
+    mainFrame->Centre(wxBOTH);
+    SetTopWindow(mainFrame);
+    WakeIdle();
+    return true;
+}
+
+void CEditorApp::RunStartupAction(const wxArrayString& files) {
+    if (!mainFrame) return;
+    if (!files.empty()) {
+        for (const wxString& file : files) mainFrame->openFile(wxFileName(file).GetAbsolutePath(), true);
+        return;
+    }
+    switch (Settings().startupAction) {
+        case 0: {
+            CWelcomeDialog dialog(mainFrame);
+            dialog.ShowModal();
+            break;
+        }
+        case 2: mainFrame->NewTemplate(); break;
+        case 3:
+            if (recentFileCount() > 0) mainFrame->openFile(recentFile(0), true);
+            break;
+        case 4: mainFrame->OpenTemplate(); break;
+        default: break;
+    }
+}
+
+void CEditorApp::ChooseMidiPorts() {
+    if (midi.PortCount() == 0) {
+        ShowMessage(wxOK,
+                    "Unable to find any MIDI input and/or output devices!\n\nYou may still edit templates, but will be "
+                    "unable to transfer them to/from the hardware.");
+        return;
+    }
+    const std::string defaultName = GetDefaultMidiDeviceName().ToStdString();
+    bool inputMessageShown = false;
+    const wxString savedIn = Settings().inputDevice;
+    if (savedIn.empty()) {
+        if (!midi.SelectInput(defaultName)) midi.SelectFirstInput();
+    } else if (!midi.SelectInput(savedIn.ToStdString())) {
+        midi.SelectFirstInput();
+        wxString text = "Unable to open the input device \"" + savedIn + "\" which you were using before.\n\n";
+        if (midi.HasPortNamed(savedIn.ToStdString()))
+            text += "Perhaps it is in use by another application?  Try closing other MIDI applications\nsuch as "
+                    "sequencers etc. and then restart this program.";
+        else
+            text += "Please select another device by choosing 'Device->Select MIDI input/output device...'";
+        ShowMessage(wxOK, text);
+        inputMessageShown = true;
+    }
+    const wxString savedOut = Settings().outputDevice;
+    if (savedOut.empty()) {
+        if (!midi.SelectOutput(defaultName)) midi.SelectFirstOutput();
+    } else if (!midi.SelectOutput(savedOut.ToStdString())) {
+        midi.SelectFirstOutput();
+        if (!inputMessageShown)
+            ShowMessage(wxOK, "Unable to find the output device \"" + savedOut +
+                                  "\" which you were using before.\nPlease select another device by choosing "
+                                  "'Device->Select MIDI input/output device...'");
+    }
+}
+
+void CEditorApp::OnIdleTimer(wxTimerEvent&) { IdlePass(); }
+
+void CEditorApp::IdlePass() {
+    const bool active = IsActive();
+    if (active != previousActive) {
+        if (active)
+            midi.RequestReopen();
+        else {
+            midi.RequestRelease();
+            if (mainFrame) mainFrame->ReleaseOutside();
+        }
+        previousActive = active;
+    }
+    if (!midi.Poll()) ReportInputLost();
+    if (mainFrame) mainFrame->idleWork();
+    // Nothing to poll, animate or finish: rest until an event wakes the passes.
+    const bool busy = midi.IsInputSelected() || midi.IsOutputSelected() || (mainFrame && mainFrame->NeedsIdleWork());
+    if (!busy) idleTimer.Stop();
+}
+
+int CEditorApp::OnExit() {
+    idleTimer.Stop();
+    if (wxConfigBase* config = wxConfigBase::Get(false)) {
+        WriteSettings(*config, Settings());
+        delete wxConfigBase::Set(nullptr);
+    }
+    if (midi.IsStarted()) midi.Shutdown();
+    BitmapFont::Get().Free();
+    instanceLock.reset();
+    if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
+    return wxApp::OnExit();
+}

@@ -1,0 +1,258 @@
+// The File menu's operations on ".syx" template files.
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+
+#include "app/EditControlDialog.h"
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "editing/History.h"
+#include "model/DeviceKind.h"
+#include "model/EditorTemplate.h"
+#include "model/TemplateFile.h"
+#include "model/TemplateParts.h"
+
+namespace {
+const char* const kSyxFilter = "SysEx Dump (*.syx)|*.syx";
+
+std::string toPath(const wxString& path) { return std::string(path.utf8_str()); }
+
+CMainFrame::FileDialogRunner& fileDialogRunner() {
+    static CMainFrame::FileDialogRunner runner;
+    return runner;
+}
+
+wxString trimmedTemplateName(const CEditorTemplate& tpl) {
+    return wxString::FromUTF8(tpl.localSettings().templateName).Trim(true);
+}
+}  // namespace
+
+void CMainFrame::SetFileDialogRunner(FileDialogRunner runner) { fileDialogRunner() = std::move(runner); }
+
+bool CMainFrame::isFileNameChar(wxChar c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '-' ||
+           c == '_' || c == ' ';
+}
+
+void CMainFrame::NewTemplate() {
+    addTemplate(EditorApp().CreateTemplate());
+    updateTitle();
+    updateFileMenu();
+    updateEditMenu(false, false);
+    wxCommandEvent settings(wxEVT_MENU, MenuId::TemplateSettings);
+    ProcessWindowEvent(settings);
+}
+
+void CMainFrame::OpenTemplate() {
+    wxString path;
+    if (chooseFile(path, false, kSyxFilter))
+        openFile(path, true);
+    else
+        SetStatus("Open cancelled");
+    updateTitle();
+}
+
+void CMainFrame::ImportControls() {
+    wxString path;
+    if (chooseFile(path, false, kSyxFilter))
+        openFile(path, false);
+    else
+        SetStatus("Import cancelled");
+    updateTitle();
+}
+
+void CMainFrame::openFile(const wxString& path, bool interactive) {
+    CEditorApp& app = EditorApp();
+    if (!wxFileName::FileExists(path)) {
+        app.ShowMessage(wxOK, "Cannot find file: " + path + "\n\nIt may have been moved or deleted.");
+        if (removeRecentFile(path)) updateFileMenu();
+        return;
+    }
+    // Importing needs a template to import into.
+    if (!interactive && !current) interactive = true;
+
+    CEditorTemplate* target = nullptr;
+    std::unique_ptr<CEditorTemplate> fresh;
+    bool reverting = false;
+    for (int i = 0; i < templateCount(); ++i) {
+        if (templateFileName(*templates[static_cast<size_t>(i)]) != path) continue;
+        selectTemplate(i);
+        if (!current->isModified()) return;
+        if (app.ShowMessage(wxYES_NO,
+                            "This template is already loaded.  Do you want to revert to the version on disk?") != wxYES)
+            return;
+        target = current;
+        reverting = true;
+        break;
+    }
+    if (!target) {
+        fresh = app.CreateTemplate();
+        target = fresh.get();
+    }
+
+    target->markSaved();
+    target->fromFile = true;
+    target->filePath = toPath(path);
+
+    const wxString failure = wxString::Format("Unable to open template: %s - the file is not a valid template file", path);
+    auto fail = [&]() {
+        fresh.reset();
+        if (reverting) requestRepaint();
+        SetStatus(failure);
+        app.ShowMessage(wxOK, failure);
+    };
+
+    ByteSequence bytes;
+    if (!readMessageFromFile(toPath(path), bytes, 0)) return fail();
+    const OpenResult result = openTemplateBytes(bytes, *target);
+    if (interactive && result.foreign) {
+        if (!result.ok) return fail();
+        app.ShowMessage(wxOK, "This template has been imported from a template originally for the " +
+                                  wxString::FromUTF8(deviceKindName(result.kind)) +
+                                  ".\n\nIf you save this template, it will be saved as a " + app.GetDeviceName() +
+                                  " template, which may result in loss of data.  To avoid this, choose \"Save "
+                                  "As...\" from the File menu.\n\nYou can find all of the controls from the original "
+                                  "template by right-clicking on a control and choosing \"Imported Controls\".");
+        target->markModified();
+    }
+    if (!result.ok) return fail();
+    const wxString status = wxString::Format("Opened template: %s", path);
+
+    if (interactive) {
+        addRecentFile(path);
+        if (!reverting) {
+            if (target->localSettings().hasDeviceByte51 &&
+                app.ShowMessage(wxYES_NO,
+                                "This template is an Pairlink standard template.\nEditing it may cause unexpected "
+                                "behaviour if you load it back onto your unit.\n\nDo you still want to edit this "
+                                "template?") != wxYES)
+                return;  // the fresh template goes with this scope
+            addTemplate(std::move(fresh));
+        }
+        // The template now matches its file: no history, nothing to save
+        // (a converted template stays modified).
+        current->clearHistory();
+        if (current->savedValid) current->markSaved();
+        current->filePath = toPath(path);
+    } else if (!reverting) {
+        current->importControlsFrom(*target);
+        fresh.reset();
+    }
+    updateEditMenu(false, false);
+    if (current) UpdateEditMenuFromHistory();
+    updateTitle();
+    updateFileMenu();
+    updateTemplateMenu();
+    requestRepaint();
+    SetStatus(status);
+}
+
+void CMainFrame::SaveTemplate() {
+    CEditorApp& app = EditorApp();
+    if (!current) return;
+    wxString path = templateFileName(*current);
+    wxString status;
+    bool write = true;
+    if (!current->fromFile) {
+        if (chooseFile(path, true, kSyxFilter)) {
+            current->fromFile = true;
+            current->filePath = toPath(path);
+        } else {
+            status = "Save canceled";
+            write = false;
+        }
+    }
+    if (write) {
+        std::string error;
+        if (writeBytesToFile(toPath(path), current->save(), false, error)) {
+            status = wxString::Format("Saved template to: %s", path);
+            current->markSaved();
+            current->filePath = toPath(path);
+            addRecentFile(path);
+        } else {
+            status = wxString::Format("Unable to save template to: %s\n\nEnsure the file is not read-only.", path);
+            app.ShowMessage(wxOK, status);
+        }
+    }
+    SetStatus(status);
+    updateFileMenu();
+    updateTemplateMenu();
+    updateTitle();
+}
+
+void CMainFrame::SaveTemplateAs() {
+    if (!current) return;
+    wxString path = templateFileName(*current);
+    if (!chooseFile(path, true, kSyxFilter)) return;
+    current->fromFile = true;
+    current->filePath = toPath(path);
+    SaveTemplate();
+    updateTemplateMenu();
+}
+
+bool CMainFrame::chooseFile(wxString& path, bool forSaving, const wxString& filter) {
+    const wxFileName proposed(path);
+    const long style = forSaving ? (wxFD_SAVE | wxFD_OVERWRITE_PROMPT) : wxFD_OPEN;
+    wxFileDialog dialog(this, "", proposed.GetPath(), proposed.GetFullName(), filter, style);
+    wxString chosen;
+    if (fileDialogRunner()) {
+        if (!fileDialogRunner()(dialog, chosen)) return false;
+    } else {
+        if (dialog.ShowModal() != wxID_OK) return false;
+        chosen = dialog.GetPath();
+    }
+    path = chosen;
+    if (forSaving)
+        for (const auto& tpl : templates)
+            if (tpl.get() != current && templateFileName(*tpl) == path) {
+                EditorApp().ShowMessage(wxOK,
+                                        "A template with the same filename is already loaded.\nPlease choose a "
+                                        "different filename.");
+                return false;
+            }
+    return true;
+}
+
+void CMainFrame::closeCurrentTemplate() {
+    hideEditWindow();
+    if (!current) return;
+    if (current->isModified()) {
+        const wxString name = current->fromFile ? templateFileName(*current) : trimmedTemplateName(*current);
+        const int answer = EditorApp().ShowMessage(wxYES_NO, wxString::Format("Save changes to template \"%s\"?", name));
+        if (answer == wxYES) {
+            SaveTemplate();
+            if (current->isModified()) return;
+        }
+    }
+    if (view) view->SetTemplate(nullptr);
+    templates.erase(templates.begin() + currentIdx);
+    current = nullptr;
+    currentIdx = -1;
+    selectTemplate(templates.empty() ? -1 : 0);
+}
+
+void CMainFrame::OnCloseWindow(wxCloseEvent& event) {
+    hideEditWindow();
+    bool cancelled = false;
+    for (int i = 0; i < templateCount() && !cancelled; ++i) {
+        CEditorTemplate& tpl = *templates[static_cast<size_t>(i)];
+        if (!tpl.isModified()) continue;
+        if (i != currentIdx) selectTemplate(i);
+        canvas->Refresh(false);
+        canvas->Update();
+        const wxString name = tpl.fromFile ? templateFileName(tpl) : trimmedTemplateName(tpl);
+        const int answer = EditorApp().ShowMessage(wxYES_NO | wxCANCEL,
+                                                   wxString::Format("Save changes to template \"%s\"?", name));
+        if (answer == wxYES) {
+            SaveTemplate();
+            cancelled = tpl.isModified();
+        } else if (answer != wxNO) {
+            cancelled = true;
+        }
+    }
+    if (cancelled && event.CanVeto()) {
+        event.Veto();
+        return;
+    }
+    Destroy();
+}

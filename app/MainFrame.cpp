@@ -1,0 +1,928 @@
+#include "app/MainFrame.h"
+
+#include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/filename.h>
+#include <wx/icon.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/statusbr.h>
+#include <wx/time.h>
+#include <wx/utils.h>
+
+#include <algorithm>
+
+#include "app/AboutDialog.h"
+#include "app/EditControlDialog.h"
+#include "app/EditorApp.h"
+#include "app/Observer.h"
+#include "app/PreferencesDialog.h"
+#include "app/Settings.h"
+#include "editing/ClipboardCommands.h"
+#include "editing/ControlClipboard.h"
+#include "editing/EditMenu.h"
+#include "editing/History.h"
+#include "model/ControlState.h"
+#include "model/EditorTemplate.h"
+#include "model/ModelHooks.h"
+
+namespace {
+const char* const kWebsite = "https://www.quorvane.com/";
+const char* const kSupport = "https://www.quorvane.com/support/";
+
+// Menu labels show "&" only when doubled.
+wxString menuText(const wxString& text) {
+    wxString escaped = text;
+    escaped.Replace("&", "&&");
+    return escaped;
+}
+
+// The client area: a plain window the frame draws into and takes the
+// pointer and keys from.
+class CPanelSurface : public wxWindow {
+public:
+    explicit CPanelSurface(wxWindow* parent)
+        : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE) {
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+    }
+    bool AcceptsFocus() const override { return true; }
+};
+}  // namespace
+
+CMainFrame::CMainFrame()
+    : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+              wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
+      backgroundBrush(wxColour(170, 170, 170)) {}
+
+CMainFrame::~CMainFrame() {
+    if (EditorView::get() == this) EditorView::set(nullptr);
+    if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
+    // The view refers to the current template: let it go first.
+    view.reset();
+    current = nullptr;
+    templates.clear();
+    if (CEditorApp* app = EditorAppOrNull()) app->MainFrameGone(this);
+}
+
+bool CMainFrame::Initialise() {
+    CEditorApp& app = EditorApp();
+    const wxString iconPath = app.ProgramDirectory() + "/images/icon.png";
+    if (wxFileName::FileExists(iconPath)) SetIcon(wxIcon(iconPath, wxBITMAP_TYPE_PNG));
+
+    canvas = new CPanelSurface(this);
+    canvas->SetDropTarget(new CSyxFileDropTarget(this));
+    SetToolTip("\n");
+    SetToolTip("");
+
+    EditorView::set(this);
+    view = app.CreateTemplateUI(*this);
+
+    BuildMenuBar();
+    updateTemplateMenu();
+    updateFileMenu();
+    const wxSize panel = view->GetBackgroundSize();
+    CreateStatusBar(5);
+    const int widths[5] = {panel.GetWidth() - 306, 74, 74, 74, 84};
+    SetStatusWidths(5, widths);
+    updateEditMenu(false, false);
+    updateTitle();
+    updateDeviceMenu();
+    updateViewMenu();
+
+    SetClientSize(panel);
+    canvas->SetSize(panel);
+
+    editWindow = new CEditControlDialog(this);
+    editWindow->Hide();
+    lastTick = wxGetLocalTimeMillis();
+
+    canvas->Bind(wxEVT_PAINT, &CMainFrame::OnPaint, this);
+    canvas->Bind(wxEVT_LEFT_DOWN, &CMainFrame::OnLeftDown, this);
+    canvas->Bind(wxEVT_LEFT_UP, &CMainFrame::OnLeftUp, this);
+    canvas->Bind(wxEVT_MOTION, &CMainFrame::OnMotion, this);
+    canvas->Bind(wxEVT_LEFT_DCLICK, &CMainFrame::OnLeftDClick, this);
+    canvas->Bind(wxEVT_MOUSEWHEEL, &CMainFrame::OnWheel, this);
+    canvas->Bind(wxEVT_RIGHT_DOWN, &CMainFrame::OnRightDown, this);
+    canvas->Bind(wxEVT_LEAVE_WINDOW, &CMainFrame::OnMouseAny, this);
+    canvas->Bind(wxEVT_ENTER_WINDOW, &CMainFrame::OnMouseAny, this);
+    canvas->Bind(wxEVT_KEY_DOWN, &CMainFrame::OnKeyDown, this);
+    canvas->Bind(wxEVT_KEY_UP, &CMainFrame::OnKeyUp, this);
+    Bind(wxEVT_CONTEXT_MENU, &CMainFrame::OnContextMenu, this);
+    Bind(wxEVT_MENU, &CMainFrame::OnMenu, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseWindow, this);
+    canvas->SetFocus();
+    return true;
+}
+
+void CMainFrame::BuildMenuBar() {
+    CEditorApp& app = EditorApp();
+    auto* file = new wxMenu;
+    file->Append(MenuId::New, "&New\tCtrl+N", "Create a new empty template");
+    file->Append(MenuId::Open, "&Open...\tCtrl+O", "Open file...");
+    file->Append(MenuId::Close, "&Close", "Close current template");
+    file->AppendSeparator();
+    file->Append(MenuId::Save, "&Save\tCtrl+S", "Save file");
+    file->Append(MenuId::SaveAs, "S&ave As...\tCtrl+Shift+S", "Save file as...");
+    file->AppendSeparator();
+    file->Append(MenuId::ImportControls, "&Import Controls from Template...\tCtrl+I",
+                 "Import controls from another template");
+    file->Append(MenuId::ImportPluginNames, "Import Names from &Plug-in...\tCtrl+Shift+I",
+                 "Import parameter names from a plug-in");
+    file->AppendSeparator();
+    file->AppendSubMenu(new wxMenu, "Recent files...", "")->SetId(MenuId::RecentFiles);
+    file->AppendSeparator();
+    file->Append(MenuId::Exit, "E&xit\t", "Quit this program");
+
+    auto* edit = new wxMenu;
+    edit->Append(MenuId::Undo, "&Undo\tCtrl+Z", "Undo");
+    edit->Append(MenuId::Redo, wxString("&Redo\t") + "Ctrl+Y", "Redo");
+    edit->AppendSeparator();
+    edit->Append(MenuId::Cut, "Cu&t\tCtrl+X", "Cut");
+    edit->Append(MenuId::Copy, "&Copy\tCtrl+C", "Copy");
+    edit->Append(MenuId::Paste, "&Paste\tCtrl+V", "Paste");
+    edit->Append(MenuId::Delete, "&Delete\tDel", "Delete");
+    edit->AppendSeparator();
+    edit->Append(MenuId::SelectAll, "Select &All\tCtrl+A", "Select All");
+    edit->Append(MenuId::GetInfo, "&Get Info...\tCtrl+G", "Info on selected control(s)");
+    edit->AppendSeparator();
+    edit->Append(MenuId::Preferences, "&Preferences...\tCtrl+P", "Edit preferences");
+
+    auto* viewMenu = new wxMenu;
+    viewMenu->AppendCheckItem(MenuId::ViewInfo, "&Info", "Display type-specific info under each control");
+    viewMenu->AppendCheckItem(MenuId::ViewName, "&Name", "Display name under each control");
+    viewMenu->AppendCheckItem(MenuId::ViewChannel, "&MIDI channel",
+                              "Display MIDI channel / MMC device under each control");
+
+    auto* device = new wxMenu;
+    device->Append(MenuId::SelectMidiDevice, "&Select MIDI input/output device...",
+                   "Choose input and output MIDI devices");
+    device->AppendSeparator();
+    device->AppendCheckItem(MenuId::Listen, "&Listen for template dump\tCtrl+L",
+                            "Listen for a template dump from the hardware");
+    device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
+    device->AppendSeparator();
+    if (app.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
+    if (app.HasPatchLibrarian())
+        device->Append(MenuId::PatchLibrarian, "&Patch Librarian...\t", "Manage patches and banks");
+    if (app.HasOSUpdate()) {
+        device->AppendSeparator();
+        device->Append(MenuId::UpdateOS, "Update &OS...", "Update the hardware operating system");
+    }
+
+    auto* templateMenu = new wxMenu;
+
+    auto* help = new wxMenu;
+    help->Append(MenuId::ViewHelp, "&View help...\t", "View documentation");
+    help->Append(MenuId::Website, "Visit the Quorvane &website...\t", "Visit the Quorvane website");
+    help->Append(MenuId::OnlineSupport, "Online &support...\t", "Visit the online answerbase");
+    help->AppendSeparator();
+    help->Append(MenuId::About, "&About...\tF1", "Show about dialog");
+
+    auto* bar = new wxMenuBar;
+    bar->Append(file, "&File");
+    bar->Append(edit, "&Edit");
+    if (app.HasViewMenu())
+        bar->Append(viewMenu, "&View");
+    else
+        delete viewMenu;
+    bar->Append(device, "&Device");
+    bar->Append(templateMenu, "&Template");
+    bar->Append(help, "&Help");
+    SetMenuBar(bar);
+}
+
+CEditorTemplate* CMainFrame::templateAt(int i) const {
+    if (i < 0 || i >= templateCount()) return nullptr;
+    return templates[static_cast<size_t>(i)].get();
+}
+
+wxString CMainFrame::templateFileName(const CEditorTemplate& tpl) {
+    return wxString::FromUTF8(tpl.suggestedFileName());
+}
+
+// --- Open templates ------------------------------------------------------------
+
+void CMainFrame::addTemplate(std::unique_ptr<CEditorTemplate> tpl) {
+    templates.insert(templates.begin(), std::move(tpl));
+    selectTemplate(0);
+}
+
+void CMainFrame::selectTemplate(int index) {
+    if (index < 0 || index >= templateCount()) {
+        currentIdx = -1;
+        current = nullptr;
+        if (view) view->SetTemplate(nullptr);
+        updateEditMenu(false, false);
+    } else {
+        currentIdx = index;
+        current = templates[static_cast<size_t>(index)].get();
+        if (view) view->SetTemplate(current);
+        if (current->fromFile) addRecentFile(templateFileName(*current));
+        UpdateEditMenuFromHistory();
+        if (auto* tools = ModelHooks::get().nameTools)
+            for (int i = 0; i <= current->lastIndex(); ++i)
+                if (const CBaseControlState* ctl = current->controlAt(i)) tools->addName(ctl->getName());
+    }
+    updateTemplateMenu();
+    updateDeviceMenu();
+    updateFileMenu();
+    updateTitle();
+    requestRepaint();
+    repaintIfRequested();
+}
+
+void CMainFrame::reselectCurrent() { selectTemplate(currentIdx); }
+
+void CMainFrame::moveCurrentToFront() {
+    if (currentIdx < 0 || currentIdx >= templateCount()) return;
+    auto it = templates.begin() + currentIdx;
+    std::unique_ptr<CEditorTemplate> tpl = std::move(*it);
+    templates.erase(it);
+    addTemplate(std::move(tpl));
+}
+
+// --- Menus and title ---------------------------------------------------------------
+
+void CMainFrame::updateTitle() {
+    wxString title = EditorApp().GetEditorTitle() + " - ";
+    if (current)
+        title += templateFileName(*current) + (current->isModified() ? "*" : "");
+    else
+        title += "No Template Loaded";
+    SetTitle(title);
+}
+
+void CMainFrame::updateFileMenu() {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar) return;
+    const bool open = current != nullptr;
+    for (int id : {MenuId::Save, MenuId::SaveAs, MenuId::Close, MenuId::ImportControls}) bar->Enable(id, open);
+    wxMenuItem* recentItem = bar->FindItem(MenuId::RecentFiles);
+    if (!recentItem || !recentItem->GetSubMenu()) return;
+    wxMenu* recent = recentItem->GetSubMenu();
+    while (recent->GetMenuItemCount() > 0) recent->Destroy(recent->FindItemByPosition(0));
+    const int n = recentFileCount();
+    recentItem->Enable(n > 0);
+    for (int i = 0; i < n; ++i) recent->Append(MenuId::FirstRecent + i, menuText(recentFile(i)), "");
+}
+
+void CMainFrame::updateEditMenu(bool canUndo, bool canRedo) {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar) return;
+    const EditMenuState s = editMenuState(current, canUndo, canRedo, IsEditWindowShown(), Selection(),
+                                          CControlClipboard::instance());
+    bar->SetLabel(MenuId::Undo, wxString::FromUTF8(s.undoLabel));
+    bar->SetLabel(MenuId::Redo, wxString::FromUTF8(s.redoLabel));
+    bar->Enable(MenuId::Undo, s.undo);
+    bar->Enable(MenuId::Redo, s.redo);
+    bar->Enable(MenuId::Cut, s.cut);
+    bar->Enable(MenuId::Copy, s.copy);
+    bar->Enable(MenuId::Paste, s.paste);
+    bar->Enable(MenuId::Delete, s.del);
+    bar->Enable(MenuId::SelectAll, s.selectAll);
+    bar->Enable(MenuId::GetInfo, s.getInfo);
+}
+
+void CMainFrame::UpdateEditMenuFromHistory() {
+    if (current)
+        updateEditMenu(canUndo(*current), canRedo(*current));
+    else
+        updateEditMenu(false, false);
+}
+
+void CMainFrame::updateDeviceMenu() {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar) return;
+    CEditorApp& app = EditorApp();
+    const bool output = app.Midi().IsOutputSelected();
+    bar->Enable(MenuId::Upload, current != nullptr && output);
+    bar->Enable(MenuId::Listen, app.Midi().IsInputSelected());
+    bar->Enable(MenuId::SelectMidiDevice, app.Midi().PortCount() > 0);
+    if (app.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
+}
+
+void CMainFrame::updateViewMenu() {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar || !EditorApp().HasViewMenu()) return;
+    const int type = Settings().viewType;
+    bar->Check(MenuId::ViewInfo, type == 0);
+    bar->Check(MenuId::ViewName, type == 1);
+    bar->Check(MenuId::ViewChannel, type == 2);
+}
+
+void CMainFrame::setListenMark(bool on) {
+    if (wxMenuBar* bar = GetMenuBar()) bar->Check(MenuId::Listen, on);
+}
+
+void CMainFrame::updateTemplateMenu() {
+    wxMenuBar* bar = GetMenuBar();
+    if (!bar) return;
+    const int at = bar->FindMenu("Template");
+    if (at == wxNOT_FOUND) return;
+    wxMenu* menu = bar->GetMenu(static_cast<size_t>(at));
+    CEditorApp& app = EditorApp();
+
+    if (!menu->FindItem(MenuId::TemplateSettings))
+        menu->Append(MenuId::TemplateSettings, "Edit Se&ttings...\tCtrl+T", "Edit the settings of the current template");
+    if (app.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
+        menu->Append(MenuId::MidiGroups, "MIDI &Groups...\tCtrl+G",
+                     "Edit the Keyboard and Common MIDI port & channel groups");
+    if (app.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
+        menu->Append(MenuId::AudioFX, "Audio + &FX Settings...\tCtrl+F", "Edit the audio & FX settings");
+
+    if (app.HasKeyboardZones()) {
+        if (!menu->FindItem(MenuId::EnableZones)) {
+            menu->AppendSeparator();
+            menu->AppendCheckItem(MenuId::EnableZones, "Enable Keyboard &Zones", "Use zones");
+        }
+        if (!menu->FindItem(MenuId::EditZone)) {
+            auto* zones = new wxMenu;
+            zones->Append(MenuId::FirstZone, "&1...", "");
+            zones->Append(MenuId::FirstZone + 1, "&2...", "");
+            zones->Append(MenuId::FirstZone + 2, "&3...", "");
+            zones->Append(MenuId::FirstZone + 3, "&4...", "");
+            menu->AppendSubMenu(zones, "Edit Keyboard Zone", "")->SetId(MenuId::EditZone);
+        }
+        const bool zonesOn = current && current->zonesEnabled();
+        for (int id = MenuId::FirstZone; id <= MenuId::LastZone; ++id) menu->Enable(id, zonesOn);
+        menu->Enable(MenuId::EnableZones, current != nullptr);
+        menu->Check(MenuId::EnableZones, zonesOn);
+    }
+
+    if (!menu->FindItem(MenuId::FirstTemplate)) menu->AppendSeparator();
+
+    if (current) {
+        menu->Enable(MenuId::TemplateSettings, true);
+        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
+    } else {
+        if (!menu->FindItem(MenuId::FirstTemplate))
+            menu->AppendRadioItem(MenuId::FirstTemplate, "No templates loaded", "");
+        menu->Enable(MenuId::TemplateSettings, false);
+        menu->Enable(MenuId::FirstTemplate, false);
+        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
+    }
+
+    const int shown = std::min(templateCount(), kMaxTemplateItems);
+    for (int i = 0; i < shown; ++i) {
+        const CEditorTemplate& tpl = *templates[static_cast<size_t>(i)];
+        // The menu names the file, not its folder.
+        wxString label = wxFileName(templateFileName(tpl)).GetFullName();
+        if (tpl.isModified()) label += "*";
+        const int id = MenuId::FirstTemplate + i;
+        wxMenuItem* item = menu->FindItem(id);
+        if (!item)
+            item = menu->AppendRadioItem(id, menuText(label), "");
+        else
+            item->SetItemLabel(menuText(label));
+        item->Enable(true);
+        if (i == currentIdx) item->Check(true);
+    }
+    // Entries left over from a longer list go; entry 49 stays as the placeholder.
+    for (int id = MenuId::FirstTemplate + std::max(shown, 1); id <= MenuId::LastTemplate; ++id)
+        if (wxMenuItem* item = menu->FindItem(id)) menu->Destroy(item);
+    if (templates.empty())
+        if (wxMenuItem* item = menu->FindItem(MenuId::FirstTemplate)) {
+            item->SetItemLabel("No templates loaded");
+            item->Enable(false);
+        }
+    templateMenuEntries = shown;
+}
+
+void CMainFrame::repaintIfRequested() {
+    if (!repaintRequested) return;
+    repaintRequested = false;
+    if (canvas) canvas->Refresh(false);
+}
+
+void CMainFrame::requestRepaint() {
+    repaintRequested = true;
+    if (CEditorApp* app = EditorAppOrNull()) app->WakeIdle();
+}
+
+void CMainFrame::deferEdit(const CPlacedControl& control) {
+    pendingEdit = control.Clone();
+    if (CEditorApp* app = EditorAppOrNull()) app->WakeIdle();
+}
+
+bool CMainFrame::NeedsIdleWork() const {
+    if (repaintRequested || pendingEdit || leftSeenDown) return true;
+    return current && view && (view->GetListenButton().on || view->GetSendButton().on);
+}
+
+void CMainFrame::OnMouseAny(wxMouseEvent& event) {
+    event.Skip();
+    // Pointer activity may need the idle check (leaving, dragging outside).
+    if (CEditorApp* app = EditorAppOrNull()) app->WakeIdle();
+}
+
+long CMainFrame::MillisSinceTick() {
+    const wxLongLong now = wxGetLocalTimeMillis();
+    const long elapsed = (now - lastTick).ToLong();
+    lastTick = now;
+    return elapsed < 0 ? 0 : elapsed;
+}
+
+void CMainFrame::idleWork() {
+    if (current && view && canvas) {
+        const wxMouseState mouse = wxGetMouseState();
+        const wxPoint p = canvas->ScreenToClient(mouse.GetPosition());
+        const wxSize size = canvas->GetClientSize();
+        const bool inside = p.x >= 0 && p.y >= 0 && p.x < size.GetWidth() && p.y < size.GetHeight();
+        if (inside) {
+            leftSeenDown = mouse.LeftIsDown();
+        } else {
+            if (view->OnMouseMove(p)) requestRepaint();
+            if (leftSeenDown && !mouse.LeftIsDown()) {
+                leftSeenDown = false;
+                if (view->OnMouseButton(p, false, false, true, false)) {
+                    requestRepaint();
+                    UpdateEditMenuFromHistory();
+                }
+            }
+        }
+        if (view->Tick(MillisSinceTick())) requestRepaint();
+    }
+    if (pendingEdit) {
+        std::unique_ptr<CPlacedControl> pending = std::move(pendingEdit);
+        if (editWindow) editWindow->Clear();
+        editControl(*pending, false);
+    }
+    repaintIfRequested();
+}
+
+void CMainFrame::ReleaseOutside() {
+    if (!current || !view || !canvas) return;
+    const wxPoint p = canvas->ScreenToClient(wxGetMousePosition());
+    if (view->OnMouseButton(p, false, false, true, false)) {
+        requestRepaint();
+        UpdateEditMenuFromHistory();
+    }
+}
+
+// --- Edit window, observers, view host --------------------------------------------------
+
+void CMainFrame::AddObserver(IObserver* observer) {
+    if (observer && std::find(observers.begin(), observers.end(), observer) == observers.end())
+        observers.push_back(observer);
+}
+
+void CMainFrame::ClearObservers() {
+    observers.clear();
+    snapshotObserver = nullptr;
+}
+
+void CMainFrame::notifyObservers() {
+    // A panel may drop out of the list while it refreshes.
+    const std::vector<IObserver*> copy = observers;
+    for (IObserver* observer : copy) observer->Notify();
+}
+
+void CMainFrame::notifySnapshotObserver() {
+    if (snapshotObserver) snapshotObserver->Notify();
+}
+
+bool CMainFrame::IsEditWindowShown() const { return editWindow && editWindow->IsShown(); }
+
+wxRect CMainFrame::GetEditWindowScreenRect() const {
+    return editWindow ? editWindow->GetScreenRect() : wxRect();
+}
+
+void CMainFrame::hideEditWindow() {
+    if (editWindow && editWindow->IsShown()) editWindow->Hide();
+}
+
+void CMainFrame::editControl(const CPlacedControl& control, bool deferred) {
+    if (deferred) {
+        deferEdit(control);
+        return;
+    }
+    if (!editWindow) return;
+    const CPlacedControl* shownControl = editWindow->GetControl();
+    if (editWindow->IsShown() && shownControl && *shownControl == control) {
+        editWindow->Refresh();
+        return;
+    }
+    editWindow->OpenFor(control);
+    UpdateEditMenuFromHistory();
+}
+
+bool CMainFrame::selectControl(const CPlacedControl& control, bool add) {
+    if (!view || !current) return false;
+    if (current->controlAt(control.GetIndex()) != control.GetState()) return false;
+    const bool shown = view->SelectControl(control.GetIndex(), add);
+    if (shown) requestRepaint();
+    return shown;
+}
+
+void CMainFrame::focusMainWindow() {
+    if (canvas) canvas->SetFocus();
+}
+
+void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
+    if (!command || !current) return;
+    executeCommand(std::move(command), *current);
+    requestRepaint();
+}
+
+bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputSelected(); }
+bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputSelected(); }
+bool CMainFrame::HasViewMenu() const { return EditorApp().HasViewMenu(); }
+int CMainFrame::GetViewType() const { return EditorApp().HasViewMenu() ? Settings().viewType : 3; }
+bool CMainFrame::GetAbbreviateNames() const { return Settings().abbreviateNames == 1; }
+bool CMainFrame::GetShowCtrlToolTips() const { return Settings().showCtrlToolTips == 1; }
+
+std::vector<CPlacedControl> CMainFrame::Selection() const {
+    std::vector<CPlacedControl> list;
+    if (!view || !current) return list;
+    for (const auto& placed : view->GetSelection()) list.push_back(*placed);
+    return list;
+}
+
+// --- Device commands (the port layer lists no ports yet) ------------------------------
+
+void CMainFrame::ListenCommand() {
+    CEditorApp& app = EditorApp();
+    if (!app.Midi().IsInputSelected()) {
+        SetStatus("Invalid input device");
+        app.ReportInputLost();
+    }
+    updateDeviceMenu();
+}
+
+void CMainFrame::StopListening() {
+    SetStatus("Stopped listening for template dumps");
+    setListenMark(false);
+    if (view) view->ListenStopped();
+    updateDeviceMenu();
+    requestRepaint();
+}
+
+void CMainFrame::UploadCommand() {
+    CEditorApp& app = EditorApp();
+    if (!current) return;
+    if (!app.Midi().IsOutputSelected()) {
+        SetStatus("Invalid output device");
+        app.ReportOutputLost();
+    }
+}
+
+void CMainFrame::SelectMidiDeviceCommand() {
+    setListenMark(false);
+    if (view) view->ListenStopped();
+    requestRepaint();
+    hideEditWindow();
+    updateDeviceMenu();
+}
+
+void CMainFrame::BulkDumpsCommand() { hideEditWindow(); }
+
+void CMainFrame::UpdateOSCommand() { hideEditWindow(); }
+
+void CMainFrame::ViewHelpCommand() {
+    wxFileName help(EditorApp().ProgramDirectory() + "/help.html");
+    help.MakeAbsolute();
+    wxString address = help.GetFullPath();
+    address.Replace("\\", "/");
+    wxLaunchDefaultBrowser("file://" + address);
+}
+
+// --- Menu dispatch -------------------------------------------------------------------
+
+void CMainFrame::RunOnSelection(int id) {
+    if (!current || !view) return;
+    const std::vector<CPlacedControl> selection = Selection();
+    if (selection.empty()) return;
+    switch (id) {
+        case MenuId::Cut:
+            if (auto command = cutCommand(selection)) executeCommand(std::move(command), *current);
+            hideEditWindow();
+            break;
+        case MenuId::Copy: copyToClipboard(selection); break;
+        case MenuId::Paste:
+            if (!canPaste(CControlClipboard::instance().placed(), selection)) return;
+            if (auto command = pasteFromClipboard(selection)) executeCommand(std::move(command), *current);
+            hideEditWindow();
+            SetStatus("");
+            break;
+        case MenuId::Delete:
+            if (auto command = deleteCommand(selection)) executeCommand(std::move(command), *current);
+            hideEditWindow();
+            break;
+        default: break;
+    }
+    UpdateEditMenuFromHistory();
+    requestRepaint();
+}
+
+void CMainFrame::OnMenu(wxCommandEvent& event) {
+    const int id = event.GetId();
+    CEditorApp& app = EditorApp();
+    if (id >= MenuId::FirstRecent && id <= MenuId::LastRecent) {
+        openFile(recentFile(id - MenuId::FirstRecent), true);
+        return;
+    }
+    if (id >= MenuId::FirstTemplate && id <= MenuId::LastTemplate) {
+        const int index = id - MenuId::FirstTemplate;
+        if (index >= templateCount()) return;
+        currentIdx = index;
+        current = templates[static_cast<size_t>(index)].get();
+        moveCurrentToFront();
+        return;
+    }
+    if (id >= MenuId::FirstImported && id <= MenuId::LastImported) {
+        const std::vector<CPlacedControl> selection = Selection();
+        if (!current || selection.empty()) return;
+        if (auto command = assignImportedCommand(selection.front(), *current, id - MenuId::FirstImported))
+            executeCommand(std::move(command), *current);
+        requestRepaint();
+        return;
+    }
+    switch (id) {
+        case MenuId::Exit: Close(); break;
+        case MenuId::Open: OpenTemplate(); break;
+        case MenuId::ImportControls: ImportControls(); break;
+        case MenuId::Save: SaveTemplate(); break;
+        case MenuId::SaveAs: SaveTemplateAs(); break;
+        case MenuId::Close: closeCurrentTemplate(); break;
+        case MenuId::New: NewTemplate(); break;
+        case MenuId::Cut:
+        case MenuId::Copy:
+        case MenuId::Paste:
+        case MenuId::Delete: RunOnSelection(id); break;
+        case MenuId::Undo:
+        case MenuId::Redo:
+            if (!current || !view) break;
+            view->ClearSelection();
+            if (id == MenuId::Undo) {
+                if (canUndo(*current)) undoCommand(*current);
+            } else if (canRedo(*current)) {
+                redoCommand(*current);
+            }
+            UpdateEditMenuFromHistory();
+            requestRepaint();
+            break;
+        case MenuId::EditSelection:
+            if (view && current) view->EditSelection();
+            break;
+        case MenuId::GetInfo:
+            if (view && current && !view->GetSelection().empty())
+                wxMessageBox(view->SelectionInfoText(), "Selection info", wxOK | wxCENTRE, this);
+            break;
+        case MenuId::SelectAll:
+            if (!view || !current) break;
+            view->SelectAll();
+            UpdateEditMenuFromHistory();
+            requestRepaint();
+            break;
+        case MenuId::Listen: ListenCommand(); break;
+        case MenuId::Upload: UploadCommand(); break;
+        case MenuId::SelectMidiDevice: SelectMidiDeviceCommand(); break;
+        case MenuId::BulkDumps:
+        case MenuId::PatchLibrarian: BulkDumpsCommand(); break;
+        case MenuId::UpdateOS: UpdateOSCommand(); break;
+        case MenuId::ViewHelp: ViewHelpCommand(); break;
+        case MenuId::Website: wxLaunchDefaultBrowser(kWebsite); break;
+        case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;
+        case MenuId::About: {
+            hideEditWindow();
+            CProductAboutDialog about(this, "About " + app.GetEditorTitle(), app.GetAboutText(),
+                                      app.ProgramDirectory() + "/images/signatures.png");
+            about.ShowModal();
+            break;
+        }
+        case MenuId::Preferences: {
+            hideEditWindow();
+            CPreferencesDialog prefs(this);
+            prefs.ShowModal();
+            requestRepaint();
+            break;
+        }
+        case MenuId::TemplateSettings:
+            hideEditWindow();
+            reselectCurrent();
+            break;
+        case MenuId::MidiGroups:
+            hideEditWindow();
+            break;
+        case MenuId::AudioFX:
+            if (view) view->EditAudioSettings();
+            break;
+        case MenuId::EnableZones:
+            hideEditWindow();
+            if (current) {
+                current->setZonesEnabled(event.IsChecked());
+                updateTemplateMenu();
+                requestRepaint();
+            }
+            break;
+        case MenuId::ViewInfo:
+        case MenuId::ViewName:
+        case MenuId::ViewChannel:
+            Settings().viewType = id - MenuId::ViewInfo;
+            updateViewMenu();
+            requestRepaint();
+            break;
+        default:
+            if (id >= MenuId::FirstZone && id <= MenuId::LastZone) hideEditWindow();
+            else event.Skip();
+            break;
+    }
+}
+
+// --- Painting, pointer and keys ------------------------------------------------------
+
+void CMainFrame::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(canvas);
+    const wxSize size = canvas->GetClientSize();
+    if (size.GetWidth() <= 0 || size.GetHeight() <= 0) return;
+    if (current && view) view->Tick(MillisSinceTick());
+    if (!backBuffer.IsOk() || backBuffer.GetSize() != size) backBuffer.Create(size);
+    wxMemoryDC memory(backBuffer);
+    memory.SetBackground(backgroundBrush);
+    memory.Clear();
+    if (current && view) view->Paint(memory);
+    dc.Blit(0, 0, size.GetWidth(), size.GetHeight(), &memory, 0, 0);
+    if (!painted) {
+        painted = true;
+        EditorApp().OnFirstPaint();
+    }
+}
+
+void CMainFrame::OnLeftDown(wxMouseEvent& event) {
+    event.Skip();
+    leftSeenDown = true;
+    EditorApp().WakeIdle();
+    canvas->SetFocus();
+    if (!current || !view) return;
+    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, false)) requestRepaint();
+    updateFileMenu();
+    UpdateEditMenuFromHistory();
+}
+
+void CMainFrame::OnLeftUp(wxMouseEvent& event) {
+    event.Skip();
+    if (!current || !view) return;
+    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, true, false)) {
+        requestRepaint();
+        UpdateEditMenuFromHistory();
+    }
+}
+
+void CMainFrame::OnMotion(wxMouseEvent& event) {
+    event.Skip();
+    if (!current || !view) return;
+    if (view->OnMouseMove(event.GetPosition())) {
+        requestRepaint();
+        UpdateEditMenuFromHistory();
+    }
+}
+
+void CMainFrame::OnLeftDClick(wxMouseEvent& event) {
+    event.Skip();
+    if (!current || !view) return;
+    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), true, true, false)) requestRepaint();
+}
+
+void CMainFrame::OnWheel(wxMouseEvent& event) {
+    if (!current || !view) return;
+    const int delta = event.GetWheelDelta() ? event.GetWheelDelta() : 120;
+    if (view->OnMouseWheel(static_cast<double>(event.GetWheelRotation()) / delta)) requestRepaint();
+    OnMotion(event);
+}
+
+void CMainFrame::OnRightDown(wxMouseEvent& event) {
+    event.Skip();  // goes on to the context menu
+    canvas->SetFocus();
+    if (!current || !view) return;
+    if (view->GetSelection().size() < 2) {
+        view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, true);
+        canvas->Refresh(false);
+        canvas->Update();
+    }
+}
+
+std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
+    if (!current || !view || view->GetSelection().empty()) return nullptr;
+    CEditorApp& app = EditorApp();
+    const std::vector<CPlacedControl> selection = Selection();
+    auto menu = std::make_unique<wxMenu>();
+    menu->Append(MenuId::Cut, "Cu&t");
+    menu->Append(MenuId::Copy, "&Copy");
+    menu->Append(MenuId::Paste, "&Paste");
+    menu->Append(MenuId::Delete, "&Delete");
+    menu->AppendSeparator();
+    if (selection.size() == 1) menu->Append(MenuId::EditSelection, "&Edit selection...");
+    menu->Append(MenuId::GetInfo, "&Get Info...");
+    menu->Enable(MenuId::Paste, canPaste(CControlClipboard::instance().placed(), selection));
+
+    if (!current->importedControls.empty() && selection.size() == 1) {
+        menu->AppendSeparator();
+        auto* imported = new wxMenu;
+        const CPlacedControl& target = selection.front();
+        const int count = std::min(static_cast<int>(current->importedControls.size()), kMaxImportedItems);
+        for (int k = 0; k < count; ++k) {
+            if (k > 0 && k % kImportedPerColumn == 0) imported->Break();
+            const CBaseControlState& ctl = current->importedControls[static_cast<size_t>(k)];
+            const std::string name = ctl.getControlType() == ControlType::MMC
+                                         ? CBaseControlState::mmcCommandName(ctl.getMmcCommand())
+                                         : ctl.getName();
+            const wxString label = menuText(wxString::FromUTF8(name)) + "\t" +
+                                   wxString::FromUTF8(CBaseControlState::typeName(ctl.getControlType()));
+            wxMenuItem* item = imported->AppendCheckItem(MenuId::FirstImported + k, label, "");
+            bool assigned = false;
+            for (int i = 0; i <= current->lastIndex() && !assigned; ++i)
+                if (const CBaseControlState* own = current->controlAt(i)) assigned = *own == ctl;
+            item->Check(assigned);
+            item->Enable(app.CanHoldState(target, ctl));
+        }
+        menu->AppendSubMenu(imported, "Imported Controls", "")->SetId(MenuId::ImportedControls);
+    }
+    return menu;
+}
+
+void CMainFrame::OnContextMenu(wxContextMenuEvent&) {
+    if (!current || !view) return;
+    hideEditWindow();
+    std::unique_ptr<wxMenu> menu = BuildContextMenu();
+    if (!menu) return;
+    canvas->PopupMenu(menu.get());
+    UpdateEditMenuFromHistory();
+}
+
+void CMainFrame::OnKeyDown(wxKeyEvent& event) {
+    if (!current || !view) {
+        event.Skip();
+        return;
+    }
+    const int key = event.GetKeyCode();
+    if (key == WXK_TAB && event.ControlDown()) {
+        if (templateCount() >= 2) {
+            switching = true;
+            selectTemplate((currentIdx + 1) % templateCount());
+        }
+        return;
+    }
+    if (IsEditWindowShown()) {
+        event.Skip();
+        return;
+    }
+    switch (key) {
+        case WXK_TAB:
+            view->TabToNext(!event.ShiftDown());
+            break;
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+        case WXK_SPACE:
+            view->EditSelection();
+            return;
+        case WXK_PAGEUP:
+        case WXK_NUMPAD_PAGEUP:
+            if (view->OnPageUp()) requestRepaint();
+            return;
+        case WXK_PAGEDOWN:
+        case WXK_NUMPAD_PAGEDOWN:
+            if (view->OnPageDown()) requestRepaint();
+            return;
+        case WXK_UP:
+        case WXK_NUMPAD_UP: view->MoveSelection(0); break;
+        case WXK_DOWN:
+        case WXK_NUMPAD_DOWN: view->MoveSelection(1); break;
+        case WXK_LEFT:
+        case WXK_NUMPAD_LEFT: view->MoveSelection(2); break;
+        case WXK_RIGHT:
+        case WXK_NUMPAD_RIGHT: view->MoveSelection(3); break;
+        default: event.Skip(); return;
+    }
+    requestRepaint();
+    UpdateEditMenuFromHistory();
+}
+
+void CMainFrame::OnKeyUp(wxKeyEvent& event) {
+    event.Skip();
+    if (event.GetKeyCode() == WXK_CONTROL && switching) {
+        switching = false;
+        moveCurrentToFront();
+    }
+}
+
+// --- Drops ------------------------------------------------------------------------
+
+bool CMainFrame::AcceptsDrop(const wxArrayString& paths) {
+    if (paths.empty()) return false;
+    for (const wxString& path : paths) {
+        const wxFileName name(path);
+        if (!wxFileName::FileExists(path) || name.GetExt() != "syx") return false;
+    }
+    return true;
+}
+
+bool CMainFrame::DropFiles(const wxArrayString& paths) {
+    if (!AcceptsDrop(paths)) return false;
+    for (const wxString& path : paths) openFile(path, true);
+    return true;
+}
+
+bool CSyxFileDropTarget::OnDropFiles(wxCoord, wxCoord, const wxArrayString& paths) {
+    return frame && frame->DropFiles(paths);
+}

@@ -1,0 +1,197 @@
+#pragma once
+// The editor's only top-level window: the open templates, the panel view of
+// the current one, the menus, the status bar and the control edit window.
+#include <wx/bitmap.h>
+#include <wx/brush.h>
+#include <wx/dnd.h>
+#include <wx/frame.h>
+#include <wx/longlong.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "editing/EditorView.h"
+#include "editing/PlacedControl.h"
+#include "ui/TemplateUI.h"
+
+class CEditorTemplate;
+class CEditControlDialog;
+class IObserver;
+class wxMenu;
+class wxFileDialog;
+
+// Menu identifiers of the main window.
+namespace MenuId {
+enum : int {
+    Exit = 2, Open = 3, ImportControls = 4, Save = 5, SaveAs = 6, Close = 8, New = 10, ImportPluginNames = 12,
+    RecentFiles = 13, FirstRecent = 14, LastRecent = 21,
+    Cut = 22, Copy = 23, Paste = 24, Delete = 25, Undo = 26, Redo = 27, EditSelection = 28, GetInfo = 29,
+    SelectAll = 30, Listen = 31, Upload = 32, SelectMidiDevice = 33, BulkDumps = 34, PatchLibrarian = 35,
+    UpdateOS = 36, ViewHelp = 37, Website = 38, OnlineSupport = 39,
+    TemplateSettings = 40, MidiGroups = 41, AudioFX = 42, EnableZones = 43, EditZone = 44, FirstZone = 45,
+    LastZone = 48, FirstTemplate = 49, LastTemplate = 113, ViewInfo = 114, ViewName = 115, ViewChannel = 116,
+    ImportedControls = 117, FirstImported = 118, LastImported = 630,
+    About = 5013, Preferences = 5019
+};
+}
+
+class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView {
+public:
+    static constexpr int kImportedPerColumn = 49;
+    static constexpr int kMaxImportedItems = 513;
+    static constexpr int kMaxTemplateItems = MenuId::LastTemplate - MenuId::FirstTemplate + 1;
+
+    CMainFrame();
+    ~CMainFrame() override;
+    // Icon, drop target, panel view, menus, status bar, edit window.
+    bool Initialise();
+
+    // --- Open templates ------------------------------------------------------
+    void addTemplate(std::unique_ptr<CEditorTemplate> tpl);
+    void selectTemplate(int index);
+    void reselectCurrent();
+    void moveCurrentToFront();
+    CEditorTemplate* currentTemplate() const { return current; }
+    int currentIndex() const { return currentIdx; }
+    int templateCount() const { return static_cast<int>(templates.size()); }
+    CEditorTemplate* templateAt(int i) const;
+    // The name a template goes by: its file path, or the suggested file name.
+    static wxString templateFileName(const CEditorTemplate& tpl);
+
+    // --- Menus, title, repaint ---------------------------------------------
+    void updateTitle() override;
+    void updateFileMenu();
+    void updateEditMenu(bool canUndo, bool canRedo) override;
+    void UpdateEditMenuFromHistory();
+    void updateDeviceMenu();
+    void updateTemplateMenu() override;
+    void updateViewMenu();
+    void setListenMark(bool on);
+    void requestRepaint() override;
+    void repaintIfRequested();
+    bool IsRepaintRequested() const { return repaintRequested; }
+    void deferEdit(const CPlacedControl& control);
+    void idleWork();
+    // Whether the next idle pass has anything to do (animation, a drag that
+    // may end outside the window, a pending repaint or edit).
+    bool NeedsIdleWork() const;
+    // A left-button release at the pointer, as when the application loses focus.
+    void ReleaseOutside();
+    void SetStatus(const wxString& text) { SetStatusText(text, 0); }
+
+    // --- File operations ------------------------------------------------------
+    void openFile(const wxString& path, bool interactive);
+    void closeCurrentTemplate();
+    bool chooseFile(wxString& path, bool forSaving, const wxString& filter);
+    // Runs a file dialog and gives the chosen path; replaced by tests, which
+    // cannot read a choice back from the platform's dialog without showing it.
+    using FileDialogRunner = std::function<bool(wxFileDialog& dialog, wxString& chosen)>;
+    static void SetFileDialogRunner(FileDialogRunner runner);
+    void NewTemplate();
+    void OpenTemplate();
+    void ImportControls();
+    void SaveTemplate();
+    void SaveTemplateAs();
+    static bool isFileNameChar(wxChar c);
+    // The drop rule: every path an existing file ending exactly in "syx".
+    static bool AcceptsDrop(const wxArrayString& paths);
+    bool DropFiles(const wxArrayString& paths);
+
+    // --- Commands the welcome dialog and the panel run -----------------------
+    void ListenCommand();
+    void UploadCommand();
+    void SelectMidiDeviceCommand();
+    void BulkDumpsCommand();
+    void UpdateOSCommand();
+    void ViewHelpCommand();
+    void ShowImportedControlsMenu();
+    // The context menu that would pop up now (null when none); for the tests.
+    std::unique_ptr<wxMenu> BuildContextMenu();
+
+    // --- Edit window and observers --------------------------------------------
+    CEditControlDialog* EditWindow() const { return editWindow; }
+    CTemplateUI* View() const { return view.get(); }
+    wxWindow* Canvas() const { return canvas; }
+    void AddObserver(IObserver* observer);
+    void SetSnapshotObserver(IObserver* observer) { snapshotObserver = observer; }
+    void ClearObservers();
+    const std::vector<IObserver*>& Observers() const { return observers; }
+
+    // ITemplateUIHost
+    wxWindow* GetPanelWindow() override { return canvas; }
+    void SetPanelStatusText(const wxString& text) override { SetStatus(text); }
+    void EditControl(const CPlacedControl& control, bool deferred) override { editControl(control, deferred); }
+    void HideEditWindow() override { hideEditWindow(); }
+    bool IsEditWindowShown() const override;
+    wxRect GetEditWindowScreenRect() const override;
+    void RunCommand(std::unique_ptr<ICommand> command) override;
+    bool IsInputDeviceOpen() const override;
+    bool IsOutputDeviceOpen() const override;
+    void StartListening() override { ListenCommand(); }
+    void StopListening() override;
+    void SendTemplate() override { UploadCommand(); }
+    bool HasViewMenu() const override;
+    int GetViewType() const override;
+    bool GetAbbreviateNames() const override;
+    bool GetShowCtrlToolTips() const override;
+
+    // IEditorView
+    bool selectControl(const CPlacedControl& control, bool add) override;
+    void editControl(const CPlacedControl& control, bool deferred) override;
+    void hideEditWindow() override;
+    void focusMainWindow() override;
+    void notifyObservers() override;
+    void notifySnapshotObserver() override;
+
+private:
+    void BuildMenuBar();
+    std::vector<CPlacedControl> Selection() const;
+    long MillisSinceTick();
+    void RunOnSelection(int id);
+
+    void OnMenu(wxCommandEvent& event);
+    void OnPaint(wxPaintEvent& event);
+    void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnMotion(wxMouseEvent& event);
+    void OnLeftDClick(wxMouseEvent& event);
+    void OnWheel(wxMouseEvent& event);
+    void OnRightDown(wxMouseEvent& event);
+    void OnContextMenu(wxContextMenuEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+    void OnKeyUp(wxKeyEvent& event);
+    void OnMouseAny(wxMouseEvent& event);
+    void OnCloseWindow(wxCloseEvent& event);
+
+    // Fields in the order the window uses them.
+    IObserver* snapshotObserver = nullptr;
+    std::vector<IObserver*> observers;
+    wxBitmap backBuffer;
+    wxBrush backgroundBrush;
+    std::unique_ptr<CTemplateUI> view;
+    CEditControlDialog* editWindow = nullptr;
+    int currentIdx = -1;
+    std::vector<std::unique_ptr<CEditorTemplate>> templates;
+    CEditorTemplate* current = nullptr;
+    bool switching = false;
+    std::unique_ptr<CPlacedControl> pendingEdit;
+    bool repaintRequested = true;
+    bool leftSeenDown = false;
+
+    // The drawing surface of the client area; the view draws into it.
+    wxWindow* canvas = nullptr;
+    wxLongLong lastTick;
+    int templateMenuEntries = 0;
+    bool painted = false;
+};
+
+// Opens ".syx" files dropped on the main window.
+class CSyxFileDropTarget : public wxFileDropTarget {
+public:
+    explicit CSyxFileDropTarget(CMainFrame* frame) : frame(frame) {}
+    bool OnDropFiles(wxCoord x, wxCoord y, const wxArrayString& paths) override;
+
+private:
+    CMainFrame* frame;
+};

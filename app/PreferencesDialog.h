@@ -1,0 +1,32 @@
+#pragma once
+// The per-user settings that have a switch.
+#include <wx/dialog.h>
+
+class CMainFrame;
+class wxChoice;
+class wxCheckBox;
+class wxWindow;
+
+class CPreferencesDialog : public wxDialog {
+public:
+    explicit CPreferencesDialog(CMainFrame* frame);
+
+    wxChoice* startupAction = nullptr;
+    wxCheckBox* warnOnOldOS = nullptr;
+    wxCheckBox* sendErrorReports = nullptr;
+    wxCheckBox* showControlTooltips = nullptr;
+    wxWindow* abbreviateSpacer = nullptr;
+    wxCheckBox* abbreviateNames = nullptr;
+    wxCheckBox* autoCompleteNames = nullptr;
+    wxCheckBox* useExpandingPages = nullptr;
+    wxCheckBox* releaseMidiDriver = nullptr;
+
+private:
+    void OnOK(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnRestoreDefaults(wxCommandEvent& event);
+    void OnPurgeRecentFiles(wxCommandEvent& event);
+    void OnChooseVSTDirectory(wxCommandEvent& event);
+
+    CMainFrame* frame;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// The greeting at start-up: runs one of the main window's commands.
+#include <wx/dialog.h>
+
+class CMainFrame;
+class wxStaticText;
+class wxRadioButton;
+class wxCheckBox;
+
+class CWelcomeDialog : public wxDialog {
+public:
+    explicit CWelcomeDialog(CMainFrame* frame);
+
+    wxStaticText* greeting = nullptr;
+    wxRadioButton* createNew = nullptr;
+    wxRadioButton* listen = nullptr;
+    wxRadioButton* updateOS = nullptr;
+    wxRadioButton* bulkDumps = nullptr;
+    wxRadioButton* readHelp = nullptr;
+    wxRadioButton* nothing = nullptr;
+    wxCheckBox* dontShowAgain = nullptr;
+
+private:
+    void OnOK(wxCommandEvent& event);
+    // Asks the user to choose a port, then opens the device selection.
+    void DevicePrompt(bool input);
+
+    CMainFrame* frame;
+};

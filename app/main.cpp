@@ -1,0 +1,3 @@
+#include "app/TaNGRAQVLumiEditorApp.h"
+
+wxIMPLEMENT_APP(CTaNGRAQVLumiEditorApp);

@@ -1,0 +1,243 @@
+// The application object: profile answers, settings store, instance lock,
+// message boxes, lost-device reports, start-up actions.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <wx/defs.h>
+#include <wx/snglinst.h>
+
+#include "GuiTestSupport.h"
+#include "app/EditControlDialog.h"
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "editing/PlacedControl.h"
+#include "model/ControlState.h"
+#include "model/EditorTemplate.h"
+
+namespace {
+struct HoldCase {
+    int index;
+    int type;
+    int displayFormat;
+    bool expected;
+};
+}  // namespace
+
+TEST(Profile, CanHoldStateFollowsTheControlKind) {
+    const HoldCase cases[] = {
+        {86, ControlType::CC, 0, false},                   // imported control takes nothing
+        {0, ControlType::SysEx, 0, true},                  // continuous: types 0..4
+        {0, ControlType::MMC, 0, false},
+        {64, ControlType::PitchBend, 0, true},              // pitch bend only where allowed
+        {0, ControlType::PitchBend, 0, false},
+        {24, ControlType::ProgramChange, 0, true},          // buttons: 0..6 and 9
+        {24, ControlType::NoteOnOff, 0, true},
+        {24, ControlType::DrumNote, 0, false},              // drum notes only on pads
+        {70, ControlType::DrumNote, 0, true},
+        {24, -1, 0, false},                                 // negative type
+        {0, ControlType::CC, DisplayFormat::Send14Bit, false},  // 14-bit only on 8..15
+        {8, ControlType::CC, DisplayFormat::Send14Bit, true},
+    };
+    CEditorApp& app = EditorApp();
+    for (const HoldCase& c : cases) {
+        CBaseControlState state;
+        state.controlType = c.type;
+        state.displayFormat = c.displayFormat;
+        CBaseControlState target;
+        EXPECT_EQ(app.CanHoldState(CPlacedControl(&target, c.index), state), c.expected)
+            << "index " << c.index << " type " << c.type << " format " << c.displayFormat;
+    }
+}
+
+TEST(Profile, DeviceAnswersMatchTheModel) {
+    CEditorApp& app = EditorApp();
+    EXPECT_EQ(app.GetEditorTitle(), "TaNGRA LuMI QV Editor");
+    EXPECT_EQ(app.GetAppName(), "TaNGRAQVLumiEditor");
+    EXPECT_EQ(app.GetDefaultMidiDeviceName(), "TaNGRA QV MIDI");
+    EXPECT_EQ(app.GetMaxMmcDeviceNumber(), 127);
+    EXPECT_TRUE(app.GetOSUpdateInstructions().StartsWith("To ensure your TaNGRA QV LuMI is ready"));
+    EXPECT_FALSE(app.HasViewMenu());
+    // Control kinds partition 0..85; everything above is imported.
+    for (int i = 0; i <= 85; ++i)
+        EXPECT_NE(app.IsContinuousControl(i), app.IsButtonControl(i)) << "index " << i;
+    EXPECT_TRUE(app.IsImportedControl(86));
+    std::unique_ptr<CEditorTemplate> tpl = app.CreateTemplate();
+    ASSERT_NE(tpl, nullptr);
+    EXPECT_EQ(tpl->dumpSize(), 4112);
+    EXPECT_EQ(tpl->lastIndex(), 85);
+}
+
+TEST(SettingsStore, FirstReadWritesEveryDefaultAndWriteKeepsOrder) {
+    const wxString file = wxFileName::CreateTempFileName("tqvcfg");
+    {
+        wxFileConfig store("TaNGRA LuMI QV Editor", "Quorvane", file, "", wxCONFIG_USE_LOCAL_FILE);
+        store.SetRecordDefaults(true);
+        EditorSettings s;
+        s.startupAction = 4;  // must be replaced by the stored default
+        ReadSettings(store, s);
+        EXPECT_EQ(s.startupAction, 0);
+        EXPECT_EQ(s.viewType, 1);
+        EXPECT_EQ(s.releaseDriver, 1);
+        const char* keys[] = {"StartupAction", "ViewType", "ReleaseDriver", "UseExpandPanes", "ShowOldOSDialog",
+                              "SendErrorsHome", "ShowCtrlToolTips", "AbbreviateNames", "InputDevice",
+                              "OutputDevice", "RecentFile0", "RecentFile7", "VSTDir", "LastPluginEnumerated",
+                              "PluginsEnumeratedOK", "ShouldUseAutoComplete"};
+        for (const char* key : keys) EXPECT_TRUE(store.HasEntry(key)) << key;
+        EXPECT_EQ(store.GetNumberOfEntries(), 22u);  // 14 keys and the 8 recent files
+    }
+    {
+        wxFileConfig store("TaNGRA LuMI QV Editor", "Quorvane", file, "", wxCONFIG_USE_LOCAL_FILE);
+        EditorSettings s;
+        s.startupAction = 3;
+        s.recentFiles[0] = "/a.syx";
+        s.inputDevice = "In";
+        WriteSettings(store, s);
+        EditorSettings back;
+        ReadSettings(store, back);
+        EXPECT_EQ(back.startupAction, 3);
+        EXPECT_EQ(back.recentFiles[0], "/a.syx");
+        EXPECT_EQ(back.inputDevice, "In");
+        EXPECT_EQ(back.abbreviateNames, 1);
+    }
+    wxRemoveFile(file);
+}
+
+TEST(SettingsStore, RecentFileListKeepsEightMostRecentFirst) {
+    Settings() = EditorSettings();
+    for (int i = 0; i < 10; ++i) addRecentFile(wxString::Format("/f%d.syx", i));
+    EXPECT_EQ(recentFileCount(), 8);
+    EXPECT_EQ(recentFile(0), "/f9.syx");
+    EXPECT_EQ(recentFile(7), "/f2.syx");
+    addRecentFile("/f5.syx");  // reopened: moves to the top, no duplicate
+    EXPECT_EQ(recentFile(0), "/f5.syx");
+    EXPECT_EQ(recentFile(1), "/f9.syx");
+    EXPECT_EQ(recentFile(7), "/f2.syx");
+    EXPECT_EQ(recentFileCount(), 8);
+    EXPECT_TRUE(removeRecentFile("/f9.syx"));
+    EXPECT_FALSE(removeRecentFile("/F5.syx"));  // exact, case-sensitive compare
+    EXPECT_EQ(recentFileCount(), 7);
+    EXPECT_EQ(recentFile(1), "/f8.syx");
+    EXPECT_EQ(recentFile(7), "");
+    clearRecentFiles();
+    EXPECT_EQ(recentFileCount(), 0);
+}
+
+TEST(InstanceLock, SecondCopyForTheSameLoginIsDetected) {
+    const wxString name = EditorApp().InstanceLockName();
+    EXPECT_TRUE(name.StartsWith("TaNGRAQVLumiEditor-"));
+    EXPECT_GT(name.length(), wxString("TaNGRAQVLumiEditor-").length());
+    const wxString folder = wxFileName::GetTempDir();
+    wxSingleInstanceChecker first;
+    ASSERT_TRUE(first.Create(name + "-test", folder));
+    EXPECT_FALSE(first.IsAnotherRunning());
+    // Another process asks: the same name is taken, another login's is free.
+    auto askInChild = [&](const wxString& lock) {
+        const pid_t child = fork();
+        if (child == 0) {
+            wxSingleInstanceChecker second;
+            const bool created = second.Create(lock, folder);
+            _exit(created && second.IsAnotherRunning() ? 1 : 0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+    };
+    EXPECT_TRUE(askInChild(name + "-test"));
+    EXPECT_FALSE(askInChild(name + "-other-test"));
+}
+
+using AppTest = GuiTest;
+
+TEST_F(AppTest, LostDeviceMessageIsShownOncePerRun) {
+    CEditorApp& app = EditorApp();
+    app.deviceLostReported = false;
+    wxTEST_DIALOG(app.ReportInputLost(),
+                  ExpectMessage("The input MIDI device is no longer accessible!\n\nPlease ensure the device is turned "
+                                "on and plugged in correctly, then restart the editor",
+                                wxOK));
+    // Any further report, input or output, stays silent.
+    EXPECT_NO_DIALOG({
+        app.ReportOutputLost();
+        app.ReportInputLost();
+    });
+    EXPECT_TRUE(app.deviceLostReported);
+    app.deviceLostReported = false;
+}
+
+TEST_F(AppTest, ShowMessageAnswersWithTheButtonPressed) {
+    int answer = 0;
+    wxTEST_DIALOG(answer = EditorApp().ShowMessage(wxYES_NO, "Question?"), ExpectMessage("Question?", wxNO));
+    EXPECT_EQ(answer, wxNO);
+    wxTEST_DIALOG(answer = EditorApp().ShowMessage(wxOK, "Note"), ExpectMessage("Note", wxOK));
+    EXPECT_EQ(answer, wxOK);
+}
+
+TEST_F(AppTest, CommandLineFilesOpenInOrderAndIgnoreTheStartupAction) {
+    Settings().startupAction = 0;  // would show the welcome dialog
+    const wxString a = WriteTemplate("a.syx");
+    const wxString b = WriteTemplate("b.syx");
+    wxArrayString files;
+    files.Add(a);
+    files.Add(b);
+    EXPECT_NO_DIALOG(EditorApp().RunStartupAction(files));
+    ASSERT_EQ(frame->templateCount(), 2);
+    // Each opened file goes to the front: b was opened last.
+    EXPECT_EQ(OpenTemplateNames(), (std::vector<wxString>{"b.syx", "a.syx"}));
+}
+
+TEST_F(AppTest, StartupActionsWithoutFiles) {
+    struct Case {
+        int action;
+        bool recent;
+        int templates;
+    };
+    const wxString last = WriteTemplate("last.syx");
+    const Case cases[] = {{1, true, 0}, {2, false, 1}, {3, true, 1}, {3, false, 0}, {7, true, 0}, {-1, true, 0}};
+    for (const Case& c : cases) {
+        while (frame->templateCount() > 0) {
+            frame->currentTemplate()->markSaved();
+            frame->closeCurrentTemplate();
+        }
+        clearRecentFiles();
+        if (c.recent) addRecentFile(last);
+        Settings().startupAction = c.action;
+        EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
+        EXPECT_EQ(frame->templateCount(), c.templates) << "action " << c.action << " recent " << c.recent;
+    }
+}
+
+TEST_F(AppTest, StartupActionFourRunsTheOpenDialog) {
+    const wxString path = WriteTemplate("chosen.syx");
+    Settings().startupAction = 4;
+    {
+        FileDialogAnswers answer({{path, "", false}});
+        EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
+    }
+    ASSERT_EQ(frame->templateCount(), 1);
+    EXPECT_EQ(CMainFrame::templateFileName(*frame->currentTemplate()), path);
+}
+
+TEST_F(AppTest, IdlePassesRunOnlyWhileThereIsWorkAndWakeOnRequests) {
+    CEditorApp& app = EditorApp();
+    EXPECT_NO_DIALOG(frame->NewTemplate());
+    app.IdlePass();  // carries out the pending repaint
+    EXPECT_FALSE(frame->IsRepaintRequested());
+    EXPECT_FALSE(frame->NeedsIdleWork());
+    EXPECT_FALSE(app.IdlePassesRunning());
+    // A repaint request starts the passes; the pass that paints stops them.
+    frame->requestRepaint();
+    EXPECT_TRUE(app.IdlePassesRunning());
+    app.IdlePass();
+    EXPECT_FALSE(frame->IsRepaintRequested());
+    EXPECT_FALSE(app.IdlePassesRunning());
+    // A deferred edit is opened by the next pass.
+    frame->deferEdit(CPlacedControl(frame->currentTemplate()->controlAt(4), 4));
+    EXPECT_TRUE(app.IdlePassesRunning());
+    for (int i = 0; i < 50 && !frame->EditWindow()->IsShown(); ++i) {
+        Pump();
+        wxMilliSleep(5);
+    }
+    EXPECT_TRUE(frame->EditWindow()->IsShown());
+    EXPECT_EQ(frame->EditWindow()->GetControlIndex(), 4);
+}

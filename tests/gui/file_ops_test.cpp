@@ -1,0 +1,353 @@
+// Template files: open, convert, revert, save, save as, close with prompts,
+// the recent list and the refusal messages.
+#include <wx/app.h>
+#include <wx/filename.h>
+
+#include <algorithm>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+
+#include "GuiTestSupport.h"
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "editing/ClipboardCommands.h"
+#include "editing/History.h"
+#include "model/ControlState.h"
+#include "model/DeviceKind.h"
+#include "model/EditorTemplate.h"
+#include "model/TemplateFile.h"
+#include "model/TaNGRAQVTemplate.h"
+#include "model/TemplateParts.h"
+
+namespace {
+wxString notFound(const wxString& path) { return "Cannot find file: " + path + "\n\nIt may have been moved or deleted."; }
+wxString invalid(const wxString& path) {
+    return "Unable to open template: " + path + " - the file is not a valid template file";
+}
+const char* const kRevert = "This template is already loaded.  Do you want to revert to the version on disk?";
+
+// One recorded change on the current template: clears control 0.
+void changeSomething(CMainFrame* frame) {
+    CEditorTemplate* tpl = frame->currentTemplate();
+    executeCommand(deleteCommand({CPlacedControl(tpl->controlAt(0), 0)}), *tpl);
+}
+
+ByteSequence fileBytes(const wxString& path) {
+    ByteSequence bytes;
+    EXPECT_TRUE(readMessageFromFile(path.ToStdString(), bytes, 0));
+    return bytes;
+}
+}  // namespace
+
+using FileOpsTest = GuiTest;
+
+TEST_F(FileOpsTest, OpeningAFileShowsItsControlsAndRecordsIt) {
+    const wxString path = WriteTemplate("synth.syx", [](CEditorTemplate& t) {
+        t.controlAt(5)->setName("CUTOFF");
+        t.controlAt(5)->controlType = ControlType::CC;
+    });
+    EXPECT_NO_DIALOG(frame->openFile(path, true));
+    ASSERT_EQ(frame->templateCount(), 1);
+    EXPECT_EQ(frame->currentTemplate()->controlAt(5)->getName(), "CUTOFF");
+    EXPECT_FALSE(frame->currentTemplate()->isModified());
+    EXPECT_EQ(frame->GetTitle(), "TaNGRA LuMI QV Editor - " + path);
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Opened template: " + path);
+    EXPECT_EQ(recentFile(0), path);
+    EXPECT_TRUE(MenuEnabled(MenuId::RecentFiles));
+    EXPECT_EQ(frame->GetMenuBar()->FindItem(MenuId::FirstRecent)->GetItemLabelText(), path);
+    EXPECT_EQ(frame->View()->GetTemplate(), frame->currentTemplate());
+}
+
+TEST_F(FileOpsTest, MissingAndInvalidFilesAreReported) {
+    const wxString missing = Path("gone.syx");
+    addRecentFile(missing);
+    frame->updateFileMenu();
+    wxTEST_DIALOG(frame->openFile(missing, true), ExpectMessage(notFound(missing), wxOK));
+    EXPECT_EQ(recentFileCount(), 0);
+    EXPECT_FALSE(MenuEnabled(MenuId::RecentFiles));
+
+    struct Case {
+        const char* name;
+        ByteSequence bytes;
+    };
+    const Case cases[] = {
+        {"empty.syx", ByteSequence{}},
+        {"nosysex.syx", ByteSequence{0x01, 0x02, 0x03}},
+        {"short.syx", ByteSequence{0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0x01, 0xF7}},
+        {"foreign.syx", ByteSequence{0xF0, 0x00, 0x21, 0x29, 0x02, 0x03, 0x01, 0x05, 0xF7}},
+    };
+    for (const Case& c : cases) {
+        const wxString path = Path(c.name);
+        ASSERT_TRUE(writeBytesToFile(path.ToStdString(), c.bytes, false));
+        wxTEST_DIALOG(frame->openFile(path, true), ExpectMessage(invalid(path), wxOK));
+        EXPECT_EQ(frame->templateCount(), 0) << c.name;
+        EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), invalid(path));
+    }
+}
+
+TEST_F(FileOpsTest, OpeningAnOpenFileSelectsItOrRevertsOnRequest) {
+    const wxString a = WriteTemplate("a.syx", [](CEditorTemplate& t) { t.controlAt(0)->setName("ORIGINAL"); });
+    const wxString b = WriteTemplate("b.syx");
+    EXPECT_NO_DIALOG({
+        frame->openFile(a, true);
+        frame->openFile(b, true);
+        frame->openFile(a, true);  // not modified: only made current, no reordering
+    });
+    EXPECT_EQ(OpenTemplateNames(), (std::vector<wxString>{"b.syx", "a.syx"}));
+    EXPECT_EQ(frame->currentIndex(), 1);
+
+    changeSomething(frame);
+    ASSERT_TRUE(frame->currentTemplate()->isModified());
+    EXPECT_EQ(frame->currentTemplate()->controlAt(0)->getName(), "");
+    // NO leaves the edit in place.
+    wxTEST_DIALOG(frame->openFile(a, true), ExpectMessage(kRevert, wxNO));
+    EXPECT_EQ(frame->currentTemplate()->controlAt(0)->getName(), "");
+    EXPECT_TRUE(frame->currentTemplate()->isModified());
+    // YES reloads the same template from disk.
+    CEditorTemplate* before = frame->currentTemplate();
+    wxTEST_DIALOG(frame->openFile(a, true), ExpectMessage(kRevert, wxYES));
+    EXPECT_EQ(frame->currentTemplate(), before);
+    EXPECT_EQ(frame->templateCount(), 2);
+    EXPECT_EQ(frame->currentTemplate()->controlAt(0)->getName(), "ORIGINAL");
+    EXPECT_FALSE(frame->currentTemplate()->isModified());
+    EXPECT_FALSE(canUndo(*frame->currentTemplate()));
+    EXPECT_EQ(frame->GetTitle(), "TaNGRA LuMI QV Editor - " + a);
+
+    // Importing from a modified open file asks the same and reverts instead.
+    changeSomething(frame);
+    wxTEST_DIALOG(frame->openFile(a, false), ExpectMessage(kRevert, wxYES));
+    EXPECT_EQ(frame->currentTemplate()->controlAt(0)->getName(), "ORIGINAL");
+    EXPECT_TRUE(frame->currentTemplate()->importedControls.empty());
+}
+
+TEST_F(FileOpsTest, ImportControlsAddsThemToTheCurrentTemplate) {
+    const wxString source = WriteTemplate("source.syx", [](CEditorTemplate& t) {
+        t.controlAt(2)->setName("LEVEL");
+        t.controlAt(2)->controlType = ControlType::CC;
+    });
+    EXPECT_NO_DIALOG(frame->NewTemplate());
+    {
+        FileDialogAnswers answers({{source, "", false}});
+        EXPECT_NO_DIALOG(frame->ImportControls());
+    }
+    EXPECT_EQ(frame->templateCount(), 1);
+    const auto& imported = frame->currentTemplate()->importedControls;
+    EXPECT_TRUE(std::any_of(imported.begin(), imported.end(),
+                            [](const CBaseControlState& c) { return c.getName() == "LEVEL"; }));
+    // The controls themselves stay as they were; only the imported list grows.
+    EXPECT_EQ(frame->currentTemplate()->controlAt(2)->getName(), "");
+    {
+        FileDialogAnswers answers({{"", "", false}});
+        EXPECT_NO_DIALOG(frame->ImportControls());
+    }
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Import cancelled");
+    {
+        FileDialogAnswers answers({{"", "", false}});
+        EXPECT_NO_DIALOG(frame->OpenTemplate());
+    }
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Open cancelled");
+}
+
+TEST_F(FileOpsTest, ASiblingDumpIsConvertedWithTheImportNote) {
+    std::unique_ptr<CEditorTemplate> sibling = createTemplateOfKind(KindTaNGRA);
+    if (!sibling) GTEST_SKIP() << "no template class for the first-generation sibling yet";
+    sibling->setTemplateName("Old one");
+    sibling->controlAt(0)->setName("OLDPOT");
+    sibling->controlAt(0)->controlType = ControlType::CC;
+    const wxString path = Path("sibling.syx");
+    ASSERT_TRUE(writeBytesToFile(path.ToStdString(), sibling->save(), false));
+    const wxString note =
+        "This template has been imported from a template originally for the " +
+        wxString::FromUTF8(deviceKindName(KindTaNGRA)) +
+        ".\n\nIf you save this template, it will be saved as a TaNGRA LuMI QV template, which may result in loss "
+        "of data.  To avoid this, choose \"Save As...\" from the File menu.\n\nYou can find all of the controls "
+        "from the original template by right-clicking on a control and choosing \"Imported Controls\".";
+    wxTEST_DIALOG(frame->openFile(path, true), ExpectMessage(note, wxOK));
+    ASSERT_EQ(frame->templateCount(), 1);
+    EXPECT_TRUE(frame->currentTemplate()->isModified());
+    EXPECT_TRUE(frame->GetTitle().EndsWith("*"));
+    EXPECT_FALSE(frame->currentTemplate()->importedControls.empty());
+}
+
+TEST_F(FileOpsTest, StandardTemplateQuestionCanDiscardTheFile) {
+    const wxString path = WriteTemplate("standard.syx", [](CEditorTemplate& t) {
+        // Byte 51 of the settings block marks the host-mapping feature's standard templates.
+        static_cast<CTaNGRAQVTemplate&>(t).locals.deviceByte51 = 1;
+    });
+    ByteSequence bytes = fileBytes(path);
+    ASSERT_TRUE(frame->currentTemplate() == nullptr);
+    const wxString question =
+        "This template is an Pairlink standard template.\nEditing it may cause unexpected behaviour if you load it "
+        "back onto your unit.\n\nDo you still want to edit this template?";
+    wxTEST_DIALOG(frame->openFile(path, true), ExpectMessage(question, wxNO));
+    EXPECT_EQ(frame->templateCount(), 0);
+    wxTEST_DIALOG(frame->openFile(path, true), ExpectMessage(question, wxYES));
+    EXPECT_EQ(frame->templateCount(), 1);
+}
+
+TEST_F(FileOpsTest, SavingANewTemplateProposesItsDisplayNameThenSavesSilently) {
+    EXPECT_NO_DIALOG(frame->NewTemplate());
+    frame->currentTemplate()->setTemplateName("My Synth/1");
+    frame->currentTemplate()->controlAt(1)->setName("DRIVE");
+    const wxString target = Path("Unknown - My Synth_1.syx");
+    {
+        FileDialogAnswers answers({{target, "Unknown - My Synth_1.syx", true}});
+        EXPECT_NO_DIALOG(frame->SaveTemplate());
+    }
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Saved template to: " + target);
+    EXPECT_FALSE(frame->currentTemplate()->isModified());
+    EXPECT_EQ(frame->GetTitle(), "TaNGRA LuMI QV Editor - " + target);
+    EXPECT_EQ(recentFile(0), target);
+    ByteSequence saved = fileBytes(target);
+    EXPECT_EQ(saved.size(), 4112u);
+    EXPECT_EQ(saved, frame->currentTemplate()->save());
+
+    // Bound now: the next save asks nothing.
+    changeSomething(frame);
+    EXPECT_TRUE(frame->GetTitle().EndsWith("*"));
+    EXPECT_NO_DIALOG(frame->SaveTemplate());
+    EXPECT_FALSE(frame->currentTemplate()->isModified());
+    EXPECT_FALSE(frame->GetTitle().EndsWith("*"));
+    EXPECT_EQ(fileBytes(target), frame->currentTemplate()->save());
+
+    // A cancelled dialog saves nothing.
+    EXPECT_NO_DIALOG(frame->NewTemplate());
+    {
+        FileDialogAnswers answers({{"", "", true}});
+        EXPECT_NO_DIALOG(frame->SaveTemplate());
+    }
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Save canceled");
+    EXPECT_FALSE(frame->currentTemplate()->fromFile);
+}
+
+TEST_F(FileOpsTest, SaveFailureKeepsTheTemplateModifiedAndTheOldFile) {
+    const wxString path = WriteTemplate("locked.syx");
+    EXPECT_NO_DIALOG(frame->openFile(path, true));
+    const ByteSequence before = fileBytes(path);
+    changeSomething(frame);
+    // A file in a folder that is gone cannot be written.
+    const wxString unwritable = Path("no-such-folder/locked.syx");
+    frame->currentTemplate()->filePath = unwritable.ToStdString();
+    const wxString message = "Unable to save template to: " + unwritable + "\n\nEnsure the file is not read-only.";
+    wxTEST_DIALOG(frame->SaveTemplate(), ExpectMessage(message, wxOK));
+    EXPECT_TRUE(frame->currentTemplate()->isModified());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), message);
+    EXPECT_EQ(fileBytes(path), before);
+}
+
+TEST_F(FileOpsTest, SaveAsRefusesTheFileOfAnotherOpenTemplate) {
+    const wxString a = WriteTemplate("a.syx");
+    const wxString b = WriteTemplate("b.syx");
+    EXPECT_NO_DIALOG({
+        frame->openFile(a, true);
+        frame->openFile(b, true);
+    });
+    {
+        FileDialogAnswers answers({{a, "b.syx", true}});
+        wxTEST_DIALOG(frame->SaveTemplateAs(),
+                      ExpectMessage("A template with the same filename is already loaded.\nPlease choose a different "
+                                    "filename.",
+                                    wxOK));
+    }
+    EXPECT_EQ(CMainFrame::templateFileName(*frame->currentTemplate()), b);
+    // Its own name is fine.
+    {
+        FileDialogAnswers answers({{b, "b.syx", true}});
+        EXPECT_NO_DIALOG(frame->SaveTemplateAs());
+    }
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Saved template to: " + b);
+    const wxString c = Path("c.syx");
+    {
+        FileDialogAnswers answers({{c, "b.syx", true}});
+        EXPECT_NO_DIALOG(frame->SaveTemplateAs());
+    }
+    EXPECT_TRUE(wxFileName::FileExists(c));
+    EXPECT_EQ(TemplateMenuLabels(), (std::vector<wxString>{"c.syx", "a.syx"}));
+}
+
+TEST_F(FileOpsTest, ClosingAModifiedTemplateAsksAndAFailedSaveKeepsIt) {
+    EXPECT_NO_DIALOG(frame->NewTemplate());
+    changeSomething(frame);
+    // YES, then the save dialog is cancelled: the template stays.
+    {
+        FileDialogAnswers answers({{"", "", true}});
+        wxTEST_DIALOG(frame->closeCurrentTemplate(), ExpectMessage("Save changes to template \"Untitled\"?", wxYES));
+    }
+    EXPECT_EQ(frame->templateCount(), 1);
+    // YES with a file chosen saves and closes.
+    const wxString target = Path("kept.syx");
+    {
+        FileDialogAnswers answers({{target, "", true}});
+        wxTEST_DIALOG(frame->closeCurrentTemplate(), ExpectMessage("Save changes to template \"Untitled\"?", wxYES));
+    }
+    EXPECT_EQ(frame->templateCount(), 0);
+    EXPECT_TRUE(wxFileName::FileExists(target));
+    // A template with a file is named by its path; NO closes without saving.
+    EXPECT_NO_DIALOG(frame->openFile(target, true));
+    changeSomething(frame);
+    wxTEST_DIALOG(frame->closeCurrentTemplate(),
+                  ExpectMessage("Save changes to template \"" + target + "\"?", wxNO));
+    EXPECT_EQ(frame->templateCount(), 0);
+    EXPECT_EQ(frame->GetTitle(), "TaNGRA LuMI QV Editor - No Template Loaded");
+}
+
+TEST_F(FileOpsTest, ClosingTheWindowAsksTemplateByTemplateAndCancelKeepsAll) {
+    const wxString a = WriteTemplate("a.syx");
+    const wxString b = WriteTemplate("b.syx");
+    EXPECT_NO_DIALOG({
+        frame->openFile(a, true);
+        frame->openFile(b, true);
+    });
+    changeSomething(frame);
+    frame->selectTemplate(1);
+    changeSomething(frame);
+    frame->selectTemplate(0);
+    // List order: b first (NO), then a (CANCEL).
+    wxTEST_DIALOG(frame->Close(), ExpectMessage("Save changes to template \"" + b + "\"?", wxNO),
+                  ExpectMessage("Save changes to template \"" + a + "\"?", wxCANCEL));
+    Pump();
+    ASSERT_TRUE(FrameAlive());
+    EXPECT_FALSE(wxPendingDelete.Member(frame));
+    EXPECT_EQ(frame->templateCount(), 2);
+    EXPECT_TRUE(frame->templateAt(0)->isModified());
+    EXPECT_TRUE(frame->templateAt(1)->isModified());
+
+    // Saving both lets the window go.
+    wxTEST_DIALOG(frame->Close(), ExpectMessage("Save changes to template \"" + b + "\"?", wxYES),
+                  ExpectMessage("Save changes to template \"" + a + "\"?", wxYES));
+    EXPECT_TRUE(wxPendingDelete.Member(frame));
+    Pump();
+    EXPECT_EQ(EditorApp().GetMainFrame(), nullptr);
+    frame = nullptr;
+}
+
+TEST_F(FileOpsTest, RecentMenuOpensItsEntriesAndMovesThemUp) {
+    const wxString a = WriteTemplate("a.syx");
+    const wxString b = WriteTemplate("b.syx");
+    EXPECT_NO_DIALOG({
+        frame->openFile(a, true);
+        frame->openFile(b, true);
+        frame->closeCurrentTemplate();
+        frame->closeCurrentTemplate();
+    });
+    // Closing b made a current again, which moved it up.
+    ASSERT_EQ(recentFileCount(), 2);
+    EXPECT_EQ(recentFile(0), a);
+    wxCommandEvent pick(wxEVT_MENU, MenuId::FirstRecent + 1);
+    EXPECT_NO_DIALOG(frame->ProcessWindowEvent(pick));
+    EXPECT_EQ(frame->templateCount(), 1);
+    EXPECT_EQ(CMainFrame::templateFileName(*frame->currentTemplate()), b);
+    EXPECT_EQ(recentFile(0), b);
+    EXPECT_EQ(recentFile(1), a);
+    EXPECT_EQ(frame->GetMenuBar()->FindItem(MenuId::FirstRecent)->GetItemLabelText(), b);
+    EXPECT_EQ(frame->GetMenuBar()->FindItem(MenuId::FirstRecent + 2), nullptr);
+}
+
+TEST(FileNameChars, OnlyLettersDigitsDotDashUnderscoreAndBlank) {
+    const wxString allowed = "09AZaz.-_ ";
+    for (wxChar c : allowed) EXPECT_TRUE(CMainFrame::isFileNameChar(c)) << static_cast<char>(c);
+    const wxString refused = "/\\:*?\"<>|&+,";
+    for (wxChar c : refused) EXPECT_FALSE(CMainFrame::isFileNameChar(c)) << static_cast<char>(c);
+    EXPECT_FALSE(CMainFrame::isFileNameChar(wxChar(0xE9)));
+}
