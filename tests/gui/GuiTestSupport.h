@@ -111,6 +111,9 @@ protected:
 
     // Lets pending events (paints, timers) run.
     static void Pump(int rounds = 3);
+    // Pumps events until the window has been painted on the display (at most ~2 s):
+    // hiding a window whose map is still on its way can leave it shown.
+    static void WaitUntilMapped(wxWindow* window);
     // A template file in the test folder; `edit` sets its controls.
     wxString WriteTemplate(const wxString& name, const std::function<void(CEditorTemplate&)>& edit = nullptr,
                            const std::string& templateName = "Untitled");

@@ -167,6 +167,23 @@ void GuiTest::Pump(int rounds) {
     }
 }
 
+void GuiTest::WaitUntilMapped(wxWindow* window) {
+    // The toolkit tells no portable "mapped" state; its first paint comes
+    // after the map, so wait for that (or give the display 2 s).
+    bool painted = false;
+    auto onPaint = [&painted](wxPaintEvent& e) {
+        painted = true;
+        e.Skip();
+    };
+    window->Bind(wxEVT_PAINT, onPaint);
+    for (int i = 0; i < 200 && !painted; ++i) {
+        Pump(1);
+        if (!painted) wxMilliSleep(10);
+    }
+    window->Unbind(wxEVT_PAINT, onPaint);
+    Pump();
+}
+
 wxString GuiTest::WriteTemplate(const wxString& name, const std::function<void(CEditorTemplate&)>& edit,
                                 const std::string& templateName) {
     CTaNGRAQVTemplate tpl;

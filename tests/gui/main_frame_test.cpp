@@ -278,7 +278,7 @@ TEST_F(MainFrameTest, EditWindowDisablesClipboardItemsAndItsCloseBoxOnlyHides) {
     frame->editControl(placed, true);
     EXPECT_FALSE(frame->EditWindow()->IsShown());
     frame->idleWork();
-    Pump();  // let the window map before it is closed again
+    WaitUntilMapped(frame->EditWindow());
     ASSERT_TRUE(frame->EditWindow()->IsShown());
     frame->UpdateEditMenuFromHistory();
     for (int id : {MenuId::Cut, MenuId::Copy, MenuId::Paste, MenuId::Delete, MenuId::SelectAll, MenuId::GetInfo})
