@@ -51,17 +51,24 @@ void extractMessage(const std::vector<char>& content, size_t offset, ByteSequenc
     }
 }
 
-bool readWholeFile(const std::string& path, std::vector<char>& content, std::string& fileError) {
+// Opens a file for reading; says why when it cannot.
+bool openForReading(const std::string& path, std::ifstream& in, std::string& fileError) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         fileError = folderMessage(path);
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
+    in.open(path, std::ios::binary);
     if (!in) {
         fileError = "Unable to open file '" + path + "': " + std::strerror(errno);
         return false;
     }
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::vector<char>& content, std::string& fileError) {
+    std::ifstream in;
+    if (!openForReading(path, in, fileError)) return false;
     content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (in.bad()) {
         fileError = "Unable to read file '" + path + "'";
@@ -79,16 +86,8 @@ bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t of
 bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset, std::string& fileError) {
     fileError.clear();
     bytes.clear();
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        fileError = folderMessage(path);
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        fileError = "Unable to open file '" + path + "': " + std::strerror(errno);
-        return false;
-    }
+    std::ifstream in;
+    if (!openForReading(path, in, fileError)) return false;
     // Read in chunks and stop at the end of the first message, so that a
     // large file that is not a template costs no more than its first bytes.
     in.seekg(static_cast<std::streamoff>(offset));
