@@ -36,19 +36,25 @@ bool isValidSysExMessage(const ByteSequence& bytes) {
 }
 
 namespace {
-// From `offset`: skip to the first 0xF0, take bytes up to and including the next 0xF7.
-void extractMessage(const std::vector<char>& content, size_t offset, ByteSequence& bytes) {
-    bytes.clear();
-    bool started = false;
-    for (size_t i = offset; i < content.size(); ++i) {
-        const auto b = static_cast<uint8_t>(content[i]);
+// Collects one message from a run of bytes: skips to the first 0xF0, takes
+// bytes up to and including the next 0xF7. Answers true once that 0xF7 is in.
+bool collectMessage(const char* data, size_t count, bool& started, ByteSequence& bytes) {
+    for (size_t i = 0; i < count; ++i) {
+        const auto b = static_cast<uint8_t>(data[i]);
         if (!started) {
             if (b != 0xF0) continue;
             started = true;
         }
         bytes.appendRaw(b);
-        if (b == 0xF7) break;
+        if (b == 0xF7) return true;
     }
+    return false;
+}
+
+void extractMessage(const std::vector<char>& content, size_t offset, ByteSequence& bytes) {
+    bytes.clear();
+    bool started = false;
+    if (offset < content.size()) collectMessage(content.data() + offset, content.size() - offset, started, bytes);
 }
 
 // Opens a file for reading; says why when it cannot.
@@ -96,16 +102,8 @@ bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t of
     bool started = false;
     while (in) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<size_t>(in.gcount());
-        for (size_t i = 0; i < got; ++i) {
-            const auto b = static_cast<uint8_t>(chunk[i]);
-            if (!started) {
-                if (b != 0xF0) continue;
-                started = true;
-            }
-            bytes.appendRaw(b);
-            if (b == 0xF7) return isValidSysExMessage(bytes);
-        }
+        if (collectMessage(chunk.data(), static_cast<size_t>(in.gcount()), started, bytes))
+            return isValidSysExMessage(bytes);
     }
     if (in.bad()) {
         fileError = "Unable to read file '" + path + "'";
