@@ -43,6 +43,8 @@ public:
     CBaseControlState* controlAt(int index) override;
     bool readBody(const ByteSequence& bytes, size_t& position) override;
     ByteSequence writeBody() const override;
+    void writeBodyInto(ByteSequence& out) const override;
+    const std::vector<PreservationUnit>& preservationUnits() const override;
 
     CBaseControlState* continuousControl(int index);
     CBaseControlState* buttonControl(int index);

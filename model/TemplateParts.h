@@ -15,6 +15,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` (data bytes through the dump-byte rule).
+    void writeTo(uint8_t* to) const;
 
     uint8_t deviceType() const { return bytes[5]; }
     std::array<uint8_t, kSize> bytes{};
@@ -45,6 +47,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` as they are; the caller applies the dump-byte rule.
+    void writeTo(uint8_t* to) const;
 };
 
 // Template-wide settings shared by the device family.
@@ -101,6 +105,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` as they are; the caller applies the dump-byte rule.
+    void writeTo(uint8_t* to) const;
 
     uint8_t deviceByte49, deviceByte50, deviceByte51, deviceByte54;
     uint8_t numCmn, pgcnSize, deviceByte57;
@@ -138,6 +144,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` as they are; the caller applies the dump-byte rule.
+    void writeTo(uint8_t* to) const;
 };
 
 // Name field helpers shared by every dump format: blank-filled on write,
