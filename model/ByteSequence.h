@@ -5,6 +5,9 @@
 #include <initializer_list>
 #include <stdexcept>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 class ByteSequence {
 public:
@@ -18,7 +21,15 @@ public:
     static constexpr uint8_t dumpByte(uint8_t b) { return b < 0x80 ? b : 0x00; }
     // Applies dumpByte to n bytes in place.
     static void clearTopBitBytes(uint8_t* p, size_t n) {
-        for (size_t i = 0; i < n; ++i) p[i] = static_cast<int8_t>(p[i]) < 0 ? 0 : p[i];
+        size_t i = 0;
+#ifdef __SSE2__
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(v) == 0) continue;  // the usual case: nothing to clear
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-1))));
+        }
+#endif
+        for (; i < n; ++i) p[i] = static_cast<int8_t>(p[i]) < 0 ? 0 : p[i];
     }
 
     void append(uint8_t b) { data_.push_back(dumpByte(b)); }

@@ -1,13 +1,13 @@
 #include "ControlRecord.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "TemplateParts.h"
 
 namespace ControlRecord {
-
-bool isStoredDisplayFormat(int f) { return (f >= 0 && f <= 9) || f == 15 || f == 16 || f == 17; }
 
 bool isNoteType(int t) { return t == ControlType::NoteOnOff || t == ControlType::NoteOnOffAlt; }
 
@@ -92,17 +92,38 @@ void writeTo(const CBaseControlState& ctl, uint8_t* r) {
     ByteSequence::clearTopBitBytes(r, kSize);
 }
 
+namespace {
+// The name's first 8 characters up to a NUL, blank-filled to 8.
+void writeName(const std::string& name, uint8_t* r) {
+    const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
+    if constexpr (std::endian::native == std::endian::little) {
+        // A string's buffer always holds at least 16 bytes (its short-string
+        // space or a larger allocation), so 8 can be read at once; the bytes
+        // past the name are masked off.
+        if (name.capacity() >= kNameLength) {
+            uint64_t w;
+            std::memcpy(&w, name.data(), 8);
+            uint64_t keep = length >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * length)) - 1;
+            const uint64_t zeros = (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull & keep;
+            if (zeros) keep = (uint64_t{1} << (std::countr_zero(zeros) & ~7)) - 1;
+            w = (w & keep) | (0x2020202020202020ull & ~keep);
+            std::memcpy(r, &w, 8);
+            return;
+        }
+    }
+    size_t n = 0;
+    for (; n < length && name[n] != '\0'; ++n) r[n] = static_cast<uint8_t>(name[n]);
+    for (; n < kNameLength; ++n) r[n] = 0x20;
+}
+}  // namespace
+
 void writeRaw(const CBaseControlState& ctl, uint8_t* r) {
     const int type = ctl.controlType;
     const bool mmc = type == ControlType::MMC;
     const bool note = isNoteType(type);
     auto put = [r](size_t i, int v) { r[i] = static_cast<uint8_t>(v); };
 
-    const std::string& name = ctl.name;
-    const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
-    size_t n = 0;
-    for (; n < length && name[n] != '\0'; ++n) put(n, name[n]);
-    for (; n < kNameLength; ++n) r[n] = 0x20;
+    writeName(ctl.name, r);
     put(8, type);
     put(9, (ctl.offValue >> 7) & 0x7F);
     put(10, mmc ? ctl.mmcCommand : note ? ctl.lsbNumber : ctl.offValue & 0x7F);

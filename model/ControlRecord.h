@@ -28,6 +28,9 @@ uint8_t encodePortsByte(const CBaseControlState& ctl);
 void decodePortsByte(CBaseControlState& ctl, uint8_t b);
 uint8_t encodeChannelByte(const CBaseControlState& ctl);
 void decodeChannelByte(CBaseControlState& ctl, uint8_t b);
-bool isStoredDisplayFormat(int format);
+// 0..9, 15, 16 and 17.
+inline bool isStoredDisplayFormat(int format) {
+    return static_cast<unsigned>(format) <= 17 && ((0x383FFu >> format) & 1u);
+}
 bool isNoteType(int type);
 }  // namespace ControlRecord

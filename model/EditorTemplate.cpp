@@ -28,14 +28,31 @@ void rememberName(const std::string& name) {
     if (auto* tools = ModelHooks::get().nameTools) tools->addName(name);
 }
 
+// Word-wise loops over whole dumps: every load and save runs them.
 void xorBytes(uint8_t* out, const uint8_t* a, size_t n) {
-    for (size_t i = 0; i < n; ++i) out[i] ^= a[i];
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, out + i, 8);
+        std::memcpy(&y, a + i, 8);
+        x ^= y;
+        std::memcpy(out + i, &x, 8);
+    }
+    for (; i < n; ++i) out[i] ^= a[i];
 }
 
 // True when `now` equals loaded XOR mask (what the model wrote at loading) on n bytes.
 bool unchangedSinceLoading(const uint8_t* now, const uint8_t* loaded, const uint8_t* mask, size_t n) {
-    uint8_t diff = 0;
-    for (size_t i = 0; i < n; ++i) diff |= static_cast<uint8_t>(now[i] ^ loaded[i] ^ mask[i]);
+    uint64_t diff = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t a, b, m;
+        std::memcpy(&a, now + i, 8);
+        std::memcpy(&b, loaded + i, 8);
+        std::memcpy(&m, mask + i, 8);
+        diff |= a ^ b ^ m;
+    }
+    for (; i < n; ++i) diff |= static_cast<uint8_t>(now[i] ^ loaded[i] ^ mask[i]);
     return diff == 0;
 }
 }  // namespace
@@ -121,8 +138,10 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 bool CEditorTemplate::clampControls() {
     const IDeviceProfile& profile = IDeviceProfile::current();
     bool changed = false;
-    for (int i = 0; i <= lastIndex(); ++i) {
-        CBaseControlState* ctl = controlAt(i);
+    const int last = lastIndex();
+    CBaseControlState* own = ownControls();
+    for (int i = 0; i <= last; ++i) {
+        CBaseControlState* ctl = own ? own + i : controlAt(i);
         if (!ctl) continue;
         ctl->isContinuous = profile.IsContinuousControl(i);
         if (ctl->clampSnapshot()) changed = true;

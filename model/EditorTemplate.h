@@ -114,6 +114,9 @@ public:
     ByteSequence preservationMask;
 
 protected:
+    // The device's own controls 0..lastIndex as one array, when they are kept
+    // so (spares the per-index lookup on every load); null otherwise.
+    virtual CBaseControlState* ownControls() { return nullptr; }
     // Clamps the device's own controls; true when any value changed.
     bool clampControls();
 };

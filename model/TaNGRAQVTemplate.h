@@ -49,7 +49,13 @@ public:
     CBaseControlState* continuousControl(int index);
     CBaseControlState* buttonControl(int index);
 
+
     CTaNGRAQVSysExHeader header_;
+
+protected:
+    CBaseControlState* ownControls() override { return controls.data(); }
+
+public:
     CTaNGRAQVLocals locals;
     bool zonesEnabled_ = false;
     bool zoneFlag2 = false;

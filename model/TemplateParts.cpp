@@ -29,19 +29,6 @@ std::string trimTrailingBlanks(const std::string& text) {
     return end == std::string::npos ? std::string() : shown.substr(0, end + 1);
 }
 
-uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3) {
-    return static_cast<uint8_t>((m1 ? 0x01 : 0) | (m2 ? 0x02 : 0) | (u1 ? 0x04 : 0) | (u2 ? 0x08 : 0) |
-                                (u3 ? 0x10 : 0));
-}
-
-void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3) {
-    m1 = b & 0x01;
-    m2 = b & 0x02;
-    u1 = b & 0x04;
-    u2 = b & 0x08;
-    u3 = b & 0x10;
-}
-
 // ---- header ----------------------------------------------------------------
 
 CSysExHeader::CSysExHeader() { bytes = {0xF0, 0x00, 0x20, 0x29, 0x02, 0x00, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}; }

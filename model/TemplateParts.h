@@ -155,5 +155,13 @@ std::string readNameField(const ByteSequence& bytes, size_t& position, size_t le
 // A name as shown: trailing blanks removed.
 std::string trimTrailingBlanks(const std::string& text);
 // Ports byte (bits 0..4) with the port-group bits shared by controls and zones.
-uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3);
-void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3);
+inline uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3) {
+    return static_cast<uint8_t>(m1 | (m2 << 1) | (u1 << 2) | (u2 << 3) | (u3 << 4));
+}
+inline void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3) {
+    m1 = b & 0x01;
+    m2 = b & 0x02;
+    u1 = b & 0x04;
+    u2 = b & 0x08;
+    u3 = b & 0x10;
+}
