@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "BulkCommands.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
@@ -21,8 +22,11 @@ const char* const kUsage =
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
     "  tangra-qv-tool --help               show this help\n";
 
+void printUsage(std::ostream& out) { out << kUsage << kBulkUsage; }
+
 int usageError(const std::string& why) {
-    std::cerr << "tangra-qv-tool: " << why << "\n" << kUsage;
+    std::cerr << "tangra-qv-tool: " << why << "\n";
+    printUsage(std::cerr);
     return 2;
 }
 
@@ -142,13 +146,15 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kUsage;
+        printUsage(std::cout);
         return 0;
     }
     try {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);
         if (command == "new") return cmdNew(args);
+        if (command == "blk") return cmdBlk(args);
+        if (command == "os-info") return cmdOsInfo(args);
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";
         return 1;

@@ -1,6 +1,8 @@
 #include "DeviceProfile.h"
 
 #include "ControlState.h"
+#include "BulkDump.h"
+#include "DeviceOS.h"
 #include "TaNGRAQVTemplate.h"
 
 namespace {
@@ -31,3 +33,9 @@ bool IDeviceProfile::CanHoldState(int index, const CBaseControlState& state) con
 std::unique_ptr<CEditorTemplate> CTaNGRAQVDeviceProfile::CreateTemplate() const {
     return std::make_unique<CTaNGRAQVTemplate>();
 }
+
+std::unique_ptr<IBulkDump> CTaNGRAQVDeviceProfile::CreateBulkDump() const {
+    return std::make_unique<CBulkDump<CTaNGRAQVTemplate, 40>>();
+}
+
+std::unique_ptr<CDeviceOS> CTaNGRAQVDeviceProfile::CreateDeviceOS() const { return std::make_unique<CDeviceOS>(); }

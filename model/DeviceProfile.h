@@ -9,6 +9,8 @@
 
 class CBaseControlState;
 class CEditorTemplate;
+class IBulkDump;
+class CDeviceOS;
 
 class IDeviceProfile {
 public:
@@ -41,6 +43,9 @@ public:
     virtual std::string GetAppName() const = 0;
 
     virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
+    // The set of all templates the unit keeps, and its OS image.
+    virtual std::unique_ptr<IBulkDump> CreateBulkDump() const = 0;
+    virtual std::unique_ptr<CDeviceOS> CreateDeviceOS() const = 0;
 
     // Per-index answers (control index 0..lastIndex; higher = imported control).
     virtual bool AllowsPitchBend(int index) const = 0;
@@ -93,6 +98,8 @@ public:
     std::string GetAppName() const override { return "TaNGRAQVLumiEditor"; }
 
     std::unique_ptr<CEditorTemplate> CreateTemplate() const override;
+    std::unique_ptr<IBulkDump> CreateBulkDump() const override;
+    std::unique_ptr<CDeviceOS> CreateDeviceOS() const override;
 
     bool AllowsPitchBend(int i) const override { return i == 64 || (i >= 66 && i <= 69); }
     bool AllowsAftertouch(int) const override { return false; }

@@ -1,0 +1,9 @@
+#pragma once
+// The bulk-dump and OS-image commands of tangra-qv-tool.
+#include <string>
+#include <vector>
+
+int cmdBlk(const std::vector<std::string>& args);
+int cmdOsInfo(const std::vector<std::string>& args);
+
+extern const char* const kBulkUsage;
