@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "MidiCommands.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
@@ -19,6 +20,12 @@ const char* const kUsage =
     "  tangra-qv-tool convert IN OUT       open IN (converting other devices' templates)\n"
     "                                      and write it as a TaNGRA LuMI QV template to OUT\n"
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
+    "  tangra-qv-tool ports [--json]       list the MIDI input and output ports\n"
+    "  tangra-qv-tool receive [--in NAME] [--timeout SECONDS] OUT\n"
+    "                                      wait for a template dump from the unit and write it to OUT\n"
+    "  tangra-qv-tool send [--out NAME] FILE\n"
+    "                                      send the template in FILE to the unit\n"
+    "                                      (NAME: part of a port name as \"ports\" shows it)\n"
     "  tangra-qv-tool --help               show this help\n";
 
 int usageError(const std::string& why) {
@@ -149,6 +156,9 @@ int main(int argc, char** argv) {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);
         if (command == "new") return cmdNew(args);
+        if (command == "ports") return cmdPorts(args);
+        if (command == "receive") return cmdReceive(args);
+        if (command == "send") return cmdSend(args);
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";
         return 1;
