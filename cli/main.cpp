@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "BulkCommands.h"
+#include "MidiCommands.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
@@ -20,6 +21,12 @@ const char* const kUsage =
     "  tangra-qv-tool convert IN OUT       open IN (converting other devices' templates)\n"
     "                                      and write it as a TaNGRA LuMI QV template to OUT\n"
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
+    "  tangra-qv-tool ports [--json]       list the MIDI input and output ports\n"
+    "  tangra-qv-tool receive [--in NAME] [--timeout SECONDS] OUT\n"
+    "                                      wait for a template dump from the unit and write it to OUT\n"
+    "  tangra-qv-tool send [--out NAME] FILE\n"
+    "                                      send the template in FILE to the unit\n"
+    "                                      (NAME: part of a port name as \"ports\" shows it)\n"
     "  tangra-qv-tool --help               show this help\n";
 
 void printUsage(std::ostream& out) { out << kUsage << kBulkUsage; }
@@ -153,8 +160,14 @@ int main(int argc, char** argv) {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);
         if (command == "new") return cmdNew(args);
+        if (command == "ports") return cmdPorts(args);
+        if (command == "receive") return cmdReceive(args);
+        if (command == "send") return cmdSend(args);
         if (command == "blk") return cmdBlk(args);
         if (command == "os-info") return cmdOsInfo(args);
+        if (command == "bulk-receive") return cmdBulkReceive(args);
+        if (command == "bulk-send") return cmdBulkSend(args);
+        if (command == "os-send") return cmdOsSend(args);
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";
         return 1;
