@@ -16,7 +16,13 @@ const char* const kBulkUsage =
     "  tangra-qv-tool blk extract FILE.blk DIR      write every entry as a single template into DIR\n"
     "  tangra-qv-tool blk pack OUT.blk FILE.syx...  make a bulk dump of up to 40 templates\n"
     "                                               (the remaining entries empty)\n"
-    "  tangra-qv-tool os-info IMAGE.syx             whether IMAGE is a valid OS image, and its version\n";
+    "  tangra-qv-tool os-info IMAGE.syx             whether IMAGE is a valid OS image, and its version\n"
+    "  tangra-qv-tool bulk-receive [--in NAME] [--timeout SECONDS] OUT.blk\n"
+    "                                               receive the unit's bulk dump (40 templates) into OUT\n"
+    "  tangra-qv-tool bulk-send [--out NAME] FILE.blk\n"
+    "                                               send a bulk dump to the unit, 500 ms after each template\n"
+    "  tangra-qv-tool os-send [--out NAME] IMAGE.syx\n"
+    "                                               send an OS image to the unit in its OS-receive mode\n";
 
 namespace {
 int blkError(const std::string& why) {

@@ -5,5 +5,8 @@
 
 int cmdBlk(const std::vector<std::string>& args);
 int cmdOsInfo(const std::vector<std::string>& args);
+int cmdBulkReceive(const std::vector<std::string>& args);
+int cmdBulkSend(const std::vector<std::string>& args);
+int cmdOsSend(const std::vector<std::string>& args);
 
 extern const char* const kBulkUsage;

@@ -230,3 +230,7 @@ int cmdSend(const std::vector<std::string>& args) {
     std::cerr << "Template dump completed (" << dump.size() << " bytes)\n";
     return 0;
 }
+
+bool chooseMidiPort(MidiService& midi, bool input, const std::string& given, std::string& error) {
+    return choosePort(midi, input, given, error);
+}
