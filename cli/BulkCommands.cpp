@@ -19,9 +19,9 @@ const char* const kBulkUsage =
     "  tangra-qv-tool os-info IMAGE.syx             whether IMAGE is a valid OS image, and its version\n"
     "  tangra-qv-tool bulk-receive [--in NAME] [--timeout SECONDS] OUT.blk\n"
     "                                               receive the unit's bulk dump (40 templates) into OUT\n"
-    "  tangra-qv-tool bulk-send [--out NAME] FILE.blk\n"
+    "  tangra-qv-tool bulk-send [--out NAME] [--stats] FILE.blk\n"
     "                                               send a bulk dump to the unit, 500 ms after each template\n"
-    "  tangra-qv-tool os-send [--out NAME] IMAGE.syx\n"
+    "  tangra-qv-tool os-send [--out NAME] [--stats] IMAGE.syx\n"
     "                                               send an OS image to the unit in its OS-receive mode\n";
 
 namespace {

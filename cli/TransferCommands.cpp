@@ -65,6 +65,7 @@ struct PortOptions {
     std::string port;
     std::string file;
     double timeout = 60;
+    bool stats = false;
 };
 
 bool parseOptions(const std::vector<std::string>& args, const char* portFlag, bool withTimeout, PortOptions& o,
@@ -79,6 +80,8 @@ bool parseOptions(const std::vector<std::string>& args, const char* portFlag, bo
                 why = "--timeout needs a positive number of seconds";
                 return false;
             }
+        } else if (args[i] == "--stats") {
+            o.stats = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
             why = "unknown option '" + args[i] + "'";
             return false;
@@ -112,6 +115,17 @@ TransferEnd runSend(MidiService& midi, CPacedSender& sender, ProgressLine& line)
     }
     std::signal(SIGINT, previous);
     return line.end;
+}
+
+// Timing figures of a paced send, for measuring it against the pauses it must take.
+void printStats(const CPacedSender& sender, TransferClock::duration elapsed) {
+    using ms = std::chrono::duration<double, std::milli>;
+    const auto& times = sender.PortTimes();
+    ms beforeLast{0};
+    for (size_t i = 0; i + 1 < times.size(); ++i) beforeLast += times[i];
+    const long pauses = static_cast<long>(times.empty() ? 0 : times.size() - 1) * sender.Pause().count();
+    std::fprintf(stderr, "stats: sent=%d pauses_ms=%ld port_ms_before_last=%.1f elapsed_ms=%.1f\n", sender.Sent(),
+                 pauses, beforeLast.count(), ms(elapsed).count());
 }
 
 std::string deviceLost(bool input) {
@@ -185,7 +199,10 @@ int cmdBulkSend(const std::vector<std::string>& args) {
     ProgressLine line("Writing %d of %d...");
     CPacedSender sender(link, BulkDumpMessages(*dump), BulkSendPause(profile.GetDeviceType()), &line);
     std::cerr << "Writing dump to " << midi.OutputName() << "...\n";
-    switch (runSend(midi, sender, line)) {
+    const auto began = TransferClock::now();
+    const TransferEnd end = runSend(midi, sender, line);
+    if (o.stats) printStats(sender, TransferClock::now() - began);
+    switch (end) {
         case TransferEnd::Completed:
             std::cerr << "Sent " << sender.Total() << " templates\n";
             return 0;
@@ -213,7 +230,10 @@ int cmdOsSend(const std::vector<std::string>& args) {
     for (const auto& m : os->messages) messages.push_back(m.vector());
     CPacedSender sender(link, std::move(messages), kOsSendPause, &line);
     std::cerr << "Sending OS " << versionText(os->GetVersion()) << " to " << midi.OutputName() << "...\n";
-    switch (runSend(midi, sender, line)) {
+    const auto began = TransferClock::now();
+    const TransferEnd end = runSend(midi, sender, line);
+    if (o.stats) printStats(sender, TransferClock::now() - began);
+    switch (end) {
         case TransferEnd::Completed:
             std::cerr << "OS update completed! Switch the hardware off and on again to start the new OS.\n";
             return 0;

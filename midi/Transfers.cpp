@@ -34,6 +34,7 @@ CPacedSender::~CPacedSender() {
 
 bool CPacedSender::Start() {
     sent = 0;
+    portTimes.clear();
     nextAt.reset();
     running = true;
     if (messages.empty()) {
@@ -46,6 +47,7 @@ bool CPacedSender::Start() {
 
 void CPacedSender::sendNext() {
     nextAt.reset();
+    sendStartedAt = TransferClock::now();
     if (!link.StartSend(messages[static_cast<size_t>(sent)], this)) {
         finish(TransferEnd::CannotStart);
         return;
@@ -76,6 +78,7 @@ void CPacedSender::Advance(TransferClock::time_point now) {
 void CPacedSender::OnComplete() {
     inFlight = false;
     if (!running) return;
+    portTimes.push_back(TransferClock::now() - sendStartedAt);
     if (sent >= Total()) {
         finish(TransferEnd::Completed);
         return;

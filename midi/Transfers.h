@@ -93,6 +93,11 @@ public:
     void OnFailed() override;
     void OnWaiting() override;
 
+    // How long the port took with each message, from the start of its send
+    // to the report that it was delivered.
+    const std::vector<TransferClock::duration>& PortTimes() const { return portTimes; }
+    std::chrono::milliseconds Pause() const { return pause; }
+
 private:
     void sendNext();
     void finish(TransferEnd end);
@@ -105,6 +110,8 @@ private:
     bool running = false;
     bool inFlight = false;
     std::optional<TransferClock::time_point> nextAt;
+    TransferClock::time_point sendStartedAt;
+    std::vector<TransferClock::duration> portTimes;
 };
 
 // Receives a bulk dump: listens again after every template until all
