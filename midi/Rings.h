@@ -34,6 +34,11 @@ public:
         return push(copy);
     }
 
+    // Writer side: whether a push now would drop.
+    bool full() const {
+        return (write.load(std::memory_order_relaxed) + 1) % kSlots == read.load(std::memory_order_acquire);
+    }
+
     // GUI thread.
     bool empty() const { return read.load(std::memory_order_relaxed) == write.load(std::memory_order_acquire); }
     bool pop(T& out) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
     build-essential cmake pkg-config
-    libwxgtk3.2-dev librtmidi-dev nlohmann-json3-dev
+    libwxgtk3.2-dev librtmidi-dev libjack-jackd2-dev jackd2 nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth python3 python3-pil
 )
