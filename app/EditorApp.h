@@ -19,7 +19,7 @@ class CPlacedControl;
 class CTemplateUI;
 class ITemplateUIHost;
 class wxSingleInstanceChecker;
-class CBulkDump;
+class IBulkDump;
 class CDeviceOS;
 
 class CEditorApp : public wxApp {
@@ -77,9 +77,9 @@ public:
     virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
     // The bulk dump, spare object, patch bank and OS image classes belong to
     // the device-communication layer; until it exists these make nothing.
-    virtual CBulkDump* CreateBulkDump() const = 0;
+    virtual IBulkDump* CreateBulkDump() const = 0;
     virtual void* CreateSpareObject() const = 0;
-    virtual CBulkDump* CreatePatchBankDump() const = 0;
+    virtual IBulkDump* CreatePatchBankDump() const = 0;
     virtual CDeviceOS* CreateDeviceOS() const = 0;
     virtual std::unique_ptr<CTemplateUI> CreateTemplateUI(ITemplateUIHost& host) const = 0;
     virtual bool IsBulkDumpSingleMessage() const = 0;

@@ -14,10 +14,13 @@
 #include <algorithm>
 
 #include "app/AboutDialog.h"
+#include "app/AppTransferLink.h"
+#include "app/BulkDumpDialog.h"
 #include "app/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/Observer.h"
 #include "app/PreferencesDialog.h"
+#include "app/UpdateOSDialog.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
@@ -575,9 +578,18 @@ void CMainFrame::SelectMidiDeviceCommand() {
     updateDeviceMenu();
 }
 
-void CMainFrame::BulkDumpsCommand() { hideEditWindow(); }
+void CMainFrame::BulkDumpsCommand() {
+    hideEditWindow();
+    CBulkDumpDialog dialog(this, AppTransferLink());
+    dialog.ShowModal();
+    updateDeviceMenu();
+}
 
-void CMainFrame::UpdateOSCommand() { hideEditWindow(); }
+void CMainFrame::UpdateOSCommand() {
+    hideEditWindow();
+    CUpdateOSDialog dialog(this, AppTransferLink(), [this](bool) { updateDeviceMenu(); });
+    dialog.ShowModal();
+}
 
 void CMainFrame::ViewHelpCommand() {
     wxFileName help(EditorApp().ProgramDirectory() + "/help.html");

@@ -52,9 +52,9 @@ public:
     bool HasViewMenu() const override { return false; }
     OsVersion GetCurrentOSVersion() const override;
     std::unique_ptr<CEditorTemplate> CreateTemplate() const override;
-    CBulkDump* CreateBulkDump() const override { return nullptr; }
+    IBulkDump* CreateBulkDump() const override { return nullptr; }
     void* CreateSpareObject() const override { return nullptr; }
-    CBulkDump* CreatePatchBankDump() const override { return nullptr; }
+    IBulkDump* CreatePatchBankDump() const override { return nullptr; }
     CDeviceOS* CreateDeviceOS() const override { return nullptr; }
     std::unique_ptr<CTemplateUI> CreateTemplateUI(ITemplateUIHost& host) const override;
     bool IsBulkDumpSingleMessage() const override { return false; }

@@ -15,6 +15,12 @@ bool CServiceLink::StartSend(const MidiBytes& bytes, IProgressListener* progress
 
 bool CServiceLink::IsSending() const { return service.IsSending(); }
 
+bool CServiceLink::IsListening() const { return service.IsListening(); }
+
+bool CServiceLink::HasInput() const { return service.IsInputSelected(); }
+
+bool CServiceLink::HasOutput() const { return service.IsOutputSelected(); }
+
 void CServiceLink::Kick() {
     if (service.IsSending()) service.Poll();
 }
@@ -84,6 +90,7 @@ void CPacedSender::OnComplete() {
         return;
     }
     nextAt = TransferClock::now() + pause;
+    if (observer) observer->OnTransferPause(pause);
 }
 
 void CPacedSender::OnFailed() {

@@ -18,6 +18,8 @@
 class IBulkDump;
 class MidiService;
 
+using TransferClock = std::chrono::steady_clock;
+
 // What a transfer needs from the MIDI service.
 class ITransferLink {
 public:
@@ -27,6 +29,10 @@ public:
     virtual bool StartSend(const MidiBytes& bytes, IProgressListener* progress) = 0;
     // Whether a send that was started has not yet reported back.
     virtual bool IsSending() const = 0;
+    virtual bool IsListening() const = 0;
+    // Whether an input / output device is chosen.
+    virtual bool HasInput() const = 0;
+    virtual bool HasOutput() const = 0;
     // Runs the service's pending step now (so a send starts without waiting
     // for the next idle poll).
     virtual void Kick() = 0;
@@ -40,6 +46,9 @@ public:
     void StopListening() override;
     bool StartSend(const MidiBytes& bytes, IProgressListener* progress) override;
     bool IsSending() const override;
+    bool IsListening() const override;
+    bool HasInput() const override;
+    bool HasOutput() const override;
     void Kick() override;
 
 private:
@@ -60,11 +69,12 @@ public:
     // `done` messages of `total` have been sent or received.
     virtual void OnTransferStep(int done, int total) = 0;
     virtual void OnTransferEnded(TransferEnd end) = 0;
-    // Called while the transfer waits (for the unit, or a pause); for refreshing displays.
+    // Called while the transfer waits for the unit; for refreshing displays.
     virtual void OnTransferWaiting() {}
+    // A send completed and the next one is due after `pause`: a host with a
+    // timer arms it for then and calls Advance.
+    virtual void OnTransferPause(TransferClock::duration pause) { (void)pause; }
 };
-
-using TransferClock = std::chrono::steady_clock;
 
 // Sends messages one at a time; the next one starts `pause` after the
 // previous send completed.

@@ -32,6 +32,9 @@ public:
         return true;
     }
     bool IsSending() const override { return pending != nullptr; }
+    bool IsListening() const override { return sysEx != nullptr; }
+    bool HasInput() const override { return inputOpen; }
+    bool HasOutput() const override { return outputOpen; }
     void Kick() override {
         if (holdSends || !pending) return;
         completePending(!failNext);
