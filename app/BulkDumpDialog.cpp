@@ -1,8 +1,6 @@
 #include "app/BulkDumpDialog.h"
 
 #include <wx/button.h>
-
-#include <algorithm>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -13,6 +11,8 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/xrc/xmlres.h>
+
+#include <algorithm>
 
 #include "app/EditorApp.h"
 #include "model/BulkDump.h"
