@@ -123,6 +123,8 @@ public:
     bool CreateMainWindow();
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
+    // Selects the saved (or default) MIDI ports, with the messages when that fails.
+    void ChooseMidiPorts();
     // One pass of the idle processing (activation, MIDI poll, window idle work).
     // Passes run about 50 times a second from a timer while there is anything
     // to poll, animate or finish, and stop otherwise; WakeIdle restarts them.
@@ -139,7 +141,6 @@ public:
     bool deviceLostReported = false;
 
 protected:
-    void ChooseMidiPorts();
     void OnIdleTimer(wxTimerEvent& event);
     void InstallModelHooks();
 

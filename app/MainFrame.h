@@ -13,6 +13,7 @@
 
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
+#include "midi/MidiTypes.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
@@ -36,7 +37,12 @@ enum : int {
 };
 }
 
-class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView {
+class CMainFrame : public wxFrame,
+                   public IProgressListener,
+                   public IMessageListener,
+                   public ISysExListener,
+                   public ITemplateUIHost,
+                   public IEditorView {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -129,12 +135,22 @@ public:
     bool IsInputDeviceOpen() const override;
     bool IsOutputDeviceOpen() const override;
     void StartListening() override { ListenCommand(); }
-    void StopListening() override;
+    void StopListening() override { stopListening(true); }
     void SendTemplate() override { UploadCommand(); }
     bool HasViewMenu() const override;
     int GetViewType() const override;
     bool GetAbbreviateNames() const override;
     bool GetShowCtrlToolTips() const override;
+
+    // IProgressListener, IMessageListener, ISysExListener (template transfer)
+    void OnProgress() override;
+    void OnWaiting() override {}
+    void OnComplete() override;
+    void OnFailed() override;
+    void OnMidiMessage(uint8_t status, int data1, int data2) override;
+    void OnSysExReceived(const MidiBytes& bytes) override;
+    void OnSysExAborted() override;
+    void stopListening(bool withMessage);
 
     // IEditorView
     bool selectControl(const CPlacedControl& control, bool add) override;
