@@ -14,10 +14,10 @@
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
 #include "midi/MidiTypes.h"
+#include "ui/EditControlDialog.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
-class CEditControlDialog;
 class IObserver;
 class wxMenu;
 class wxFileDialog;
@@ -42,7 +42,8 @@ class CMainFrame : public wxFrame,
                    public IMessageListener,
                    public ISysExListener,
                    public ITemplateUIHost,
-                   public IEditorView {
+                   public IEditorView,
+                   public IEditWindowOwner {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -69,7 +70,7 @@ public:
     void updateTitle() override;
     void updateFileMenu();
     void updateEditMenu(bool canUndo, bool canRedo) override;
-    void UpdateEditMenuFromHistory();
+    void UpdateEditMenuFromHistory() override;
     void updateDeviceMenu();
     void updateTemplateMenu() override;
     void updateViewMenu();
@@ -117,11 +118,11 @@ public:
 
     // --- Edit window and observers --------------------------------------------
     CEditControlDialog* EditWindow() const { return editWindow; }
-    CTemplateUI* View() const { return view.get(); }
+    CTemplateUI* View() const override { return view.get(); }
     wxWindow* Canvas() const { return canvas; }
-    void AddObserver(IObserver* observer);
-    void SetSnapshotObserver(IObserver* observer) { snapshotObserver = observer; }
-    void ClearObservers();
+    void AddObserver(IObserver* observer) override;
+    void SetSnapshotObserver(IObserver* observer) override { snapshotObserver = observer; }
+    void ClearObservers() override;
     const std::vector<IObserver*>& Observers() const { return observers; }
 
     // ITemplateUIHost

@@ -13,8 +13,8 @@
 #include <chrono>
 #include <fstream>
 
-#include "../gui/GuiTestSupport.h"
-#include "../midi/SimControl.h"
+#include "gui/GuiTestSupport.h"
+#include "midi/SimControl.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/MidiDialogs.h"
