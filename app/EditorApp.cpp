@@ -165,7 +165,7 @@ bool CEditorApp::OnInit() {
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
     deviceLostReported = false;
-    if (!midi.Start()) return false;
+    if (!midi.Start(Settings().releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
     if (Settings().pluginsEnumeratedOK != 1) {
@@ -197,6 +197,7 @@ bool CEditorApp::CreateMainWindow() {
     }
     mainFrame->Centre(wxBOTH);
     SetTopWindow(mainFrame);
+    midi.AddMessageListener(mainFrame);
     WakeIdle();
     return true;
 }
@@ -273,7 +274,8 @@ void CEditorApp::IdlePass() {
     if (!midi.Poll()) ReportInputLost();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
-    const bool busy = midi.IsInputSelected() || midi.IsOutputSelected() || (mainFrame && mainFrame->NeedsIdleWork());
+    // The MIDI poll runs only while a port is open (or about to open).
+    const bool busy = midi.NeedsPolling() || (mainFrame && mainFrame->NeedsIdleWork());
     if (!busy) idleTimer.Stop();
 }
 

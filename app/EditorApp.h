@@ -10,6 +10,8 @@
 #include <string>
 
 #include "app/MidiService.h"
+#include "model/BulkDump.h"
+#include "model/DeviceOS.h"
 #include "model/OsVersion.h"
 
 class CMainFrame;
@@ -19,8 +21,6 @@ class CPlacedControl;
 class CTemplateUI;
 class ITemplateUIHost;
 class wxSingleInstanceChecker;
-class IBulkDump;
-class CDeviceOS;
 
 class CEditorApp : public wxApp {
 public:
@@ -75,12 +75,12 @@ public:
     virtual bool HasViewMenu() const = 0;
     virtual OsVersion GetCurrentOSVersion() const = 0;
     virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
-    // The bulk dump, spare object, patch bank and OS image classes belong to
-    // the device-communication layer; until it exists these make nothing.
-    virtual IBulkDump* CreateBulkDump() const = 0;
+    // The bulk dump and OS image come from the model's device profile; this
+    // device has no spare object and no patch bank.
+    virtual std::unique_ptr<IBulkDump> CreateBulkDump() const = 0;
     virtual void* CreateSpareObject() const = 0;
-    virtual IBulkDump* CreatePatchBankDump() const = 0;
-    virtual CDeviceOS* CreateDeviceOS() const = 0;
+    virtual std::unique_ptr<IBulkDump> CreatePatchBankDump() const = 0;
+    virtual std::unique_ptr<CDeviceOS> CreateDeviceOS() const = 0;
     virtual std::unique_ptr<CTemplateUI> CreateTemplateUI(ITemplateUIHost& host) const = 0;
     virtual bool IsBulkDumpSingleMessage() const = 0;
     virtual bool AllowsPitchBend(int index) const = 0;
@@ -123,6 +123,8 @@ public:
     bool CreateMainWindow();
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
+    // Selects the saved (or default) MIDI ports, with the messages when that fails.
+    void ChooseMidiPorts();
     // One pass of the idle processing (activation, MIDI poll, window idle work).
     // Passes run about 50 times a second from a timer while there is anything
     // to poll, animate or finish, and stop otherwise; WakeIdle restarts them.
@@ -139,7 +141,6 @@ public:
     bool deviceLostReported = false;
 
 protected:
-    void ChooseMidiPorts();
     void OnIdleTimer(wxTimerEvent& event);
     void InstallModelHooks();
 

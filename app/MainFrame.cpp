@@ -16,11 +16,12 @@
 #include "app/AboutDialog.h"
 #include "app/AppTransferLink.h"
 #include "app/BulkDumpDialog.h"
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
-#include "app/Observer.h"
+#include "ui/Observer.h"
 #include "app/PreferencesDialog.h"
 #include "app/UpdateOSDialog.h"
+#include "app/MidiDialogs.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
@@ -28,7 +29,9 @@
 #include "editing/History.h"
 #include "model/ControlState.h"
 #include "model/EditorTemplate.h"
+#include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
+#include "model/OsVersion.h"
 
 namespace {
 const char* const kWebsite = "https://www.quorvane.com/";
@@ -61,6 +64,7 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame() {
     if (EditorView::get() == this) EditorView::set(nullptr);
     if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
+    if (CEditorApp* app = EditorAppOrNull()) app->Midi().ForgetListeners(this, this, this);
     // The view refers to the current template: let it go first.
     view.reset();
     current = nullptr;
@@ -96,7 +100,7 @@ bool CMainFrame::Initialise() {
     SetClientSize(panel);
     canvas->SetSize(panel);
 
-    editWindow = new CEditControlDialog(this);
+    editWindow = new CEditControlDialog(this, this);
     editWindow->Hide();
     lastTick = wxGetLocalTimeMillis();
 
@@ -528,8 +532,8 @@ void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
     requestRepaint();
 }
 
-bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputSelected(); }
-bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputSelected(); }
+bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputOpen(); }
+bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputOpen(); }
 bool CMainFrame::HasViewMenu() const { return EditorApp().HasViewMenu(); }
 int CMainFrame::GetViewType() const { return EditorApp().HasViewMenu() ? Settings().viewType : 3; }
 bool CMainFrame::GetAbbreviateNames() const { return Settings().abbreviateNames == 1; }
@@ -542,19 +546,33 @@ std::vector<CPlacedControl> CMainFrame::Selection() const {
     return list;
 }
 
-// --- Device commands (the port layer lists no ports yet) ------------------------------
+// --- Device commands and template transfer -------------------------------------------
 
 void CMainFrame::ListenCommand() {
     CEditorApp& app = EditorApp();
-    if (!app.Midi().IsInputSelected()) {
+    MidiService& midi = app.Midi();
+    if (midi.IsListening()) {
+        stopListening(true);
+        return;
+    }
+    if (midi.StartListening(this, this)) {
+        SetStatus("Listening for template dump from device: " + wxString::FromUTF8(midi.InputName()));
+        setListenMark(true);
+        if (view) view->ListenStarted();
+        app.WakeIdle();
+    } else {
         SetStatus("Invalid input device");
+        setListenMark(false);
+        if (view) view->ListenStopped();
         app.ReportInputLost();
     }
     updateDeviceMenu();
+    requestRepaint();
 }
 
-void CMainFrame::StopListening() {
-    SetStatus("Stopped listening for template dumps");
+void CMainFrame::stopListening(bool withMessage) {
+    EditorApp().Midi().StopListening();
+    if (withMessage) SetStatus("Stopped listening for template dumps");
     setListenMark(false);
     if (view) view->ListenStopped();
     updateDeviceMenu();
@@ -563,23 +581,131 @@ void CMainFrame::StopListening() {
 
 void CMainFrame::UploadCommand() {
     CEditorApp& app = EditorApp();
+    MidiService& midi = app.Midi();
     if (!current) return;
-    if (!app.Midi().IsOutputSelected()) {
+    stopListening(false);
+    SetStatus("Sending template to device: " + wxString::FromUTF8(midi.OutputName()));
+    if (view) view->SendStarted();
+    // What the unit receives is a single template, whatever the file was.
+    current->setBulkFlag(false);
+    const ByteSequence bytes = current->save();
+    if (!midi.StartSend(bytes.vector(), this)) {
         SetStatus("Invalid output device");
+        // The send never started: the send button must not keep pulsing.
+        if (view) view->SendFinished();
         app.ReportOutputLost();
     }
+    requestRepaint();
+    app.WakeIdle();
+}
+
+void CMainFrame::OnProgress() {
+    if (view && view->Tick(MillisSinceTick())) requestRepaint();
+    SetStatus("Template dump in progress...");
+}
+
+void CMainFrame::OnComplete() {
+    if (view) view->SendFinished();
+    SetStatus("Template dump completed");
+    requestRepaint();
+}
+
+void CMainFrame::OnFailed() {
+    CEditorApp& app = EditorApp();
+    if (view) view->SendFinished();
+    requestRepaint();
+    SetStatus("Template dump failed!");
+    app.ShowMessage(wxOK | wxICON_ERROR,
+                    "Template dump failed!  Perhaps the USB connection to the " + app.GetDeviceName() +
+                        " was lost, or the driver is in use by another application.\n\nClose all other MIDI "
+                        "applications and try again.");
+}
+
+void CMainFrame::OnSysExAborted() {
+    EditorApp().ShowMessage(wxOK | wxICON_ERROR, "The dump was interrupted - please try sending it again");
+}
+
+void CMainFrame::OnSysExReceived(const MidiBytes& received) {
+    CEditorApp& app = EditorApp();
+    std::unique_ptr<CEditorTemplate> tpl = app.CreateTemplate();
+    const ByteSequence bytes{MidiBytes(received)};
+    const OpenResult result = tpl ? openTemplateBytes(bytes, *tpl) : OpenResult{};
+    if (!result.ok) {
+        app.ShowMessage(wxOK | wxICON_ERROR,
+                        "The dump received was not a valid template.\n\nEither the dump came from another device, "
+                        "was corrupted, or you started listening in the middle of the dump.");
+    } else {
+        if (result.foreign) {
+            const wxString source = wxString::FromUTF8(deviceKindName(result.kind));
+            app.ShowMessage(wxOK | wxICON_ERROR,
+                            "This template has been recieved from a " + source + ".\n\nIt has been converted to a " +
+                                app.GetDeviceName() + " template, which will not load back onto the " + source +
+                                ".\n\nYou can find all of the controls from the original template by "
+                                "right-clicking on a control and choosing \"Imported Controls\".");
+        } else if (Settings().showOldOSDialog == 1 && app.ChecksReceivedOSVersion() && received.size() > 10) {
+            const OsVersion version = osVersionFromBytes(received[9], received[10]);
+            if (versionLess(version, app.GetCurrentOSVersion())) {
+                COldOSDialog notice(this);
+                notice.ShowModal();
+            }
+        }
+        addTemplate(std::move(tpl));
+        updateEditMenu(false, false);
+        UpdateEditMenuFromHistory();
+        updateTitle();
+        updateFileMenu();
+        updateTemplateMenu();
+    }
+    stopListening(false);
+}
+
+void CMainFrame::OnMidiMessage(uint8_t status, int data1, int data2) {
+    wxString type, channel = wxString::Format("Channel: %d", (status & 0x0F) + 1), first, second;
+    switch (status & 0xF0) {
+        case 0x80: type = "Note off"; first = wxString::Format("Note: %d", data1); second = wxString::Format("Velocity: %d", data2); break;
+        case 0x90: type = "Note on"; first = wxString::Format("Note: %d", data1); second = wxString::Format("Velocity: %d", data2); break;
+        case 0xB0: type = "CC"; first = wxString::Format("CC#: %d", data1); second = wxString::Format("Value: %d", data2); break;
+        case 0xC0: type = "Prog. Change"; first = wxString::Format("Data 1: %X", data1); break;
+        case 0xD0: type = "Aftertouch"; first = wxString::Format("Value: %d", data1); break;
+        case 0xE0: type = "Pitchbend"; first = wxString::Format("Value: %d", data2); break;
+        case 0xF0:
+            type = "SysEx";
+            channel.clear();
+            first = wxString::Format("Data 1: %X", data1);
+            second = wxString::Format("Data 2: %X", data2);
+            break;
+        default:
+            type = wxString::Format("Type: %X", status & 0xF0);
+            first = wxString::Format("Data 1: %d", data1);
+            second = wxString::Format("Data 2: %d", data2);
+            break;
+    }
+    SetStatusText("Received MIDI message", 0);
+    SetStatusText(type, 1);
+    SetStatusText(channel, 2);
+    SetStatusText(first, 3);
+    SetStatusText(second, 4);
+    if (view && view->OnMidiMessage(status, data1, data2)) requestRepaint();
 }
 
 void CMainFrame::SelectMidiDeviceCommand() {
-    setListenMark(false);
-    if (view) view->ListenStopped();
-    requestRepaint();
+    CEditorApp& app = EditorApp();
+    stopListening(false);
     hideEditWindow();
+    // Ports that appeared since start-up (a unit switched on later) are offered too.
+    app.Midi().Rescan();
+    CSelectMIDIDevices dialog(this);
+    dialog.ShowModal();
     updateDeviceMenu();
+    app.WakeIdle();
 }
 
 void CMainFrame::BulkDumpsCommand() {
+    CEditorApp& app = EditorApp();
+    // The dialog listens and sends with listeners of its own.
+    stopListening(false);
     hideEditWindow();
+    app.WakeIdle();
     CBulkDumpDialog dialog(this, AppTransferLink());
     dialog.ShowModal();
     updateDeviceMenu();
@@ -587,7 +713,13 @@ void CMainFrame::BulkDumpsCommand() {
 
 void CMainFrame::UpdateOSCommand() {
     hideEditWindow();
-    CUpdateOSDialog dialog(this, AppTransferLink(), [this](bool) { updateDeviceMenu(); });
+    EditorApp().WakeIdle();
+    // The dialog listens for a template that tells the unit's OS version; when
+    // it goes, the main window listens again if it listened before.
+    CUpdateOSDialog dialog(this, AppTransferLink(), [this](bool wasListening) {
+        if (wasListening) ListenCommand();
+        else stopListening(false);
+    });
     dialog.ShowModal();
 }
 

@@ -13,10 +13,11 @@
 
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
+#include "midi/MidiTypes.h"
+#include "ui/EditControlDialog.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
-class CEditControlDialog;
 class IObserver;
 class wxMenu;
 class wxFileDialog;
@@ -36,7 +37,13 @@ enum : int {
 };
 }
 
-class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView {
+class CMainFrame : public wxFrame,
+                   public IProgressListener,
+                   public IMessageListener,
+                   public ISysExListener,
+                   public ITemplateUIHost,
+                   public IEditorView,
+                   public IEditWindowOwner {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -63,7 +70,7 @@ public:
     void updateTitle() override;
     void updateFileMenu();
     void updateEditMenu(bool canUndo, bool canRedo) override;
-    void UpdateEditMenuFromHistory();
+    void UpdateEditMenuFromHistory() override;
     void updateDeviceMenu();
     void updateTemplateMenu() override;
     void updateViewMenu();
@@ -111,11 +118,11 @@ public:
 
     // --- Edit window and observers --------------------------------------------
     CEditControlDialog* EditWindow() const { return editWindow; }
-    CTemplateUI* View() const { return view.get(); }
+    CTemplateUI* View() const override { return view.get(); }
     wxWindow* Canvas() const { return canvas; }
-    void AddObserver(IObserver* observer);
-    void SetSnapshotObserver(IObserver* observer) { snapshotObserver = observer; }
-    void ClearObservers();
+    void AddObserver(IObserver* observer) override;
+    void SetSnapshotObserver(IObserver* observer) override { snapshotObserver = observer; }
+    void ClearObservers() override;
     const std::vector<IObserver*>& Observers() const { return observers; }
 
     // ITemplateUIHost
@@ -129,12 +136,22 @@ public:
     bool IsInputDeviceOpen() const override;
     bool IsOutputDeviceOpen() const override;
     void StartListening() override { ListenCommand(); }
-    void StopListening() override;
+    void StopListening() override { stopListening(true); }
     void SendTemplate() override { UploadCommand(); }
     bool HasViewMenu() const override;
     int GetViewType() const override;
     bool GetAbbreviateNames() const override;
     bool GetShowCtrlToolTips() const override;
+
+    // IProgressListener, IMessageListener, ISysExListener (template transfer)
+    void OnProgress() override;
+    void OnWaiting() override {}
+    void OnComplete() override;
+    void OnFailed() override;
+    void OnMidiMessage(uint8_t status, int data1, int data2) override;
+    void OnSysExReceived(const MidiBytes& bytes) override;
+    void OnSysExAborted() override;
+    void stopListening(bool withMessage);
 
     // IEditorView
     bool selectControl(const CPlacedControl& control, bool add) override;

@@ -1,6 +1,8 @@
 #include "app/TaNGRAQVLumiEditorApp.h"
 
 #include "editing/PlacedControl.h"
+#include "model/BulkDump.h"
+#include "model/DeviceOS.h"
 #include "model/DeviceProfile.h"
 #include "model/EditorTemplate.h"
 #include "ui/TaNGRAQVLumiTemplateUI.h"
@@ -79,3 +81,11 @@ bool CTaNGRAQVLumiEditorApp::IsContinuousControl(int i) const { return profile()
 bool CTaNGRAQVLumiEditorApp::IsButtonControl(int i) const { return profile().IsButtonControl(i); }
 wxString CTaNGRAQVLumiEditorApp::GetDefaultMidiDeviceName() const { return text(profile().GetDefaultMidiDeviceName()); }
 wxString CTaNGRAQVLumiEditorApp::GetAppName() const { return text(profile().GetAppName()); }
+
+std::unique_ptr<IBulkDump> CTaNGRAQVLumiEditorApp::CreateBulkDump() const {
+    return IDeviceProfile::current().CreateBulkDump();
+}
+
+std::unique_ptr<CDeviceOS> CTaNGRAQVLumiEditorApp::CreateDeviceOS() const {
+    return IDeviceProfile::current().CreateDeviceOS();
+}

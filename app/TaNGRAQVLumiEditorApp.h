@@ -52,10 +52,10 @@ public:
     bool HasViewMenu() const override { return false; }
     OsVersion GetCurrentOSVersion() const override;
     std::unique_ptr<CEditorTemplate> CreateTemplate() const override;
-    IBulkDump* CreateBulkDump() const override { return nullptr; }
+    std::unique_ptr<IBulkDump> CreateBulkDump() const override;
     void* CreateSpareObject() const override { return nullptr; }
-    IBulkDump* CreatePatchBankDump() const override { return nullptr; }
-    CDeviceOS* CreateDeviceOS() const override { return nullptr; }
+    std::unique_ptr<IBulkDump> CreatePatchBankDump() const override { return nullptr; }
+    std::unique_ptr<CDeviceOS> CreateDeviceOS() const override;
     std::unique_ptr<CTemplateUI> CreateTemplateUI(ITemplateUIHost& host) const override;
     bool IsBulkDumpSingleMessage() const override { return false; }
     bool AllowsPitchBend(int index) const override;

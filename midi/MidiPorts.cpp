@@ -29,6 +29,7 @@ void Input::Receive(const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         if (bytes[i] >= 0xF8) continue;  // real-time bytes inside a SysEx belong to no message
         if (assembler.feed(bytes[i])) {
+            lastSysExTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
             sysex.push(assembler.message());
             assembler.reset();
         }

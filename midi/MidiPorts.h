@@ -5,6 +5,7 @@
 // Threads: the platform calls `Input::Receive` on its own thread; it only
 // assembles SysEx and pushes into the two rings. Everything else runs on the
 // GUI thread.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -35,6 +36,10 @@ public:
     bool PopSysEx(MidiBytes& out) { return sysex.pop(out); }
     void DiscardSysEx() { sysex.discard(); }
     size_t DroppedCount() const { return messages.droppedCount() + sysex.droppedCount(); }
+    // When the last byte of the newest complete SysEx message arrived.
+    std::chrono::steady_clock::time_point LastSysExAt() const {
+        return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastSysExTicks.load()));
+    }
 
     // Whether the platform still offers the port.
     virtual bool IsAvailable() = 0;
@@ -50,6 +55,7 @@ private:
     SysExAssembler assembler;
     MessageRing messages;
     SysExQueue sysex;
+    std::atomic<std::chrono::steady_clock::rep> lastSysExTicks{0};
 };
 
 enum class SendState { Idle, Pending, Done, Failed };

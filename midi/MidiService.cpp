@@ -158,6 +158,12 @@ bool MidiService::RemoveMessageListener(IMessageListener* l) {
     return true;
 }
 
+void MidiService::ForgetListeners(ISysExListener* sysEx, IProgressListener* progress, IMessageListener* messages) {
+    std::erase(messageListeners, messages);
+    if (sysEx && sysExListener == sysEx) StopListening();
+    if (progress && progressListener == progress) progressListener = nullptr;
+}
+
 bool MidiService::Poll() {
     switch (state) {
     case ServiceState::Released:

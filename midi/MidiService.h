@@ -74,6 +74,9 @@ public:
 
     void AddMessageListener(IMessageListener* l);
     bool RemoveMessageListener(IMessageListener* l);
+    // A listener that goes away: the service no longer calls it (a listen it
+    // ran ends; a send it watched goes on unwatched).
+    void ForgetListeners(ISysExListener* sysEx, IProgressListener* progress, IMessageListener* messages);
 
     // One poll step (about every 20 ms while ports are open). False when the
     // selected input has gone away.

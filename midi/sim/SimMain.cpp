@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "Rings.h"
-#include "SysExAssembler.h"
+#include "midi/Rings.h"
+#include "midi/SysExAssembler.h"
 #include "model/DeviceKind.h"
 #include "model/DeviceProfile.h"
 #include "model/OsVersion.h"
