@@ -1,8 +1,5 @@
 #include "app/EditorApp.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include <wx/config.h>
@@ -56,39 +53,7 @@ CEditorApp::~CEditorApp() {
     if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
 }
 
-namespace {
-// Measuring aid for bench/gui_startup.sh: with TQV_BENCH set no one is there
-// to answer message boxes; "paint" also reports the first paint and quits.
-wxString benchMode() {
-    wxString mode;
-    wxGetEnv("TQV_BENCH", &mode);
-    return mode;
-}
-
-long peakMemoryKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    return -1;
-}
-}  // namespace
-
-void CEditorApp::OnFirstPaint() {
-    if (benchMode() != "paint") return;
-    std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\n", static_cast<long long>(wxGetUTCTimeMillis().GetValue()),
-                peakMemoryKiB());
-    fflush(stdout);
-    CallAfter([this] {
-        if (mainFrame) {
-            for (int i = 0; i < mainFrame->templateCount(); ++i) mainFrame->templateAt(i)->markSaved();
-            mainFrame->Close();
-        }
-    });
-}
-
 int CEditorApp::ShowMessage(long style, const wxString& text) {
-    if (!benchMode().empty()) return (style & wxYES_NO) ? wxNO : wxOK;
     wxWindow* parent = wxGetActiveWindow();
     return wxMessageBox(text, wxString::FromUTF8(profile->GetEditorTitle()), style | wxCENTRE, parent);
 }

@@ -66,8 +66,9 @@ public:
     // The lock name for this login: GetAppName + "-" + login name.
     wxString InstanceLockName() const;
 
-    // Called by the main window after its first paint.
-    void OnFirstPaint();
+    // Called by the main window after its first paint (a measuring program
+    // built on this class reports the start-up time here).
+    virtual void OnFirstPaint() {}
 
     bool deviceLostReported = false;
 

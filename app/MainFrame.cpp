@@ -100,12 +100,9 @@ bool CMainFrame::Initialise() {
     lastTick = wxGetLocalTimeMillis();
 
     canvas->Bind(wxEVT_PAINT, &CMainFrame::OnPaint, this);
-    canvas->Bind(wxEVT_LEFT_DOWN, &CMainFrame::OnLeftDown, this);
-    canvas->Bind(wxEVT_LEFT_UP, &CMainFrame::OnLeftUp, this);
-    canvas->Bind(wxEVT_MOTION, &CMainFrame::OnMotion, this);
-    canvas->Bind(wxEVT_LEFT_DCLICK, &CMainFrame::OnLeftDClick, this);
-    canvas->Bind(wxEVT_MOUSEWHEEL, &CMainFrame::OnWheel, this);
-    canvas->Bind(wxEVT_RIGHT_DOWN, &CMainFrame::OnRightDown, this);
+    for (auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_LEFT_DCLICK, wxEVT_RIGHT_DOWN, wxEVT_MOTION,
+                      wxEVT_MOUSEWHEEL})
+        canvas->Bind(type, &CMainFrame::OnPanelMouse, this);
     canvas->Bind(wxEVT_LEAVE_WINDOW, &CMainFrame::OnMouseAny, this);
     canvas->Bind(wxEVT_ENTER_WINDOW, &CMainFrame::OnMouseAny, this);
     canvas->Bind(wxEVT_KEY_DOWN, &CMainFrame::OnKeyDown, this);
@@ -749,56 +746,30 @@ void CMainFrame::OnPaint(wxPaintEvent&) {
     }
 }
 
-void CMainFrame::OnLeftDown(wxMouseEvent& event) {
-    event.Skip();
-    leftSeenDown = true;
-    EditorApp().WakeIdle();
-    canvas->SetFocus();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, false)) requestRepaint();
-    updateFileMenu();
-    UpdateEditMenuFromHistory();
-}
-
-void CMainFrame::OnLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, true, false)) {
-        requestRepaint();
-        UpdateEditMenuFromHistory();
+// The view translates the event (HandleMouseEvent); the window adds focus,
+// idle wake-up and the menus that a click or a drop may change.
+void CMainFrame::OnPanelMouse(wxMouseEvent& event) {
+    const wxEventType type = event.GetEventType();
+    if (type != wxEVT_MOUSEWHEEL) event.Skip();  // focus, button tracking, the context menu
+    if (type == wxEVT_LEFT_DOWN) {
+        leftSeenDown = true;
+        EditorApp().WakeIdle();
     }
-}
-
-void CMainFrame::OnMotion(wxMouseEvent& event) {
-    event.Skip();
+    if (type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN) canvas->SetFocus();
     if (!current || !view) return;
-    if (view->OnMouseMove(event.GetPosition())) {
-        requestRepaint();
-        UpdateEditMenuFromHistory();
-    }
-}
-
-void CMainFrame::OnLeftDClick(wxMouseEvent& event) {
-    event.Skip();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), true, true, false)) requestRepaint();
-}
-
-void CMainFrame::OnWheel(wxMouseEvent& event) {
-    if (!current || !view) return;
-    const int delta = event.GetWheelDelta() ? event.GetWheelDelta() : 120;
-    if (view->OnMouseWheel(static_cast<double>(event.GetWheelRotation()) / delta)) requestRepaint();
-    OnMotion(event);
-}
-
-void CMainFrame::OnRightDown(wxMouseEvent& event) {
-    event.Skip();  // goes on to the context menu
-    canvas->SetFocus();
-    if (!current || !view) return;
-    if (view->GetSelection().size() < 2) {
-        view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, true);
+    const PanelEventResult result = view->HandleMouseEvent(event);
+    if (type == wxEVT_RIGHT_DOWN) {
+        // Show the selection before the context menu opens over it.
         canvas->Refresh(false);
         canvas->Update();
+        return;
+    }
+    if (result.repaint) requestRepaint();
+    if (type == wxEVT_LEFT_DOWN) {
+        updateFileMenu();
+        UpdateEditMenuFromHistory();
+    } else if (result.repaint && type != wxEVT_LEFT_DCLICK) {
+        UpdateEditMenuFromHistory();
     }
 }
 
@@ -866,35 +837,15 @@ void CMainFrame::OnKeyDown(wxKeyEvent& event) {
         event.Skip();
         return;
     }
-    switch (key) {
-        case WXK_TAB:
-            view->TabToNext(!event.ShiftDown());
-            break;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-        case WXK_SPACE:
-            view->EditSelection();
-            return;
-        case WXK_PAGEUP:
-        case WXK_NUMPAD_PAGEUP:
-            if (view->OnPageUp()) requestRepaint();
-            return;
-        case WXK_PAGEDOWN:
-        case WXK_NUMPAD_PAGEDOWN:
-            if (view->OnPageDown()) requestRepaint();
-            return;
-        case WXK_UP:
-        case WXK_NUMPAD_UP: view->MoveSelection(0); break;
-        case WXK_DOWN:
-        case WXK_NUMPAD_DOWN: view->MoveSelection(1); break;
-        case WXK_LEFT:
-        case WXK_NUMPAD_LEFT: view->MoveSelection(2); break;
-        case WXK_RIGHT:
-        case WXK_NUMPAD_RIGHT: view->MoveSelection(3); break;
-        default: event.Skip(); return;
+    const PanelEventResult result = view->HandleKeyEvent(event);
+    if (!result.used) {
+        event.Skip();
+        return;
     }
-    requestRepaint();
-    UpdateEditMenuFromHistory();
+    if (result.repaint) {
+        requestRepaint();
+        UpdateEditMenuFromHistory();
+    }
 }
 
 void CMainFrame::OnKeyUp(wxKeyEvent& event) {

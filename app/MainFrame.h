@@ -157,12 +157,7 @@ private:
 
     void OnMenu(wxCommandEvent& event);
     void OnPaint(wxPaintEvent& event);
-    void OnLeftDown(wxMouseEvent& event);
-    void OnLeftUp(wxMouseEvent& event);
-    void OnMotion(wxMouseEvent& event);
-    void OnLeftDClick(wxMouseEvent& event);
-    void OnWheel(wxMouseEvent& event);
-    void OnRightDown(wxMouseEvent& event);
+    void OnPanelMouse(wxMouseEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnKeyDown(wxKeyEvent& event);
     void OnKeyUp(wxKeyEvent& event);

@@ -74,6 +74,13 @@ public:
     virtual void PaneCollapsed() = 0;
 };
 
+// What one pointer or key event on the panel did: whether the panel used it
+// (a used key goes no further) and whether the panel must be redrawn.
+struct PanelEventResult {
+    bool used = false;
+    bool repaint = false;
+};
+
 class CTemplateUI : public IExpandCallback
 #if wxUSE_ACCESSIBILITY
     , public wxAccessible
@@ -118,6 +125,15 @@ public:
     virtual void PaintDecorations(wxDC& dc);
     virtual void OnPanelButtonClick(wxPoint p, bool released);
     virtual bool OnPanelButtonHover(wxPoint p);
+
+    // The one translation of the panel window's events into the operations
+    // above; every window that shows a view (the main frame, CTemplateCanvas)
+    // passes its pointer and key events through these. Pointer events: left
+    // down, up and double click, right down, motion and wheel (a wheel event
+    // that states no delta counts 120 per notch). Keys: Tab, Return, Enter and
+    // Space, the arrows and Page Up/Down, each also from the numeric keypad.
+    PanelEventResult HandleMouseEvent(const wxMouseEvent& event);
+    PanelEventResult HandleKeyEvent(const wxKeyEvent& event);
 
     // --- Selection --------------------------------------------------------
     // Adds (true) or removes (false) the shown control with this index;
