@@ -46,7 +46,7 @@ std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 void CBulkDumpDialog::SetFactoryFolder(const wxString& folder) { factoryFolder() = folder; }
 
 CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, ITransferLink& link)
-    : link(link), dump(IDeviceProfile::current().CreateBulkDump()), paceTimer(this) {
+    : link(link), dump(EditorApp().Profile().CreateBulkDump()), paceTimer(this) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Bulk dump");
@@ -220,7 +220,7 @@ void CBulkDumpDialog::StartSending() {
     listening = false;
     ShowProgress("Writing dump...");
     sender = std::make_unique<CPacedSender>(link, BulkDumpMessages(*dump),
-                                            BulkSendPause(IDeviceProfile::current().GetDeviceType()), this);
+                                            BulkSendPause(EditorApp().Profile().GetDeviceType()), this);
     sender->Start();
 }
 

@@ -34,7 +34,7 @@ wxString versionString(const OsVersion& v) { return wxString::FromUTF8(versionTe
 CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, ITransferLink& link, std::function<void(bool)> restoreListening)
     : link(link),
       restoreListening(std::move(restoreListening)),
-      os(IDeviceProfile::current().CreateDeviceOS()),
+      os(EditorApp().Profile().CreateDeviceOS()),
       paceTimer(this) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
         wxLogError(kMissingResource);
@@ -85,7 +85,7 @@ CUpdateOSDialog::~CUpdateOSDialog() {
 }
 
 void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
-    auto tpl = IDeviceProfile::current().CreateTemplate();
+    auto tpl = EditorApp().Profile().CreateTemplate();
     size_t position = 0;
     if (!tpl->load(ByteSequence(bytes), position)) return;
     installed = osVersionFromBytes(bytes[9], bytes[10]);
@@ -244,7 +244,7 @@ CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent) {
     confirm = findNamed<wxButton>(this, "ID_CONFIRM");
     if (message) {
         wxString text = message->GetValue();
-        text.Replace("PRODUCTNAME", EditorApp().GetDeviceName());
+        text.Replace("PRODUCTNAME", wxString::FromUTF8(EditorApp().Profile().GetDeviceName()));
         message->ChangeValue(text);
     }
     Bind(wxEVT_BUTTON, &CConfirmOSUpdateDialog::OnButton, this);
@@ -256,7 +256,7 @@ void CConfirmOSUpdateDialog::OnButton(wxCommandEvent& event) {
     wxWindow* source = dynamic_cast<wxWindow*>(event.GetEventObject());
     const wxString name = source ? source->GetName() : wxString();
     if (name == "ID_INSTRUCTIONS") {
-        wxMessageBox(EditorApp().GetOSUpdateInstructions(), "OS Update Instructions", wxOK | wxICON_INFORMATION, this);
+        wxMessageBox(wxString::FromUTF8(EditorApp().Profile().GetOSUpdateInstructions()), "OS Update Instructions", wxOK | wxICON_INFORMATION, this);
     } else if (name == "ID_CONFIRM") {
         EndModal(kConfirmed);
     } else {
