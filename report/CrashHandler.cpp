@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <thread>
 #include <typeinfo>
 
 namespace report {
@@ -108,7 +109,7 @@ void startReporter() {
 }
 
 // The common crash path: report, recovered templates, reporter.
-void handleCrash(const char* what, const char* detail, const void* address) {
+void handleCrash(const char* what, const char* detail, bool hasAddress, const void* address) {
     const Prepared* p = g_prepared;
     if (!p) return;
     const int fd = ::open(p->reportPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -124,7 +125,7 @@ void handleCrash(const char* what, const char* detail, const void* address) {
         put(fd, ": ");
         put(fd, detail);
     }
-    if (address) {
+    if (hasAddress) {
         put(fd, " at address 0x");
         putNumber(fd, reinterpret_cast<uintptr_t>(address), 16);
     }
@@ -163,7 +164,7 @@ void onSignal(int sig, siginfo_t* info, void*) {
         // Should anything below block, the alarm's default action ends the process.
         ::alarm(30);
         const bool hasAddress = sig == SIGSEGV || sig == SIGBUS || sig == SIGILL || sig == SIGFPE;
-        handleCrash(signalName(sig), nullptr, hasAddress && info ? info->si_addr : nullptr);
+        handleCrash(signalName(sig), nullptr, hasAddress && info, info ? info->si_addr : nullptr);
     }
     // End with the signal's own default action (core dump, exit status).
     ::signal(sig, SIG_DFL);
@@ -185,7 +186,7 @@ void onTerminate() {
                 detail = "an exception of unknown type";
             }
         }
-        handleCrash("Uncaught exception", detail.c_str(), nullptr);
+        handleCrash("Uncaught exception", detail.c_str(), false, nullptr);
     }
     ::signal(SIGABRT, SIG_DFL);
     std::abort();
@@ -348,7 +349,8 @@ void crashForTesting(const std::string& kind) {
     } else if (kind == "abort") {
         std::abort();
     } else if (kind == "throw") {
-        throw std::runtime_error("test crash requested");
+        // An exception that no handler catches, on a thread of its own.
+        std::thread([] { throw std::runtime_error("test crash requested"); }).join();
     }
 }
 
