@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "report/CrashHandler.h"
+#include "report/CrashReport.h"
 
 namespace fs = std::filesystem;
 using namespace report;
@@ -184,4 +185,21 @@ TEST(RecoveryRegistry, RecoveredNames) {
     EXPECT_EQ("/t/My Pads.recovered.syx", recoveredPathFor("", "My Pads  ", "/t/"));
     EXPECT_EQ("/t/Untitled.recovered.syx", recoveredPathFor("", "..", "/t/"));
     EXPECT_EQ("/t/a_b.recovered.syx", recoveredPathFor("", "a/b", "/t/"));
+}
+
+TEST_F(CrashHandler, ReporterFindsRecoveredFilesAndSymbolises) {
+    const int status = crashChild("segv", false);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::string path = dir + "Test Editor.dmp";
+    const auto files = recoveredFilesIn(path);
+    ASSERT_EQ(3u, files.size());
+    EXPECT_EQ(dir + "song.recovered.syx", files[0]);
+    ASSERT_TRUE(symbolizeCrashReport(path));
+    const std::string report = readText(path);
+    const auto at = report.find("\nSymbolised backtrace:\n#0 ");
+    ASSERT_NE(std::string::npos, at);
+    // The faulting function is named, with its source file.
+    EXPECT_NE(std::string::npos, report.find("report::crashForTesting", at)) << report.substr(at);
+    EXPECT_NE(std::string::npos, report.find("CrashHandler.cpp:", at));
+    EXPECT_FALSE(symbolizeCrashReport(path));  // once is enough
 }
