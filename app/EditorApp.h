@@ -21,6 +21,7 @@ class ITemplateUIHost;
 class wxSingleInstanceChecker;
 class CBulkDump;
 class CDeviceOS;
+class IDataErrorSink;
 
 class CEditorApp : public wxApp {
 public:
@@ -28,7 +29,11 @@ public:
     ~CEditorApp() override;
 
     bool OnInit() override;
+    int OnRun() override;
     int OnExit() override;
+    // An exception that escaped every handler ends the program through the
+    // crash handler, which reports it.
+    void OnUnhandledException() override;
 
     // --- The device profile, in slot order ------------------------------
     virtual wxString GetEditorTitle() const = 0;
@@ -103,6 +108,8 @@ public:
     // --- Services ----------------------------------------------------------
     // The one way a message box is shown; answers wxYES, wxNO, wxOK or wxCANCEL.
     int ShowMessage(long style, const wxString& text);
+    // Offers a report with the main window as parent (Data-error reports).
+    void SendErrorReport(const wxString& subjectWord, const wxString& headline, const wxString& attachmentPath);
     void ReportInputLost();
     void ReportOutputLost();
 
@@ -153,6 +160,9 @@ protected:
     wxTimer idleTimer;
     class NoticeSink;
     std::unique_ptr<NoticeSink> noticeSink;
+    std::unique_ptr<IDataErrorSink> dataErrorSink;
+    // Set when the program runs as the reporter of a crash ("--report FILE").
+    wxString crashReportToOffer;
 };
 
 // The application object as the editor's own class.

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <map>
+#include <stdexcept>
 #include <thread>
 
 #include "app/EditorApp.h"
@@ -21,6 +22,8 @@
 #include "report/CrashHandler.h"
 #include "report/CrashReport.h"
 #include "report/Reports.h"
+#include "editing/History.h"
+#include "editing/TemplateCommands.h"
 
 namespace {
 
@@ -47,7 +50,7 @@ auto runOffGuiThread(Call call) {
 MyDialog::MyDialog(wxWindow* parent, CEditorApp* application, const wxString& path, const wxString& headlineText,
                    const wxString& subject, const report::MailServer& mailServer, const wxString& recoveryNote)
     : subjectWord(subject), app(application), attachmentPath(path), server(mailServer), poll(this) {
-    const wxString appName = app ? app->GetAppName() : wxString();
+    const wxString appName = app ? app->wxApp::GetAppName() : wxString();
     const wxString vendorName = app ? app->GetVendorName() : wxString();
     Create(parent, wxID_ANY, appName, wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX,
            "dialogBox");
@@ -118,7 +121,7 @@ void MyDialog::Send() {
     Layout();
     const std::string replyTo = utf8(address->GetValue());
     const std::string body = utf8(description->GetValue());
-    const std::string subject = report::reportSubject(utf8(app ? app->GetAppName() : wxString()), utf8(subjectWord));
+    const std::string subject = report::reportSubject(utf8(app ? app->wxApp::GetAppName() : wxString()), utf8(subjectWord));
     const std::string path = utf8(attachmentPath);
     const report::MailServer to = server;
     sending = std::async(std::launch::async, [=] { return report::submitReportFile(to, replyTo, subject, body, path); });
@@ -171,7 +174,7 @@ void InstallCrashHandler(CEditorApp* app) {
     const std::string tempDir = report::temporaryDirectory();
     report::CRecoveryRegistry::instance().setTemporaryDirectory(tempDir);
     report::CrashHandlerOptions options;
-    options.applicationName = utf8(app->GetAppName());
+    options.applicationName = utf8(app->wxApp::GetAppName());
     options.reportPath = report::crashReportPath(options.applicationName, tempDir);
     const wxString exe = wxStandardPaths::Get().GetExecutablePath();
     if (!exe.empty()) options.reporterCommand = {utf8(exe), "--report"};
@@ -223,16 +226,21 @@ void ScheduleTestCrash(CEditorApp& app) {
     wxString kind;
     if (!wxGetEnv("TQV_TEST_CRASH", &kind) || kind.empty()) return;
     app.CallAfter([&app, kind] {
-        if (CMainFrame* frame = app.GetMainFrame()) {
-            // A real edit, so that the crash finds a modified template to save.
-            for (int id : {int(MenuId::SelectAll), int(MenuId::Delete)}) {
-                wxCommandEvent menu(wxEVT_MENU, id);
-                frame->ProcessWindowEvent(menu);
-            }
+        // A real edit through the undo history, so that the crash finds a
+        // modified template to save: the template is renamed.
+        CMainFrame* frame = app.GetMainFrame();
+        if (CEditorTemplate* tpl = frame ? frame->currentTemplate() : nullptr) {
+            CTemplateLocalData settings = tpl->localSettings();
+            settings.setTemplateName("Crash Test");
+            executeCommand(std::make_unique<CSetTemplateLocalsCommand>(&tpl->localSettings(), settings), *tpl);
         }
         RefreshCrashRecovery();
         auto* timer = new wxTimer();
-        timer->Bind(wxEVT_TIMER, [kind](wxTimerEvent&) { report::crashForTesting(utf8(kind)); });
+        timer->Bind(wxEVT_TIMER, [kind](wxTimerEvent&) {
+            // An exception out of an event handler travels through the toolkit's loop.
+            if (kind == "throw-in-event") throw std::runtime_error("test crash requested");
+            report::crashForTesting(utf8(kind));
+        });
         timer->StartOnce(500);
     });
 }

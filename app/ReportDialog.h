@@ -84,6 +84,8 @@ void RefreshCrashRecovery();
 // FILE. Returns the process's exit code.
 int RunCrashReporter(const wxString& reportPath);
 
-// Test support: with TQV_TEST_CRASH set to a fault kind, the editor changes
-// its current template through the Edit menu and then fails in that way.
+// Test support: with TQV_TEST_CRASH set to a fault kind (see
+// report::crashForTesting, or "throw-in-event" for an exception out of an
+// event handler), the editor renames its current template through the undo
+// history and then fails in that way.
 void ScheduleTestCrash(CEditorApp& app);
