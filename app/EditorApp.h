@@ -125,6 +125,8 @@ public:
     // Start-up pieces, also used by the tests to build the same environment
     // without taking the instance lock or touching the user's store.
     void SetProgramDirectory(const wxString& dir) { programDirectory = dir; }
+    // Model notices become message boxes; data errors become reports.
+    void InstallModelHooks();
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
     bool CreateMainWindow();
@@ -148,7 +150,6 @@ public:
 protected:
     void ChooseMidiPorts();
     void OnIdleTimer(wxTimerEvent& event);
-    void InstallModelHooks();
 
     CMainFrame* mainFrame = nullptr;
     std::unique_ptr<wxSingleInstanceChecker> instanceLock;

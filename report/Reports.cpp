@@ -86,7 +86,7 @@ CDataErrorReporter::CDataErrorReporter(std::string editorTitle, std::string devi
 
 void CDataErrorReporter::reportDataError(const CEditorTemplate&, const ByteSequence& mask) {
     if (!mask.hasAnySetByte()) return;
-    const std::string path = dataErrorMaskPath(editorTitle_, tempDir_);
+    const std::string path = dataErrorMaskPath(editorTitle_, tempDir_.empty() ? temporaryDirectory() : tempDir_);
     if (!writeBytesToFile(path, mask, false)) return;
     if (!sendingAllowed_ || !sendingAllowed_()) return;
     if (offer_) offer_({path, dataErrorHeadline(deviceName_), "Data Error"});

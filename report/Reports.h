@@ -41,11 +41,12 @@ ReportDialogTexts reportDialogTexts(const std::string& appName, const std::strin
                                     const std::string& headline);
 
 // Receives templates with bits the model cannot reproduce: writes their mask
-// into the temporary folder and, when the user allows it, offers a report.
+// into the temporary folder (the one of the moment when none is given) and,
+// when the user allows it, offers a report.
 class CDataErrorReporter : public IDataErrorSink {
 public:
     CDataErrorReporter(std::string editorTitle, std::string deviceName, std::function<bool()> sendingAllowed,
-                       std::function<void(const ReportRequest&)> offer, std::string tempDir = temporaryDirectory());
+                       std::function<void(const ReportRequest&)> offer, std::string tempDir = {});
 
     void reportDataError(const CEditorTemplate& tpl, const ByteSequence& mask) override;
 
