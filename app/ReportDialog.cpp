@@ -49,7 +49,7 @@ auto runOffGuiThread(Call call) {
 
 MyDialog::MyDialog(wxWindow* parent, CEditorApp* application, const wxString& path, const wxString& headlineText,
                    const wxString& subject, const report::MailServer& mailServer, const wxString& recoveryNote)
-    : subjectWord(subject), app(application), attachmentPath(path), server(mailServer), poll(this) {
+    : subjectWord(subject), app(application), attachmentPath(path), server(mailServer), poll(this), closing(this) {
     const wxString appName = app ? app->wxApp::GetAppName() : wxString();
     const wxString vendorName = app ? app->GetVendorName() : wxString();
     Create(parent, wxID_ANY, appName, wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX,
@@ -98,6 +98,7 @@ MyDialog::MyDialog(wxWindow* parent, CEditorApp* application, const wxString& pa
     sendButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Send(); });
     dontSendButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Finish(wxID_CANCEL); });
     Bind(wxEVT_TIMER, &MyDialog::OnPoll, this, poll.GetId());
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Finish(closeCode); }, closing.GetId());
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
         // A report on its way cannot be called back; the exchange ends by itself.
         if (IsSending() && event.CanVeto()) {
@@ -110,6 +111,7 @@ MyDialog::MyDialog(wxWindow* parent, CEditorApp* application, const wxString& pa
 
 MyDialog::~MyDialog() {
     poll.Stop();
+    closing.Stop();
     if (sending.valid()) sending.wait();  // the time-outs bound this
 }
 
@@ -142,14 +144,8 @@ void MyDialog::OnPoll(wxTimerEvent&) {
         outcome = Outcome::Failed;
     }
     Layout();
-    const int code = result.ok ? wxID_OK : wxID_CANCEL;
-    wxTimer* pause = new wxTimer();
-    pause->Bind(wxEVT_TIMER, [this, code, pause](wxTimerEvent&) {
-        pause->Stop();
-        Finish(code);
-        CallAfter([pause] { delete pause; });
-    });
-    pause->StartOnce(kStatusPauseMs);
+    closeCode = result.ok ? wxID_OK : wxID_CANCEL;
+    closing.StartOnce(kStatusPauseMs);
 }
 
 void MyDialog::Finish(int code) {

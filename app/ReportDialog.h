@@ -60,6 +60,8 @@ private:
     report::MailServer server;
     std::future<report::MailResult> sending;
     wxTimer poll;
+    wxTimer closing;  // leaves the final status readable for a moment
+    int closeCode = wxID_CANCEL;
     Outcome outcome = Outcome::NotSent;
 };
 

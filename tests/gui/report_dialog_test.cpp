@@ -176,6 +176,12 @@ TEST_F(ReportTest, SendingRunsOffTheWindowThreadAndAFailureKeepsTheFile) {
     EXPECT_GT(seconds, 9.0);
     EXPECT_LT(seconds, 13.0);
     EXPECT_TRUE(wxFileExists(file));
+    // The status stays readable for a moment, then the dialog closes.
+    for (int i = 0; i < 200 && dialog.IsShown(); ++i) {
+        Pump(1);
+        wxMilliSleep(10);
+    }
+    EXPECT_FALSE(dialog.IsShown());
 }
 
 TEST_F(ReportTest, UnreachableServerShowsNothingAndKeepsTheFile) {
