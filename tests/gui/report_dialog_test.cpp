@@ -61,7 +61,7 @@ protected:
         hadTmp = tmp != nullptr;
         // Report files go into the test's own folder.
         ::setenv("TMPDIR", (dir + "/").utf8_str(), 1);
-        wxTheApp->SetAppName(EditorApp().GetEditorTitle());
+        wxTheApp->SetAppName(wxString::FromUTF8(EditorApp().Profile().GetEditorTitle()));
         wxTheApp->SetVendorName("Quorvane");
         RememberReportingApplication(&EditorApp());
     }
