@@ -13,10 +13,12 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/MainFrame.h"
+#include "app/ReportDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
 
@@ -42,6 +44,11 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std
         event.Skip();
         WakeIdle();
     });
+    // After every burst of events: the crash handler's copies of modified templates.
+    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
+        event.Skip();
+        RefreshCrashRecovery();
+    });
 }
 
 void CEditorApp::WakeIdle() {
@@ -51,6 +58,7 @@ void CEditorApp::WakeIdle() {
 CEditorApp::~CEditorApp() {
     if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
     if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
+    if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 
 int CEditorApp::ShowMessage(long style, const wxString& text) {
@@ -84,6 +92,27 @@ wxString CEditorApp::InstanceLockName() const {
 void CEditorApp::InstallModelHooks() {
     if (!noticeSink) noticeSink = std::make_unique<NoticeSink>(*this);
     ModelHooks::get().notices = noticeSink.get();
+    if (!dataErrorSink)
+        dataErrorSink = std::make_unique<report::CDataErrorReporter>(
+            profile->GetEditorTitle(), profile->GetDeviceName(),
+            [] { return Settings().sendErrorsHome == 1; },
+            [this](const report::ReportRequest& r) {
+                SendErrorReport(wxString::FromUTF8(r.subjectWord.c_str()), wxString::FromUTF8(r.headline.c_str()),
+                                wxString::FromUTF8(r.attachmentPath.c_str()));
+            });
+    ModelHooks::get().dataErrors = dataErrorSink.get();
+}
+
+void CEditorApp::SendErrorReport(const wxString& subjectWord, const wxString& headline,
+                                 const wxString& attachmentPath) {
+    ReportProblem(attachmentPath, headline, subjectWord, GetTopWindow());
+}
+
+void CEditorApp::OnUnhandledException() { std::terminate(); }
+
+int CEditorApp::OnRun() {
+    if (!crashReportToOffer.empty()) return RunCrashReporter(crashReportToOffer);
+    return wxApp::OnRun();
 }
 
 void CEditorApp::LoadResources() {
@@ -100,6 +129,19 @@ void CEditorApp::LoadResources() {
 bool CEditorApp::OnInit() {
     mainFrame = nullptr;
     previousActive = false;
+
+    if (argc == 3 && argv[1] == "--report") {
+        // The reporter of a crashed editor: no lock, no windows but the report
+        // dialog, and the settings only read (for the report server).
+        SetVendorName("Quorvane");
+        const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
+        SetAppName(title);
+        wxConfig config(title, "Quorvane");
+        ReadSettings(config, Settings());
+        RememberReportingApplication(this);
+        crashReportToOffer = argv[2];
+        return true;
+    }
 
     // One running copy per login; a lock that cannot be made blocks nobody.
     // The per-user runtime folder keeps the lock out of the home folder.
@@ -122,6 +164,7 @@ bool CEditorApp::OnInit() {
     SetVendorName("Quorvane");
     const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
     SetAppName(title);
+    InstallCrashHandler(this);
     InstallModelHooks();
 
     LoadResources();
@@ -154,6 +197,7 @@ bool CEditorApp::OnInit() {
 
     OnStarted();
     mainFrame->Show();
+    ScheduleTestCrash(*this);
     return true;
 }
 
@@ -250,6 +294,7 @@ void CEditorApp::IdlePass() {
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
+    if (!crashReportToOffer.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, Settings());
         delete wxConfigBase::Set(nullptr);

@@ -16,6 +16,7 @@ class CMainFrame;
 class CTemplateUI;
 class ITemplateUIHost;
 class wxSingleInstanceChecker;
+class IDataErrorSink;
 
 class CEditorApp : public wxApp {
 public:
@@ -23,7 +24,11 @@ public:
     ~CEditorApp() override;
 
     bool OnInit() override;
+    int OnRun() override;
     int OnExit() override;
+    // An exception that escaped every handler ends the program through the
+    // crash handler, which reports it.
+    void OnUnhandledException() override;
 
     // The device profile this program answers with; owned here and handed to
     // the main window, the panel view and the dialogs.
@@ -36,6 +41,8 @@ public:
     // --- Services ----------------------------------------------------------
     // The one way a message box is shown; answers wxYES, wxNO, wxOK or wxCANCEL.
     int ShowMessage(long style, const wxString& text);
+    // Offers a report with the main window as parent (Data-error reports).
+    void SendErrorReport(const wxString& subjectWord, const wxString& headline, const wxString& attachmentPath);
     void ReportInputLost();
     void ReportOutputLost();
 
@@ -51,6 +58,8 @@ public:
     // Start-up pieces, also used by the tests to build the same environment
     // without taking the instance lock or touching the user's store.
     void SetProgramDirectory(const wxString& dir) { programDirectory = dir; }
+    // Model notices become message boxes; data errors become reports.
+    void InstallModelHooks();
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
     bool CreateMainWindow();
@@ -76,7 +85,6 @@ public:
 
 protected:
     void OnIdleTimer(wxTimerEvent& event);
-    void InstallModelHooks();
 
     std::unique_ptr<IDeviceProfile> profile;
     CMainFrame* mainFrame = nullptr;
@@ -89,6 +97,9 @@ protected:
     wxTimer idleTimer;
     class NoticeSink;
     std::unique_ptr<NoticeSink> noticeSink;
+    std::unique_ptr<IDataErrorSink> dataErrorSink;
+    // Set when the program runs as the reporter of a crash ("--report FILE").
+    wxString crashReportToOffer;
 };
 
 // The application object as the editor's own class.

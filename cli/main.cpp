@@ -1,5 +1,9 @@
 // tangra-qv-tool: the editor's template model on the command line.
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,10 +13,13 @@
 #include "SetCommand.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
+#include "model/DeviceProfile.h"
 #include "model/ModelHooks.h"
 #include "model/OsVersion.h"
 #include "model/TaNGRAQVTemplate.h"
 #include "model/TemplateFile.h"
+#include "report/MailExchange.h"
+#include "report/Reports.h"
 
 namespace {
 
@@ -28,6 +35,17 @@ const char* const kUsage =
     "  tangra-qv-tool send [--out NAME] FILE\n"
     "                                      send the template in FILE to the unit\n"
     "                                      (NAME: part of a port name as \"ports\" shows it)\n"
+    "  tangra-qv-tool report-send [OPTIONS] FILE\n"
+    "                                      send FILE as a report, as the editor's report\n"
+    "                                      dialog does; FILE is deleted once the server\n"
+    "                                      accepted it\n"
+    "      --server HOST:PORT              mail server (default: the maker's report server)\n"
+    "      --kind Crash|\"Data Error\"      report kind for the subject (default Crash)\n"
+    "      --reply-to ADDRESS              the address the maker may answer\n"
+    "      --body TEXT | --body-file PATH  what happened (default: empty)\n"
+    "      --timeout SECONDS               wait for connect and each reply (default 10)\n"
+    "  tangra-qv-tool report-check [--server HOST:PORT] [--timeout SECONDS]\n"
+    "                                      exit 0 when the report server can be reached\n"
     "  tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
     "                                      open IN, change control INDEX (0-85) as the edit\n"
     "                                      window would, write OUT; FIELD is a key of the\n"
@@ -153,6 +171,82 @@ int cmdNew(const std::vector<std::string>& args) {
     return writeTemplate(tpl, args[0]);
 }
 
+struct ReportOptions {
+    report::MailServer server;
+    std::string kind = "Crash";
+    std::string replyTo;
+    std::string body;
+    std::chrono::milliseconds timeout = report::kMailTimeout;
+    std::string file;
+};
+
+// Parses the report commands' options; returns 0 or the usage error's code.
+int parseReportOptions(const std::vector<std::string>& args, bool wantsFile, ReportOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--server" || a == "--kind" || a == "--reply-to" || a == "--body" || a == "--body-file" ||
+            a == "--timeout") {
+            if (!hasValue) return usageError(a + " needs a value");
+            const std::string v = args[++i];
+            if (a == "--server") {
+                if (!report::parseReportServer(v, o.server)) return usageError("bad server '" + v + "', use HOST:PORT");
+            } else if (a == "--kind") {
+                if (v != "Crash" && v != "Data Error") return usageError("--kind is Crash or \"Data Error\"");
+                o.kind = v;
+            } else if (a == "--reply-to") {
+                o.replyTo = v;
+            } else if (a == "--body") {
+                o.body = v;
+            } else if (a == "--body-file") {
+                std::ifstream in(v, std::ios::binary);
+                if (!in) {
+                    std::cerr << "tangra-qv-tool: cannot read " << v << "\n";
+                    return 1;
+                }
+                o.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            } else {
+                char* end = nullptr;
+                const double seconds = std::strtod(v.c_str(), &end);
+                if (!end || *end || !(seconds > 0) || seconds > 3600) return usageError("bad --timeout '" + v + "'");
+                o.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            return usageError("unknown option '" + a + "'");
+        } else if (wantsFile && o.file.empty()) {
+            o.file = a;
+        } else {
+            return usageError("unexpected argument '" + a + "'");
+        }
+    }
+    if (wantsFile && o.file.empty()) return usageError("report-send needs a FILE");
+    return 0;
+}
+
+int cmdReportSend(const std::vector<std::string>& args) {
+    ReportOptions o;
+    if (int rc = parseReportOptions(args, true, o)) return rc;
+    const std::string subject = report::reportSubject(CTaNGRAQVDeviceProfile().GetEditorTitle(), o.kind);
+    const report::MailResult r = report::submitReportFile(o.server, o.replyTo, subject, o.body, o.file, o.timeout);
+    if (!r.ok) {
+        std::cerr << "Report submission failed: " << r.error << "\n";
+        return 1;
+    }
+    std::cout << "Report submitted.\n";
+    return 0;
+}
+
+int cmdReportCheck(const std::vector<std::string>& args) {
+    ReportOptions o;
+    if (int rc = parseReportOptions(args, false, o)) return rc;
+    std::string error;
+    const bool reachable = report::MailConnection::open(o.server, o.timeout, error).isOpen();
+    if (!reachable) {
+        std::cerr << "Report server not reachable: " << error << "\n";
+        return 1;
+    }
+    std::cout << "Report server " << o.server.host << ":" << o.server.port << " reachable.\n";
+    return 0;
 int cmdSet(const std::vector<std::string>& args) {
     if (args.size() < 4) return usageError("set takes IN, OUT, a control INDEX or 'template', and FIELD=VALUE");
     const std::string& target = args[2];
@@ -211,6 +305,8 @@ int main(int argc, char** argv) {
         if (command == "bulk-receive") return cmdBulkReceive(args);
         if (command == "bulk-send") return cmdBulkSend(args);
         if (command == "os-send") return cmdOsSend(args);
+        if (command == "report-send") return cmdReportSend(args);
+        if (command == "report-check") return cmdReportCheck(args);
         if (command == "set") return cmdSet(args);
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";

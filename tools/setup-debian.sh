@@ -7,6 +7,7 @@ packages=(
     libwxgtk3.2-dev librtmidi-dev libjack-jackd2-dev jackd2 nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth python3 python3-pil
+    python3-aiosmtpd binutils xdotool imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
