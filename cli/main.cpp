@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "PluginCommands.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
@@ -19,6 +20,14 @@ const char* const kUsage =
     "  tangra-qv-tool convert IN OUT       open IN (converting other devices' templates)\n"
     "                                      and write it as a TaNGRA LuMI QV template to OUT\n"
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
+    "  tangra-qv-tool plugins [--json] [--timeout SECONDS] [DIR]\n"
+    "                                      list the VST 2 plug-ins in DIR (default: $VST_PATH,\n"
+    "                                      else the first of ~/.vst, ~/.lxvst, /usr/local/lib/vst,\n"
+    "                                      /usr/lib/vst, /usr/local/lib/lxvst, /usr/lib/lxvst);\n"
+    "                                      a plug-in silent for SECONDS (10) is skipped\n"
+    "  tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
+    "                                      write a new template named after the plug-in's\n"
+    "                                      parameters to OUT\n"
     "  tangra-qv-tool --help               show this help\n";
 
 int usageError(const std::string& why) {
@@ -149,6 +158,8 @@ int main(int argc, char** argv) {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);
         if (command == "new") return cmdNew(args);
+        if (command == "plugins") return cmdPlugins(args);
+        if (command == "from-plugin") return cmdFromPlugin(args);
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";
         return 1;

@@ -7,6 +7,7 @@ packages=(
     libwxgtk3.2-dev librtmidi-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth python3 python3-pil
+    dragonfly-reverb-vst dpf-plugins-vst  # real LinuxVST plug-ins for the plug-in tests
 )
 missing=()
 for p in "${packages[@]}"; do
