@@ -168,14 +168,7 @@ bool CEditorApp::OnInit() {
     if (!midi.Start()) return false;
     ChooseMidiPorts();
 
-    if (Settings().pluginsEnumeratedOK != 1) {
-        // The plug-in examination of the last run did not finish.
-        ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
-                              " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
-                              "to change the VST plugin location, or remove the plug-in and try again.");
-        Settings().pluginsEnumeratedOK = 1;
-        Settings().lastPluginEnumerated = "";
-    }
+    WarnAboutUnfinishedPluginSearch();
 
     if (!CreateMainWindow()) return false;
 
@@ -186,6 +179,16 @@ bool CEditorApp::OnInit() {
     OnStarted();
     mainFrame->Show();
     return true;
+}
+
+void CEditorApp::WarnAboutUnfinishedPluginSearch() {
+    if (Settings().pluginsEnumeratedOK == 1) return;
+    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+                          " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
+                          "to change the VST plugin location, or remove the plug-in and try again.");
+    Settings().pluginsEnumeratedOK = 1;
+    Settings().lastPluginEnumerated = "";
+    WriteSettings();
 }
 
 bool CEditorApp::CreateMainWindow() {

@@ -123,6 +123,9 @@ public:
     bool CreateMainWindow();
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
+    // At start-up: warns when the last plug-in search did not finish (the
+    // editor ended during it) and clears the record of it.
+    void WarnAboutUnfinishedPluginSearch();
     // One pass of the idle processing (activation, MIDI poll, window idle work).
     // Passes run about 50 times a second from a timer while there is anything
     // to poll, animate or finish, and stop otherwise; WakeIdle restarts them.
