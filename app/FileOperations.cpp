@@ -3,7 +3,7 @@
 #include <wx/filename.h>
 #include <wx/utils.h>
 
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/PluginDialogs.h"

@@ -17,28 +17,43 @@
 
 namespace {
 
+long residentKiB() {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld", &kib) == 1) break;
+    std::fclose(f);
+    return kib;
+}
+
 double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // In a child process, so that the plug-ins never live in this one.
-double bareLoop(const std::vector<std::string>& files, int& named) {
+// `grownKiB`: how much the loading process grew by the plug-ins.
+double bareLoop(const std::vector<std::string>& files, int& named, long& grownKiB) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        int count = 0;
+        long result[2] = {0, residentKiB()};
         std::string name;
         for (const std::string& f : files)
-            if (PluginExaminer::nameOnly(f, name)) ++count;
-        if (write(fds[1], &count, sizeof count) != sizeof count) _exit(1);
+            if (PluginExaminer::nameOnly(f, name)) ++result[0];
+        result[1] = residentKiB() - result[1];
+        if (write(fds[1], result, sizeof result) != sizeof result) _exit(1);
         _exit(0);
     }
     close(fds[1]);
-    named = -1;
-    if (read(fds[0], &named, sizeof named) != sizeof named) named = -1;
+    long result[2] = {-1, -1};
+    if (read(fds[0], result, sizeof result) != sizeof result) result[0] = -1;
+    named = static_cast<int>(result[0]);
+    grownKiB = result[1];
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -60,9 +75,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> files = PluginSearch::findPluginFiles(folders);
     std::vector<double> bare, scan;
     int named = 0;
+    long bareGrown = 0;
     size_t found = 0, skipped = 0;
+    const long before = residentKiB();
     for (int r = 0; r < rounds; ++r) {
-        bare.push_back(bareLoop(files, named));
+        bare.push_back(bareLoop(files, named, bareGrown));
         std::vector<PluginInfo> f;
         std::vector<SkippedPlugin> s;
         std::string error;
@@ -80,5 +97,7 @@ int main(int argc, char** argv) {
     std::printf("bare loop (one process, load + effect name): median %.3f s over %d rounds\n", median(bare), rounds);
     std::printf("search (helper, full examination):           median %.3f s over %d rounds\n", median(scan), rounds);
     std::printf("ratio: %.2f\n", median(scan) / median(bare));
+    std::printf("memory: the bare loop's process grew by %ld KiB; this process (the searcher's side) by %ld KiB\n",
+                bareGrown, residentKiB() - before);
     return 0;
 }
