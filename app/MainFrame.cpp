@@ -50,9 +50,11 @@ public:
 };
 }  // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView)
     : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
               wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
+      profile(profile),
+      makeView(std::move(makeView)),
       backgroundBrush(wxColour(170, 170, 170)) {}
 
 CMainFrame::~CMainFrame() {
@@ -76,7 +78,7 @@ bool CMainFrame::Initialise() {
     SetToolTip("");
 
     EditorView::set(this);
-    view = app.CreateTemplateUI(*this);
+    view = makeView(*this);
 
     BuildMenuBar();
     updateTemplateMenu();
@@ -98,12 +100,9 @@ bool CMainFrame::Initialise() {
     lastTick = wxGetLocalTimeMillis();
 
     canvas->Bind(wxEVT_PAINT, &CMainFrame::OnPaint, this);
-    canvas->Bind(wxEVT_LEFT_DOWN, &CMainFrame::OnLeftDown, this);
-    canvas->Bind(wxEVT_LEFT_UP, &CMainFrame::OnLeftUp, this);
-    canvas->Bind(wxEVT_MOTION, &CMainFrame::OnMotion, this);
-    canvas->Bind(wxEVT_LEFT_DCLICK, &CMainFrame::OnLeftDClick, this);
-    canvas->Bind(wxEVT_MOUSEWHEEL, &CMainFrame::OnWheel, this);
-    canvas->Bind(wxEVT_RIGHT_DOWN, &CMainFrame::OnRightDown, this);
+    for (auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_LEFT_DCLICK, wxEVT_RIGHT_DOWN, wxEVT_MOTION,
+                      wxEVT_MOUSEWHEEL})
+        canvas->Bind(type, &CMainFrame::OnPanelMouse, this);
     canvas->Bind(wxEVT_LEAVE_WINDOW, &CMainFrame::OnMouseAny, this);
     canvas->Bind(wxEVT_ENTER_WINDOW, &CMainFrame::OnMouseAny, this);
     canvas->Bind(wxEVT_KEY_DOWN, &CMainFrame::OnKeyDown, this);
@@ -116,7 +115,6 @@ bool CMainFrame::Initialise() {
 }
 
 void CMainFrame::BuildMenuBar() {
-    CEditorApp& app = EditorApp();
     auto* file = new wxMenu;
     file->Append(MenuId::New, "&New\tCtrl+N", "Create a new empty template");
     file->Append(MenuId::Open, "&Open...\tCtrl+O", "Open file...");
@@ -162,10 +160,10 @@ void CMainFrame::BuildMenuBar() {
                             "Listen for a template dump from the hardware");
     device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
     device->AppendSeparator();
-    if (app.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
-    if (app.HasPatchLibrarian())
+    if (profile.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
+    if (profile.HasPatchLibrarian())
         device->Append(MenuId::PatchLibrarian, "&Patch Librarian...\t", "Manage patches and banks");
-    if (app.HasOSUpdate()) {
+    if (profile.HasOSUpdate()) {
         device->AppendSeparator();
         device->Append(MenuId::UpdateOS, "Update &OS...", "Update the hardware operating system");
     }
@@ -182,7 +180,7 @@ void CMainFrame::BuildMenuBar() {
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
     bar->Append(edit, "&Edit");
-    if (app.HasViewMenu())
+    if (profile.HasViewMenu())
         bar->Append(viewMenu, "&View");
     else
         delete viewMenu;
@@ -245,7 +243,7 @@ void CMainFrame::moveCurrentToFront() {
 // --- Menus and title ---------------------------------------------------------------
 
 void CMainFrame::updateTitle() {
-    wxString title = EditorApp().GetEditorTitle() + " - ";
+    wxString title = wxString::FromUTF8(profile.GetEditorTitle()) + " - ";
     if (current)
         title += templateFileName(*current) + (current->isModified() ? "*" : "");
     else
@@ -299,12 +297,12 @@ void CMainFrame::updateDeviceMenu() {
     bar->Enable(MenuId::Upload, current != nullptr && output);
     bar->Enable(MenuId::Listen, app.Midi().IsInputSelected());
     bar->Enable(MenuId::SelectMidiDevice, app.Midi().PortCount() > 0);
-    if (app.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
+    if (profile.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
 }
 
 void CMainFrame::updateViewMenu() {
     wxMenuBar* bar = GetMenuBar();
-    if (!bar || !EditorApp().HasViewMenu()) return;
+    if (!bar || !profile.HasViewMenu()) return;
     const int type = Settings().viewType;
     bar->Check(MenuId::ViewInfo, type == 0);
     bar->Check(MenuId::ViewName, type == 1);
@@ -321,17 +319,16 @@ void CMainFrame::updateTemplateMenu() {
     const int at = bar->FindMenu("Template");
     if (at == wxNOT_FOUND) return;
     wxMenu* menu = bar->GetMenu(static_cast<size_t>(at));
-    CEditorApp& app = EditorApp();
 
     if (!menu->FindItem(MenuId::TemplateSettings))
         menu->Append(MenuId::TemplateSettings, "Edit Se&ttings...\tCtrl+T", "Edit the settings of the current template");
-    if (app.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
+    if (profile.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
         menu->Append(MenuId::MidiGroups, "MIDI &Groups...\tCtrl+G",
                      "Edit the Keyboard and Common MIDI port & channel groups");
-    if (app.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
+    if (profile.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
         menu->Append(MenuId::AudioFX, "Audio + &FX Settings...\tCtrl+F", "Edit the audio & FX settings");
 
-    if (app.HasKeyboardZones()) {
+    if (profile.HasKeyboardZones()) {
         if (!menu->FindItem(MenuId::EnableZones)) {
             menu->AppendSeparator();
             menu->AppendCheckItem(MenuId::EnableZones, "Enable Keyboard &Zones", "Use zones");
@@ -354,13 +351,13 @@ void CMainFrame::updateTemplateMenu() {
 
     if (current) {
         menu->Enable(MenuId::TemplateSettings, true);
-        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
+        if (profile.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
     } else {
         if (!menu->FindItem(MenuId::FirstTemplate))
             menu->AppendRadioItem(MenuId::FirstTemplate, "No templates loaded", "");
         menu->Enable(MenuId::TemplateSettings, false);
         menu->Enable(MenuId::FirstTemplate, false);
-        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
+        if (profile.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
     }
 
     const int shown = std::min(templateCount(), kMaxTemplateItems);
@@ -527,8 +524,8 @@ void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
 
 bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputSelected(); }
 bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputSelected(); }
-bool CMainFrame::HasViewMenu() const { return EditorApp().HasViewMenu(); }
-int CMainFrame::GetViewType() const { return EditorApp().HasViewMenu() ? Settings().viewType : 3; }
+bool CMainFrame::HasViewMenu() const { return profile.HasViewMenu(); }
+int CMainFrame::GetViewType() const { return profile.HasViewMenu() ? Settings().viewType : 3; }
 bool CMainFrame::GetAbbreviateNames() const { return Settings().abbreviateNames == 1; }
 bool CMainFrame::GetShowCtrlToolTips() const { return Settings().showCtrlToolTips == 1; }
 
@@ -687,14 +684,14 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;
         case MenuId::About: {
             hideEditWindow();
-            CProductAboutDialog about(this, "About " + app.GetEditorTitle(), app.GetAboutText(),
+            CProductAboutDialog about(this, "About " + wxString::FromUTF8(profile.GetEditorTitle()), wxString::FromUTF8(profile.GetAboutText()),
                                       app.ProgramDirectory() + "/images/signatures.png");
             about.ShowModal();
             break;
         }
         case MenuId::Preferences: {
             hideEditWindow();
-            CPreferencesDialog prefs(this);
+            CPreferencesDialog prefs(this, profile);
             prefs.ShowModal();
             requestRepaint();
             break;
@@ -750,62 +747,35 @@ void CMainFrame::OnPaint(wxPaintEvent&) {
     }
 }
 
-void CMainFrame::OnLeftDown(wxMouseEvent& event) {
-    event.Skip();
-    leftSeenDown = true;
-    EditorApp().WakeIdle();
-    canvas->SetFocus();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, false)) requestRepaint();
-    updateFileMenu();
-    UpdateEditMenuFromHistory();
-}
-
-void CMainFrame::OnLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, true, false)) {
-        requestRepaint();
-        UpdateEditMenuFromHistory();
+// The view translates the event (HandleMouseEvent); the window adds focus,
+// idle wake-up and the menus that a click or a drop may change.
+void CMainFrame::OnPanelMouse(wxMouseEvent& event) {
+    const wxEventType type = event.GetEventType();
+    if (type != wxEVT_MOUSEWHEEL) event.Skip();  // focus, button tracking, the context menu
+    if (type == wxEVT_LEFT_DOWN) {
+        leftSeenDown = true;
+        EditorApp().WakeIdle();
     }
-}
-
-void CMainFrame::OnMotion(wxMouseEvent& event) {
-    event.Skip();
+    if (type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN) canvas->SetFocus();
     if (!current || !view) return;
-    if (view->OnMouseMove(event.GetPosition())) {
-        requestRepaint();
-        UpdateEditMenuFromHistory();
-    }
-}
-
-void CMainFrame::OnLeftDClick(wxMouseEvent& event) {
-    event.Skip();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), true, true, false)) requestRepaint();
-}
-
-void CMainFrame::OnWheel(wxMouseEvent& event) {
-    if (!current || !view) return;
-    const int delta = event.GetWheelDelta() ? event.GetWheelDelta() : 120;
-    if (view->OnMouseWheel(static_cast<double>(event.GetWheelRotation()) / delta)) requestRepaint();
-    OnMotion(event);
-}
-
-void CMainFrame::OnRightDown(wxMouseEvent& event) {
-    event.Skip();  // goes on to the context menu
-    canvas->SetFocus();
-    if (!current || !view) return;
-    if (view->GetSelection().size() < 2) {
-        view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, true);
+    const PanelEventResult result = view->HandleMouseEvent(event);
+    if (type == wxEVT_RIGHT_DOWN) {
+        // Show the selection before the context menu opens over it.
         canvas->Refresh(false);
         canvas->Update();
+        return;
+    }
+    if (result.repaint) requestRepaint();
+    if (type == wxEVT_LEFT_DOWN) {
+        updateFileMenu();
+        UpdateEditMenuFromHistory();
+    } else if (result.repaint && type != wxEVT_LEFT_DCLICK) {
+        UpdateEditMenuFromHistory();
     }
 }
 
 std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
     if (!current || !view || view->GetSelection().empty()) return nullptr;
-    CEditorApp& app = EditorApp();
     const std::vector<CPlacedControl> selection = Selection();
     auto menu = std::make_unique<wxMenu>();
     menu->Append(MenuId::Cut, "Cu&t");
@@ -835,7 +805,7 @@ std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
             for (int i = 0; i <= current->lastIndex() && !assigned; ++i)
                 if (const CBaseControlState* own = current->controlAt(i)) assigned = *own == ctl;
             item->Check(assigned);
-            item->Enable(app.CanHoldState(target, ctl));
+            item->Enable(profile.CanHoldState(target.GetIndex(), ctl));
         }
         menu->AppendSubMenu(imported, "Imported Controls", "")->SetId(MenuId::ImportedControls);
     }
@@ -868,35 +838,15 @@ void CMainFrame::OnKeyDown(wxKeyEvent& event) {
         event.Skip();
         return;
     }
-    switch (key) {
-        case WXK_TAB:
-            view->TabToNext(!event.ShiftDown());
-            break;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-        case WXK_SPACE:
-            view->EditSelection();
-            return;
-        case WXK_PAGEUP:
-        case WXK_NUMPAD_PAGEUP:
-            if (view->OnPageUp()) requestRepaint();
-            return;
-        case WXK_PAGEDOWN:
-        case WXK_NUMPAD_PAGEDOWN:
-            if (view->OnPageDown()) requestRepaint();
-            return;
-        case WXK_UP:
-        case WXK_NUMPAD_UP: view->MoveSelection(0); break;
-        case WXK_DOWN:
-        case WXK_NUMPAD_DOWN: view->MoveSelection(1); break;
-        case WXK_LEFT:
-        case WXK_NUMPAD_LEFT: view->MoveSelection(2); break;
-        case WXK_RIGHT:
-        case WXK_NUMPAD_RIGHT: view->MoveSelection(3); break;
-        default: event.Skip(); return;
+    const PanelEventResult result = view->HandleKeyEvent(event);
+    if (!result.used) {
+        event.Skip();
+        return;
     }
-    requestRepaint();
-    UpdateEditMenuFromHistory();
+    if (result.repaint) {
+        requestRepaint();
+        UpdateEditMenuFromHistory();
+    }
 }
 
 void CMainFrame::OnKeyUp(wxKeyEvent& event) {
