@@ -180,14 +180,7 @@ bool CEditorApp::OnInit() {
     if (!midi.Start(Settings().releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
-    if (Settings().pluginsEnumeratedOK != 1) {
-        // The plug-in examination of the last run did not finish.
-        ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
-                              " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
-                              "to change the VST plugin location, or remove the plug-in and try again.");
-        Settings().pluginsEnumeratedOK = 1;
-        Settings().lastPluginEnumerated = "";
-    }
+    WarnAboutUnfinishedPluginSearch();
 
     if (!CreateMainWindow()) return false;
 
@@ -199,6 +192,16 @@ bool CEditorApp::OnInit() {
     mainFrame->Show();
     ScheduleTestCrash(*this);
     return true;
+}
+
+void CEditorApp::WarnAboutUnfinishedPluginSearch() {
+    if (Settings().pluginsEnumeratedOK == 1) return;
+    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+                          " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
+                          "to change the VST plugin location, or remove the plug-in and try again.");
+    Settings().pluginsEnumeratedOK = 1;
+    Settings().lastPluginEnumerated = "";
+    WriteSettings();
 }
 
 bool CEditorApp::CreateMainWindow() {

@@ -67,6 +67,9 @@ public:
     void RunStartupAction(const wxArrayString& files);
     // Selects the saved (or default) MIDI ports, with the messages when that fails.
     void ChooseMidiPorts();
+    // At start-up: warns when the last plug-in search did not finish (the
+    // editor ended during it) and clears the record of it.
+    void WarnAboutUnfinishedPluginSearch();
     // One pass of the idle processing (activation, MIDI poll, window idle work).
     // Passes run about 50 times a second from a timer while there is anything
     // to poll, animate or finish, and stop otherwise; WakeIdle restarts them.

@@ -1,10 +1,12 @@
 // The File menu's operations on ".syx" template files.
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/utils.h>
 
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
+#include "app/PluginDialogs.h"
 #include "app/Settings.h"
 #include "editing/History.h"
 #include "model/DeviceKind.h"
@@ -255,4 +257,17 @@ void CMainFrame::OnCloseWindow(wxCloseEvent& event) {
         return;
     }
     Destroy();
+}
+
+void CMainFrame::ImportPluginNames() {
+    hideEditWindow();
+    CVSTSelector selector(this);
+    if (selector.ShowModal() != wxID_OK || !selector.selectedPlugin()) return;
+    std::unique_ptr<CEditorTemplate> tpl = EditorApp().CreateTemplate();
+    {
+        wxBusyCursor busy;
+        tpl->importPluginNames(selector.selectedPlugin()->description());
+    }
+    addTemplate(std::move(tpl));
+    updateTitle();
 }

@@ -783,6 +783,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::Exit: Close(); break;
         case MenuId::Open: OpenTemplate(); break;
         case MenuId::ImportControls: ImportControls(); break;
+        case MenuId::ImportPluginNames: ImportPluginNames(); break;
         case MenuId::Save: SaveTemplate(); break;
         case MenuId::SaveAs: SaveTemplateAs(); break;
         case MenuId::Close: closeCurrentTemplate(); break;

@@ -103,6 +103,8 @@ public:
     void NewTemplate();
     void OpenTemplate();
     void ImportControls();
+    // File > Import Names from Plug-in: a new template named after a plug-in's parameters.
+    void ImportPluginNames();
     void SaveTemplate();
     void SaveTemplateAs();
     static bool isFileNameChar(wxChar c);

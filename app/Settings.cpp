@@ -5,15 +5,14 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "plugins/PluginSearch.h"
+
 EditorSettings& Settings() {
     static EditorSettings settings;
     return settings;
 }
 
-wxString DefaultPluginFolder() {
-    // Where Linux hosts conventionally look for VST 2 plug-ins.
-    return wxFileName(wxGetHomeDir(), "").GetPath() + "/.vst";
-}
+wxString DefaultPluginFolder() { return wxString::FromUTF8(PluginSearch::defaultFolderSetting().c_str()); }
 
 namespace {
 int readInt(wxConfigBase& config, const char* key, int def) {

@@ -10,6 +10,7 @@
 
 #include "BulkCommands.h"
 #include "MidiCommands.h"
+#include "PluginCommands.h"
 #include "SetCommand.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
@@ -46,6 +47,14 @@ const char* const kUsage =
     "      --timeout SECONDS               wait for connect and each reply (default 10)\n"
     "  tangra-qv-tool report-check [--server HOST:PORT] [--timeout SECONDS]\n"
     "                                      exit 0 when the report server can be reached\n"
+    "  tangra-qv-tool plugins [--json] [--timeout SECONDS] [DIR]\n"
+    "                                      list the VST 2 plug-ins in DIR (default: $VST_PATH,\n"
+    "                                      else the first of ~/.vst, ~/.lxvst, /usr/local/lib/vst,\n"
+    "                                      /usr/lib/vst, /usr/local/lib/lxvst, /usr/lib/lxvst);\n"
+    "                                      a plug-in silent for SECONDS (10) is skipped\n"
+    "  tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
+    "                                      write a new template named after the plug-in's\n"
+    "                                      parameters to OUT\n"
     "  tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
     "                                      open IN, change control INDEX (0-85) as the edit\n"
     "                                      window would, write OUT; FIELD is a key of the\n"
@@ -307,6 +316,8 @@ int main(int argc, char** argv) {
         if (command == "os-send") return cmdOsSend(args);
         if (command == "report-send") return cmdReportSend(args);
         if (command == "report-check") return cmdReportCheck(args);
+        if (command == "plugins") return cmdPlugins(args);
+        if (command == "from-plugin") return cmdFromPlugin(args);
         if (command == "set") return cmdSet(args);
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";

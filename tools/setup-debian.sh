@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth python3 python3-pil
     python3-aiosmtpd binutils xdotool imagemagick
+    dragonfly-reverb-vst dpf-plugins-vst  # real LinuxVST plug-ins for the plug-in tests
 )
 missing=()
 for p in "${packages[@]}"; do
