@@ -48,7 +48,7 @@ def number(name, width=60, tooltip=None):
     return obj("wxTextCtrl", name, f"<size>{width},-1</size>{tip}<style>wxTE_PROCESS_ENTER</style>", subclass="NumberTextCtrl")
 
 
-def spin(name, lo, hi, value=None, width=80):
+def spin(name, lo, hi, value=None, width=120):
     value = lo if value is None else value
     return obj("wxSpinCtrl", name,
                f"<size>{width},-1</size><min>{lo}</min><max>{hi}</max><value>{value}</value>"
@@ -195,7 +195,7 @@ panels.append(panel("ID_BUTTONSPECIFICDIALOG", box([
     static_box("Action", grid([
         [radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary")],
         [radio("Toggle_Button", "Toggle"), radio("Step_Button", "Step")],
-        [label(None, "Step size:"), spin("Button_Step_Size", 1, 127, 1, 70)],
+        [label(None, "Step size:"), spin("Button_Step_Size", 1, 127, 1)],
     ], 2, 0)),
 ])))
 

@@ -780,7 +780,7 @@ void BuildControlPanels(wxWindow& window, wxSizer& sizer, const CPlacedControl& 
     const CBaseControlState* s = placed.GetState();
     if (!s) return;
     const IDeviceProfile& p = host.PanelProfile();
-    const int flags = wxALIGN_CENTER_HORIZONTAL | wxEXPAND | wxALL;
+    const int flags = wxEXPAND | wxALL;
     for (Panel kind : panelSet(p, placed.GetIndex(), s->getControlType())) {
         CEditPanel* panel = nullptr;
         switch (kind) {

@@ -140,16 +140,18 @@ NumberTextCtrl::NumberTextCtrl(wxWindow* parent, wxWindowID id, const wxString& 
     Init();
 }
 
-void NumberTextCtrl::Init() {
-    Bind(wxEVT_KILL_FOCUS, &NumberTextCtrl::OnKillFocus, this);
-    Bind(wxEVT_TEXT_ENTER, &NumberTextCtrl::OnEnter, this);
-}
+void NumberTextCtrl::Init() { Bind(wxEVT_KILL_FOCUS, &NumberTextCtrl::OnKillFocus, this); }
 
 void NumberTextCtrl::bind(const ICommandCreator* c, const CPlacedControl* placed, CommandRunner run) {
     creator = c;
     control = placed;
     runner = std::move(run);
-    SetWindowStyleFlag(GetWindowStyleFlag() | wxTE_PROCESS_ENTER);
+    if (!enterBound) {
+        // Enter commits as leaving the field does.
+        if (!HasFlag(wxTE_PROCESS_ENTER)) SetWindowStyleFlag(GetWindowStyleFlag() | wxTE_PROCESS_ENTER);
+        Bind(wxEVT_TEXT_ENTER, &NumberTextCtrl::OnEnter, this);
+        enterBound = true;
+    }
     if (!GetValidator()) SetValidator(CNumberValidator());
 }
 

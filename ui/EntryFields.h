@@ -84,6 +84,7 @@ private:
     int bound1 = 127;
     int bound2 = 0;
     CommandRunner runner;
+    bool enterBound = false;
 
     wxDECLARE_DYNAMIC_CLASS(NumberTextCtrl);
 };
