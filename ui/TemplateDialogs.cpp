@@ -190,7 +190,7 @@ CTemplateSettings::CTemplateSettings(wxWindow* parent, const IDeviceProfile& pro
         restore->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { restoreDefaults(); });
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         commit();
-        EndModal(wxID_OK);
+        EndDialog(wxID_OK);
     }, wxID_OK);
 
     fill();
@@ -332,7 +332,7 @@ CEditPortGroups::CEditPortGroups(wxWindow* parent, const IDeviceProfile& profile
         });
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         commit();
-        EndModal(wxID_OK);
+        EndDialog(wxID_OK);
     }, wxID_OK);
 
     refresh();
@@ -480,7 +480,7 @@ CKbdZoneDialog::CKbdZoneDialog(wxWindow* parent, const IDeviceProfile& profile, 
         });
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         commit();
-        EndModal(wxID_OK);
+        EndDialog(wxID_OK);
     }, wxID_OK);
     if (GetSizer()) GetSizer()->SetSizeHints(this);
     CentreOnParent();
