@@ -351,3 +351,48 @@ TEST(FileNameChars, OnlyLettersDigitsDotDashUnderscoreAndBlank) {
     for (wxChar c : refused) EXPECT_FALSE(CMainFrame::isFileNameChar(c)) << static_cast<char>(c);
     EXPECT_FALSE(CMainFrame::isFileNameChar(wxChar(0xE9)));
 }
+
+// A Save As that cannot write leaves the template as it was: its file, its
+// title, the recent list, and (for a new template) the dialog on the next Save.
+TEST_F(FileOpsTest, FailedSaveAsKeepsThePreviousFileTitleAndRecentList) {
+    const wxString unwritable = Path("no-such-folder/elsewhere.syx");
+    const wxString message = "Unable to save template to: " + unwritable + "\n\nEnsure the file is not read-only.";
+    struct Case {
+        bool fromFile;
+    };
+    for (const Case c : {Case{true}, Case{false}}) {
+        if (c.fromFile) {
+            const wxString a = WriteTemplate("bound.syx");
+            EXPECT_NO_DIALOG(frame->openFile(a, true));
+        } else {
+            EXPECT_NO_DIALOG(frame->NewTemplate());
+        }
+        changeSomething(frame);
+        const wxString title = frame->GetTitle();
+        const std::string filePath = frame->currentTemplate()->filePath;
+        const wxString templateLabel = TemplateMenuLabels().front();
+        std::vector<wxString> recent;
+        for (int i = 0; i < recentFileCount(); ++i) recent.push_back(recentFile(i));
+        {
+            FileDialogAnswers answers({{unwritable, "", true}});
+            wxTEST_DIALOG(frame->SaveTemplateAs(), ExpectMessage(message, wxOK));
+        }
+        EXPECT_EQ(frame->GetTitle(), title);
+        EXPECT_EQ(frame->currentTemplate()->fromFile, c.fromFile);
+        EXPECT_EQ(frame->currentTemplate()->filePath, filePath);
+        EXPECT_EQ(TemplateMenuLabels().front(), templateLabel);
+        EXPECT_TRUE(frame->currentTemplate()->isModified());
+        std::vector<wxString> recentAfter;
+        for (int i = 0; i < recentFileCount(); ++i) recentAfter.push_back(recentFile(i));
+        EXPECT_EQ(recentAfter, recent);
+        // Reselecting the template does not put the unwritten file on the list either.
+        frame->reselectCurrent();
+        EXPECT_EQ(recentFileCount(), static_cast<int>(recent.size()));
+        if (!c.fromFile) {
+            // Unbound still: Save asks for a file again.
+            FileDialogAnswers answers({{"", "", true}});
+            EXPECT_NO_DIALOG(frame->SaveTemplate());
+            EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Save canceled");
+        }
+    }
+}
