@@ -2,7 +2,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"

@@ -14,9 +14,9 @@
 #include <algorithm>
 
 #include "app/AboutDialog.h"
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
-#include "app/Observer.h"
+#include "ui/Observer.h"
 #include "app/PreferencesDialog.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
@@ -93,7 +93,7 @@ bool CMainFrame::Initialise() {
     SetClientSize(panel);
     canvas->SetSize(panel);
 
-    editWindow = new CEditControlDialog(this);
+    editWindow = new CEditControlDialog(this, this);
     editWindow->Hide();
     lastTick = wxGetLocalTimeMillis();
 

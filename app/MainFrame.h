@@ -13,10 +13,10 @@
 
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
+#include "ui/EditControlDialog.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
-class CEditControlDialog;
 class IObserver;
 class wxMenu;
 class wxFileDialog;
@@ -36,7 +36,7 @@ enum : int {
 };
 }
 
-class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView {
+class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView, public IEditWindowOwner {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -63,7 +63,7 @@ public:
     void updateTitle() override;
     void updateFileMenu();
     void updateEditMenu(bool canUndo, bool canRedo) override;
-    void UpdateEditMenuFromHistory();
+    void UpdateEditMenuFromHistory() override;
     void updateDeviceMenu();
     void updateTemplateMenu() override;
     void updateViewMenu();
@@ -111,11 +111,11 @@ public:
 
     // --- Edit window and observers --------------------------------------------
     CEditControlDialog* EditWindow() const { return editWindow; }
-    CTemplateUI* View() const { return view.get(); }
+    CTemplateUI* View() const override { return view.get(); }
     wxWindow* Canvas() const { return canvas; }
-    void AddObserver(IObserver* observer);
-    void SetSnapshotObserver(IObserver* observer) { snapshotObserver = observer; }
-    void ClearObservers();
+    void AddObserver(IObserver* observer) override;
+    void SetSnapshotObserver(IObserver* observer) override { snapshotObserver = observer; }
+    void ClearObservers() override;
     const std::vector<IObserver*>& Observers() const { return observers; }
 
     // ITemplateUIHost

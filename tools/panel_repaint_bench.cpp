@@ -3,7 +3,7 @@
 // display (e.g. xvfb-run): panel_repaint_bench [images folder] [repaints]
 //
 // Build, from a configured build folder B that holds the model and editing libraries:
-//   g++ -std=c++20 -O2 -I. tools/panel_repaint_bench.cpp ui/*.cpp B/libtqv_editing.a B/libtqv_model.a
+//   g++ -std=c++20 -O2 -I. tools/panel_repaint_bench.cpp ui/*.cpp B/editing/libtqv_editing.a B/model/libtqv_model.a
 //       (continued) $(wx-config --cxxflags --libs core,base) -o B/panel_repaint_bench
 #include <wx/app.h>
 #include <wx/dcmemory.h>

@@ -7,7 +7,7 @@
 #include <wx/snglinst.h>
 
 #include "GuiTestSupport.h"
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 #include "editing/EditorView.h"
 #include "editing/History.h"
 #include "editing/PlacedControl.h"
