@@ -45,9 +45,11 @@ void replaceProduct(wxWindow* window, const wxString& device) {
 
 CWelcomeDialog::CWelcomeDialog(CMainFrame* frame) : frame(frame) {
     CEditorApp& app = EditorApp();
-    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG")) {
+    // Without its layout the dialog is never created: the caller skips it.
+    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG");
+    if (!loaded) {
         wxLogError(kMissingResource);
-        Create(frame, wxID_ANY, app.GetEditorTitle());
+        return;
     }
     greeting = findNamed<wxStaticText>(this, "wxID_STATIC");
     createNew = findNamed<wxRadioButton>(this, "Create_A_New_Template");
@@ -110,9 +112,10 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
 
 CPreferencesDialog::CPreferencesDialog(CMainFrame* frame) : frame(frame) {
     CEditorApp& app = EditorApp();
-    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG")) {
+    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG");
+    if (!loaded) {
         wxLogError(kMissingResource);
-        Create(frame, wxID_ANY, app.GetEditorTitle());
+        return;
     }
     startupAction = findNamed<wxChoice>(this, "Startup_Action");
     warnOnOldOS = findNamed<wxCheckBox>(this, "Warn_On_Old_OS");

@@ -14,6 +14,7 @@
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
 #include "ui/EditControlDialog.h"
+#include "ui/EditPanels.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
@@ -36,7 +37,11 @@ enum : int {
 };
 }
 
-class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView, public IEditWindowOwner {
+class CMainFrame : public wxFrame,
+                   public ITemplateUIHost,
+                   public IEditorView,
+                   public IEditWindowOwner,
+                   public IEditPanelHost {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -79,6 +84,8 @@ public:
     // A left-button release at the pointer, as when the application loses focus.
     void ReleaseOutside();
     void SetStatus(const wxString& text) { SetStatusText(text, 0); }
+    // The status text and the panel's tool tip describe the controls as they are now.
+    void refreshControlTexts();
 
     // --- File operations ------------------------------------------------------
     void openFile(const wxString& path, bool interactive);
@@ -135,6 +142,21 @@ public:
     int GetViewType() const override;
     bool GetAbbreviateNames() const override;
     bool GetShowCtrlToolTips() const override;
+
+    // IEditPanelHost
+    const IDeviceProfile& PanelProfile() const override;
+    wxString PortCaption(int port) const override;
+    void RunPanelCommand(std::unique_ptr<ICommand> command) override;
+    const CEditorTemplate* PanelTemplate() const override { return current; }
+    void AddPanelObserver(IObserver* observer) override { AddObserver(observer); }
+    void SetPanelSnapshotObserver(IObserver* observer) override { SetSnapshotObserver(observer); }
+    bool PanelAutoComplete() const override;
+
+    // The template dialogs of the Template menu; each shows nothing when its
+    // layout is missing (the error has been logged).
+    void EditTemplateSettings();
+    void EditPortGroups();
+    void EditKeyboardZone(int zone);
 
     // IEditorView
     bool selectControl(const CPlacedControl& control, bool add) override;

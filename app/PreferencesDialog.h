@@ -10,6 +10,9 @@ class wxWindow;
 class CPreferencesDialog : public wxDialog {
 public:
     explicit CPreferencesDialog(CMainFrame* frame);
+    // False when the layout is missing: the dialog was never created and must
+    // not be shown (the error has been logged).
+    bool Loaded() const { return loaded; }
 
     wxChoice* startupAction = nullptr;
     wxCheckBox* warnOnOldOS = nullptr;
@@ -29,4 +32,5 @@ private:
     void OnChooseVSTDirectory(wxCommandEvent& event);
 
     CMainFrame* frame;
+    bool loaded = false;
 };

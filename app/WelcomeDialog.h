@@ -10,6 +10,9 @@ class wxCheckBox;
 class CWelcomeDialog : public wxDialog {
 public:
     explicit CWelcomeDialog(CMainFrame* frame);
+    // False when the layout is missing: the dialog was never created and must
+    // not be shown (the error has been logged).
+    bool Loaded() const { return loaded; }
 
     wxStaticText* greeting = nullptr;
     wxRadioButton* createNew = nullptr;
@@ -26,4 +29,5 @@ private:
     void DevicePrompt(bool input);
 
     CMainFrame* frame;
+    bool loaded = false;
 };

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Observer.h"
+#include "ui/Observer.h"
 #include "editing/PlacedControl.h"
 #include "ui/EntryFields.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 #include "editing/CommandCreator.h"
 #include "editing/PlacedControl.h"
 #include "model/WordHistory.h"

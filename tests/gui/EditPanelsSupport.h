@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 #include "editing/History.h"
 #include "editing/PlacedControl.h"
 #include "model/ControlState.h"

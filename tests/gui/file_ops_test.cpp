@@ -126,7 +126,7 @@ TEST_F(FileOpsTest, ImportControlsAddsThemToTheCurrentTemplate) {
         t.controlAt(2)->setName("LEVEL");
         t.controlAt(2)->controlType = ControlType::CC;
     });
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     {
         FileDialogAnswers answers({{source, "", false}});
         EXPECT_NO_DIALOG(frame->ImportControls());
@@ -187,7 +187,7 @@ TEST_F(FileOpsTest, StandardTemplateQuestionCanDiscardTheFile) {
 }
 
 TEST_F(FileOpsTest, SavingANewTemplateProposesItsDisplayNameThenSavesSilently) {
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     frame->currentTemplate()->setTemplateName("My Synth/1");
     frame->currentTemplate()->controlAt(1)->setName("DRIVE");
     const wxString target = Path("Unknown - My Synth_1.syx");
@@ -212,7 +212,7 @@ TEST_F(FileOpsTest, SavingANewTemplateProposesItsDisplayNameThenSavesSilently) {
     EXPECT_EQ(fileBytes(target), frame->currentTemplate()->save());
 
     // A cancelled dialog saves nothing.
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     {
         FileDialogAnswers answers({{"", "", true}});
         EXPECT_NO_DIALOG(frame->SaveTemplate());
@@ -267,7 +267,7 @@ TEST_F(FileOpsTest, SaveAsRefusesTheFileOfAnotherOpenTemplate) {
 }
 
 TEST_F(FileOpsTest, ClosingAModifiedTemplateAsksAndAFailedSaveKeepsIt) {
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     changeSomething(frame);
     // YES, then the save dialog is cancelled: the template stays.
     {
@@ -365,7 +365,7 @@ TEST_F(FileOpsTest, FailedSaveAsKeepsThePreviousFileTitleAndRecentList) {
             const wxString a = WriteTemplate("bound.syx");
             EXPECT_NO_DIALOG(frame->openFile(a, true));
         } else {
-            EXPECT_NO_DIALOG(frame->NewTemplate());
+            NewTemplateKeepingDefaults(frame);
         }
         changeSomething(frame);
         const wxString title = frame->GetTitle();
