@@ -53,9 +53,11 @@ public:
 };
 }  // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView)
     : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
               wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
+      profile(profile),
+      makeView(std::move(makeView)),
       backgroundBrush(wxColour(170, 170, 170)) {}
 
 CMainFrame::~CMainFrame() {
@@ -80,7 +82,7 @@ bool CMainFrame::Initialise() {
     SetToolTip("");
 
     EditorView::set(this);
-    view = app.CreateTemplateUI(*this);
+    view = makeView(*this);
 
     BuildMenuBar();
     updateTemplateMenu();
@@ -105,12 +107,9 @@ bool CMainFrame::Initialise() {
     lastTick = wxGetLocalTimeMillis();
 
     canvas->Bind(wxEVT_PAINT, &CMainFrame::OnPaint, this);
-    canvas->Bind(wxEVT_LEFT_DOWN, &CMainFrame::OnLeftDown, this);
-    canvas->Bind(wxEVT_LEFT_UP, &CMainFrame::OnLeftUp, this);
-    canvas->Bind(wxEVT_MOTION, &CMainFrame::OnMotion, this);
-    canvas->Bind(wxEVT_LEFT_DCLICK, &CMainFrame::OnLeftDClick, this);
-    canvas->Bind(wxEVT_MOUSEWHEEL, &CMainFrame::OnWheel, this);
-    canvas->Bind(wxEVT_RIGHT_DOWN, &CMainFrame::OnRightDown, this);
+    for (auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_LEFT_DCLICK, wxEVT_RIGHT_DOWN, wxEVT_MOTION,
+                      wxEVT_MOUSEWHEEL})
+        canvas->Bind(type, &CMainFrame::OnPanelMouse, this);
     canvas->Bind(wxEVT_LEAVE_WINDOW, &CMainFrame::OnMouseAny, this);
     canvas->Bind(wxEVT_ENTER_WINDOW, &CMainFrame::OnMouseAny, this);
     canvas->Bind(wxEVT_KEY_DOWN, &CMainFrame::OnKeyDown, this);
@@ -123,7 +122,6 @@ bool CMainFrame::Initialise() {
 }
 
 void CMainFrame::BuildMenuBar() {
-    CEditorApp& app = EditorApp();
     auto* file = new wxMenu;
     file->Append(MenuId::New, "&New\tCtrl+N", "Create a new empty template");
     file->Append(MenuId::Open, "&Open...\tCtrl+O", "Open file...");
@@ -170,10 +168,10 @@ void CMainFrame::BuildMenuBar() {
                             "Listen for a template dump from the hardware");
     device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
     device->AppendSeparator();
-    if (app.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
-    if (app.HasPatchLibrarian())
+    if (profile.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
+    if (profile.HasPatchLibrarian())
         device->Append(MenuId::PatchLibrarian, "&Patch Librarian...\t", "Manage patches and banks");
-    if (app.HasOSUpdate()) {
+    if (profile.HasOSUpdate()) {
         device->AppendSeparator();
         device->Append(MenuId::UpdateOS, "Update &OS...", "Update the hardware operating system");
     }
@@ -190,7 +188,7 @@ void CMainFrame::BuildMenuBar() {
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
     bar->Append(edit, "&Edit");
-    if (app.HasViewMenu())
+    if (profile.HasViewMenu())
         bar->Append(viewMenu, "&View");
     else
         delete viewMenu;
@@ -262,7 +260,7 @@ void CMainFrame::moveCurrentToFront() {
 // --- Menus and title ---------------------------------------------------------------
 
 void CMainFrame::updateTitle() {
-    wxString title = EditorApp().GetEditorTitle() + " - ";
+    wxString title = wxString::FromUTF8(profile.GetEditorTitle()) + " - ";
     if (current)
         title += templateFileName(*current) + (current->isModified() ? "*" : "");
     else
@@ -316,12 +314,12 @@ void CMainFrame::updateDeviceMenu() {
     bar->Enable(MenuId::Upload, current != nullptr && output);
     bar->Enable(MenuId::Listen, app.Midi().IsInputSelected());
     bar->Enable(MenuId::SelectMidiDevice, app.Midi().PortCount() > 0);
-    if (app.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
+    if (profile.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
 }
 
 void CMainFrame::updateViewMenu() {
     wxMenuBar* bar = GetMenuBar();
-    if (!bar || !EditorApp().HasViewMenu()) return;
+    if (!bar || !profile.HasViewMenu()) return;
     const int type = Settings().viewType;
     bar->Check(MenuId::ViewInfo, type == 0);
     bar->Check(MenuId::ViewName, type == 1);
@@ -338,17 +336,16 @@ void CMainFrame::updateTemplateMenu() {
     const int at = bar->FindMenu("Template");
     if (at == wxNOT_FOUND) return;
     wxMenu* menu = bar->GetMenu(static_cast<size_t>(at));
-    CEditorApp& app = EditorApp();
 
     if (!menu->FindItem(MenuId::TemplateSettings))
         menu->Append(MenuId::TemplateSettings, "Edit Se&ttings...\tCtrl+T", "Edit the settings of the current template");
-    if (app.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
+    if (profile.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
         menu->Append(MenuId::MidiGroups, "MIDI &Groups...\tCtrl+G",
                      "Edit the Keyboard and Common MIDI port & channel groups");
-    if (app.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
+    if (profile.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
         menu->Append(MenuId::AudioFX, "Audio + &FX Settings...\tCtrl+F", "Edit the audio & FX settings");
 
-    if (app.HasKeyboardZones()) {
+    if (profile.HasKeyboardZones()) {
         if (!menu->FindItem(MenuId::EnableZones)) {
             menu->AppendSeparator();
             menu->AppendCheckItem(MenuId::EnableZones, "Enable Keyboard &Zones", "Use zones");
@@ -371,13 +368,13 @@ void CMainFrame::updateTemplateMenu() {
 
     if (current) {
         menu->Enable(MenuId::TemplateSettings, true);
-        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
+        if (profile.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
     } else {
         if (!menu->FindItem(MenuId::FirstTemplate))
             menu->AppendRadioItem(MenuId::FirstTemplate, "No templates loaded", "");
         menu->Enable(MenuId::TemplateSettings, false);
         menu->Enable(MenuId::FirstTemplate, false);
-        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
+        if (profile.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
     }
 
     const int shown = std::min(templateCount(), kMaxTemplateItems);
@@ -537,16 +534,15 @@ bool CMainFrame::selectControl(const CPlacedControl& control, bool add) {
 
 // --- Edit panels and template dialogs ------------------------------------------------------
 
-const IDeviceProfile& CMainFrame::PanelProfile() const { return IDeviceProfile::current(); }
+const IDeviceProfile& CMainFrame::PanelProfile() const { return profile; }
 
 wxString CMainFrame::PortCaption(int port) const {
-    const CEditorApp& app = EditorApp();
     switch (port) {
-        case 0: return app.GetMidiPort1Name();
-        case 1: return app.GetMidiPort2Name();
-        case 2: return app.GetUsbPort1Name();
-        case 3: return app.GetUsbPort2Name();
-        default: return app.GetUsbPort3Name();
+        case 0: return wxString::FromUTF8(profile.GetMidiPort1Name());
+        case 1: return wxString::FromUTF8(profile.GetMidiPort2Name());
+        case 2: return wxString::FromUTF8(profile.GetUsbPort1Name());
+        case 3: return wxString::FromUTF8(profile.GetUsbPort2Name());
+        default: return wxString::FromUTF8(profile.GetUsbPort3Name());
     }
 }
 
@@ -558,20 +554,19 @@ void CMainFrame::RunPanelCommand(std::unique_ptr<ICommand> command) {
 bool CMainFrame::PanelAutoComplete() const { return Settings().shouldUseAutoComplete == 1; }
 
 namespace {
-TemplateDialogOptions dialogOptions() {
-    const CEditorApp& app = EditorApp();
+TemplateDialogOptions dialogOptions(const IDeviceProfile& profile) {
     TemplateDialogOptions options;
-    options.hasSynthTemplateOption = app.HasSynthTemplateOption();
-    options.hasAftertouchSetting = app.HasAftertouchSetting();
-    options.hasTouchpad = app.HasTouchpad();
-    options.hasTouchpadType3 = app.HasTouchpadType3();
-    options.hasSynthModes = app.HasSynthModes();
-    options.hasTranspose = app.HasTranspose();
-    options.portNames[0] = app.GetMidiPort1Name();
-    options.portNames[1] = app.GetMidiPort2Name();
-    options.portNames[2] = app.GetUsbPort1Name();
-    options.portNames[3] = app.GetUsbPort2Name();
-    options.portNames[4] = app.GetUsbPort3Name();
+    options.hasSynthTemplateOption = profile.HasSynthTemplateOption();
+    options.hasAftertouchSetting = profile.HasAftertouchSetting();
+    options.hasTouchpad = profile.HasTouchpad();
+    options.hasTouchpadType3 = profile.HasTouchpadType3();
+    options.hasSynthModes = profile.HasSynthModes();
+    options.hasTranspose = profile.HasTranspose();
+    options.portNames[0] = wxString::FromUTF8(profile.GetMidiPort1Name());
+    options.portNames[1] = wxString::FromUTF8(profile.GetMidiPort2Name());
+    options.portNames[2] = wxString::FromUTF8(profile.GetUsbPort1Name());
+    options.portNames[3] = wxString::FromUTF8(profile.GetUsbPort2Name());
+    options.portNames[4] = wxString::FromUTF8(profile.GetUsbPort3Name());
     return options;
 }
 }  // namespace
@@ -579,7 +574,7 @@ TemplateDialogOptions dialogOptions() {
 void CMainFrame::EditTemplateSettings() {
     if (!current) return;
     CEditorTemplate* tpl = current;
-    CTemplateSettings dialog(this, PanelProfile(), dialogOptions(), &tpl->localSettings(),
+    CTemplateSettings dialog(this, PanelProfile(), dialogOptions(profile), &tpl->localSettings(),
                              [this, tpl](std::unique_ptr<ICommand> command) {
                                  executeCommand(std::move(command), *tpl);
                                  requestRepaint();
@@ -591,7 +586,7 @@ void CMainFrame::EditTemplateSettings() {
 void CMainFrame::EditPortGroups() {
     if (!current || !current->groupSettings()) return;
     CEditorTemplate* tpl = current;
-    CEditPortGroups dialog(this, PanelProfile(), dialogOptions(), tpl->groupSettings(),
+    CEditPortGroups dialog(this, PanelProfile(), dialogOptions(profile), tpl->groupSettings(),
                            [this, tpl](std::unique_ptr<ICommand> command) {
                                executeCommand(std::move(command), *tpl);
                                requestRepaint();
@@ -604,7 +599,7 @@ void CMainFrame::EditPortGroups() {
 void CMainFrame::EditKeyboardZone(int zone) {
     if (!current || !current->keyboardZone(zone)) return;
     CEditorTemplate* tpl = current;
-    CKbdZoneDialog dialog(this, PanelProfile(), dialogOptions(), tpl->keyboardZone(zone), zone,
+    CKbdZoneDialog dialog(this, PanelProfile(), dialogOptions(profile), tpl->keyboardZone(zone), zone,
                           [this, tpl](std::unique_ptr<ICommand> command) {
                               executeCommand(std::move(command), *tpl);
                               requestRepaint();
@@ -625,8 +620,8 @@ void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
 
 bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputSelected(); }
 bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputSelected(); }
-bool CMainFrame::HasViewMenu() const { return EditorApp().HasViewMenu(); }
-int CMainFrame::GetViewType() const { return EditorApp().HasViewMenu() ? Settings().viewType : 3; }
+bool CMainFrame::HasViewMenu() const { return profile.HasViewMenu(); }
+int CMainFrame::GetViewType() const { return profile.HasViewMenu() ? Settings().viewType : 3; }
 bool CMainFrame::GetAbbreviateNames() const { return Settings().abbreviateNames == 1; }
 bool CMainFrame::GetShowCtrlToolTips() const { return Settings().showCtrlToolTips == 1; }
 
@@ -787,14 +782,14 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;
         case MenuId::About: {
             hideEditWindow();
-            CProductAboutDialog about(this, "About " + app.GetEditorTitle(), app.GetAboutText(),
+            CProductAboutDialog about(this, "About " + wxString::FromUTF8(profile.GetEditorTitle()), wxString::FromUTF8(profile.GetAboutText()),
                                       app.ProgramDirectory() + "/images/signatures.png");
             about.ShowModal();
             break;
         }
         case MenuId::Preferences: {
             hideEditWindow();
-            CPreferencesDialog prefs(this);
+            CPreferencesDialog prefs(this, profile);
             if (prefs.Loaded()) prefs.ShowModal();
             requestRepaint();
             break;
@@ -856,62 +851,35 @@ void CMainFrame::OnPaint(wxPaintEvent&) {
     }
 }
 
-void CMainFrame::OnLeftDown(wxMouseEvent& event) {
-    event.Skip();
-    leftSeenDown = true;
-    EditorApp().WakeIdle();
-    canvas->SetFocus();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, false)) requestRepaint();
-    updateFileMenu();
-    UpdateEditMenuFromHistory();
-}
-
-void CMainFrame::OnLeftUp(wxMouseEvent& event) {
-    event.Skip();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, true, false)) {
-        requestRepaint();
-        UpdateEditMenuFromHistory();
+// The view translates the event (HandleMouseEvent); the window adds focus,
+// idle wake-up and the menus that a click or a drop may change.
+void CMainFrame::OnPanelMouse(wxMouseEvent& event) {
+    const wxEventType type = event.GetEventType();
+    if (type != wxEVT_MOUSEWHEEL) event.Skip();  // focus, button tracking, the context menu
+    if (type == wxEVT_LEFT_DOWN) {
+        leftSeenDown = true;
+        EditorApp().WakeIdle();
     }
-}
-
-void CMainFrame::OnMotion(wxMouseEvent& event) {
-    event.Skip();
+    if (type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN) canvas->SetFocus();
     if (!current || !view) return;
-    if (view->OnMouseMove(event.GetPosition())) {
-        requestRepaint();
-        UpdateEditMenuFromHistory();
-    }
-}
-
-void CMainFrame::OnLeftDClick(wxMouseEvent& event) {
-    event.Skip();
-    if (!current || !view) return;
-    if (view->OnMouseButton(event.GetPosition(), event.ControlDown(), true, true, false)) requestRepaint();
-}
-
-void CMainFrame::OnWheel(wxMouseEvent& event) {
-    if (!current || !view) return;
-    const int delta = event.GetWheelDelta() ? event.GetWheelDelta() : 120;
-    if (view->OnMouseWheel(static_cast<double>(event.GetWheelRotation()) / delta)) requestRepaint();
-    OnMotion(event);
-}
-
-void CMainFrame::OnRightDown(wxMouseEvent& event) {
-    event.Skip();  // goes on to the context menu
-    canvas->SetFocus();
-    if (!current || !view) return;
-    if (view->GetSelection().size() < 2) {
-        view->OnMouseButton(event.GetPosition(), event.ControlDown(), false, false, true);
+    const PanelEventResult result = view->HandleMouseEvent(event);
+    if (type == wxEVT_RIGHT_DOWN) {
+        // Show the selection before the context menu opens over it.
         canvas->Refresh(false);
         canvas->Update();
+        return;
+    }
+    if (result.repaint) requestRepaint();
+    if (type == wxEVT_LEFT_DOWN) {
+        updateFileMenu();
+        UpdateEditMenuFromHistory();
+    } else if (result.repaint && type != wxEVT_LEFT_DCLICK) {
+        UpdateEditMenuFromHistory();
     }
 }
 
 std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
     if (!current || !view || view->GetSelection().empty()) return nullptr;
-    CEditorApp& app = EditorApp();
     const std::vector<CPlacedControl> selection = Selection();
     auto menu = std::make_unique<wxMenu>();
     menu->Append(MenuId::Cut, "Cu&t");
@@ -942,7 +910,7 @@ std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
             for (int i = 0; i <= current->lastIndex() && !assigned; ++i)
                 if (const CBaseControlState* own = current->controlAt(i)) assigned = *own == ctl;
             item->Check(assigned);
-            item->Enable(app.CanHoldState(target, ctl));
+            item->Enable(profile.CanHoldState(target.GetIndex(), ctl));
         }
         menu->AppendSubMenu(imported, "Imported Controls", "")->SetId(MenuId::ImportedControls);
     }
@@ -975,35 +943,15 @@ void CMainFrame::OnKeyDown(wxKeyEvent& event) {
         event.Skip();
         return;
     }
-    switch (key) {
-        case WXK_TAB:
-            view->TabToNext(!event.ShiftDown());
-            break;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-        case WXK_SPACE:
-            view->EditSelection();
-            return;
-        case WXK_PAGEUP:
-        case WXK_NUMPAD_PAGEUP:
-            if (view->OnPageUp()) requestRepaint();
-            return;
-        case WXK_PAGEDOWN:
-        case WXK_NUMPAD_PAGEDOWN:
-            if (view->OnPageDown()) requestRepaint();
-            return;
-        case WXK_UP:
-        case WXK_NUMPAD_UP: view->MoveSelection(0); break;
-        case WXK_DOWN:
-        case WXK_NUMPAD_DOWN: view->MoveSelection(1); break;
-        case WXK_LEFT:
-        case WXK_NUMPAD_LEFT: view->MoveSelection(2); break;
-        case WXK_RIGHT:
-        case WXK_NUMPAD_RIGHT: view->MoveSelection(3); break;
-        default: event.Skip(); return;
+    const PanelEventResult result = view->HandleKeyEvent(event);
+    if (!result.used) {
+        event.Skip();
+        return;
     }
-    requestRepaint();
-    UpdateEditMenuFromHistory();
+    if (result.repaint) {
+        requestRepaint();
+        UpdateEditMenuFromHistory();
+    }
 }
 
 void CMainFrame::OnKeyUp(wxKeyEvent& event) {

@@ -18,6 +18,7 @@
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
+class IDeviceProfile;
 class IObserver;
 class wxMenu;
 class wxFileDialog;
@@ -47,8 +48,12 @@ public:
     static constexpr int kMaxImportedItems = 513;
     static constexpr int kMaxTemplateItems = MenuId::LastTemplate - MenuId::FirstTemplate + 1;
 
-    CMainFrame();
+    // Makes the device's panel view for this window.
+    using PanelViewMaker = std::function<std::unique_ptr<CTemplateUI>(ITemplateUIHost& host)>;
+    // `profile` answers every device question; it outlives the window.
+    CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView);
     ~CMainFrame() override;
+    const IDeviceProfile& Profile() const { return profile; }
     // Icon, drop target, panel view, menus, status bar, edit window.
     bool Initialise();
 
@@ -174,19 +179,15 @@ private:
 
     void OnMenu(wxCommandEvent& event);
     void OnPaint(wxPaintEvent& event);
-    void OnLeftDown(wxMouseEvent& event);
-    void OnLeftUp(wxMouseEvent& event);
-    void OnMotion(wxMouseEvent& event);
-    void OnLeftDClick(wxMouseEvent& event);
-    void OnWheel(wxMouseEvent& event);
-    void OnRightDown(wxMouseEvent& event);
+    void OnPanelMouse(wxMouseEvent& event);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnKeyDown(wxKeyEvent& event);
     void OnKeyUp(wxKeyEvent& event);
     void OnMouseAny(wxMouseEvent& event);
     void OnCloseWindow(wxCloseEvent& event);
 
-    // Fields in the order the window uses them.
+    const IDeviceProfile& profile;
+    PanelViewMaker makeView;
     IObserver* snapshotObserver = nullptr;
     std::vector<IObserver*> observers;
     wxBitmap backBuffer;

@@ -265,6 +265,27 @@ TEST_F(MainFrameTest, KeysNavigateUnlessTheEditWindowIsShown) {
     EXPECT_EQ(view->GetSelectedIndices(), std::vector<int>{afterRight});
 }
 
+// The main window's panel goes through the view's one key translation:
+// keypad arrows move the selection exactly as the arrow keys do.
+TEST_F(MainFrameTest, KeypadArrowsMoveTheSelectionLikeTheArrowKeys) {
+    EXPECT_NO_DIALOG(frame->NewTemplate());
+    CTemplateUI* view = frame->View();
+    wxWindow* canvas = frame->Canvas();
+    const int twins[][2] = {{WXK_RIGHT, WXK_NUMPAD_RIGHT}, {WXK_DOWN, WXK_NUMPAD_DOWN},
+                            {WXK_LEFT, WXK_NUMPAD_LEFT}, {WXK_UP, WXK_NUMPAD_UP}};
+    for (const auto& twin : twins) {
+        std::vector<int> after[2];
+        for (int k = 0; k < 2; ++k) {
+            view->ClearSelection();
+            ASSERT_TRUE(view->SelectControl(9, true));
+            sendKey(canvas, wxEVT_KEY_DOWN, twin[k]);
+            after[k] = view->GetSelectedIndices();
+        }
+        ASSERT_EQ(after[0].size(), 1u);
+        EXPECT_EQ(after[1], after[0]) << twin[1];
+    }
+}
+
 TEST_F(MainFrameTest, EditWindowDisablesClipboardItemsAndItsCloseBoxOnlyHides) {
     NewTemplateKeepingDefaults(frame);
     CTemplateUI* view = frame->View();
