@@ -227,7 +227,7 @@ void CEditorApp::RunStartupAction(const wxArrayString& files) {
     switch (Settings().startupAction) {
         case 0: {
             CWelcomeDialog dialog(mainFrame, *profile);
-            dialog.ShowModal();
+            if (dialog.Loaded()) dialog.ShowModal();
             break;
         }
         case 2: mainFrame->NewTemplate(); break;

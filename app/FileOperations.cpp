@@ -149,14 +149,22 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
     SetStatus(status);
 }
 
-void CMainFrame::SaveTemplate() {
-    CEditorApp& app = EditorApp();
-    if (!current) return;
-    wxString path = templateFileName(*current);
+namespace {
+// Writes the current template to its file (asking for one when it has none);
+// false when nothing was written. A failed write leaves the template bound to
+// the file it had before, so that the title, the recent list and the next
+// Save never name a file that does not hold it.
+bool saveCurrentTemplate(CMainFrame& frame) {
+    CEditorTemplate* current = frame.currentTemplate();
+    if (!current) return false;
+    const bool wasBound = current->fromFile;
+    const std::string previousPath = current->filePath;
+    wxString path = CMainFrame::templateFileName(*current);
     wxString status;
+    bool written = false;
     bool write = true;
     if (!current->fromFile) {
-        if (chooseFile(path, true, kSyxFilter)) {
+        if (frame.chooseFile(path, true, kSyxFilter)) {
             current->fromFile = true;
             current->filePath = toPath(path);
         } else {
@@ -171,24 +179,37 @@ void CMainFrame::SaveTemplate() {
             current->markSaved();
             current->filePath = toPath(path);
             addRecentFile(path);
+            written = true;
         } else {
+            current->fromFile = wasBound;
+            current->filePath = previousPath;
             status = wxString::Format("Unable to save template to: %s\n\nEnsure the file is not read-only.", path);
-            app.ShowMessage(wxOK, status);
+            EditorApp().ShowMessage(wxOK, status);
         }
     }
-    SetStatus(status);
-    updateFileMenu();
-    updateTemplateMenu();
-    updateTitle();
+    frame.SetStatus(status);
+    frame.updateFileMenu();
+    frame.updateTemplateMenu();
+    frame.updateTitle();
+    return written;
 }
+}  // namespace
+
+void CMainFrame::SaveTemplate() { saveCurrentTemplate(*this); }
 
 void CMainFrame::SaveTemplateAs() {
     if (!current) return;
     wxString path = templateFileName(*current);
     if (!chooseFile(path, true, kSyxFilter)) return;
+    const bool wasBound = current->fromFile;
+    const std::string previousPath = current->filePath;
     current->fromFile = true;
     current->filePath = toPath(path);
-    SaveTemplate();
+    if (!saveCurrentTemplate(*this)) {
+        current->fromFile = wasBound;
+        current->filePath = previousPath;
+        updateTitle();
+    }
     updateTemplateMenu();
 }
 

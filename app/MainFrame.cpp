@@ -17,6 +17,9 @@
 #include "app/AppTransferLink.h"
 #include "app/BulkDumpDialog.h"
 #include "ui/EditControlDialog.h"
+#include "ui/TemplateDialogs.h"
+#include "model/DeviceProfile.h"
+#include "model/TemplateParts.h"
 #include "app/EditorApp.h"
 #include "ui/Observer.h"
 #include "app/PreferencesDialog.h"
@@ -64,6 +67,7 @@ CMainFrame::CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView)
       backgroundBrush(wxColour(170, 170, 170)) {}
 
 CMainFrame::~CMainFrame() {
+    CEditControlDialog::SetPanelBuilder(nullptr);
     if (EditorView::get() == this) EditorView::set(nullptr);
     if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
     if (CEditorApp* app = EditorAppOrNull()) app->Midi().ForgetListeners(this, this, this);
@@ -103,6 +107,9 @@ bool CMainFrame::Initialise() {
     canvas->SetSize(panel);
 
     editWindow = new CEditControlDialog(this, this);
+    CEditControlDialog::SetPanelBuilder([this](CEditControlDialog& window, wxSizer& sizer, const CPlacedControl& c) {
+        BuildControlPanels(window, sizer, c, *this);
+    });
     editWindow->Hide();
     lastTick = wxGetLocalTimeMillis();
 
@@ -149,7 +156,8 @@ void CMainFrame::BuildMenuBar() {
     edit->Append(MenuId::Delete, "&Delete\tDel", "Delete");
     edit->AppendSeparator();
     edit->Append(MenuId::SelectAll, "Select &All\tCtrl+A", "Select All");
-    edit->Append(MenuId::GetInfo, "&Get Info...\tCtrl+G", "Info on selected control(s)");
+    // Ctrl+G belongs to Template > MIDI Groups; Ctrl+I to importing controls.
+    edit->Append(MenuId::GetInfo, "&Get Info...\tCtrl+Shift+G", "Info on selected control(s)");
     edit->AppendSeparator();
     edit->Append(MenuId::Preferences, "&Preferences...\tCtrl+P", "Edit preferences");
 
@@ -233,8 +241,17 @@ void CMainFrame::selectTemplate(int index) {
     updateDeviceMenu();
     updateFileMenu();
     updateTitle();
+    refreshControlTexts();
     requestRepaint();
     repaintIfRequested();
+}
+
+void CMainFrame::refreshControlTexts() {
+    if (view) view->RefreshControlTexts();
+    if (!current) {
+        SetStatus("");
+        if (canvas) canvas->UnsetToolTip();
+    }
 }
 
 void CMainFrame::reselectCurrent() { selectTemplate(currentIdx); }
@@ -504,6 +521,9 @@ void CMainFrame::editControl(const CPlacedControl& control, bool deferred) {
     if (!editWindow) return;
     const CPlacedControl* shownControl = editWindow->GetControl();
     if (editWindow->IsShown() && shownControl && *shownControl == control) {
+        // Undo, redo and edits made elsewhere show up in the fields at once.
+        for (wxWindow* child : editWindow->GetChildren())
+            if (auto* panel = dynamic_cast<CEditPanel*>(child)) panel->refresh();
         editWindow->Refresh();
         return;
     }
@@ -519,6 +539,81 @@ bool CMainFrame::selectControl(const CPlacedControl& control, bool add) {
     return shown;
 }
 
+// --- Edit panels and template dialogs ------------------------------------------------------
+
+const IDeviceProfile& CMainFrame::PanelProfile() const { return profile; }
+
+wxString CMainFrame::PortCaption(int port) const {
+    switch (port) {
+        case 0: return wxString::FromUTF8(profile.GetMidiPort1Name());
+        case 1: return wxString::FromUTF8(profile.GetMidiPort2Name());
+        case 2: return wxString::FromUTF8(profile.GetUsbPort1Name());
+        case 3: return wxString::FromUTF8(profile.GetUsbPort2Name());
+        default: return wxString::FromUTF8(profile.GetUsbPort3Name());
+    }
+}
+
+void CMainFrame::RunPanelCommand(std::unique_ptr<ICommand> command) {
+    RunCommand(std::move(command));
+    UpdateEditMenuFromHistory();
+}
+
+bool CMainFrame::PanelAutoComplete() const { return Settings().shouldUseAutoComplete == 1; }
+
+namespace {
+TemplateDialogOptions dialogOptions(const IDeviceProfile& profile) {
+    TemplateDialogOptions options;
+    options.hasSynthTemplateOption = profile.HasSynthTemplateOption();
+    options.hasAftertouchSetting = profile.HasAftertouchSetting();
+    options.hasTouchpad = profile.HasTouchpad();
+    options.hasTouchpadType3 = profile.HasTouchpadType3();
+    options.hasSynthModes = profile.HasSynthModes();
+    options.hasTranspose = profile.HasTranspose();
+    options.portNames[0] = wxString::FromUTF8(profile.GetMidiPort1Name());
+    options.portNames[1] = wxString::FromUTF8(profile.GetMidiPort2Name());
+    options.portNames[2] = wxString::FromUTF8(profile.GetUsbPort1Name());
+    options.portNames[3] = wxString::FromUTF8(profile.GetUsbPort2Name());
+    options.portNames[4] = wxString::FromUTF8(profile.GetUsbPort3Name());
+    return options;
+}
+}  // namespace
+
+void CMainFrame::EditTemplateSettings() {
+    if (!current) return;
+    CEditorTemplate* tpl = current;
+    CTemplateSettings dialog(this, PanelProfile(), dialogOptions(profile), &tpl->localSettings(),
+                             [this, tpl](std::unique_ptr<ICommand> command) {
+                                 executeCommand(std::move(command), *tpl);
+                                 requestRepaint();
+                             });
+    if (dialog.Loaded()) dialog.ShowModal();
+    updateTemplateMenu();
+}
+
+void CMainFrame::EditPortGroups() {
+    if (!current || !current->groupSettings()) return;
+    CEditorTemplate* tpl = current;
+    CEditPortGroups dialog(this, PanelProfile(), dialogOptions(profile), tpl->groupSettings(),
+                           [this, tpl](std::unique_ptr<ICommand> command) {
+                               executeCommand(std::move(command), *tpl);
+                               requestRepaint();
+                           });
+    if (dialog.Loaded()) dialog.ShowModal();
+    // Controls that follow the groups show the new ports and channels.
+    if (editWindow && editWindow->GetControl()) editControl(*editWindow->GetControl(), false);
+}
+
+void CMainFrame::EditKeyboardZone(int zone) {
+    if (!current || !current->keyboardZone(zone)) return;
+    CEditorTemplate* tpl = current;
+    CKbdZoneDialog dialog(this, PanelProfile(), dialogOptions(profile), tpl->keyboardZone(zone), zone,
+                          [this, tpl](std::unique_ptr<ICommand> command) {
+                              executeCommand(std::move(command), *tpl);
+                              requestRepaint();
+                          });
+    if (dialog.Loaded()) dialog.ShowModal();
+}
+
 void CMainFrame::focusMainWindow() {
     if (canvas) canvas->SetFocus();
 }
@@ -526,6 +621,7 @@ void CMainFrame::focusMainWindow() {
 void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
     if (!command || !current) return;
     executeCommand(std::move(command), *current);
+    refreshControlTexts();
     requestRepaint();
 }
 
@@ -753,6 +849,7 @@ void CMainFrame::RunOnSelection(int id) {
         default: break;
     }
     UpdateEditMenuFromHistory();
+    refreshControlTexts();
     requestRepaint();
 }
 
@@ -776,6 +873,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         if (!current || selection.empty()) return;
         if (auto command = assignImportedCommand(selection.front(), *current, id - MenuId::FirstImported))
             executeCommand(std::move(command), *current);
+        refreshControlTexts();
         requestRepaint();
         return;
     }
@@ -802,6 +900,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
                 redoCommand(*current);
             }
             UpdateEditMenuFromHistory();
+            refreshControlTexts();
             requestRepaint();
             break;
         case MenuId::EditSelection:
@@ -836,16 +935,18 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::Preferences: {
             hideEditWindow();
             CPreferencesDialog prefs(this, profile);
-            prefs.ShowModal();
+            if (prefs.Loaded()) prefs.ShowModal();
             requestRepaint();
             break;
         }
         case MenuId::TemplateSettings:
             hideEditWindow();
+            EditTemplateSettings();
             reselectCurrent();
             break;
         case MenuId::MidiGroups:
             hideEditWindow();
+            EditPortGroups();
             break;
         case MenuId::AudioFX:
             if (view) view->EditAudioSettings();
@@ -866,8 +967,12 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
             requestRepaint();
             break;
         default:
-            if (id >= MenuId::FirstZone && id <= MenuId::LastZone) hideEditWindow();
-            else event.Skip();
+            if (id >= MenuId::FirstZone && id <= MenuId::LastZone) {
+                hideEditWindow();
+                if (current && current->zonesEnabled()) EditKeyboardZone(id - MenuId::FirstZone);
+            } else {
+                event.Skip();
+            }
             break;
     }
 }
@@ -942,8 +1047,9 @@ std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
             const std::string name = ctl.getControlType() == ControlType::MMC
                                          ? CBaseControlState::mmcCommandName(ctl.getMmcCommand())
                                          : ctl.getName();
-            const wxString label = menuText(wxString::FromUTF8(name)) + "\t" +
-                                   wxString::FromUTF8(CBaseControlState::typeName(ctl.getControlType()));
+            // Not after a tab: some toolkits read that part as a shortcut and drop it.
+            const wxString label = menuText(wxString::FromUTF8(name)) + "  (" +
+                                   wxString::FromUTF8(CBaseControlState::typeName(ctl.getControlType())) + ")";
             wxMenuItem* item = imported->AppendCheckItem(MenuId::FirstImported + k, label, "");
             bool assigned = false;
             for (int i = 0; i <= current->lastIndex() && !assigned; ++i)

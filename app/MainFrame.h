@@ -15,6 +15,7 @@
 #include "editing/PlacedControl.h"
 #include "midi/MidiTypes.h"
 #include "ui/EditControlDialog.h"
+#include "ui/EditPanels.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
@@ -44,7 +45,8 @@ class CMainFrame : public wxFrame,
                    public ISysExListener,
                    public ITemplateUIHost,
                    public IEditorView,
-                   public IEditWindowOwner {
+                   public IEditWindowOwner,
+                   public IEditPanelHost {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -91,6 +93,8 @@ public:
     // A left-button release at the pointer, as when the application loses focus.
     void ReleaseOutside();
     void SetStatus(const wxString& text) { SetStatusText(text, 0); }
+    // The status text and the panel's tool tip describe the controls as they are now.
+    void refreshControlTexts();
 
     // --- File operations ------------------------------------------------------
     void openFile(const wxString& path, bool interactive);
@@ -159,6 +163,20 @@ public:
     void OnSysExReceived(const MidiBytes& bytes) override;
     void OnSysExAborted() override;
     void stopListening(bool withMessage);
+    // IEditPanelHost
+    const IDeviceProfile& PanelProfile() const override;
+    wxString PortCaption(int port) const override;
+    void RunPanelCommand(std::unique_ptr<ICommand> command) override;
+    const CEditorTemplate* PanelTemplate() const override { return current; }
+    void AddPanelObserver(IObserver* observer) override { AddObserver(observer); }
+    void SetPanelSnapshotObserver(IObserver* observer) override { SetSnapshotObserver(observer); }
+    bool PanelAutoComplete() const override;
+
+    // The template dialogs of the Template menu; each shows nothing when its
+    // layout is missing (the error has been logged).
+    void EditTemplateSettings();
+    void EditPortGroups();
+    void EditKeyboardZone(int zone);
 
     // IEditorView
     bool selectControl(const CPlacedControl& control, bool add) override;

@@ -126,7 +126,7 @@ TEST_F(FileOpsTest, ImportControlsAddsThemToTheCurrentTemplate) {
         t.controlAt(2)->setName("LEVEL");
         t.controlAt(2)->controlType = ControlType::CC;
     });
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     {
         FileDialogAnswers answers({{source, "", false}});
         EXPECT_NO_DIALOG(frame->ImportControls());
@@ -187,7 +187,7 @@ TEST_F(FileOpsTest, StandardTemplateQuestionCanDiscardTheFile) {
 }
 
 TEST_F(FileOpsTest, SavingANewTemplateProposesItsDisplayNameThenSavesSilently) {
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     frame->currentTemplate()->setTemplateName("My Synth/1");
     frame->currentTemplate()->controlAt(1)->setName("DRIVE");
     const wxString target = Path("Unknown - My Synth_1.syx");
@@ -212,7 +212,7 @@ TEST_F(FileOpsTest, SavingANewTemplateProposesItsDisplayNameThenSavesSilently) {
     EXPECT_EQ(fileBytes(target), frame->currentTemplate()->save());
 
     // A cancelled dialog saves nothing.
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     {
         FileDialogAnswers answers({{"", "", true}});
         EXPECT_NO_DIALOG(frame->SaveTemplate());
@@ -267,7 +267,7 @@ TEST_F(FileOpsTest, SaveAsRefusesTheFileOfAnotherOpenTemplate) {
 }
 
 TEST_F(FileOpsTest, ClosingAModifiedTemplateAsksAndAFailedSaveKeepsIt) {
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     changeSomething(frame);
     // YES, then the save dialog is cancelled: the template stays.
     {
@@ -350,4 +350,49 @@ TEST(FileNameChars, OnlyLettersDigitsDotDashUnderscoreAndBlank) {
     const wxString refused = "/\\:*?\"<>|&+,";
     for (wxChar c : refused) EXPECT_FALSE(CMainFrame::isFileNameChar(c)) << static_cast<char>(c);
     EXPECT_FALSE(CMainFrame::isFileNameChar(wxChar(0xE9)));
+}
+
+// A Save As that cannot write leaves the template as it was: its file, its
+// title, the recent list, and (for a new template) the dialog on the next Save.
+TEST_F(FileOpsTest, FailedSaveAsKeepsThePreviousFileTitleAndRecentList) {
+    const wxString unwritable = Path("no-such-folder/elsewhere.syx");
+    const wxString message = "Unable to save template to: " + unwritable + "\n\nEnsure the file is not read-only.";
+    struct Case {
+        bool fromFile;
+    };
+    for (const Case c : {Case{true}, Case{false}}) {
+        if (c.fromFile) {
+            const wxString a = WriteTemplate("bound.syx");
+            EXPECT_NO_DIALOG(frame->openFile(a, true));
+        } else {
+            NewTemplateKeepingDefaults(frame);
+        }
+        changeSomething(frame);
+        const wxString title = frame->GetTitle();
+        const std::string filePath = frame->currentTemplate()->filePath;
+        const wxString templateLabel = TemplateMenuLabels().front();
+        std::vector<wxString> recent;
+        for (int i = 0; i < recentFileCount(); ++i) recent.push_back(recentFile(i));
+        {
+            FileDialogAnswers answers({{unwritable, "", true}});
+            wxTEST_DIALOG(frame->SaveTemplateAs(), ExpectMessage(message, wxOK));
+        }
+        EXPECT_EQ(frame->GetTitle(), title);
+        EXPECT_EQ(frame->currentTemplate()->fromFile, c.fromFile);
+        EXPECT_EQ(frame->currentTemplate()->filePath, filePath);
+        EXPECT_EQ(TemplateMenuLabels().front(), templateLabel);
+        EXPECT_TRUE(frame->currentTemplate()->isModified());
+        std::vector<wxString> recentAfter;
+        for (int i = 0; i < recentFileCount(); ++i) recentAfter.push_back(recentFile(i));
+        EXPECT_EQ(recentAfter, recent);
+        // Reselecting the template does not put the unwritten file on the list either.
+        frame->reselectCurrent();
+        EXPECT_EQ(recentFileCount(), static_cast<int>(recent.size()));
+        if (!c.fromFile) {
+            // Unbound still: Save asks for a file again.
+            FileDialogAnswers answers({{"", "", true}});
+            EXPECT_NO_DIALOG(frame->SaveTemplate());
+            EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Save canceled");
+        }
+    }
 }
