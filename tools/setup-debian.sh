@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config
     libwxgtk3.2-dev librtmidi-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
     xvfb xauth python3 python3-pil time
 )
 missing=()
