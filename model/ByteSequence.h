@@ -5,6 +5,9 @@
 #include <initializer_list>
 #include <stdexcept>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 class ByteSequence {
 public:
@@ -12,11 +15,21 @@ public:
     ByteSequence(std::initializer_list<uint8_t> raw) : data_(raw) {}
     explicit ByteSequence(std::vector<uint8_t> raw) : data_(std::move(raw)) {}
 
-    // The rule every byte written into a dump passes: data bytes never carry
-    // the top bit, only the SysEx framing bytes do.
-    static constexpr uint8_t dumpByte(uint8_t b) {
-        const bool keep = b < 0x80 || b == 0xF0 || b == 0xF7;
-        return static_cast<uint8_t>(b & -static_cast<int>(keep));
+    // The rule every data byte written into a dump passes: a byte with the
+    // top bit set is written as 0x00. Only the first and last byte of a dump
+    // (0xF0, 0xF7) carry the top bit; they are written with appendRaw.
+    static constexpr uint8_t dumpByte(uint8_t b) { return b < 0x80 ? b : 0x00; }
+    // Applies dumpByte to n bytes in place.
+    static void clearTopBitBytes(uint8_t* p, size_t n) {
+        size_t i = 0;
+#ifdef __SSE2__
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(v) == 0) continue;  // the usual case: nothing to clear
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-1))));
+        }
+#endif
+        for (; i < n; ++i) p[i] = static_cast<int8_t>(p[i]) < 0 ? 0 : p[i];
     }
 
     void append(uint8_t b) { data_.push_back(dumpByte(b)); }
@@ -32,7 +45,7 @@ public:
         uint8_t* to = extend(other.size());
         for (uint8_t b : other.data_) *to++ = dumpByte(b);
     }
-    // Stores a byte exactly as given (used for bytes read from files).
+    // Stores a byte exactly as given (bytes read from files, framing bytes).
     void appendRaw(uint8_t b) { data_.push_back(b); }
     void append14(int value) {
         append(static_cast<uint8_t>((value >> 7) & 0x7F));
@@ -63,6 +76,7 @@ public:
     bool empty() const { return data_.empty(); }
     void clear() { data_.clear(); }
     void reserve(size_t n) { data_.reserve(n); }
+    void resize(size_t n) { data_.resize(n); }
     const uint8_t* data() const { return data_.data(); }
     uint8_t* data() { return data_.data(); }
     const std::vector<uint8_t>& vector() const { return data_; }

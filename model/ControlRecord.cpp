@@ -1,13 +1,13 @@
 #include "ControlRecord.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "TemplateParts.h"
 
 namespace ControlRecord {
-
-bool isStoredDisplayFormat(int f) { return (f >= 0 && f <= 9) || f == 15 || f == 16 || f == 17; }
 
 bool isNoteType(int t) { return t == ControlType::NoteOnOff || t == ControlType::NoteOnOffAlt; }
 
@@ -88,16 +88,43 @@ void decodeChannelByte(CBaseControlState& ctl, uint8_t b) {
 void write(const CBaseControlState& ctl, ByteSequence& out) { writeTo(ctl, out.extend(kSize)); }
 
 void writeTo(const CBaseControlState& ctl, uint8_t* r) {
-    const bool mmc = ctl.controlType == ControlType::MMC;
-    const bool note = isNoteType(ctl.controlType);
-    // Fill raw, then pass the whole record through the dump-byte rule in one
-    // loop that the compiler can vectorise.
+    writeRaw(ctl, r);
+    ByteSequence::clearTopBitBytes(r, kSize);
+}
+
+namespace {
+// The name's first 8 characters up to a NUL, blank-filled to 8.
+void writeName(const std::string& name, uint8_t* r) {
+    const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
+    if constexpr (std::endian::native == std::endian::little) {
+        // A string's buffer always holds at least 16 bytes (its short-string
+        // space or a larger allocation), so 8 can be read at once; the bytes
+        // past the name are masked off.
+        if (name.capacity() >= kNameLength) {
+            uint64_t w;
+            std::memcpy(&w, name.data(), 8);
+            uint64_t keep = length >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * length)) - 1;
+            const uint64_t zeros = (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull & keep;
+            if (zeros) keep = (uint64_t{1} << (std::countr_zero(zeros) & ~7)) - 1;
+            w = (w & keep) | (0x2020202020202020ull & ~keep);
+            std::memcpy(r, &w, 8);
+            return;
+        }
+    }
+    size_t n = 0;
+    for (; n < length && name[n] != '\0'; ++n) r[n] = static_cast<uint8_t>(name[n]);
+    for (; n < kNameLength; ++n) r[n] = 0x20;
+}
+}  // namespace
+
+void writeRaw(const CBaseControlState& ctl, uint8_t* r) {
+    const int type = ctl.controlType;
+    const bool mmc = type == ControlType::MMC;
+    const bool note = isNoteType(type);
     auto put = [r](size_t i, int v) { r[i] = static_cast<uint8_t>(v); };
 
-    size_t n = 0;
-    for (; n < kNameLength && n < ctl.name.size() && ctl.name[n] != '\0'; ++n) put(n, ctl.name[n]);
-    for (; n < kNameLength; ++n) r[n] = 0x20;
-    put(8, ctl.controlType);
+    writeName(ctl.name, r);
+    put(8, type);
     put(9, (ctl.offValue >> 7) & 0x7F);
     put(10, mmc ? ctl.mmcCommand : note ? ctl.lsbNumber : ctl.offValue & 0x7F);
     put(11, note ? 0 : (ctl.onValue >> 7) & 0x7F);
@@ -120,29 +147,37 @@ void writeTo(const CBaseControlState& ctl, uint8_t* r) {
     put(27, m.endPosition - 1);
     put(28, m.dataPosition);
     std::memcpy(r + 29, m.bytes.data(), m.bytes.size());
-    for (size_t i = 0; i < kSize; ++i) r[i] = ByteSequence::dumpByte(r[i]);
 }
 
 void read(CBaseControlState& ctl, const ByteSequence& in, size_t& position) {
     // One bounds check for the whole record instead of one per byte.
     (void)in[position + kSize - 1];
-    const uint8_t* r = in.data() + position;
+    readFrom(ctl, in.data() + position);
+    position += kSize;
+}
 
+// Every open, receive and bulk-dump entry decodes 90 of these: fields are set
+// directly, with the same effects the setters would have.
+void readFrom(CBaseControlState& ctl, const uint8_t* r) {
     size_t len = kNameLength;
     while (len > 0 && r[len - 1] == ' ') --len;
-    ctl.setName(std::string(reinterpret_cast<const char*>(r), len));
+    ctl.name.assign(reinterpret_cast<const char*>(r), len);
+    ctl.pluginBinding.shortName.assign(reinterpret_cast<const char*>(r), len);
 
     int type = r[8];
     if (type == ControlType::NoteOnOffAlt) type = ControlType::NoteOnOff;
-    ctl.setControlType(type, false);
+    // As setControlType without the clamp; the pot byte below sets flagB0.
+    ctl.controlType = type;
     const bool mmc = type == ControlType::MMC;
     const bool note = type == ControlType::NoteOnOff;
+    if (mmc) ctl.displayFormat = DisplayFormat::Mmc;
+    else if (ctl.displayFormat == DisplayFormat::Mmc) ctl.displayFormat = DisplayFormat::Range0To127;
     if (mmc) ctl.mmcCommand = r[10];
-    else ctl.setOffValue(r[9] * 128 + r[10], false);
-    ctl.setOnValue(r[11] * 128 + r[12], false);
+    else ctl.offValue = r[9] * 128 + r[10];
+    ctl.onValue = r[11] * 128 + r[12];
     decodeActionByte(ctl, r[13]);
     const uint8_t pot = r[14];
-    decodePotByte(ctl, pot);
+    decodePotByte(ctl, pot);  // also reversedRange, from its own bit
     if (isStoredDisplayFormat(r[15])) ctl.displayFormat = r[15];
     ctl.msbNumber = r[16];
     ctl.lsbNumber = r[17];
@@ -151,7 +186,6 @@ void read(CBaseControlState& ctl, const ByteSequence& in, size_t& position) {
         ctl.onValue = r[17];
         ctl.lsbNumber = r[10];
     }
-    ctl.reversedRange = pot & 0x08;
     decodePortsByte(ctl, r[18]);
     decodeChannelByte(ctl, r[19]);
     ctl.snapshotValue = r[20] * 128 + r[21];
@@ -163,8 +197,7 @@ void read(CBaseControlState& ctl, const ByteSequence& in, size_t& position) {
     m.hasDataPosition = r[26];
     m.endPosition = static_cast<uint8_t>(r[27] + 1);
     m.dataPosition = r[28];
-    for (size_t i = 0; i < m.bytes.size(); ++i) m.bytes[i] = r[29 + i];
-    position += kSize;
+    std::memcpy(m.bytes.data(), r + 29, m.bytes.size());
 }
 
 }  // namespace ControlRecord

@@ -10,9 +10,14 @@ constexpr size_t kNameLength = 8;
 void write(const CBaseControlState& ctl, ByteSequence& out);
 // Writes one record into kSize bytes at `record`.
 void writeTo(const CBaseControlState& ctl, uint8_t* record);
+// As writeTo, but leaves the dump-byte rule to the caller (who applies it to
+// the whole dump at once).
+void writeRaw(const CBaseControlState& ctl, uint8_t* record);
 // Reads one record at `position` and advances past it; the caller has made
 // sure the bytes are there.
 void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
+// Reads the kSize bytes at `record`.
+void readFrom(CBaseControlState& ctl, const uint8_t* record);
 
 // Pieces shared with the sibling devices' record forms.
 uint8_t encodeActionByte(const CBaseControlState& ctl);
@@ -23,6 +28,9 @@ uint8_t encodePortsByte(const CBaseControlState& ctl);
 void decodePortsByte(CBaseControlState& ctl, uint8_t b);
 uint8_t encodeChannelByte(const CBaseControlState& ctl);
 void decodeChannelByte(CBaseControlState& ctl, uint8_t b);
-bool isStoredDisplayFormat(int format);
+// 0..9, 15, 16 and 17.
+inline bool isStoredDisplayFormat(int format) {
+    return static_cast<unsigned>(format) <= 17 && ((0x383FFu >> format) & 1u);
+}
 bool isNoteType(int type);
 }  // namespace ControlRecord

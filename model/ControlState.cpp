@@ -98,7 +98,12 @@ void CBaseControlState::setOffValue(int v, bool clampNow) {
 }
 
 bool CBaseControlState::clampSnapshot() {
-    if (controlType == ControlType::Disabled || controlType == ControlType::DrumNote) return false;
+    // An MMC control sends a fixed command and has no value range; its record
+    // does not even keep the low value (that byte holds the command), so a
+    // clamp against it would change the default value on every reopening.
+    if (controlType == ControlType::Disabled || controlType == ControlType::DrumNote ||
+        controlType == ControlType::MMC)
+        return false;
     bool changed = false;
     if (buttonAction == ButtonAction::Normal && !isContinuous) {
         if (snapshotValue != offValue) {

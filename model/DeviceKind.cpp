@@ -1,5 +1,7 @@
 #include "DeviceKind.h"
 
+#include <algorithm>
+
 #include "DeviceProfile.h"
 #include "EditorTemplate.h"
 #include "ModelHooks.h"
@@ -7,9 +9,10 @@
 #include "TemplateParts.h"
 
 DeviceKind detectDeviceKind(const ByteSequence& bytes) {
-    CSysExHeader header;  // keeps the values of a kind-0 header when the input is short
-    size_t position = 0;
-    header.read(bytes, position);
+    // The first header bytes as they are, whether or not they pass the header
+    // check; a short input is looked at as a kind-0 header.
+    CSysExHeader header;
+    if (bytes.size() >= CSysExHeader::kSize) std::copy(bytes.begin(), bytes.begin() + CSysExHeader::kSize, header.bytes.begin());
     const auto& h = header.bytes;
     if (h[1] != 0x00 || h[2] != 0x20 || h[3] != 0x29) return KindUnknown;
     DeviceKind kind;

@@ -9,6 +9,7 @@
 #include "../editing/Command.h"
 #include "DeviceProfile.h"
 #include "ModelHooks.h"
+#include "NameTools.h"
 #include "TemplateParts.h"
 
 namespace {
@@ -27,31 +28,32 @@ void rememberName(const std::string& name) {
     if (auto* tools = ModelHooks::get().nameTools) tools->addName(name);
 }
 
-// Word-wise loops over whole dumps: every load and save runs them once.
-void xorBytes(uint8_t* out, const uint8_t* a, const uint8_t* b, size_t n) {
+// Word-wise loops over whole dumps: every load and save runs them.
+void xorBytes(uint8_t* out, const uint8_t* a, size_t n) {
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         uint64_t x, y;
-        std::memcpy(&x, a + i, 8);
-        std::memcpy(&y, b + i, 8);
+        std::memcpy(&x, out + i, 8);
+        std::memcpy(&y, a + i, 8);
         x ^= y;
         std::memcpy(out + i, &x, 8);
     }
-    for (; i < n; ++i) out[i] = static_cast<uint8_t>(a[i] ^ b[i]);
+    for (; i < n; ++i) out[i] ^= a[i];
 }
 
-// Bits set in `mask` come from `old`, all others stay as in `now`.
-void mergePreserved(uint8_t* now, const uint8_t* mask, const uint8_t* old, size_t n) {
+// True when `now` equals loaded XOR mask (what the model wrote at loading) on n bytes.
+bool unchangedSinceLoading(const uint8_t* now, const uint8_t* loaded, const uint8_t* mask, size_t n) {
+    uint64_t diff = 0;
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        uint64_t m, o, w;
+        uint64_t a, b, m;
+        std::memcpy(&a, now + i, 8);
+        std::memcpy(&b, loaded + i, 8);
         std::memcpy(&m, mask + i, 8);
-        std::memcpy(&o, old + i, 8);
-        std::memcpy(&w, now + i, 8);
-        w = (m & o) | (~m & w);
-        std::memcpy(now + i, &w, 8);
+        diff |= a ^ b ^ m;
     }
-    for (; i < n; ++i) now[i] = static_cast<uint8_t>((mask[i] & old[i]) | (~mask[i] & now[i]));
+    for (; i < n; ++i) diff |= static_cast<uint8_t>(now[i] ^ loaded[i] ^ mask[i]);
+    return diff == 0;
 }
 }  // namespace
 
@@ -62,18 +64,49 @@ CEditorTemplate::~CEditorTemplate() = default;
 bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     if (!readBody(bytes, position)) return false;
     loadedBytes = bytes;
-    preservationMask.clear();
-    const ByteSequence regenerated = writeBody();
-    const size_t common = std::min(loadedBytes.size(), regenerated.size());
-    xorBytes(preservationMask.extend(common), loadedBytes.data(), regenerated.data(), common);
+    // The model's own encoding, XORed with the input: the bits it cannot reproduce.
+    writeBodyInto(preservationMask);
+    const size_t common = std::min(loadedBytes.size(), preservationMask.size());
+    preservationMask.resize(common);
+    xorBytes(preservationMask.data(), loadedBytes.data(), common);
     return true;
 }
 
+const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const {
+    static const std::vector<PreservationUnit> none;
+    return none;
+}
+
+// The loaded bits the model cannot reproduce are put back only where the model
+// still writes what it wrote at loading: once an edit has changed what a
+// control record or a field encodes, the loaded bits no longer mean what they
+// meant, and the piece is written from the model alone.
 ByteSequence CEditorTemplate::save() const {
-    ByteSequence fresh = writeBody();
-    if (fresh.size() != preservationMask.size() || fresh.size() != loadedBytes.size()) return fresh;
-    mergePreserved(fresh.data(), preservationMask.data(), loadedBytes.data(), fresh.size());
-    return fresh;
+    ByteSequence out;
+    writeBodyInto(out);
+    const size_t n = out.size();
+    if (n != preservationMask.size() || n != loadedBytes.size()) return out;
+    const uint8_t* loaded = loadedBytes.data();
+    const uint8_t* mask = preservationMask.data();
+    uint8_t* now = out.data();
+    if (unchangedSinceLoading(now, loaded, mask, n)) {
+        std::memcpy(now, loaded, n);
+    } else {
+        const auto& units = preservationUnits();
+        if (units.empty()) {
+            for (size_t i = 0; i < n; ++i)
+                if (unchangedSinceLoading(now + i, loaded + i, mask + i, 1)) now[i] = loaded[i];
+        } else {
+            for (const PreservationUnit& u : units)
+                if (u.offset + u.length <= n &&
+                    unchangedSinceLoading(now + u.offset, loaded + u.offset, mask + u.offset, u.length))
+                    std::memcpy(now + u.offset, loaded + u.offset, u.length);
+        }
+    }
+    // A loaded dump may have brought data bytes with the top bit set; they
+    // are never written (only the first and last byte frame the dump).
+    if (n > 2) ByteSequence::clearTopBitBytes(now + 1, n - 2);
+    return out;
 }
 
 void CEditorTemplate::setLocation(int n) { header().bytes[12] = static_cast<uint8_t>(n); }
@@ -105,8 +138,10 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 bool CEditorTemplate::clampControls() {
     const IDeviceProfile& profile = IDeviceProfile::current();
     bool changed = false;
-    for (int i = 0; i <= lastIndex(); ++i) {
-        CBaseControlState* ctl = controlAt(i);
+    const int last = lastIndex();
+    CBaseControlState* own = ownControls();
+    for (int i = 0; i <= last; ++i) {
+        CBaseControlState* ctl = own ? own + i : controlAt(i);
         if (!ctl) continue;
         ctl->isContinuous = profile.IsContinuousControl(i);
         if (ctl->clampSnapshot()) changed = true;
@@ -164,8 +199,9 @@ bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
             continue;
         }
         CBaseControlState copy = *ctl;
-        copy.setLongName(ctl->name);
-        copy.setName(abbreviate(ctl->name, profile.GetMaxNameLength()));
+        const std::string name = toNameCharacters(ctl->name);
+        copy.setLongName(name);
+        copy.setName(abbreviate(name, profile.GetMaxNameLength()));
         rememberName(copy.longName);
         rememberName(copy.name);
         bool present = false;
@@ -182,8 +218,8 @@ bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
 
 bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
     const IDeviceProfile& profile = IDeviceProfile::current();
-    setTemplateName(trimTrailingBlanks(other.localSettings().templateName));
-    setManufacturerName(trimTrailingBlanks(other.localSettings().manufacturerName));
+    setTemplateName(toNameCharacters(trimTrailingBlanks(other.localSettings().templateName)));
+    setManufacturerName(toNameCharacters(trimTrailingBlanks(other.localSettings().manufacturerName)));
     if (profile.HasKeyboardZones()) {
         setZonesEnabled(other.zonesEnabled());
         for (int z = 0; z < 4; ++z) {
@@ -195,21 +231,47 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
     importControlsFrom(other);
 
     // Place the imported controls on the device's own controls in index order.
-    // A control that the current index refuses goes to the first later index
-    // that accepts it, and the walk continues after that index.
+    // A control that the current index refuses waits, so that the controls
+    // after it keep their places; once the walk is done, each waiting control
+    // takes the first free index after the one that refused it that accepts it.
+    struct Waiting {
+        const CBaseControlState* control;
+        int refusedAt;
+    };
+    std::vector<Waiting> waiting;
+    std::vector<bool> taken(static_cast<size_t>(lastIndex()) + 1, false);
+    auto prepare = [&](int index) {
+        CBaseControlState* dest = controlAt(index);
+        if (!dest) return dest;
+        dest->isContinuous = profile.IsContinuousControl(index);
+        dest->clampSnapshot();
+        return dest;
+    };
+    auto place = [&](CBaseControlState& dest, const CBaseControlState& imported, int index) {
+        const bool continuous = dest.isContinuous;
+        dest = imported;
+        dest.isContinuous = continuous;  // a property of the place, not of the settings
+        taken[static_cast<size_t>(index)] = true;
+    };
     int target = 0;
     for (const CBaseControlState& imported : importedControls) {
         if (target > lastIndex()) continue;
         while (target <= lastIndex() && !indexExists(target)) ++target;
-        for (int j = target; j <= lastIndex(); ++j) {
-            if (!indexExists(j)) continue;
-            CBaseControlState* dest = controlAt(j);
-            if (!dest) continue;
-            dest->isContinuous = profile.IsContinuousControl(j);
-            dest->clampSnapshot();
-            if (profile.CanHoldState(j, imported)) {
-                *dest = imported;
-                target = j + 1;
+        if (target > lastIndex()) continue;
+        CBaseControlState* dest = prepare(target);
+        if (dest && profile.CanHoldState(target, imported)) {
+            place(*dest, imported, target);
+            ++target;
+        } else {
+            waiting.push_back({&imported, target});
+        }
+    }
+    for (const Waiting& w : waiting) {
+        for (int j = w.refusedAt + 1; j <= lastIndex(); ++j) {
+            if (!indexExists(j) || taken[static_cast<size_t>(j)]) continue;
+            CBaseControlState* dest = prepare(j);
+            if (dest && profile.CanHoldState(j, *w.control)) {
+                place(*dest, *w.control, j);
                 break;
             }
         }
@@ -218,13 +280,15 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
 }
 
 void CEditorTemplate::importPluginNames(const PluginDescription& plugin) {
-    setTemplateName(plugin.name);
-    setManufacturerName(plugin.vendor);
+    setTemplateName(toNameCharacters(plugin.name));
+    setManufacturerName(toNameCharacters(plugin.vendor));
     markModified();
     fromFile = false;
     int next = 0;
     int mapped = 0;
-    for (const PluginBinding& p : plugin.parameters) {
+    for (PluginBinding p : plugin.parameters) {
+        p.fullName = toNameCharacters(p.fullName);
+        p.shortName = toNameCharacters(p.shortName);
         CBaseControlState fresh;
         fresh.bindPluginParameter(p);
         importedControls.push_back(fresh);

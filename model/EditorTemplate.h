@@ -1,6 +1,7 @@
 #pragma once
 // One device's template as the editor holds it: controls, settings, imported
 // controls, undo history, and the bytes it was loaded from.
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@ class CSysExHeader;
 class CTemplateLocals;
 class CTemplateGroups;
 class CKeyboardZone;
+
+// A piece of a dump that is preserved or rewritten as a whole: a control
+// record, a multi-byte field, or a single byte.
+struct PreservationUnit {
+    uint16_t offset;
+    uint16_t length;
+};
 
 // What a plug-in offers for naming controls.
 struct PluginDescription {
@@ -75,6 +83,12 @@ public:
     virtual void assignFrom(const CEditorTemplate& other);
     virtual bool readBody(const ByteSequence& bytes, size_t& position) = 0;
     virtual ByteSequence writeBody() const = 0;
+    // writeBody into a sequence whose storage is reused.
+    virtual void writeBodyInto(ByteSequence& out) const { out = writeBody(); }
+    // The pieces of the dump whose loaded bits are kept only while the model
+    // still encodes the whole piece as it did at loading; empty means every
+    // byte on its own.
+    virtual const std::vector<PreservationUnit>& preservationUnits() const;
     virtual bool importControlsFrom(const CEditorTemplate& other);
 
     // Saved point of the undo history.
@@ -88,7 +102,9 @@ public:
     CBaseControlState* importedControlAt(int index);
 
     std::string filePath;
-    std::vector<CBaseControlState> importedControls;
+    // A deque: adding controls never moves the ones already there, which
+    // selections and commands in the history point at.
+    std::deque<CBaseControlState> importedControls;
     std::vector<std::unique_ptr<ICommand>> history;
     int currentIndex = -1;
     int savedIndex = -1;
@@ -98,6 +114,9 @@ public:
     ByteSequence preservationMask;
 
 protected:
+    // The device's own controls 0..lastIndex as one array, when they are kept
+    // so (spares the per-index lookup on every load); null otherwise.
+    virtual CBaseControlState* ownControls() { return nullptr; }
     // Clamps the device's own controls; true when any value changed.
     bool clampControls();
 };

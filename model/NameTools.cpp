@@ -13,3 +13,14 @@ CDefaultNameTools& CDefaultNameTools::instance() {
     static CDefaultNameTools tools;
     return tools;
 }
+
+std::string toNameCharacters(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 0x20 && u <= 0x5A) || (u >= 'a' && u <= 'z')) out.push_back(c);
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}

@@ -11,3 +11,9 @@ public:
 
     static CDefaultNameTools& instance();
 };
+
+// A name from outside the editor (a plug-in, another template) reduced to the
+// characters the hardware's display shows and that a dump can carry: blank to
+// "Z" and the lower-case letters. Everything else is dropped (a multi-byte
+// UTF-8 character as a whole), and trailing blanks with it.
+std::string toNameCharacters(const std::string& text);

@@ -59,6 +59,9 @@ bool parseMessageText(const std::string& original, SysExMessage& record, std::st
     }
     record.endPosition = static_cast<uint8_t>(count + 1);
     record.dataPosition = 0;
+    // Bytes past the new end would otherwise keep a longer message's tail,
+    // which validation (and the dump) would still see.
+    for (size_t i = static_cast<size_t>(count); i < record.bytes.size(); ++i) record.bytes[i] = 0;
     bool seenData = false;
     for (int i = 0; i < count; ++i) {
         const std::string token = text.substr(static_cast<size_t>(3 * i), 2);

@@ -105,13 +105,16 @@ CTaNGRAJXSysExHeader::CTaNGRAJXSysExHeader() { bytes = {0xF0, 0x00, 0x20, 0x29, 
 
 bool CTaNGRAJXSysExHeader::read(const ByteSequence& in, size_t& position) {
     if (in.size() < kSize || position > in.size() - kSize) return false;
-    for (size_t i = 0; i < kSize; ++i) bytes[i] = in[position + i];
+    const uint8_t* b = in.data() + position;
+    if (!(b[1] == 0x00 && b[2] == 0x20 && b[3] == 0x29 && b[4] == 0x02 && b[5] == 0x04)) return false;
+    for (size_t i = 0; i < kSize; ++i) bytes[i] = b[i];
     position += kSize;
-    return bytes[1] == 0x00 && bytes[2] == 0x20 && bytes[3] == 0x29 && bytes[4] == 0x02 && bytes[5] == 0x04;
+    return true;
 }
 
 void CTaNGRAJXSysExHeader::appendTo(ByteSequence& out) const {
-    for (size_t i = 0; i < kSize; ++i) out.append(bytes[i]);
+    out.appendRaw(bytes[0]);  // the dump's opening framing byte
+    for (size_t i = 1; i < kSize; ++i) out.append(bytes[i]);
 }
 
 // ---- settings --------------------------------------------------------------
@@ -187,6 +190,6 @@ ByteSequence CTaNGRAJXTemplate::writeBody() const {
     header_.appendTo(out);
     locals.appendTo(out);
     writeRecords(out, kRecordSize, writeRecord);
-    out.append(0xF7);
+    out.appendRaw(0xF7);
     return out;
 }

@@ -54,7 +54,13 @@ void CTaNGRAQVTemplate::reset() {
     deviceByte153 = deviceByte154 = 0;
     deviceByte4109 = 18;
     deviceByte4110 = 52;
-    for (auto& c : controls) c.reset();
+    // Whether a control is a pot or a button decides how its default value is
+    // clamped: a template made without a file needs it as much as an opened one.
+    const IDeviceProfile& profile = IDeviceProfile::current();
+    for (size_t i = 0; i < controls.size(); ++i) {
+        controls[i].reset();
+        controls[i].isContinuous = profile.IsContinuousControl(static_cast<int>(i));
+    }
     filePath.clear();
     controls[64].setControlType(ControlType::PitchBend, true);
     controls[64].setName("PitchBnd");
@@ -99,61 +105,109 @@ void CTaNGRAQVTemplate::validate() {
 
 bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
     if (bytes.size() != kDumpSize || position != 0) return false;
+    // The header is checked into a fresh object: a rejected dump changes nothing.
+    CTaNGRAQVSysExHeader header;
     size_t p = position;
-    if (!header_.read(bytes, p) || header_.deviceType() != 0x03) return false;
+    if (!header.read(bytes, p) || header.deviceType() != 0x03) return false;
+    header_.bytes = header.bytes;
     if (!locals.read(bytes, p)) return false;
-    layoutByte = bytes[p++];
-    const uint8_t zoneFlags = bytes[p++];
+    const uint8_t* in = bytes.data();
+    layoutByte = in[p++];
+    const uint8_t zoneFlags = in[p++];
     zonesEnabled_ = zoneFlags & 0x01;
     zoneFlag2 = zoneFlags & 0x04;
     for (auto& z : zones)
         if (!z.read(bytes, p)) return false;
-    locals.padXType = bytes[p++];
-    locals.padYType = bytes[p++];
-    deviceByte153 = bytes[p++];
-    deviceByte154 = bytes[p++];
+    locals.padXType = in[p++];
+    locals.padYType = in[p++];
+    deviceByte153 = in[p++];
+    deviceByte154 = in[p++];
     for (int d = 0; d < kDrumPadCount; ++d, p += 2)
-        controls[kFirstDrumPad + d].drumAutoOffTime = bytes[p] * 128 + bytes[p + 1];
-    for (int d = 0; d < kDrumPadCount; ++d) controls[kFirstDrumPad + d].drumOffSync = bytes[p++];
-    for (auto& b : deviceBytes179) b = bytes[p++];
+        controls[kFirstDrumPad + d].drumAutoOffTime = in[p] * 128 + in[p + 1];
+    for (int d = 0; d < kDrumPadCount; ++d) controls[kFirstDrumPad + d].drumOffSync = in[p++];
+    for (auto& b : deviceBytes179) b = in[p++];
     p += kSkippedBlock;
     for (int index : dumpOrder()) {
         CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
                                             : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::read(ctl, bytes, p);
+        ControlRecord::readFrom(ctl, in + p);
+        p += ControlRecord::kSize;
     }
-    deviceByte4109 = bytes[p++];
-    deviceByte4110 = bytes[p++];
+    deviceByte4109 = in[p++];
+    deviceByte4110 = in[p++];
     position = p + 1;  // the closing 0xF7 is not examined
     return true;
 }
 
 ByteSequence CTaNGRAQVTemplate::writeBody() const {
     ByteSequence out;
-    out.reserve(kDumpSize);
-    header_.appendTo(out);
-    locals.appendTo(out);
-    out.append(layoutByte);
-    out.append(static_cast<uint8_t>((zonesEnabled_ ? 0x01 : 0) | (zoneFlag2 ? 0x04 : 0)));
-    for (const auto& z : zones) z.appendTo(out);
-    out.append(static_cast<uint8_t>(locals.padXType));
-    out.append(static_cast<uint8_t>(locals.padYType));
-    out.append(deviceByte153);
-    out.append(deviceByte154);
-    for (int d = 0; d < kDrumPadCount; ++d) out.append14(controls[kFirstDrumPad + d].drumAutoOffTime);
-    for (int d = 0; d < kDrumPadCount; ++d)
-        out.append(static_cast<uint8_t>(controls[kFirstDrumPad + d].drumOffSync));
-    for (uint8_t b : deviceBytes179) out.append(b);
-    out.appendFill(kSkippedBlock);
-    uint8_t* record = out.extend(kRecordCount * ControlRecord::kSize);
+    writeBodyInto(out);
+    return out;
+}
+
+void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
+    out.clear();
+    uint8_t* const start = out.extend(kDumpSize);  // zero-filled: the skipped block stays 0x00
+    uint8_t* o = start;
+    header_.writeTo(o);
+    o += CSysExHeader::kSize;
+    locals.writeTo(o);
+    o += CTaNGRAQVLocals::kSize;
+    *o++ = layoutByte;
+    *o++ = static_cast<uint8_t>((zonesEnabled_ ? 0x01 : 0) | (zoneFlag2 ? 0x04 : 0));
+    for (const auto& z : zones) {
+        z.writeTo(o);
+        o += CTaNGRAQVKeyboardZone::kSize;
+    }
+    *o++ = static_cast<uint8_t>(locals.padXType);
+    *o++ = static_cast<uint8_t>(locals.padYType);
+    *o++ = deviceByte153;
+    *o++ = deviceByte154;
+    for (int d = 0; d < kDrumPadCount; ++d) {
+        const int t = controls[kFirstDrumPad + d].drumAutoOffTime;
+        *o++ = static_cast<uint8_t>((t >> 7) & 0x7F);
+        *o++ = static_cast<uint8_t>(t & 0x7F);
+    }
+    for (int d = 0; d < kDrumPadCount; ++d) *o++ = static_cast<uint8_t>(controls[kFirstDrumPad + d].drumOffSync);
+    for (uint8_t b : deviceBytes179) *o++ = b;
+    o += kSkippedBlock;
     for (int index : dumpOrder()) {
         const CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
                                                   : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::writeTo(ctl, record);
-        record += ControlRecord::kSize;
+        ControlRecord::writeRaw(ctl, o);
+        o += ControlRecord::kSize;
     }
-    out.append(deviceByte4109);
-    out.append(deviceByte4110);
-    out.append(0xF7);
-    return out;
+    *o++ = deviceByte4109;
+    *o++ = deviceByte4110;
+    // Every byte between the framing bytes through the dump-byte rule at once.
+    ByteSequence::clearTopBitBytes(start + 1, kDumpSize - 2);
+    *o = 0xF7;
+}
+
+const std::vector<PreservationUnit>& CTaNGRAQVTemplate::preservationUnits() const {
+    // Each control record and each multi-byte field is one unit; every other
+    // template-wide byte is a unit of its own.
+    static const std::vector<PreservationUnit> units = [] {
+        std::vector<PreservationUnit> u;
+        auto add = [&u](size_t at, size_t n) { u.push_back({static_cast<uint16_t>(at), static_cast<uint16_t>(n)}); };
+        for (size_t i = 0; i < CSysExHeader::kSize; ++i) add(i, 1);
+        const size_t locals = CSysExHeader::kSize;
+        add(locals, CTemplateLocalData::kTemplateNameLength);
+        add(locals + CTemplateLocalData::kTemplateNameLength, CTemplateLocalData::kManufacturerNameLength);
+        for (size_t i = 48; i < CTaNGRAQVLocals::kSize; ++i) add(locals + i, 1);
+        size_t at = locals + CTaNGRAQVLocals::kSize;
+        add(at++, 1);  // layout byte
+        add(at++, 1);  // zone flags
+        for (int z = 0; z < 4; ++z, at += CTaNGRAQVKeyboardZone::kSize) add(at, CTaNGRAQVKeyboardZone::kSize);
+        for (int i = 0; i < 4; ++i) add(at++, 1);
+        for (int d = 0; d < kDrumPadCount; ++d, at += 2) add(at, 2);
+        for (int d = 0; d < kDrumPadCount; ++d) add(at++, 1);
+        for (int i = 0; i < 8; ++i) add(at++, 1);
+        add(at, kSkippedBlock);
+        at += kSkippedBlock;
+        for (int r = 0; r < kRecordCount; ++r, at += ControlRecord::kSize) add(at, ControlRecord::kSize);
+        for (int i = 0; i < 3; ++i) add(at++, 1);
+        return u;
+    }();
+    return units;
 }

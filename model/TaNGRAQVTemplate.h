@@ -43,11 +43,19 @@ public:
     CBaseControlState* controlAt(int index) override;
     bool readBody(const ByteSequence& bytes, size_t& position) override;
     ByteSequence writeBody() const override;
+    void writeBodyInto(ByteSequence& out) const override;
+    const std::vector<PreservationUnit>& preservationUnits() const override;
 
     CBaseControlState* continuousControl(int index);
     CBaseControlState* buttonControl(int index);
 
+
     CTaNGRAQVSysExHeader header_;
+
+protected:
+    CBaseControlState* ownControls() override { return controls.data(); }
+
+public:
     CTaNGRAQVLocals locals;
     bool zonesEnabled_ = false;
     bool zoneFlag2 = false;

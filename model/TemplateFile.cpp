@@ -60,10 +60,19 @@ bool collectMessage(const char* data, size_t count, bool& started, ByteSequence&
     return false;
 }
 
-void extractMessage(const std::vector<char>& content, size_t offset, ByteSequence& bytes) {
+// Takes the first message at or after `offset`; answers the offset just past
+// its last byte (bytes skipped before it included).
+size_t extractMessage(const std::vector<char>& content, size_t offset, ByteSequence& bytes) {
     bytes.clear();
+    if (offset >= content.size()) return content.size();
+    const char* from = content.data() + offset;
+    const size_t count = content.size() - offset;
+    const void* start = std::memchr(from, 0xF0, count);
+    if (!start) return content.size();
+    const size_t skipped = static_cast<size_t>(static_cast<const char*>(start) - from);
     bool started = false;
-    if (offset < content.size()) collectMessage(content.data() + offset, content.size() - offset, started, bytes);
+    collectMessage(from + skipped, count - skipped, started, bytes);
+    return offset + skipped + bytes.size();
 }
 
 // Opens a file for reading; says why when it cannot.
@@ -298,15 +307,14 @@ bool CSysExMetaStream::loadFromFile(const std::string& path) {
     messages.clear();
     std::vector<char> content;
     std::string fileError;
-    if (!readWholeFile(path, content, fileError)) return validate();
+    if (!readWholeFile(path, content, fileError)) return false;
     size_t offset = 0;
     for (;;) {
         ByteSequence message;
-        extractMessage(content, offset, message);
+        // The next search starts just past this message, not past its length
+        // counted from where the search began.
+        offset = extractMessage(content, offset, message);
         if (!isValidSysExMessage(message)) break;
-        // The next search starts after this message; skipped leading bytes
-        // are simply searched again and passed over.
-        offset += message.size();
         messages.push_back(std::move(message));
     }
     return validate();

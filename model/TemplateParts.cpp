@@ -1,5 +1,7 @@
 #include "TemplateParts.h"
 
+#include <algorithm>
+
 #include "DeviceProfile.h"
 
 // ---- helpers ---------------------------------------------------------------
@@ -27,31 +29,20 @@ std::string trimTrailingBlanks(const std::string& text) {
     return end == std::string::npos ? std::string() : shown.substr(0, end + 1);
 }
 
-uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3) {
-    return static_cast<uint8_t>((m1 ? 0x01 : 0) | (m2 ? 0x02 : 0) | (u1 ? 0x04 : 0) | (u2 ? 0x08 : 0) |
-                                (u3 ? 0x10 : 0));
-}
-
-void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3) {
-    m1 = b & 0x01;
-    m2 = b & 0x02;
-    u1 = b & 0x04;
-    u2 = b & 0x08;
-    u3 = b & 0x10;
-}
-
 // ---- header ----------------------------------------------------------------
 
 CSysExHeader::CSysExHeader() { bytes = {0xF0, 0x00, 0x20, 0x29, 0x02, 0x00, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}; }
 
 bool CSysExHeader::read(const ByteSequence& in, size_t& position) {
     if (in.size() < kSize || position > in.size() - kSize) return false;
-    std::array<uint8_t, kSize> b{};
-    for (size_t i = 0; i < kSize; ++i) b[i] = in[position + i];
-    bytes = b;
+    const uint8_t* b = in.data() + position;
+    // Checked before anything is stored: a rejected dump leaves the header as it was.
+    if (!(b[1] == 0x00 && b[2] == 0x20 && b[3] == 0x29 && b[4] == 0x02 && b[6] == 0x7F &&
+          (b[5] == 0x00 || b[5] == 0x03)))
+        return false;
+    std::copy(b, b + kSize, bytes.begin());
     position += kSize;
-    return b[1] == 0x00 && b[2] == 0x20 && b[3] == 0x29 && b[4] == 0x02 && b[6] == 0x7F &&
-           (b[5] == 0x00 || b[5] == 0x03);
+    return true;
 }
 
 ByteSequence CSysExHeader::write() const {
@@ -60,8 +51,11 @@ ByteSequence CSysExHeader::write() const {
     return out;
 }
 
-void CSysExHeader::appendTo(ByteSequence& out) const {
-    for (uint8_t b : bytes) out.append(b);
+void CSysExHeader::appendTo(ByteSequence& out) const { writeTo(out.extend(kSize)); }
+
+void CSysExHeader::writeTo(uint8_t* to) const {
+    to[0] = bytes[0];  // the dump's opening framing byte
+    for (size_t i = 1; i < kSize; ++i) to[i] = ByteSequence::dumpByte(bytes[i]);
 }
 
 // ---- groups ----------------------------------------------------------------
@@ -85,11 +79,17 @@ ByteSequence CTaNGRAQVGroups::write() const {
 }
 
 void CTaNGRAQVGroups::appendTo(ByteSequence& out) const {
-    out.append(kbdAsCommonChannel ? 0x10 : static_cast<uint8_t>(kbdChannel - 1));
-    out.append(encodePorts(kbdPortMidi1, kbdPortMidi2, kbdPortUsb1, kbdPortUsb2, kbdPortUsb3) |
-               (kbdAsCommonPorts ? 0 : 0x40));
-    out.append(static_cast<uint8_t>(commonChannel - 1));
-    out.append(encodePorts(commonPortMidi1, commonPortMidi2, commonPortUsb1, commonPortUsb2, commonPortUsb3) | 0x40);
+    uint8_t* to = out.extend(kSize);
+    writeTo(to);
+    ByteSequence::clearTopBitBytes(to, kSize);
+}
+
+void CTaNGRAQVGroups::writeTo(uint8_t* to) const {
+    to[0] = kbdAsCommonChannel ? 0x10 : static_cast<uint8_t>(kbdChannel - 1);
+    to[1] = encodePorts(kbdPortMidi1, kbdPortMidi2, kbdPortUsb1, kbdPortUsb2, kbdPortUsb3) |
+            (kbdAsCommonPorts ? 0 : 0x40);
+    to[2] = static_cast<uint8_t>(commonChannel - 1);
+    to[3] = encodePorts(commonPortMidi1, commonPortMidi2, commonPortUsb1, commonPortUsb2, commonPortUsb3) | 0x40;
 }
 
 // ---- locals ----------------------------------------------------------------
@@ -111,9 +111,9 @@ void CTaNGRAQVLocals::reset() {
 bool CTaNGRAQVLocals::read(const ByteSequence& in, size_t& p) {
     if (in.size() < kSize || p > in.size() - kSize) return false;
     const size_t base = p;
-    size_t q = base;
-    templateName = readNameField(in, q, kTemplateNameLength);
-    manufacturerName = readNameField(in, q, kManufacturerNameLength);
+    const char* text = reinterpret_cast<const char*>(in.data() + base);
+    templateName.assign(text, kTemplateNameLength);
+    manufacturerName.assign(text + kTemplateNameLength, kManufacturerNameLength);
     deviceByte48 = in[base + 48];
     deviceByte49 = in[base + 49];
     deviceByte50 = in[base + 50];
@@ -151,30 +151,44 @@ ByteSequence CTaNGRAQVLocals::write() const {
 }
 
 void CTaNGRAQVLocals::appendTo(ByteSequence& out) const {
-    writeNameField(out, templateName, kTemplateNameLength);
-    writeNameField(out, manufacturerName, kManufacturerNameLength);
-    out.append(deviceByte48);
-    out.append(deviceByte49);
-    out.append(deviceByte50);
-    out.append(deviceByte51);
+    uint8_t* to = out.extend(kSize);
+    writeTo(to);
+    ByteSequence::clearTopBitBytes(to, kSize);
+}
+
+namespace {
+void putNameField(uint8_t* to, const std::string& text, size_t length) {
+    size_t n = 0;
+    for (; n < length && n < text.size() && text[n] != '\0'; ++n) to[n] = static_cast<uint8_t>(text[n]);
+    for (; n < length; ++n) to[n] = 0x20;
+}
+}  // namespace
+
+void CTaNGRAQVLocals::writeTo(uint8_t* to) const {
+    putNameField(to, templateName, kTemplateNameLength);
+    putNameField(to + kTemplateNameLength, manufacturerName, kManufacturerNameLength);
+    to[48] = deviceByte48;
+    to[49] = deviceByte49;
+    to[50] = deviceByte50;
+    to[51] = deviceByte51;
     const bool pages = groupPageCount >= 2;
-    out.append(pages ? groupPageCount : 0);
-    out.append(pages ? groupPageNumber : 0);
-    out.append(deviceByte54);
-    out.append(numCmn);
-    out.append(pgcnSize);
-    out.append(deviceByte57);
-    for (uint8_t b : deviceBytes58) out.append(b);
-    for (uint8_t b : rowSelectDefaults) out.append(b);
-    out.append(deviceByte84);
-    out.append(deviceByte85);
-    groups.appendTo(out);
-    out.append(deviceByte90);
-    out.append(deviceByte91);
-    out.append(velocityCurve);
-    out.append(octave);
-    out.append(static_cast<uint8_t>((potPickup ? 0x01 : 0) | (autoSnapshot ? 0x02 : 0) | (afterTouch ? 0 : 0x04)));
-    out.append(deviceByte95);
+    to[52] = pages ? groupPageCount : 0;
+    to[53] = pages ? groupPageNumber : 0;
+    to[54] = deviceByte54;
+    to[55] = numCmn;
+    to[56] = pgcnSize;
+    to[57] = deviceByte57;
+    std::copy(deviceBytes58.begin(), deviceBytes58.end(), to + 58);
+    std::copy(rowSelectDefaults.begin(), rowSelectDefaults.end(), to + 68);
+    to[84] = deviceByte84;
+    to[85] = deviceByte85;
+    groups.writeTo(to + 86);
+    to[90] = deviceByte90;
+    to[91] = deviceByte91;
+    to[92] = velocityCurve;
+    to[93] = octave;
+    to[94] = static_cast<uint8_t>((potPickup ? 0x01 : 0) | (autoSnapshot ? 0x02 : 0) | (afterTouch ? 0 : 0x04));
+    to[95] = deviceByte95;
 }
 
 // ---- keyboard zones ----------------------------------------------------------
@@ -226,15 +240,21 @@ ByteSequence CTaNGRAQVKeyboardZone::write() const {
 }
 
 void CTaNGRAQVKeyboardZone::appendTo(ByteSequence& out) const {
-    out.append(channelGroup == 1 ? 0x00 : channelGroup == 2 ? 0x20 : static_cast<uint8_t>(0x40 + channel));
+    uint8_t* to = out.extend(kSize);
+    writeTo(to);
+    ByteSequence::clearTopBitBytes(to, kSize);
+}
+
+void CTaNGRAQVKeyboardZone::writeTo(uint8_t* to) const {
+    to[0] = channelGroup == 1 ? 0x00 : channelGroup == 2 ? 0x20 : static_cast<uint8_t>(0x40 + channel);
     uint8_t ports = encodePorts(portMidi1, portMidi2, portUsb1, portUsb2, portUsb3);
     if (portGroup == 0) ports |= 0x40;
     if (portGroup == 2) ports |= 0x20;
-    out.append(ports);
-    out.append(static_cast<uint8_t>(velocityOffset));
-    out.append(static_cast<uint8_t>(bottomNote));
-    out.append(static_cast<uint8_t>(topNote));
-    out.append(static_cast<uint8_t>(transpose));
-    out.append(static_cast<uint8_t>((pitchBend ? 0x01 : 0) | (modWheel ? 0x02 : 0) | (afterTouch ? 0x04 : 0)));
-    out.appendFill(3);
+    to[1] = ports;
+    to[2] = static_cast<uint8_t>(velocityOffset);
+    to[3] = static_cast<uint8_t>(bottomNote);
+    to[4] = static_cast<uint8_t>(topNote);
+    to[5] = static_cast<uint8_t>(transpose);
+    to[6] = static_cast<uint8_t>((pitchBend ? 0x01 : 0) | (modWheel ? 0x02 : 0) | (afterTouch ? 0x04 : 0));
+    to[7] = to[8] = to[9] = 0;
 }

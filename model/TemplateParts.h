@@ -15,6 +15,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` (data bytes through the dump-byte rule).
+    void writeTo(uint8_t* to) const;
 
     uint8_t deviceType() const { return bytes[5]; }
     std::array<uint8_t, kSize> bytes{};
@@ -45,6 +47,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` as they are; the caller applies the dump-byte rule.
+    void writeTo(uint8_t* to) const;
 };
 
 // Template-wide settings shared by the device family.
@@ -101,6 +105,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` as they are; the caller applies the dump-byte rule.
+    void writeTo(uint8_t* to) const;
 
     uint8_t deviceByte49, deviceByte50, deviceByte51, deviceByte54;
     uint8_t numCmn, pgcnSize, deviceByte57;
@@ -138,6 +144,8 @@ public:
     bool read(const ByteSequence& bytes, size_t& position) override;
     ByteSequence write() const override;
     void appendTo(ByteSequence& out) const override;
+    // Writes the kSize bytes at `to` as they are; the caller applies the dump-byte rule.
+    void writeTo(uint8_t* to) const;
 };
 
 // Name field helpers shared by every dump format: blank-filled on write,
@@ -147,5 +155,13 @@ std::string readNameField(const ByteSequence& bytes, size_t& position, size_t le
 // A name as shown: trailing blanks removed.
 std::string trimTrailingBlanks(const std::string& text);
 // Ports byte (bits 0..4) with the port-group bits shared by controls and zones.
-uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3);
-void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3);
+inline uint8_t encodePorts(bool m1, bool m2, bool u1, bool u2, bool u3) {
+    return static_cast<uint8_t>(m1 | (m2 << 1) | (u1 << 2) | (u2 << 3) | (u3 << 4));
+}
+inline void decodePorts(uint8_t b, bool& m1, bool& m2, bool& u1, bool& u2, bool& u3) {
+    m1 = b & 0x01;
+    m2 = b & 0x02;
+    u1 = b & 0x04;
+    u2 = b & 0x08;
+    u3 = b & 0x10;
+}

@@ -72,6 +72,6 @@ ByteSequence CUlmatoneTemplate::writeBody() const {
     writeRecords(out, kRecordSize, writeRecord);
     out.append(finalBytes[0]);
     out.append(finalBytes[1]);
-    out.append(0xF7);
+    out.appendRaw(0xF7);
     return out;
 }

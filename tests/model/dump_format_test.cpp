@@ -415,3 +415,48 @@ TEST(ControlIndex, MapAndNavigation) {
     EXPECT_EQ(t.controlAt(87)->name, "Second");
     EXPECT_EQ(t.controlAt(88), nullptr);
 }
+
+// A template made without a file (File > New, plug-in import, the tool's
+// "new") treats its pots as pots from the start.
+TEST(NewTemplate, KnowsWhichControlsAreContinuous) {
+    CTaNGRAQVTemplate fresh;
+    CTaNGRAQVTemplate imported;
+    imported.importPluginNames(PluginDescription{"Plug", "Maker", {{"Gain", "Gain", 0}}});
+    for (const CTaNGRAQVTemplate* t : {&fresh, &imported})
+        for (int i = 0; i <= 85; ++i)
+            EXPECT_EQ(t->controls[static_cast<size_t>(i)].isContinuous, IDeviceProfile::current().IsContinuousControl(i)) << i;
+
+    CBaseControlState& pot = fresh.controls[0];
+    pot.setControlType(ControlType::CC, true);
+    pot.setSnapshotValue(64);
+    pot.setOnValue(100, true);
+    EXPECT_EQ(pot.snapshotValue, 64);  // a button in normal mode would have taken the low value
+    pot.setControlType(ControlType::NRPN, true);
+    EXPECT_EQ(pot.snapshotValue, 64);
+    fresh.reset();
+    EXPECT_TRUE(fresh.controls[0].isContinuous);
+    EXPECT_FALSE(fresh.controls[30].isContinuous);
+}
+
+// Imported controls are referred to by address (selections, commands in the
+// history); adding more must not move the ones already there.
+TEST(ImportedControls, StayInPlaceWhenMoreArrive) {
+    CTaNGRAQVTemplate t;
+    t.importedControls.resize(1);
+    t.importedControls[0].setName("First");
+    CBaseControlState* first = t.controlAt(86);
+    ASSERT_NE(first, nullptr);
+
+    CTaNGRAQVTemplate other;
+    other.importedControls.resize(40);
+    t.appendImportedFrom(other);
+    CTaNGRAQVTemplate source;
+    for (size_t i = 0; i < 40; ++i) {
+        source.controls[i].setControlType(ControlType::CC, false);
+        source.controls[i].lsbNumber = static_cast<uint8_t>(i);
+    }
+    t.importControlsFrom(source);
+    ASSERT_GT(t.importedControls.size(), 80u);
+    EXPECT_EQ(t.controlAt(86), first);
+    EXPECT_EQ(first->name, "First");
+}

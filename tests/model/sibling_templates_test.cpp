@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -470,7 +471,7 @@ TEST(OpenSibling, FromAFile) {
     const std::string path = testing::TempDir() + "sibling_open_test.syx";
     for (const auto& c : siblingCases()) {
         ByteSequence withGarbage{0x00, 0x42};
-        withGarbage.appendAll(c.bytes);
+        for (uint8_t b : c.bytes) withGarbage.appendRaw(b);
         ASSERT_TRUE(writeBytesToFile(path, withGarbage, false)) << c.what;
         ByteSequence read;
         ASSERT_TRUE(readMessageFromFile(path, read, 0)) << c.what;
@@ -545,32 +546,80 @@ TEST(OpenSibling, SmallerSiblingPlacementFollowsTheProfile) {
     EXPECT_EQ(target.controls[24].lsbNumber, 60);
 }
 
-TEST(ImportFrom, RefusedControlsGoToTheNextIndexThatTakesThem) {
-    CTaNGRAJXTemplate source;
-    auto set = [&](int i, int type, const char* name) {
-        source.controls[static_cast<size_t>(i)].setControlType(type, false);
-        source.controls[static_cast<size_t>(i)].setName(name);
+TEST(ImportFrom, RefusedControlsWaitUntilTheOthersArePlaced) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, const char*>> source;  // type, name, at the source's indices 0, 1, ...
+        std::vector<std::pair<int, const char*>> placed;  // target index, name
     };
-    set(0, ControlType::PitchBend, "Bend");
-    set(1, ControlType::CC, "A");
-    set(2, ControlType::ProgramChange, "Prog");
-    set(3, ControlType::PitchBend, "Bend2");  // no index after 70 takes Pitch Bend
-    set(4, ControlType::CC, "B");
-    set(5, ControlType::CC, "B");  // the same control again: imported once
-    CTaNGRAQVTemplate target;
-    ASSERT_TRUE(target.importFrom(source));
-    EXPECT_EQ(target.importedControls.size(), 5u);
-    EXPECT_EQ(target.controls[64].name, "Bend");
-    EXPECT_EQ(target.controls[65].name, "A");
-    EXPECT_EQ(target.controls[70].name, "Prog");
-    EXPECT_EQ(target.controls[71].name, "B");
-    for (int i = 0; i < 86; ++i) {
-        EXPECT_NE(target.controls[static_cast<size_t>(i)].name, "Bend2") << i;
-        if (i < 64) {
-            EXPECT_EQ(target.controls[static_cast<size_t>(i)].controlType, ControlType::Disabled) << i;
+    const int cc = ControlType::CC, note = ControlType::NoteOnOff, bend = ControlType::PitchBend,
+              prog = ControlType::ProgramChange;
+    const Case cases[] = {
+        {"a note among CCs keeps the CCs on the pots",
+         {{cc, "CC0"}, {note, "Note1"}, {cc, "CC2"}, {cc, "CC3"}, {cc, "CC4"}, {cc, "CC5"}},
+         {{0, "CC0"}, {1, "CC2"}, {2, "CC3"}, {3, "CC4"}, {4, "CC5"}, {24, "Note1"}}},
+        {"each refused control goes after the index that refused it, to a free one",
+         {{bend, "Bend"}, {cc, "A"}, {prog, "Prog"}, {bend, "Bend2"}, {cc, "B"}},
+         {{0, "A"}, {1, "B"}, {24, "Prog"}, {64, "Bend"}, {66, "Bend2"}}},
+        {"nothing refused: index order", {{cc, "X"}, {cc, "Y"}}, {{0, "X"}, {1, "Y"}}},
+    };
+    for (const Case& c : cases) {
+        CTaNGRAJXTemplate source;
+        for (size_t i = 0; i < c.source.size(); ++i) {
+            source.controls[i].setControlType(c.source[i].first, false);
+            source.controls[i].setName(c.source[i].second);
+        }
+        CTaNGRAQVTemplate target;
+        ASSERT_TRUE(target.importFrom(source)) << c.what;
+        EXPECT_EQ(target.importedControls.size(), c.source.size()) << c.what;
+        std::set<int> taken;
+        for (const auto& [index, name] : c.placed) {
+            EXPECT_EQ(target.controls[static_cast<size_t>(index)].name, name) << c.what << " at " << index;
+            taken.insert(index);
+        }
+        for (int i = 0; i < 86; ++i) {
+            if (taken.count(i) || i == 64 || i == 65) continue;  // the wheels have names of their own
+            EXPECT_EQ(target.controls[static_cast<size_t>(i)].controlType, ControlType::Disabled) << c.what << " at " << i;
         }
     }
-    EXPECT_EQ(target.controls[72].controlType, ControlType::Disabled);
+}
+
+TEST(ImportFrom, SameControlTwiceIsImportedOnce) {
+    CTaNGRAJXTemplate source;
+    for (size_t i : {0u, 1u}) {
+        source.controls[i].setControlType(ControlType::CC, false);
+        source.controls[i].setName("B");
+    }
+    CTaNGRAQVTemplate target;
+    ASSERT_TRUE(target.importFrom(source));
+    EXPECT_EQ(target.importedControls.size(), 1u);
+    EXPECT_EQ(target.controls[0].name, "B");
+    EXPECT_EQ(target.controls[1].controlType, ControlType::Disabled);
+}
+
+// Whatever a sibling dump holds, the converted template's own file opens again
+// without notices and saves the same bytes.
+TEST(ImportFrom, AConvertedTemplateSavesStably) {
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> byte(0, 127);
+    for (int round = 0; round < 40; ++round) {
+        ByteSequence d = jxDump("Random");
+        for (int index = 0; index <= 48; ++index) {
+            std::vector<uint8_t> rec(10);
+            for (auto& b : rec) b = static_cast<uint8_t>(byte(rng));
+            rec[0] = static_cast<uint8_t>(byte(rng) % 8);  // the types the device knows
+            putJxRecord(d, index, rec, "C" + std::to_string(index));
+        }
+        RecordingHooks hooks;
+        CTaNGRAQVTemplate first;
+        ASSERT_TRUE(openTemplateBytes(d, first).ok) << round;
+        const ByteSequence save1 = first.save();
+        hooks.notices.clear();
+        CTaNGRAQVTemplate second;
+        ASSERT_TRUE(openTemplateBytes(save1, second).ok) << round;
+        EXPECT_TRUE(hooks.notices.empty()) << round << ": " << (hooks.notices.empty() ? "" : hooks.notices[0]);
+        EXPECT_EQ(second.save(), save1) << round;
+    }
 }
 
 TEST(ImportFrom, SynthesizerConversionCarriesNamesNotZonesAndDropsUnsupportedControls) {

@@ -85,3 +85,19 @@ TEST(OsVersionText, FromBytesAndOrdering) {
     EXPECT_TRUE(versionEqual(v, {1, 0, 10}));
     EXPECT_FALSE(versionEqual(v, {1, 0, 11}));
 }
+
+TEST(SysExText, ParsingIntoALongerMessageClearsItsOldBytes) {
+    SysExMessage m;
+    for (auto& b : m.bytes) b = 0x90;  // as a dump may have left them
+    m.endPosition = 13;
+    std::string status;
+    ASSERT_TRUE(parseMessageText("01 02", m, status)) << status;
+    EXPECT_EQ(status, "Messsage OK!");
+    EXPECT_EQ(m.endPosition, 3);
+    for (size_t i = 2; i < m.bytes.size(); ++i) EXPECT_EQ(m.bytes[i], 0) << i;
+    EXPECT_EQ(formatMessageText(m), "01 02 ");
+
+    SysExMessage fresh;
+    ASSERT_TRUE(parseMessageText("01 02", fresh, status));
+    EXPECT_EQ(m, SysExMessage(fresh));
+}

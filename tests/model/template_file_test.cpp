@@ -124,6 +124,34 @@ TEST_F(TempDir, MetaStreamReadsEveryMessage) {
     EXPECT_EQ(stream.messages[2].size(), 8u);
 
     CSysExMetaStream none;
-    EXPECT_TRUE(none.loadFromFile((dir / "missing").string()));
+    EXPECT_FALSE(none.loadFromFile((dir / "missing").string()));
     EXPECT_TRUE(none.messages.empty());
+    EXPECT_FALSE(none.loadFromFile(dir.string()));
+}
+
+TEST_F(TempDir, MetaStreamReadsEachMessageOnceWhateverLiesBetween) {
+    const std::vector<uint8_t> a = {0xF0, 0x00, 0x20, 0x29, 0x01, 0xF7};
+    const std::vector<uint8_t> b = {0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0xF7};
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> content;
+    };
+    auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
+        std::vector<uint8_t> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const std::vector<uint8_t> junk = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x08, 0x09};
+    const Case cases[] = {
+        {"bytes before the first", join({junk, a, b})},
+        {"bytes between", join({a, junk, b})},
+        {"bytes before and between", join({{0x01}, a, {0x02, 0x03}, b, {0x04}})},
+    };
+    for (const Case& c : cases) {
+        CSysExMetaStream stream;
+        EXPECT_TRUE(stream.loadFromFile(put("os.syx", c.content))) << c.what;
+        ASSERT_EQ(stream.messages.size(), 2u) << c.what;
+        EXPECT_EQ(stream.messages[0], ByteSequence(a)) << c.what;
+        EXPECT_EQ(stream.messages[1], ByteSequence(b)) << c.what;
+    }
 }
