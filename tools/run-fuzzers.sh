@@ -2,9 +2,11 @@
 # Builds the libFuzzer targets of tests/fuzz (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for a given time.
 #
-#   tools/run-fuzzers.sh [-t SECONDS] [-j JOBS] [-b BUILD_DIR] [TARGET...]
+#   tools/run-fuzzers.sh [-t SECONDS] [-j JOBS] [-b BUILD_DIR] [-k] [TARGET...]
 #
 #   -t  seconds per target (default 60)
+#   -k  keep going after a failure (libFuzzer's fork mode): run the whole
+#       time and keep every failing input found
 #   -j  targets run at the same time (default 1)
 #   -b  build folder (default build-fuzz); configured here when it is new
 #   TARGET  names from tests/fuzz/CMakeLists.txt (default: all)
@@ -17,11 +19,13 @@ cd "$(dirname "$0")/.."
 seconds=60
 jobs=1
 build=build-fuzz
-while getopts "t:j:b:" opt; do
+keep_going=0
+while getopts "t:j:b:k" opt; do
     case $opt in
         t) seconds=$OPTARG ;;
         j) jobs=$OPTARG ;;
         b) build=$OPTARG ;;
+        k) keep_going=1 ;;
         *) sed -n '2,15p' "$0"; exit 2 ;;
     esac
 done
@@ -55,23 +59,30 @@ run_one() {
     local fixtures=tests/fuzz/fixtures/$name
     mkdir -p "$corpus" "$seeds" "$findings" "$fixtures" "$build/fuzz-logs"
     "$build/tqv-fuzz-replay-$name" --write-seeds "$seeds"
-    local status=0
-    "$build/tqv-fuzz-$name" -max_total_time="$seconds" -max_len="${maxlen[$name]}" -timeout=10 \
+    local status=0 mode=()
+    [ "$keep_going" -eq 1 ] && mode=(-fork=1 -ignore_crashes=1)
+    "$build/tqv-fuzz-$name" "${mode[@]}" -max_total_time="$seconds" -max_len="${maxlen[$name]}" -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
         "$corpus" "$seeds" "$fixtures" >"$build/fuzz-logs/$name.log" 2>&1 || status=$?
     local execs
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/fuzz-logs/$name.log" | tail -1)
+    # Fork mode reports "#EXECUTIONS: cov: ..." lines instead.
+    [ -n "$execs" ] || execs=$(sed -n 's/^#\([0-9]*\): cov:.*/\1/p' "$build/fuzz-logs/$name.log" | tail -1)
+    if ls "$findings"/* >/dev/null 2>&1; then status=1; fi
     if [ "$status" -eq 0 ]; then
         echo "$name: ${execs:-?} executions in ${seconds} s, nothing found"
     else
         echo "$name: FAILED after ${execs:-?} executions (log: $build/fuzz-logs/$name.log)"
         grep -E "property broken|ERROR: |runtime error|SUMMARY" -A1 "$build/fuzz-logs/$name.log" | head -8 | sed 's/^/    /'
+        local kept=0
         for f in "$findings"/*; do
             [ -f "$f" ] || continue
             cp "$f" "$fixtures/"
-            echo "    kept as fixture: $fixtures/$(basename "$f")"
+            kept=$((kept + 1))
+            [ "$kept" -le 5 ] && echo "    kept as fixture: $fixtures/$(basename "$f")"
             rm -f "$f"
         done
+        [ "$kept" -le 5 ] || echo "    ... $kept failing inputs kept in $fixtures"
     fi
     return "$status"
 }
