@@ -37,7 +37,9 @@ CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance())
 
 CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
 
-CEditorApp::CEditorApp() : idleTimer(this) {
+CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
+    // The model consults the same answers as the windows.
+    IDeviceProfile::setCurrent(profile.get());
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
         event.Skip();
@@ -51,6 +53,7 @@ void CEditorApp::WakeIdle() {
 
 CEditorApp::~CEditorApp() {
     if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
+    if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
 }
 
 namespace {
@@ -87,7 +90,7 @@ void CEditorApp::OnFirstPaint() {
 int CEditorApp::ShowMessage(long style, const wxString& text) {
     if (!benchMode().empty()) return (style & wxYES_NO) ? wxNO : wxOK;
     wxWindow* parent = wxGetActiveWindow();
-    return wxMessageBox(text, GetEditorTitle(), style | wxCENTRE, parent);
+    return wxMessageBox(text, wxString::FromUTF8(profile->GetEditorTitle()), style | wxCENTRE, parent);
 }
 
 void CEditorApp::ReportInputLost() {
@@ -110,7 +113,7 @@ wxString CEditorApp::InstanceLockName() const {
     wxString login = wxGetUserId();
     if (login.empty()) wxGetEnv("username", &login);
     if (login.empty()) wxGetEnv("USER", &login);
-    return GetAppName() + "-" + login;
+    return wxString::FromUTF8(profile->GetAppName()) + "-" + login;
 }
 
 void CEditorApp::InstallModelHooks() {
@@ -124,7 +127,7 @@ void CEditorApp::LoadResources() {
     wxXmlResource::Get()->InitAllHandlers();
     // A missing shared file is reported by each dialog that needs it.
     wxXmlResource::Get()->Load(programDirectory + "/Common.xrc");
-    const wxString deviceFile = programDirectory + "/" + GetAppName() + ".xrc";
+    const wxString deviceFile = programDirectory + "/" + wxString::FromUTF8(profile->GetAppName()) + ".xrc";
     if (wxFileName::FileExists(deviceFile)) wxXmlResource::Get()->Load(deviceFile);
     CTemplateUI::SetImagesFolder(programDirectory + "/images");
 }
@@ -152,12 +155,13 @@ bool CEditorApp::OnInit() {
     programDirectory = wxFileName(exe).GetPath();
 
     SetVendorName("Quorvane");
-    SetAppName(GetEditorTitle());
+    const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
+    SetAppName(title);
     InstallModelHooks();
 
     LoadResources();
 
-    auto* config = new wxConfig(GetEditorTitle(), "Quorvane");
+    auto* config = new wxConfig(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
     ReadSettings(*config, Settings());
@@ -189,7 +193,7 @@ bool CEditorApp::OnInit() {
 }
 
 bool CEditorApp::CreateMainWindow() {
-    mainFrame = new CMainFrame();
+    mainFrame = new CMainFrame(*profile, [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
     if (!mainFrame->Initialise()) {
         mainFrame->Destroy();
         mainFrame = nullptr;
@@ -209,7 +213,7 @@ void CEditorApp::RunStartupAction(const wxArrayString& files) {
     }
     switch (Settings().startupAction) {
         case 0: {
-            CWelcomeDialog dialog(mainFrame);
+            CWelcomeDialog dialog(mainFrame, *profile);
             dialog.ShowModal();
             break;
         }
@@ -229,7 +233,7 @@ void CEditorApp::ChooseMidiPorts() {
                     "unable to transfer them to/from the hardware.");
         return;
     }
-    const std::string defaultName = GetDefaultMidiDeviceName().ToStdString();
+    const std::string defaultName = profile->GetDefaultMidiDeviceName();
     bool inputMessageShown = false;
     const wxString savedIn = Settings().inputDevice;
     if (savedIn.empty()) {

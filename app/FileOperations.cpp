@@ -2,7 +2,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
@@ -35,7 +35,7 @@ bool CMainFrame::isFileNameChar(wxChar c) {
 }
 
 void CMainFrame::NewTemplate() {
-    addTemplate(EditorApp().CreateTemplate());
+    addTemplate(profile.CreateTemplate());
     updateTitle();
     updateFileMenu();
     updateEditMenu(false, false);
@@ -93,7 +93,7 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
         break;
     }
     if (!target) {
-        fresh = app.CreateTemplate();
+        fresh = profile.CreateTemplate();
         target = fresh.get();
     }
 
@@ -116,7 +116,7 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
         if (!result.ok) return fail();
         app.ShowMessage(wxOK, "This template has been imported from a template originally for the " +
                                   wxString::FromUTF8(deviceKindName(result.kind)) +
-                                  ".\n\nIf you save this template, it will be saved as a " + app.GetDeviceName() +
+                                  ".\n\nIf you save this template, it will be saved as a " + wxString::FromUTF8(profile.GetDeviceName()) +
                                   " template, which may result in loss of data.  To avoid this, choose \"Save "
                                   "As...\" from the File menu.\n\nYou can find all of the controls from the original "
                                   "template by right-clicking on a control and choosing \"Imported Controls\".");

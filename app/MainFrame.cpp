@@ -14,9 +14,9 @@
 #include <algorithm>
 
 #include "app/AboutDialog.h"
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
-#include "app/Observer.h"
+#include "ui/Observer.h"
 #include "app/PreferencesDialog.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
@@ -51,9 +51,11 @@ public:
 };
 }  // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView)
     : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
               wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
+      profile(profile),
+      makeView(std::move(makeView)),
       backgroundBrush(wxColour(170, 170, 170)) {}
 
 CMainFrame::~CMainFrame() {
@@ -77,7 +79,7 @@ bool CMainFrame::Initialise() {
     SetToolTip("");
 
     EditorView::set(this);
-    view = app.CreateTemplateUI(*this);
+    view = makeView(*this);
 
     BuildMenuBar();
     updateTemplateMenu();
@@ -94,7 +96,7 @@ bool CMainFrame::Initialise() {
     SetClientSize(panel);
     canvas->SetSize(panel);
 
-    editWindow = new CEditControlDialog(this);
+    editWindow = new CEditControlDialog(this, this);
     editWindow->Hide();
     lastTick = wxGetLocalTimeMillis();
 
@@ -117,7 +119,6 @@ bool CMainFrame::Initialise() {
 }
 
 void CMainFrame::BuildMenuBar() {
-    CEditorApp& app = EditorApp();
     auto* file = new wxMenu;
     file->Append(MenuId::New, "&New\tCtrl+N", "Create a new empty template");
     file->Append(MenuId::Open, "&Open...\tCtrl+O", "Open file...");
@@ -163,10 +164,10 @@ void CMainFrame::BuildMenuBar() {
                             "Listen for a template dump from the hardware");
     device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
     device->AppendSeparator();
-    if (app.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
-    if (app.HasPatchLibrarian())
+    if (profile.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
+    if (profile.HasPatchLibrarian())
         device->Append(MenuId::PatchLibrarian, "&Patch Librarian...\t", "Manage patches and banks");
-    if (app.HasOSUpdate()) {
+    if (profile.HasOSUpdate()) {
         device->AppendSeparator();
         device->Append(MenuId::UpdateOS, "Update &OS...", "Update the hardware operating system");
     }
@@ -183,7 +184,7 @@ void CMainFrame::BuildMenuBar() {
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
     bar->Append(edit, "&Edit");
-    if (app.HasViewMenu())
+    if (profile.HasViewMenu())
         bar->Append(viewMenu, "&View");
     else
         delete viewMenu;
@@ -246,7 +247,7 @@ void CMainFrame::moveCurrentToFront() {
 // --- Menus and title ---------------------------------------------------------------
 
 void CMainFrame::updateTitle() {
-    wxString title = EditorApp().GetEditorTitle() + " - ";
+    wxString title = wxString::FromUTF8(profile.GetEditorTitle()) + " - ";
     if (current)
         title += templateFileName(*current) + (current->isModified() ? "*" : "");
     else
@@ -300,12 +301,12 @@ void CMainFrame::updateDeviceMenu() {
     bar->Enable(MenuId::Upload, current != nullptr && output);
     bar->Enable(MenuId::Listen, app.Midi().IsInputSelected());
     bar->Enable(MenuId::SelectMidiDevice, app.Midi().PortCount() > 0);
-    if (app.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
+    if (profile.HasOSUpdate()) bar->Enable(MenuId::UpdateOS, output);
 }
 
 void CMainFrame::updateViewMenu() {
     wxMenuBar* bar = GetMenuBar();
-    if (!bar || !EditorApp().HasViewMenu()) return;
+    if (!bar || !profile.HasViewMenu()) return;
     const int type = Settings().viewType;
     bar->Check(MenuId::ViewInfo, type == 0);
     bar->Check(MenuId::ViewName, type == 1);
@@ -322,17 +323,16 @@ void CMainFrame::updateTemplateMenu() {
     const int at = bar->FindMenu("Template");
     if (at == wxNOT_FOUND) return;
     wxMenu* menu = bar->GetMenu(static_cast<size_t>(at));
-    CEditorApp& app = EditorApp();
 
     if (!menu->FindItem(MenuId::TemplateSettings))
         menu->Append(MenuId::TemplateSettings, "Edit Se&ttings...\tCtrl+T", "Edit the settings of the current template");
-    if (app.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
+    if (profile.HasPortGroups() && !menu->FindItem(MenuId::MidiGroups))
         menu->Append(MenuId::MidiGroups, "MIDI &Groups...\tCtrl+G",
                      "Edit the Keyboard and Common MIDI port & channel groups");
-    if (app.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
+    if (profile.HasAudioFXSettings() && !menu->FindItem(MenuId::AudioFX))
         menu->Append(MenuId::AudioFX, "Audio + &FX Settings...\tCtrl+F", "Edit the audio & FX settings");
 
-    if (app.HasKeyboardZones()) {
+    if (profile.HasKeyboardZones()) {
         if (!menu->FindItem(MenuId::EnableZones)) {
             menu->AppendSeparator();
             menu->AppendCheckItem(MenuId::EnableZones, "Enable Keyboard &Zones", "Use zones");
@@ -355,13 +355,13 @@ void CMainFrame::updateTemplateMenu() {
 
     if (current) {
         menu->Enable(MenuId::TemplateSettings, true);
-        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
+        if (profile.HasPortGroups()) menu->Enable(MenuId::MidiGroups, true);
     } else {
         if (!menu->FindItem(MenuId::FirstTemplate))
             menu->AppendRadioItem(MenuId::FirstTemplate, "No templates loaded", "");
         menu->Enable(MenuId::TemplateSettings, false);
         menu->Enable(MenuId::FirstTemplate, false);
-        if (app.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
+        if (profile.HasPortGroups()) menu->Enable(MenuId::MidiGroups, false);
     }
 
     const int shown = std::min(templateCount(), kMaxTemplateItems);
@@ -528,8 +528,8 @@ void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
 
 bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputSelected(); }
 bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputSelected(); }
-bool CMainFrame::HasViewMenu() const { return EditorApp().HasViewMenu(); }
-int CMainFrame::GetViewType() const { return EditorApp().HasViewMenu() ? Settings().viewType : 3; }
+bool CMainFrame::HasViewMenu() const { return profile.HasViewMenu(); }
+int CMainFrame::GetViewType() const { return profile.HasViewMenu() ? Settings().viewType : 3; }
 bool CMainFrame::GetAbbreviateNames() const { return Settings().abbreviateNames == 1; }
 bool CMainFrame::GetShowCtrlToolTips() const { return Settings().showCtrlToolTips == 1; }
 
@@ -687,14 +687,14 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;
         case MenuId::About: {
             hideEditWindow();
-            CProductAboutDialog about(this, "About " + app.GetEditorTitle(), app.GetAboutText(),
+            CProductAboutDialog about(this, "About " + wxString::FromUTF8(profile.GetEditorTitle()), wxString::FromUTF8(profile.GetAboutText()),
                                       app.ProgramDirectory() + "/images/signatures.png");
             about.ShowModal();
             break;
         }
         case MenuId::Preferences: {
             hideEditWindow();
-            CPreferencesDialog prefs(this);
+            CPreferencesDialog prefs(this, profile);
             prefs.ShowModal();
             requestRepaint();
             break;
@@ -805,7 +805,6 @@ void CMainFrame::OnRightDown(wxMouseEvent& event) {
 
 std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
     if (!current || !view || view->GetSelection().empty()) return nullptr;
-    CEditorApp& app = EditorApp();
     const std::vector<CPlacedControl> selection = Selection();
     auto menu = std::make_unique<wxMenu>();
     menu->Append(MenuId::Cut, "Cu&t");
@@ -835,7 +834,7 @@ std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
             for (int i = 0; i <= current->lastIndex() && !assigned; ++i)
                 if (const CBaseControlState* own = current->controlAt(i)) assigned = *own == ctl;
             item->Check(assigned);
-            item->Enable(app.CanHoldState(target, ctl));
+            item->Enable(profile.CanHoldState(target.GetIndex(), ctl));
         }
         menu->AppendSubMenu(imported, "Imported Controls", "")->SetId(MenuId::ImportedControls);
     }

@@ -13,10 +13,11 @@
 
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
+#include "ui/EditControlDialog.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
-class CEditControlDialog;
+class IDeviceProfile;
 class IObserver;
 class wxMenu;
 class wxFileDialog;
@@ -36,14 +37,18 @@ enum : int {
 };
 }
 
-class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView {
+class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView, public IEditWindowOwner {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
     static constexpr int kMaxTemplateItems = MenuId::LastTemplate - MenuId::FirstTemplate + 1;
 
-    CMainFrame();
+    // Makes the device's panel view for this window.
+    using PanelViewMaker = std::function<std::unique_ptr<CTemplateUI>(ITemplateUIHost& host)>;
+    // `profile` answers every device question; it outlives the window.
+    CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView);
     ~CMainFrame() override;
+    const IDeviceProfile& Profile() const { return profile; }
     // Icon, drop target, panel view, menus, status bar, edit window.
     bool Initialise();
 
@@ -63,7 +68,7 @@ public:
     void updateTitle() override;
     void updateFileMenu();
     void updateEditMenu(bool canUndo, bool canRedo) override;
-    void UpdateEditMenuFromHistory();
+    void UpdateEditMenuFromHistory() override;
     void updateDeviceMenu();
     void updateTemplateMenu() override;
     void updateViewMenu();
@@ -111,11 +116,11 @@ public:
 
     // --- Edit window and observers --------------------------------------------
     CEditControlDialog* EditWindow() const { return editWindow; }
-    CTemplateUI* View() const { return view.get(); }
+    CTemplateUI* View() const override { return view.get(); }
     wxWindow* Canvas() const { return canvas; }
-    void AddObserver(IObserver* observer);
-    void SetSnapshotObserver(IObserver* observer) { snapshotObserver = observer; }
-    void ClearObservers();
+    void AddObserver(IObserver* observer) override;
+    void SetSnapshotObserver(IObserver* observer) override { snapshotObserver = observer; }
+    void ClearObservers() override;
     const std::vector<IObserver*>& Observers() const { return observers; }
 
     // ITemplateUIHost
@@ -164,7 +169,8 @@ private:
     void OnMouseAny(wxMouseEvent& event);
     void OnCloseWindow(wxCloseEvent& event);
 
-    // Fields in the order the window uses them.
+    const IDeviceProfile& profile;
+    PanelViewMaker makeView;
     IObserver* snapshotObserver = nullptr;
     std::vector<IObserver*> observers;
     wxBitmap backBuffer;

@@ -3,13 +3,14 @@
 #include <wx/dialog.h>
 
 class CMainFrame;
+class IDeviceProfile;
 class wxChoice;
 class wxCheckBox;
 class wxWindow;
 
 class CPreferencesDialog : public wxDialog {
 public:
-    explicit CPreferencesDialog(CMainFrame* frame);
+    CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile);
 
     wxChoice* startupAction = nullptr;
     wxCheckBox* warnOnOldOS = nullptr;
@@ -29,4 +30,5 @@ private:
     void OnChooseVSTDirectory(wxCommandEvent& event);
 
     CMainFrame* frame;
+    const IDeviceProfile& profile;
 };

@@ -3,13 +3,14 @@
 #include <wx/dialog.h>
 
 class CMainFrame;
+class IDeviceProfile;
 class wxStaticText;
 class wxRadioButton;
 class wxCheckBox;
 
 class CWelcomeDialog : public wxDialog {
 public:
-    explicit CWelcomeDialog(CMainFrame* frame);
+    CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile);
 
     wxStaticText* greeting = nullptr;
     wxRadioButton* createNew = nullptr;
@@ -26,4 +27,5 @@ private:
     void DevicePrompt(bool input);
 
     CMainFrame* frame;
+    const IDeviceProfile& profile;
 };

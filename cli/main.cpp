@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "SetCommand.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
@@ -22,6 +23,12 @@ const char* const kUsage =
     "  tangra-qv-tool convert IN OUT       open IN (converting other devices' templates)\n"
     "                                      and write it as a TaNGRA LuMI QV template to OUT\n"
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
+    "  tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
+    "                                      open IN, change control INDEX (0-85) as the edit\n"
+    "                                      window would, write OUT; FIELD is a key of the\n"
+    "                                      \"controls\" objects of info --json\n"
+    "  tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
+    "                                      the same for templateName and manufacturerName\n"
     "  tangra-qv-tool --help               show this help\n";
 
 int usageError(const std::string& why) {
@@ -150,6 +157,42 @@ int cmdNew(const std::vector<std::string>& args) {
     return writeTemplate(tpl, args[0]);
 }
 
+int cmdSet(const std::vector<std::string>& args) {
+    if (args.size() < 4) return usageError("set takes IN, OUT, a control INDEX or 'template', and FIELD=VALUE");
+    const std::string& target = args[2];
+    int index = -1;
+    if (target != "template") {
+        const bool digits = !target.empty() && target.size() <= 3 &&
+                            target.find_first_not_of("0123456789") == std::string::npos;
+        index = digits ? std::stoi(target) : -1;
+        if (index < 0 || index > CTaNGRAQVTemplate::kLastIndex)
+            return usageError("'" + target + "' is not a control index (0-" +
+                              std::to_string(CTaNGRAQVTemplate::kLastIndex) + ") or 'template'");
+    }
+    std::vector<Assignment> assignments;
+    for (size_t i = 3; i < args.size(); ++i) {
+        Assignment a;
+        std::string why;
+        if (!parseAssignment(args[i], a, why)) return usageError(why);
+        const bool known = index < 0 ? isSettableTemplateField(a.field) : isSettableControlField(a.field);
+        if (!known)
+            return usageError("unknown field '" + a.field + "'; " +
+                              (index < 0 ? std::string("the template takes templateName and manufacturerName")
+                                         : "a control takes " + settableControlFields()));
+        assignments.push_back(a);
+    }
+    Opened o;
+    if (!openFile(args[0], o)) return 1;
+    for (const auto& n : o.notices) std::cerr << "Notice: " << n << "\n";
+    // Each change is checked against the control as the earlier ones left it
+    // (a channel's range depends on the type, a value's on the display format).
+    for (const Assignment& a : assignments) {
+        std::string why;
+        if (!applyAssignment(o.tpl, index, a, why)) return usageError(why);
+    }
+    return writeTemplate(o.tpl, args[1]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,6 +206,7 @@ int main(int argc, char** argv) {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);
         if (command == "new") return cmdNew(args);
+        if (command == "set") return cmdSet(args);
         return usageError("unknown command '" + command + "'");
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";

@@ -3,7 +3,7 @@
 // command for the field's control.
 #include <memory>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 
 class CPlacedControl;
 

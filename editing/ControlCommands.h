@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 #include "editing/CommandCreator.h"
 #include "editing/ControlUndoRecord.h"
 #include "editing/PlacedControl.h"

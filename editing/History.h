@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 
 class CEditorTemplate;
 

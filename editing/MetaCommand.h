@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 
 class CMetaCommand : public ICommand {
 public:

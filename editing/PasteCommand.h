@@ -4,7 +4,7 @@
 // UpdateView and hide the edit window (answer false).
 #include <string>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 #include "editing/PlacedControl.h"
 #include "model/ControlState.h"
 

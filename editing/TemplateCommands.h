@@ -5,7 +5,7 @@
 // undo and redo.
 #include <string>
 
-#include "editing/Command.h"
+#include "model/Command.h"
 #include "model/TemplateParts.h"
 
 class CEditorTemplate;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../editing/Command.h"
+#include "Command.h"
 #include "DeviceProfile.h"
 #include "ModelHooks.h"
 #include "NameTools.h"

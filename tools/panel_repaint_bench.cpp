@@ -3,7 +3,7 @@
 // display (e.g. xvfb-run): panel_repaint_bench [images folder] [repaints]
 //
 // Build, from a configured build folder B that holds the model and editing libraries:
-//   g++ -std=c++20 -O2 -I. tools/panel_repaint_bench.cpp ui/*.cpp B/libtqv_editing.a B/libtqv_model.a
+//   g++ -std=c++20 -O2 -I. tools/panel_repaint_bench.cpp ui/*.cpp B/editing/libtqv_editing.a B/model/libtqv_model.a
 //       (continued) $(wx-config --cxxflags --libs core,base) -o B/panel_repaint_bench
 #include <wx/app.h>
 #include <wx/dcmemory.h>
@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s\n", static_cast<const char*>(CTemplateUI::ImagePath("Font").utf8_str()));
         return 1;
     }
-    auto tpl = IDeviceProfile::current().CreateTemplate();
+    const CTaNGRAQVDeviceProfile profile;
+    auto tpl = profile.CreateTemplate();
     for (int i = 0; i <= 77; ++i) {
         CBaseControlState* c = tpl->controlAt(i);
         c->setControlType(i >= 70 ? ControlType::DrumNote : (i % 3 ? ControlType::CC : ControlType::NRPN), false);
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
         c->setMidiChannel(1 + i % 16);
     }
     BenchHost host;
-    CTaNGRAQVLumiTemplateUI view(host);
+    CTaNGRAQVLumiTemplateUI view(host, profile);
     view.SetTemplate(tpl.get());
     view.SelectControl(3, true);
     view.OnMouseMove(view.FindButton(5)->Centre());

@@ -46,7 +46,8 @@ const Single kSingles[] = {
 };
 }  // namespace
 
-CTaNGRAQVLumiTemplateUI::CTaNGRAQVLumiTemplateUI(ITemplateUIHost& host) : CTemplateUI(host) {
+CTaNGRAQVLumiTemplateUI::CTaNGRAQVLumiTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile)
+    : CTemplateUI(host, profile) {
     listenButton.SetRect(kListenRect);
     sendButton.SetRect(kSendRect);
 }
@@ -73,7 +74,7 @@ void CTaNGRAQVLumiTemplateUI::BuildLayout() {
         params.name = name;
         params.highlight = wxColour(238, 238, 238);
         params.frame = wxColour(0, 0, 0);
-        AddButton(std::make_unique<CControlButton>(params, std::make_unique<CPlacedControl>(shown->controlAt(index), index)));
+        AddButton(MakeButton(params, std::make_unique<CPlacedControl>(shown->controlAt(index), index)));
     };
     for (const Row& row : kRows)
         for (int k = 0; k < 8; ++k) {

@@ -5,7 +5,7 @@
 
 class CTaNGRAQVLumiTemplateUI : public CTemplateUI {
 public:
-    explicit CTaNGRAQVLumiTemplateUI(ITemplateUIHost& host);
+    CTaNGRAQVLumiTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile);
 
     // Shows a template (not owned; null shows none): rebuilds all buttons.
     void SetTemplate(CEditorTemplate* tpl) override;

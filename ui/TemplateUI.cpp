@@ -46,8 +46,7 @@ ControlList toControlList(const PlacedList& list) {
 
 // A fits B: B not empty, none of B copy-only, same length, and each of B's
 // controls accepts the settings of A's control at the same place.
-bool fits(const ControlList& a, const ControlList& b) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+bool fits(const IDeviceProfile& profile, const ControlList& a, const ControlList& b) {
     if (b.empty() || a.size() != b.size()) return false;
     for (const auto& c : b)
         if (profile.IsImportedControl(c.GetIndex())) return false;
@@ -70,7 +69,7 @@ wxString CTemplateUI::ImagePath(const wxString& name) {
 
 // ------------------------------------------------------------ construction
 
-CTemplateUI::CTemplateUI(ITemplateUIHost& host) : host(host) {
+CTemplateUI::CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile) : host(host), profile(profile) {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
     const wxString path = ImagePath("Background");
     wxImage image;
@@ -294,8 +293,8 @@ bool CTemplateUI::DropAllowed() const {
     const ControlList source = toControlList(*dragSource);
     const ControlList target = toControlList(hoverList);
     const CBaseControlState* targetState = target.front().GetState();
-    if (targetState && targetState->getControlType() == ControlType::Disabled) return fits(source, target);
-    return fits(source, target) && fits(target, source);
+    if (targetState && targetState->getControlType() == ControlType::Disabled) return fits(profile, source, target);
+    return fits(profile, source, target) && fits(profile, target, source);
 }
 
 bool CTemplateUI::OnMouseMove(wxPoint p) {
@@ -354,7 +353,6 @@ void CTemplateUI::Drop(bool ctrlDown) {
         const CPlacedControl target = *hoverList.front();
         const ControlList sources = toControlList(*dragSource);
         if (!(target == sources.front())) {
-            const IDeviceProfile& profile = IDeviceProfile::current();
             const bool copyOnly = std::any_of(sources.begin(), sources.end(),
                                               [&](const CPlacedControl& c) { return profile.IsImportedControl(c.GetIndex()); });
             std::unique_ptr<ICommand> command;

@@ -24,6 +24,7 @@
 
 class CEditorTemplate;
 class CBaseControlState;
+class IDeviceProfile;
 class ICommand;
 class CTemplateUI;
 
@@ -79,8 +80,8 @@ class CTemplateUI : public IExpandCallback
 #endif
 {
 public:
-    // Loads the "Background" image. The host must outlive the view.
-    explicit CTemplateUI(ITemplateUIHost& host);
+    // Loads the "Background" image. The host and the profile must outlive the view.
+    CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile);
     ~CTemplateUI() override;
     CTemplateUI(const CTemplateUI&) = delete;
     CTemplateUI& operator=(const CTemplateUI&) = delete;
@@ -148,6 +149,7 @@ public:
     // The tool tip text last given to the host window ("" = none).
     const wxString& GetToolTipText() const { return toolTipText; }
     ITemplateUIHost& Host() const { return host; }
+    const IDeviceProfile& Profile() const { return profile; }
 
 #if wxUSE_ACCESSIBILITY
     wxAccStatus GetChildCount(int* childCount) override;
@@ -167,10 +169,15 @@ protected:
     virtual void BuildLayout() = 0;
     // Empties the selection, destroys the buttons, rebuilds them.
     void RebuildButtons();
+    // A button for `control` on this view, answering with the view's profile.
+    std::unique_ptr<CControlButton> MakeButton(const CControlButton::Params& params, std::unique_ptr<CPlacedControl> control) const {
+        return std::make_unique<CControlButton>(profile, params, std::move(control));
+    }
     void AddButton(std::unique_ptr<CControlButton> button) { buttons.push_back(std::move(button)); }
     void SetHostClientSize();
 
     ITemplateUIHost& host;
+    const IDeviceProfile& profile;
     bool showSendButton = true;
     bool keyboardStrip = true;
     wxBitmap background;

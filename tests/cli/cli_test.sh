@@ -120,5 +120,96 @@ check "unknown option" 2 "$TOOL" info --yaml "$work/new.syx"
 check "convert one arg" 2 "$TOOL" convert "$work/new.syx"
 check "help" 0 "$TOOL" --help
 
+# set: each row is an exit status, the arguments after IN OUT, and (for
+# successes) a check on the written file's JSON, with c = the changed control.
+set_cases=(
+    "0|3 controlType=1 midiChannel=3 name=Cutoff|c['controlType'] == 1 and c['midiChannel'] == 3 and c['name'] == 'Cutoff'"
+    "0|30 controlType=5|c['displayFormat'] == 2 and c['flagB0'] is True"
+    "0|30 controlType=5 midiChannel=127|c['midiChannel'] == 127"
+    "0|3 controlType=2|c['flagB0'] is False"
+    "0|3 offValue=100 onValue=20|c['reversedRange'] is True"
+    "0|30 controlType=1 snapshotValue=64 offValue=5|c['snapshotValue'] == 5"
+    "0|0 controlType=1 snapshotValue=64 onValue=100|c['snapshotValue'] == 64"
+    "0|8 displayFormat=9 onValue=16000|c['onValue'] == 16000"
+    "0|40 portUsb1=0 portMidi2=true portGroup=0 channelGroup=2|not c['portUsb1'] and c['portMidi2'] and c['channelGroup'] == 2"
+    "2|40 controlType=4 sysEx=f0_dv|"
+    "0|40 controlType=4 sysEx=01_DV_7F|False"
+    "0|31 buttonAction=3 stepSize=5|c['buttonAction'] == 3 and c['stepSize'] == 5"
+    "0|70 controlType=11 drumAutoOffTime=300 drumOffSync=2|c['drumAutoOffTime'] == 300 and c['drumOffSync'] == 2"
+    "0|template templateName=Lead_Synth|False"
+    "0|template templateName=Lead manufacturerName=Acme|j['templateName'] == 'Lead' and j['manufacturerName'] == 'Acme'"
+    "2|3 midiChannel=17|"
+    "2|3 lsbNumber=128|"
+    "2|3 lsbNumber=12abc|"
+    "2|3 colour=7|"
+    "2|3 rawByte5=1|"
+    "2|3 controlType|"
+    "2|86 controlType=1|"
+    "2|-1 controlType=1|"
+    "2|knob controlType=1|"
+    "2|0 controlType=11|"
+    "2|3 controlType=8|"
+    "2|3 controlType=5|"
+    "2|3 displayFormat=9|"
+    "2|3 offValue=200|"
+    "2|3 name=TooLongName|"
+    "2|3 name=a~b|"
+    "2|3 controlType=4 sysEx=F0_01|"
+    "2|template name=X|"
+    "2|template templateName=ThisTemplateNameIsMuchLongerThanAllowed|"
+    "2||"
+)
+"$TOOL" new "$work/base.syx"
+n=0
+for row in "${set_cases[@]}"; do
+    IFS='|' read -r want args check <<<"$row"
+    n=$((n + 1))
+    out="$work/set-$n.syx"
+    rm -f "$out"
+    # Underscores stand for blanks inside one argument (SysEx text).
+    read -r -a argv <<<"$args"
+    for k in "${!argv[@]}"; do argv[$k]=${argv[$k]//_/ }; done
+    check "set $args" "$want" "$TOOL" set "$work/base.syx" "$out" "${argv[@]}"
+    if [ "$want" -ne 0 ]; then
+        [ ! -e "$out" ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL: set $args created OUT"; }
+        continue
+    fi
+    [ "$check" = "False" ] && continue  # rows that only need to succeed
+    "$TOOL" info --json "$out" >"$work/set.json" 2>/dev/null
+    target=${argv[0]}
+    if py '
+import json, sys
+j = json.load(open(sys.argv[1]))
+c = j["controls"][int(sys.argv[2])] if sys.argv[2] != "template" else None
+sys.exit(0 if eval(sys.argv[3]) else 1)
+' "$work/set.json" "$target" "$check"; then pass=$((pass + 1)); else
+        fail=$((fail + 1)); echo "FAIL: set $args: $check"
+    fi
+done
+# A SysEx message typed as in the edit window.
+check "set sysex" 0 "$TOOL" set "$work/base.syx" "$work/sx.syx" 40 controlType=4 "sysEx=00 11 DV 7F"
+"$TOOL" info --json "$work/sx.syx" >"$work/sx.json"
+if py '
+import json, sys
+s = json.load(open(sys.argv[1]))["controls"][40]["sysEx"]
+assert s["endPosition"] == 5 and s["dataPosition"] == 3 and s["bytes"][:4] == [0, 0x11, 0x7F, 0x7F], s
+' "$work/sx.json"; then pass=$((pass + 1)); else fail=$((fail + 1)); echo "FAIL: set sysex content"; fi
+# An existing OUT survives a refused change; IN that cannot be opened is exit 1.
+cp "$work/new.syx" "$work/keep2.syx"
+check "set refused onto existing" 2 "$TOOL" set "$work/base.syx" "$work/keep2.syx" 3 midiChannel=0
+cmp -s "$work/new.syx" "$work/keep2.syx" && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL: set clobbered OUT"; }
+check "set garbage in" 1 "$TOOL" set "$work/garbage.syx" "$work/g-out.syx" 3 controlType=1
+[ ! -e "$work/g-out.syx" ] && pass=$((pass + 1)) || { fail=$((fail + 1)); echo "FAIL: set from garbage created OUT"; }
+# Only the changed control's bytes differ from IN.
+check "set one field" 0 "$TOOL" set "$work/odd.syx" "$work/odd-set.syx" 0 lsbNumber=9
+if py '
+import sys
+src = open(sys.argv[1], "rb").read()[4:4 + 4112]
+out = open(sys.argv[2], "rb").read()
+diff = [i for i in range(4112) if src[i] != out[i]]
+rec0 = 419 + 8 * 41   # control 0 follows the eight encoders
+assert diff == [13 + 55, rec0 + 17], diff
+' "$work/odd.syx" "$work/odd-set.syx"; then pass=$((pass + 1)); else fail=$((fail + 1)); echo "FAIL: set changed other bytes"; fi
+
 echo "$pass passed, $fail failed"
 [ "$fail" -eq 0 ]

@@ -4,7 +4,7 @@
 #include <wx/uiaction.h>
 
 #include "GuiTestSupport.h"
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/MainFrame.h"
 #include "editing/ControlClipboard.h"
 #include "editing/History.h"

@@ -4,9 +4,9 @@
 #include <wx/statusbr.h>
 
 #include "GuiTestSupport.h"
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
-#include "app/Observer.h"
+#include "ui/Observer.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "editing/History.h"

@@ -238,7 +238,7 @@ TEST_F(KeyboardTest, ArrowsPickTheNearestControlInThatDirection) {
 class GridUI : public CTemplateUI {
 public:
     GridUI(ITemplateUIHost& host, CEditorTemplate& tpl, std::vector<std::pair<int, wxPoint>> places)
-        : CTemplateUI(host), tpl(tpl), places(std::move(places)) {}
+        : CTemplateUI(host, IDeviceProfile::current()), tpl(tpl), places(std::move(places)) {}
     void SetTemplate(CEditorTemplate*) override {
         RebuildButtons();
         panelReady = true;
@@ -252,7 +252,7 @@ protected:
             p.kind = 7;
             p.position = at;
             p.name = wxString::Format("C%d", index);
-            AddButton(std::make_unique<CControlButton>(p, std::make_unique<CPlacedControl>(tpl.controlAt(index), index)));
+            AddButton(MakeButton(p, std::make_unique<CPlacedControl>(tpl.controlAt(index), index)));
         }
     }
 

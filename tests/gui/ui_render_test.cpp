@@ -117,7 +117,7 @@ TEST_F(RenderTest, CanvasForwardsRealEvents) {
     auto* canvas = new CTemplateCanvas(frame);
     RecordingHost canvasHost(canvas);
     canvasHost.tpl = tpl.get();
-    CTaNGRAQVLumiTemplateUI panel(canvasHost);
+    CTaNGRAQVLumiTemplateUI panel(canvasHost, profile);
     panel.SetTemplate(tpl.get());
     canvas->SetView(&panel);
     frame->SetClientSize(panel.GetBackgroundSize());

@@ -9,7 +9,22 @@
 
 #include "editing/PlacedControl.h"
 
-class CMainFrame;
+class CTemplateUI;
+class IObserver;
+
+// What the edit window and its panels need from the window that owns them
+// (the main frame): the panel view, and the observers that refresh panels
+// after undo, redo and edits made elsewhere.
+class IEditWindowOwner {
+public:
+    virtual ~IEditWindowOwner() = default;
+    virtual CTemplateUI* View() const = 0;
+    virtual void AddObserver(IObserver* observer) = 0;
+    virtual void SetSnapshotObserver(IObserver* observer) = 0;
+    virtual void ClearObservers() = 0;
+    // The window was closed: the Edit menu may offer other things now.
+    virtual void UpdateEditMenuFromHistory() = 0;
+};
 
 class CEditControlDialog : public wxFrame {
 public:
@@ -20,7 +35,9 @@ public:
     using PanelBuilder = std::function<void(CEditControlDialog&, wxSizer&, const CPlacedControl&)>;
     static void SetPanelBuilder(PanelBuilder builder);
 
-    explicit CEditControlDialog(CMainFrame* owner);
+    // `parent` is the owner's window; both live as long as this window.
+    CEditControlDialog(wxWindow* parent, IEditWindowOwner* owner);
+    IEditWindowOwner* Owner() const { return owner; }
 
     // Hides the window, throws away its panels, builds the panels for the
     // control, shows the window and selects the control on the panel.
@@ -34,7 +51,7 @@ private:
     void OnShow(wxShowEvent& event);
     void OnClose(wxCloseEvent& event);
 
-    CMainFrame* owner;
+    IEditWindowOwner* owner;
     std::unique_ptr<CPlacedControl> control;
     int controlIndex = -1;
     wxBoxSizer* panels;

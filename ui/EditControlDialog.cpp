@@ -1,8 +1,7 @@
-#include "app/EditControlDialog.h"
+#include "ui/EditControlDialog.h"
 
 #include <wx/intl.h>
 
-#include "app/MainFrame.h"
 #include "model/ControlState.h"
 #include "model/ModelHooks.h"
 #include "ui/TemplateUI.h"
@@ -16,8 +15,8 @@ CEditControlDialog::PanelBuilder& panelBuilder() {
 
 void CEditControlDialog::SetPanelBuilder(PanelBuilder builder) { panelBuilder() = std::move(builder); }
 
-CEditControlDialog::CEditControlDialog(CMainFrame* owner)
-    : wxFrame(owner, kWindowId, _(" Control settings"), wxDefaultPosition, wxDefaultSize,
+CEditControlDialog::CEditControlDialog(wxWindow* parent, IEditWindowOwner* owner)
+    : wxFrame(parent, kWindowId, _(" Control settings"), wxDefaultPosition, wxDefaultSize,
               wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU | wxFRAME_TOOL_WINDOW | wxFRAME_FLOAT_ON_PARENT |
                   wxTAB_TRAVERSAL),
       owner(owner),
