@@ -65,6 +65,13 @@ void CMainFrame::ImportControls() {
 
 void CMainFrame::openFile(const wxString& path, bool interactive) {
     CEditorApp& app = EditorApp();
+    // A folder, device or pipe exists but is no template: say what it is.
+    const std::string notAFile = notAFileReason(toPath(path));
+    if (!notAFile.empty()) {
+        app.ShowMessage(wxOK, wxString::FromUTF8(notAFile));
+        if (removeRecentFile(path)) updateFileMenu();
+        return;
+    }
     if (!wxFileName::FileExists(path)) {
         app.ShowMessage(wxOK, "Cannot find file: " + path + "\n\nIt may have been moved or deleted.");
         if (removeRecentFile(path)) updateFileMenu();
@@ -183,7 +190,9 @@ bool saveCurrentTemplate(CMainFrame& frame) {
         } else {
             current->fromFile = wasBound;
             current->filePath = previousPath;
-            status = wxString::Format("Unable to save template to: %s\n\nEnsure the file is not read-only.", path);
+            status = wxString::Format("Unable to save template to: %s
+
+%s.", path, wxString::FromUTF8(error));
             EditorApp().ShowMessage(wxOK, status);
         }
     }

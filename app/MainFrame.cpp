@@ -35,6 +35,7 @@
 #include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
 #include "model/OsVersion.h"
+#include "model/TemplateFile.h"
 
 namespace {
 const char* const kWebsite = "https://www.quorvane.com/";
@@ -1112,6 +1113,8 @@ void CMainFrame::OnKeyUp(wxKeyEvent& event) {
 bool CMainFrame::AcceptsDrop(const wxArrayString& paths) {
     if (paths.empty()) return false;
     for (const wxString& path : paths) {
+        // A dropped folder is taken so that opening it can say it is one.
+        if (!notAFileReason(std::string(path.utf8_str())).empty()) continue;
         const wxFileName name(path);
         if (!wxFileName::FileExists(path) || name.GetExt() != "syx") return false;
     }

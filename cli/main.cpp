@@ -4,7 +4,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -71,6 +75,16 @@ int usageError(const std::string& why) {
     return 2;
 }
 
+// Writes the command's whole output; one that cannot be written (a full disk,
+// a closed pipe) is a failure: a script must not take a cut text for the whole.
+int writeOutput(const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    const int reason = errno;
+    if (written && std::fflush(stdout) == 0) return 0;
+    std::cerr << "tangra-qv-tool: unable to write the output: " << std::strerror(written ? errno : reason) << "\n";
+    return 1;
+}
+
 struct Opened {
     CTaNGRAQVTemplate tpl;
     OpenResult result;
@@ -106,15 +120,15 @@ std::string versionOf(const CTaNGRAQVTemplate& tpl) {
     return versionText(osVersionFromBytes(tpl.header_.bytes[9], tpl.header_.bytes[10]));
 }
 
-void printSummary(const Opened& o) {
+void printSummary(const Opened& o, std::ostream& out) {
     const CTaNGRAQVTemplate& t = o.tpl;
-    std::cout << "Device kind: " << deviceKindName(o.result.kind) << (o.result.foreign ? " (converted)" : "")
+    out << "Device kind: " << deviceKindName(o.result.kind) << (o.result.foreign ? " (converted)" : "")
               << "\n";
-    std::cout << "Template:    " << t.displayName() << "\n";
-    std::cout << "OS version:  " << versionOf(t) << "\n";
+    out << "Template:    " << t.displayName() << "\n";
+    out << "OS version:  " << versionOf(t) << "\n";
     const size_t errors = t.preservationMask.countSetBytes();
-    if (errors) std::cout << "Preserved:   " << errors << " byte(s) hold bits the editor does not model\n";
-    for (const auto& n : o.notices) std::cout << "Notice:      " << n << "\n";
+    if (errors) out << "Preserved:   " << errors << " byte(s) hold bits the editor does not model\n";
+    for (const auto& n : o.notices) out << "Notice:      " << n << "\n";
     int assigned = 0;
     for (int i = 0; i < CTaNGRAQVTemplate::kControlCount; ++i) {
         const CBaseControlState& c = t.controls[static_cast<size_t>(i)];
@@ -124,9 +138,11 @@ void printSummary(const Opened& o) {
         std::string text;
         for (const auto& line : lines)
             if (!line.empty()) text += (text.empty() ? "" : " | ") + line;
-        std::printf("  %2d  %s\n", i, text.c_str());
+        char index[16];
+        std::snprintf(index, sizeof index, "  %2d  ", i);
+        out << index << text << "\n";
     }
-    std::cout << assigned << " assigned control(s), " << t.importedControls.size() << " imported control(s)\n";
+    out << assigned << " assigned control(s), " << t.importedControls.size() << " imported control(s)\n";
 }
 
 int cmdInfo(const std::vector<std::string>& args) {
@@ -142,8 +158,9 @@ int cmdInfo(const std::vector<std::string>& args) {
     Opened o;
     if (!openFile(path, o)) return 1;
     if (!asJson) {
-        printSummary(o);
-        return 0;
+        std::ostringstream summary;
+        printSummary(o, summary);
+        return writeOutput(summary.str());
     }
     nlohmann::json j = {{"ok", true},
                         {"kind", o.result.kind},
@@ -153,14 +170,13 @@ int cmdInfo(const std::vector<std::string>& args) {
                         {"dataErrorBytes", o.tpl.preservationMask.countSetBytes()},
                         {"osVersion", versionOf(o.tpl)}};
     j.update(templateToJson(o.tpl));
-    std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    return 0;
+    return writeOutput(j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 int writeTemplate(const CEditorTemplate& tpl, const std::string& outPath) {
     std::string error;
     if (!writeBytesToFile(outPath, tpl.save(), false, error)) {
-        std::cerr << error << "\n";
+        std::cerr << "Unable to write file '" << outPath << "': " << error << "\n";
         return 1;
     }
     return 0;
@@ -301,6 +317,7 @@ int main(int argc, char** argv) {
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage(std::cout);
         return 0;
+        return writeOutput(kUsage);
     }
     try {
         if (command == "info") return cmdInfo(args);
@@ -319,9 +336,9 @@ int main(int argc, char** argv) {
         if (command == "plugins") return cmdPlugins(args);
         if (command == "from-plugin") return cmdFromPlugin(args);
         if (command == "set") return cmdSet(args);
+        return usageError("unknown command '" + command + "'");
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";
         return 1;
     }
-    return usageError("unknown command '" + command + "'");
 }

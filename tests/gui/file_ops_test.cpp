@@ -3,6 +3,9 @@
 #include <wx/app.h>
 #include <wx/filename.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
@@ -229,11 +232,59 @@ TEST_F(FileOpsTest, SaveFailureKeepsTheTemplateModifiedAndTheOldFile) {
     // A file in a folder that is gone cannot be written.
     const wxString unwritable = Path("no-such-folder/locked.syx");
     frame->currentTemplate()->filePath = unwritable.ToStdString();
-    const wxString message = "Unable to save template to: " + unwritable + "\n\nEnsure the file is not read-only.";
+    const wxString message = "Unable to save template to: " + unwritable + "\n\nNo such file or directory.";
     wxTEST_DIALOG(frame->SaveTemplate(), ExpectMessage(message, wxOK));
     EXPECT_TRUE(frame->currentTemplate()->isModified());
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), message);
     EXPECT_EQ(fileBytes(path), before);
+}
+
+TEST_F(FileOpsTest, SaveFailureSaysWhy) {
+    const wxString path = WriteTemplate("full.syx");
+    EXPECT_NO_DIALOG(frame->openFile(path, true));
+    const ByteSequence before = fileBytes(path);
+    changeSomething(frame);
+    // A file size limit stands in for a full disk.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const wxString message = "Unable to save template to: " + path + "\n\nFile too large.";
+    wxTEST_DIALOG(frame->SaveTemplate(), ExpectMessage(message, wxOK));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(frame->currentTemplate()->isModified());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), message);
+    EXPECT_EQ(fileBytes(path), before);
+}
+
+TEST_F(FileOpsTest, OpeningAFolderOrADeviceSaysWhatItIs) {
+    const wxString folder = Path("folder.syx");
+    wxFileName::Mkdir(folder);
+    struct Case {
+        wxString path;
+        wxString message;
+    };
+    const Case cases[] = {
+        {folder, "'" + folder + "' is a folder, not a file"},
+        {"/dev/zero", "'/dev/zero' is not a regular file"},
+        {Path("missing.syx"), notFound(Path("missing.syx"))},
+    };
+    for (const Case& c : cases) {
+        addRecentFile(c.path);
+        wxTEST_DIALOG(frame->openFile(c.path, true), ExpectMessage(c.message, wxOK));
+        EXPECT_EQ(frame->templateCount(), 0) << c.path;
+        EXPECT_NE(recentFile(0), c.path) << "a path that is no file stays in the recent list";
+    }
+    // The same for a folder dropped on the window.
+    wxArrayString dropped;
+    dropped.Add(folder);
+    bool accepted = false;
+    wxTEST_DIALOG(accepted = frame->DropFiles(dropped), ExpectMessage(cases[0].message, wxOK));
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(frame->templateCount(), 0);
 }
 
 TEST_F(FileOpsTest, SaveAsRefusesTheFileOfAnotherOpenTemplate) {
@@ -356,7 +407,7 @@ TEST(FileNameChars, OnlyLettersDigitsDotDashUnderscoreAndBlank) {
 // title, the recent list, and (for a new template) the dialog on the next Save.
 TEST_F(FileOpsTest, FailedSaveAsKeepsThePreviousFileTitleAndRecentList) {
     const wxString unwritable = Path("no-such-folder/elsewhere.syx");
-    const wxString message = "Unable to save template to: " + unwritable + "\n\nEnsure the file is not read-only.";
+    const wxString message = "Unable to save template to: " + unwritable + "\n\nNo such file or directory.";
     struct Case {
         bool fromFile;
     };
