@@ -43,11 +43,13 @@ void replaceProduct(wxWindow* window, const wxString& device) {
 
 // --- Welcome -----------------------------------------------------------------
 
-CWelcomeDialog::CWelcomeDialog(CMainFrame* frame) : frame(frame) {
+CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile) : frame(frame), profile(profile) {
     CEditorApp& app = EditorApp();
-    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG")) {
+    // Without its layout the dialog is never created: the caller skips it.
+    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG");
+    if (!loaded) {
         wxLogError(kMissingResource);
-        Create(frame, wxID_ANY, app.GetEditorTitle());
+        return;
     }
     greeting = findNamed<wxStaticText>(this, "wxID_STATIC");
     createNew = findNamed<wxRadioButton>(this, "Create_A_New_Template");
@@ -58,15 +60,15 @@ CWelcomeDialog::CWelcomeDialog(CMainFrame* frame) : frame(frame) {
     nothing = findNamed<wxRadioButton>(this, "Nothing");
     dontShowAgain = findNamed<wxCheckBox>(this, "Dont_Show_Again");
 
-    const wxString device = app.GetDeviceName();
+    const wxString device = wxString::FromUTF8(profile.GetDeviceName());
     for (wxWindow* w : std::initializer_list<wxWindow*>{greeting, createNew, listen, updateOS, bulkDumps, readHelp,
                                                        nothing, dontShowAgain})
         replaceProduct(w, device);
 
     const int ports = app.Midi().PortCount();
     if (ports == 0) removeFromLayout(listen);
-    if (!(app.HasOSUpdate() && ports > 0)) removeFromLayout(updateOS);
-    if (!(app.HasBulkDumps() && !app.IsBulkDumpSingleMessage() && ports > 0)) removeFromLayout(bulkDumps);
+    if (!(profile.HasOSUpdate() && ports > 0)) removeFromLayout(updateOS);
+    if (!(profile.HasBulkDumps() && !profile.IsBulkDumpSingleMessage() && ports > 0)) removeFromLayout(bulkDumps);
 
     Bind(wxEVT_BUTTON, &CWelcomeDialog::OnOK, this, wxID_OK);
     Fit();
@@ -108,11 +110,13 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
 
 // --- Preferences --------------------------------------------------------------------
 
-CPreferencesDialog::CPreferencesDialog(CMainFrame* frame) : frame(frame) {
-    CEditorApp& app = EditorApp();
-    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG")) {
+CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile)
+    : frame(frame), profile(profile) {
+    // Without its layout the dialog is never created: the caller skips it.
+    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG");
+    if (!loaded) {
         wxLogError(kMissingResource);
-        Create(frame, wxID_ANY, app.GetEditorTitle());
+        return;
     }
     startupAction = findNamed<wxChoice>(this, "Startup_Action");
     warnOnOldOS = findNamed<wxCheckBox>(this, "Warn_On_Old_OS");
@@ -125,11 +129,11 @@ CPreferencesDialog::CPreferencesDialog(CMainFrame* frame) : frame(frame) {
     releaseMidiDriver = findNamed<wxCheckBox>(this, "Release_Midi_Driver_In_Background");
     if (auto* ok = dynamic_cast<wxButton*>(FindWindow(wxID_OK))) ok->SetDefault();
 
-    if (!app.HasExpandingPanes()) {
+    if (!profile.HasExpandingPanes()) {
         removeFromLayout(useExpandingPages);
         useExpandingPages = nullptr;
     }
-    if (app.GetDisplayNameLength() >= app.GetMaxNameLength()) {
+    if (profile.GetDisplayNameLength() >= profile.GetMaxNameLength()) {
         removeFromLayout(abbreviateNames);
         removeFromLayout(abbreviateSpacer);
         abbreviateNames = nullptr;
@@ -163,7 +167,7 @@ CPreferencesDialog::CPreferencesDialog(CMainFrame* frame) : frame(frame) {
 
     Fit();
     CentreOnParent();
-    SetTitle(app.GetEditorTitle() + " preferences");
+    SetTitle(wxString::FromUTF8(profile.GetEditorTitle()) + " preferences");
 }
 
 void CPreferencesDialog::OnOK(wxCommandEvent&) {
@@ -180,7 +184,7 @@ void CPreferencesDialog::OnOK(wxCommandEvent&) {
     store(autoCompleteNames, s.shouldUseAutoComplete);
     if (releaseMidiDriver) {
         if (releaseMidiDriver->GetValue() != (s.releaseDriver == 1))
-            EditorApp().ShowMessage(wxOK, "Please restart the " + EditorApp().GetEditorTitle() +
+            EditorApp().ShowMessage(wxOK, "Please restart the " + wxString::FromUTF8(profile.GetEditorTitle()) +
                                               " for your changes to take effect");
         store(releaseMidiDriver, s.releaseDriver);
     }

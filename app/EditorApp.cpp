@@ -1,8 +1,5 @@
 #include "app/EditorApp.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include <wx/config.h>
@@ -16,10 +13,12 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/MainFrame.h"
+#include "app/ReportDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
 
@@ -37,11 +36,18 @@ CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance())
 
 CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
 
-CEditorApp::CEditorApp() : idleTimer(this) {
+CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
+    // The model consults the same answers as the windows.
+    IDeviceProfile::setCurrent(profile.get());
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
         event.Skip();
         WakeIdle();
+    });
+    // After every burst of events: the crash handler's copies of modified templates.
+    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
+        event.Skip();
+        RefreshCrashRecovery();
     });
 }
 
@@ -51,43 +57,13 @@ void CEditorApp::WakeIdle() {
 
 CEditorApp::~CEditorApp() {
     if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
-}
-
-namespace {
-// Measuring aid for bench/gui_startup.sh: with TQV_BENCH set no one is there
-// to answer message boxes; "paint" also reports the first paint and quits.
-wxString benchMode() {
-    wxString mode;
-    wxGetEnv("TQV_BENCH", &mode);
-    return mode;
-}
-
-long peakMemoryKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    return -1;
-}
-}  // namespace
-
-void CEditorApp::OnFirstPaint() {
-    if (benchMode() != "paint") return;
-    std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\n", static_cast<long long>(wxGetUTCTimeMillis().GetValue()),
-                peakMemoryKiB());
-    fflush(stdout);
-    CallAfter([this] {
-        if (mainFrame) {
-            for (int i = 0; i < mainFrame->templateCount(); ++i) mainFrame->templateAt(i)->markSaved();
-            mainFrame->Close();
-        }
-    });
+    if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
+    if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 
 int CEditorApp::ShowMessage(long style, const wxString& text) {
-    if (!benchMode().empty()) return (style & wxYES_NO) ? wxNO : wxOK;
     wxWindow* parent = wxGetActiveWindow();
-    return wxMessageBox(text, GetEditorTitle(), style | wxCENTRE, parent);
+    return wxMessageBox(text, wxString::FromUTF8(profile->GetEditorTitle()), style | wxCENTRE, parent);
 }
 
 void CEditorApp::ReportInputLost() {
@@ -110,12 +86,33 @@ wxString CEditorApp::InstanceLockName() const {
     wxString login = wxGetUserId();
     if (login.empty()) wxGetEnv("username", &login);
     if (login.empty()) wxGetEnv("USER", &login);
-    return GetAppName() + "-" + login;
+    return wxString::FromUTF8(profile->GetAppName()) + "-" + login;
 }
 
 void CEditorApp::InstallModelHooks() {
     if (!noticeSink) noticeSink = std::make_unique<NoticeSink>(*this);
     ModelHooks::get().notices = noticeSink.get();
+    if (!dataErrorSink)
+        dataErrorSink = std::make_unique<report::CDataErrorReporter>(
+            profile->GetEditorTitle(), profile->GetDeviceName(),
+            [] { return Settings().sendErrorsHome == 1; },
+            [this](const report::ReportRequest& r) {
+                SendErrorReport(wxString::FromUTF8(r.subjectWord.c_str()), wxString::FromUTF8(r.headline.c_str()),
+                                wxString::FromUTF8(r.attachmentPath.c_str()));
+            });
+    ModelHooks::get().dataErrors = dataErrorSink.get();
+}
+
+void CEditorApp::SendErrorReport(const wxString& subjectWord, const wxString& headline,
+                                 const wxString& attachmentPath) {
+    ReportProblem(attachmentPath, headline, subjectWord, GetTopWindow());
+}
+
+void CEditorApp::OnUnhandledException() { std::terminate(); }
+
+int CEditorApp::OnRun() {
+    if (!crashReportToOffer.empty()) return RunCrashReporter(crashReportToOffer);
+    return wxApp::OnRun();
 }
 
 void CEditorApp::LoadResources() {
@@ -124,7 +121,7 @@ void CEditorApp::LoadResources() {
     wxXmlResource::Get()->InitAllHandlers();
     // A missing shared file is reported by each dialog that needs it.
     wxXmlResource::Get()->Load(programDirectory + "/Common.xrc");
-    const wxString deviceFile = programDirectory + "/" + GetAppName() + ".xrc";
+    const wxString deviceFile = programDirectory + "/" + wxString::FromUTF8(profile->GetAppName()) + ".xrc";
     if (wxFileName::FileExists(deviceFile)) wxXmlResource::Get()->Load(deviceFile);
     CTemplateUI::SetImagesFolder(programDirectory + "/images");
 }
@@ -132,6 +129,19 @@ void CEditorApp::LoadResources() {
 bool CEditorApp::OnInit() {
     mainFrame = nullptr;
     previousActive = false;
+
+    if (argc == 3 && argv[1] == "--report") {
+        // The reporter of a crashed editor: no lock, no windows but the report
+        // dialog, and the settings only read (for the report server).
+        SetVendorName("Quorvane");
+        const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
+        SetAppName(title);
+        wxConfig config(title, "Quorvane");
+        ReadSettings(config, Settings());
+        RememberReportingApplication(this);
+        crashReportToOffer = argv[2];
+        return true;
+    }
 
     // One running copy per login; a lock that cannot be made blocks nobody.
     // The per-user runtime folder keeps the lock out of the home folder.
@@ -152,12 +162,14 @@ bool CEditorApp::OnInit() {
     programDirectory = wxFileName(exe).GetPath();
 
     SetVendorName("Quorvane");
-    SetAppName(GetEditorTitle());
+    const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
+    SetAppName(title);
+    InstallCrashHandler(this);
     InstallModelHooks();
 
     LoadResources();
 
-    auto* config = new wxConfig(GetEditorTitle(), "Quorvane");
+    auto* config = new wxConfig(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
     ReadSettings(*config, Settings());
@@ -165,17 +177,10 @@ bool CEditorApp::OnInit() {
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
     deviceLostReported = false;
-    if (!midi.Start()) return false;
+    if (!midi.Start(Settings().releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
-    if (Settings().pluginsEnumeratedOK != 1) {
-        // The plug-in examination of the last run did not finish.
-        ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
-                              " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
-                              "to change the VST plugin location, or remove the plug-in and try again.");
-        Settings().pluginsEnumeratedOK = 1;
-        Settings().lastPluginEnumerated = "";
-    }
+    WarnAboutUnfinishedPluginSearch();
 
     if (!CreateMainWindow()) return false;
 
@@ -185,11 +190,22 @@ bool CEditorApp::OnInit() {
 
     OnStarted();
     mainFrame->Show();
+    ScheduleTestCrash(*this);
     return true;
 }
 
+void CEditorApp::WarnAboutUnfinishedPluginSearch() {
+    if (Settings().pluginsEnumeratedOK == 1) return;
+    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+                          " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
+                          "to change the VST plugin location, or remove the plug-in and try again.");
+    Settings().pluginsEnumeratedOK = 1;
+    Settings().lastPluginEnumerated = "";
+    WriteSettings();
+}
+
 bool CEditorApp::CreateMainWindow() {
-    mainFrame = new CMainFrame();
+    mainFrame = new CMainFrame(*profile, [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
     if (!mainFrame->Initialise()) {
         mainFrame->Destroy();
         mainFrame = nullptr;
@@ -197,6 +213,7 @@ bool CEditorApp::CreateMainWindow() {
     }
     mainFrame->Centre(wxBOTH);
     SetTopWindow(mainFrame);
+    midi.AddMessageListener(mainFrame);
     WakeIdle();
     return true;
 }
@@ -209,8 +226,8 @@ void CEditorApp::RunStartupAction(const wxArrayString& files) {
     }
     switch (Settings().startupAction) {
         case 0: {
-            CWelcomeDialog dialog(mainFrame);
-            dialog.ShowModal();
+            CWelcomeDialog dialog(mainFrame, *profile);
+            if (dialog.Loaded()) dialog.ShowModal();
             break;
         }
         case 2: mainFrame->NewTemplate(); break;
@@ -229,7 +246,7 @@ void CEditorApp::ChooseMidiPorts() {
                     "unable to transfer them to/from the hardware.");
         return;
     }
-    const std::string defaultName = GetDefaultMidiDeviceName().ToStdString();
+    const std::string defaultName = profile->GetDefaultMidiDeviceName();
     bool inputMessageShown = false;
     const wxString savedIn = Settings().inputDevice;
     if (savedIn.empty()) {
@@ -273,12 +290,14 @@ void CEditorApp::IdlePass() {
     if (!midi.Poll()) ReportInputLost();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
-    const bool busy = midi.IsInputSelected() || midi.IsOutputSelected() || (mainFrame && mainFrame->NeedsIdleWork());
+    // The MIDI poll runs only while a port is open (or about to open).
+    const bool busy = midi.NeedsPolling() || (mainFrame && mainFrame->NeedsIdleWork());
     if (!busy) idleTimer.Stop();
 }
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
+    if (!crashReportToOffer.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, Settings());
         delete wxConfigBase::Set(nullptr);

@@ -1,6 +1,6 @@
 #pragma once
-// The application object: start-up, the device profile (every device-specific
-// answer, as virtual operations), idle processing and shutdown.
+// The application object: start-up, the device profile it owns, idle
+// processing and shutdown.
 #include <wx/app.h>
 #include <wx/string.h>
 #include <wx/timer.h>
@@ -10,99 +10,39 @@
 #include <string>
 
 #include "app/MidiService.h"
-#include "model/OsVersion.h"
+#include "model/DeviceProfile.h"
 
 class CMainFrame;
-class CEditorTemplate;
-class CBaseControlState;
-class CPlacedControl;
 class CTemplateUI;
 class ITemplateUIHost;
 class wxSingleInstanceChecker;
-class CBulkDump;
-class CDeviceOS;
+class IDataErrorSink;
 
 class CEditorApp : public wxApp {
 public:
-    CEditorApp();
+    explicit CEditorApp(std::unique_ptr<IDeviceProfile> profile);
     ~CEditorApp() override;
 
     bool OnInit() override;
+    int OnRun() override;
     int OnExit() override;
+    // An exception that escaped every handler ends the program through the
+    // crash handler, which reports it.
+    void OnUnhandledException() override;
 
-    // --- The device profile, in slot order ------------------------------
-    virtual wxString GetEditorTitle() const = 0;
-    virtual wxString GetDeviceName() const = 0;
-    virtual wxString GetAboutText() const = 0;
-    virtual wxString GetOSUpdateInstructions() const = 0;
-    virtual int GetMaxNameLength() const = 0;
-    virtual int GetDisplayNameLength() const = 0;
-    virtual int GetDeviceType() const = 0;
-    virtual int GetMaxTemplateNameLength() const = 0;
-    virtual int GetMaxSysExLength() const = 0;
-    virtual bool HasSysExMessages() const = 0;
-    virtual bool HasSynthTemplateOption() const = 0;
-    virtual bool HasAudioFXSettings() const = 0;
-    virtual bool HasExpandingPanes() const = 0;
-    virtual bool HasMidiPort2() const = 0;
-    virtual bool HasUsbPort2() const = 0;
-    virtual bool HasUsbPort3() const = 0;
-    virtual bool HasPortGroups() const = 0;
-    virtual bool HasAutoSnapshot() const = 0;
-    virtual bool HasManufacturerName() const = 0;
-    virtual bool HasKeyboard() const = 0;
-    virtual bool HasKeyboardZones() const = 0;
-    virtual bool HasAftertouchSetting() const = 0;
-    virtual bool HasPotPickup() const = 0;
-    virtual bool HasPatchLibrarian() const = 0;
-    virtual bool HasSynthModes() const = 0;
-    virtual bool HasBulkDumps() const = 0;
-    virtual bool ChecksReceivedOSVersion() const = 0;
-    virtual bool HasGroupPages() const = 0;
-    virtual bool HasTouchpad() const = 0;
-    virtual bool HasTouchpadType3() const = 0;
-    virtual bool HasOSUpdate() const = 0;
-    virtual bool CanNameMmcControls() const = 0;
-    virtual int GetMaxMmcDeviceNumber() const { return 99; }
-    virtual bool HasDisplayOnStrokeOff() const = 0;
-    virtual bool HasRelativeEncoderModes() const = 0;
-    virtual bool HasTranspose() const { return false; }
-    virtual wxString GetMidiPort1Name() const = 0;
-    virtual wxString GetMidiPort2Name() const = 0;
-    virtual wxString GetUsbPort1Name() const = 0;
-    virtual wxString GetUsbPort2Name() const = 0;
-    virtual wxString GetUsbPort3Name() const = 0;
-    virtual bool HasViewMenu() const = 0;
-    virtual OsVersion GetCurrentOSVersion() const = 0;
-    virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
-    // The bulk dump, spare object, patch bank and OS image classes belong to
-    // the device-communication layer; until it exists these make nothing.
-    virtual CBulkDump* CreateBulkDump() const = 0;
-    virtual void* CreateSpareObject() const = 0;
-    virtual CBulkDump* CreatePatchBankDump() const = 0;
-    virtual CDeviceOS* CreateDeviceOS() const = 0;
+    // The device profile this program answers with; owned here and handed to
+    // the main window, the panel view and the dialogs.
+    const IDeviceProfile& Profile() const { return *profile; }
+    // The device's panel view: a window, so it is made here, not by the profile.
     virtual std::unique_ptr<CTemplateUI> CreateTemplateUI(ITemplateUIHost& host) const = 0;
-    virtual bool IsBulkDumpSingleMessage() const = 0;
-    virtual bool AllowsPitchBend(int index) const = 0;
-    virtual bool AllowsAftertouch(int index) const = 0;
-    virtual bool Allows14BitValues(int index) const = 0;
-    virtual bool AllowsPotPickup(int index) const = 0;
-    virtual bool HasDefaultValue(int index) const = 0;
-    virtual bool HasNoDisplayFormat(int index) const = 0;
-    virtual bool IsPickupExempt(int index) const = 0;
-    virtual bool UsesDrumNotes(int index) const = 0;
-    virtual bool IsImportedControl(int index) const = 0;
-    virtual bool CanHoldState(const CPlacedControl& control, const CBaseControlState& state) const = 0;
-    virtual bool IsMessageTypeSupported(int controlType) const = 0;
-    virtual bool IsContinuousControl(int index) const = 0;
-    virtual bool IsButtonControl(int index) const = 0;
+    // Called once at the end of a successful start.
     virtual void OnStarted() {}
-    virtual wxString GetDefaultMidiDeviceName() const = 0;
-    virtual wxString GetAppName() const = 0;
 
     // --- Services ----------------------------------------------------------
     // The one way a message box is shown; answers wxYES, wxNO, wxOK or wxCANCEL.
     int ShowMessage(long style, const wxString& text);
+    // Offers a report with the main window as parent (Data-error reports).
+    void SendErrorReport(const wxString& subjectWord, const wxString& headline, const wxString& attachmentPath);
     void ReportInputLost();
     void ReportOutputLost();
 
@@ -118,11 +58,18 @@ public:
     // Start-up pieces, also used by the tests to build the same environment
     // without taking the instance lock or touching the user's store.
     void SetProgramDirectory(const wxString& dir) { programDirectory = dir; }
+    // Model notices become message boxes; data errors become reports.
+    void InstallModelHooks();
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
     bool CreateMainWindow();
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
+    // Selects the saved (or default) MIDI ports, with the messages when that fails.
+    void ChooseMidiPorts();
+    // At start-up: warns when the last plug-in search did not finish (the
+    // editor ended during it) and clears the record of it.
+    void WarnAboutUnfinishedPluginSearch();
     // One pass of the idle processing (activation, MIDI poll, window idle work).
     // Passes run about 50 times a second from a timer while there is anything
     // to poll, animate or finish, and stop otherwise; WakeIdle restarts them.
@@ -133,16 +80,16 @@ public:
     // The lock name for this login: GetAppName + "-" + login name.
     wxString InstanceLockName() const;
 
-    // Called by the main window after its first paint.
-    void OnFirstPaint();
+    // Called by the main window after its first paint (a measuring program
+    // built on this class reports the start-up time here).
+    virtual void OnFirstPaint() {}
 
     bool deviceLostReported = false;
 
 protected:
-    void ChooseMidiPorts();
     void OnIdleTimer(wxTimerEvent& event);
-    void InstallModelHooks();
 
+    std::unique_ptr<IDeviceProfile> profile;
     CMainFrame* mainFrame = nullptr;
     std::unique_ptr<wxSingleInstanceChecker> instanceLock;
     std::map<std::string, std::string> abbreviations;
@@ -153,6 +100,9 @@ protected:
     wxTimer idleTimer;
     class NoticeSink;
     std::unique_ptr<NoticeSink> noticeSink;
+    std::unique_ptr<IDataErrorSink> dataErrorSink;
+    // Set when the program runs as the reporter of a crash ("--report FILE").
+    wxString crashReportToOffer;
 };
 
 // The application object as the editor's own class.

@@ -1,10 +1,12 @@
 // The File menu's operations on ".syx" template files.
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/utils.h>
 
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
+#include "app/PluginDialogs.h"
 #include "app/Settings.h"
 #include "editing/History.h"
 #include "model/DeviceKind.h"
@@ -35,7 +37,7 @@ bool CMainFrame::isFileNameChar(wxChar c) {
 }
 
 void CMainFrame::NewTemplate() {
-    addTemplate(EditorApp().CreateTemplate());
+    addTemplate(profile.CreateTemplate());
     updateTitle();
     updateFileMenu();
     updateEditMenu(false, false);
@@ -63,6 +65,13 @@ void CMainFrame::ImportControls() {
 
 void CMainFrame::openFile(const wxString& path, bool interactive) {
     CEditorApp& app = EditorApp();
+    // A folder, device or pipe exists but is no template: say what it is.
+    const std::string notAFile = notAFileReason(toPath(path));
+    if (!notAFile.empty()) {
+        app.ShowMessage(wxOK, wxString::FromUTF8(notAFile));
+        if (removeRecentFile(path)) updateFileMenu();
+        return;
+    }
     if (!wxFileName::FileExists(path)) {
         app.ShowMessage(wxOK, "Cannot find file: " + path + "\n\nIt may have been moved or deleted.");
         if (removeRecentFile(path)) updateFileMenu();
@@ -86,7 +95,7 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
         break;
     }
     if (!target) {
-        fresh = app.CreateTemplate();
+        fresh = profile.CreateTemplate();
         target = fresh.get();
     }
 
@@ -118,7 +127,7 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
         if (!result.ok) return fail();
         app.ShowMessage(wxOK, "This template has been imported from a template originally for the " +
                                   wxString::FromUTF8(deviceKindName(result.kind)) +
-                                  ".\n\nIf you save this template, it will be saved as a " + app.GetDeviceName() +
+                                  ".\n\nIf you save this template, it will be saved as a " + wxString::FromUTF8(profile.GetDeviceName()) +
                                   " template, which may result in loss of data.  To avoid this, choose \"Save "
                                   "As...\" from the File menu.\n\nYou can find all of the controls from the original "
                                   "template by right-clicking on a control and choosing \"Imported Controls\".");
@@ -156,14 +165,22 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
     SetStatus(status);
 }
 
-void CMainFrame::SaveTemplate() {
-    CEditorApp& app = EditorApp();
-    if (!current) return;
-    wxString path = templateFileName(*current);
+namespace {
+// Writes the current template to its file (asking for one when it has none);
+// false when nothing was written. A failed write leaves the template bound to
+// the file it had before, so that the title, the recent list and the next
+// Save never name a file that does not hold it.
+bool saveCurrentTemplate(CMainFrame& frame) {
+    CEditorTemplate* current = frame.currentTemplate();
+    if (!current) return false;
+    const bool wasBound = current->fromFile;
+    const std::string previousPath = current->filePath;
+    wxString path = CMainFrame::templateFileName(*current);
     wxString status;
+    bool written = false;
     bool write = true;
     if (!current->fromFile) {
-        if (chooseFile(path, true, kSyxFilter)) {
+        if (frame.chooseFile(path, true, kSyxFilter)) {
             current->fromFile = true;
             current->filePath = toPath(path);
         } else {
@@ -178,24 +195,39 @@ void CMainFrame::SaveTemplate() {
             current->markSaved();
             current->filePath = toPath(path);
             addRecentFile(path);
+            written = true;
         } else {
-            status = wxString::Format("Unable to save template to: %s\n\nEnsure the file is not read-only.", path);
-            app.ShowMessage(wxOK, status);
+            current->fromFile = wasBound;
+            current->filePath = previousPath;
+            status = wxString::Format("Unable to save template to: %s
+
+%s.", path, wxString::FromUTF8(error));
+            EditorApp().ShowMessage(wxOK, status);
         }
     }
-    SetStatus(status);
-    updateFileMenu();
-    updateTemplateMenu();
-    updateTitle();
+    frame.SetStatus(status);
+    frame.updateFileMenu();
+    frame.updateTemplateMenu();
+    frame.updateTitle();
+    return written;
 }
+}  // namespace
+
+void CMainFrame::SaveTemplate() { saveCurrentTemplate(*this); }
 
 void CMainFrame::SaveTemplateAs() {
     if (!current) return;
     wxString path = templateFileName(*current);
     if (!chooseFile(path, true, kSyxFilter)) return;
+    const bool wasBound = current->fromFile;
+    const std::string previousPath = current->filePath;
     current->fromFile = true;
     current->filePath = toPath(path);
-    SaveTemplate();
+    if (!saveCurrentTemplate(*this)) {
+        current->fromFile = wasBound;
+        current->filePath = previousPath;
+        updateTitle();
+    }
     updateTemplateMenu();
 }
 
@@ -264,4 +296,17 @@ void CMainFrame::OnCloseWindow(wxCloseEvent& event) {
         return;
     }
     Destroy();
+}
+
+void CMainFrame::ImportPluginNames() {
+    hideEditWindow();
+    CVSTSelector selector(this);
+    if (selector.ShowModal() != wxID_OK || !selector.selectedPlugin()) return;
+    std::unique_ptr<CEditorTemplate> tpl = EditorApp().CreateTemplate();
+    {
+        wxBusyCursor busy;
+        tpl->importPluginNames(selector.selectedPlugin()->description());
+    }
+    addTemplate(std::move(tpl));
+    updateTitle();
 }

@@ -3,13 +3,17 @@
 #include <wx/dialog.h>
 
 class CMainFrame;
+class IDeviceProfile;
 class wxChoice;
 class wxCheckBox;
 class wxWindow;
 
 class CPreferencesDialog : public wxDialog {
 public:
-    explicit CPreferencesDialog(CMainFrame* frame);
+    CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile);
+    // False when the layout is missing: the dialog was never created and must
+    // not be shown (the error has been logged).
+    bool Loaded() const { return loaded; }
 
     wxChoice* startupAction = nullptr;
     wxCheckBox* warnOnOldOS = nullptr;
@@ -29,4 +33,6 @@ private:
     void OnChooseVSTDirectory(wxCommandEvent& event);
 
     CMainFrame* frame;
+    const IDeviceProfile& profile;
+    bool loaded = false;
 };

@@ -3,13 +3,17 @@
 #include <wx/dialog.h>
 
 class CMainFrame;
+class IDeviceProfile;
 class wxStaticText;
 class wxRadioButton;
 class wxCheckBox;
 
 class CWelcomeDialog : public wxDialog {
 public:
-    explicit CWelcomeDialog(CMainFrame* frame);
+    CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile);
+    // False when the layout is missing: the dialog was never created and must
+    // not be shown (the error has been logged).
+    bool Loaded() const { return loaded; }
 
     wxStaticText* greeting = nullptr;
     wxRadioButton* createNew = nullptr;
@@ -26,4 +30,6 @@ private:
     void DevicePrompt(bool input);
 
     CMainFrame* frame;
+    const IDeviceProfile& profile;
+    bool loaded = false;
 };

@@ -2,15 +2,17 @@
 # Start-up, memory and idle figures of the editor beside a minimal wxWidgets
 # program, measured in the same run on the same virtual display.
 #   bench/gui_startup.sh [build folder] [runs]
-# Needs xvfb-run. Builds the minimal program into the build folder.
+# Needs xvfb-run. Measures tqv-editor-bench (the editor with every message box
+# answered, built beside the editor) and builds the minimal program into the
+# build folder.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build-app}"
 runs="${2:-7}"
 build="$(cd "$build" && pwd)"
-editor="$build/tangra-qv-editor"
+editor="$build/tqv-editor-bench"
 minimal="$build/minimal_wx"
-[ -x "$editor" ] || { echo "no editor at $editor" >&2; exit 1; }
+[ -x "$editor" ] || { echo "no $editor: build the target tqv-editor-bench" >&2; exit 1; }
 if [ ! -x "$minimal" ] || [ "$here/minimal_wx.cpp" -nt "$minimal" ]; then
     g++ -O2 -o "$minimal" "$here/minimal_wx.cpp" $(wx-config --cxxflags --libs)
 fi

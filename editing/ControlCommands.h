@@ -16,7 +16,7 @@
 #include "editing/PlacedControl.h"
 #include "model/ControlState.h"
 
-// Shape R: a heap copy of the caller's control reference.
+// Holds a heap copy of the caller's control reference.
 class CClonedControlRef {
 protected:
     explicit CClonedControlRef(const CPlacedControl& c) : control(c.Clone()) {}
@@ -24,7 +24,7 @@ protected:
     std::unique_ptr<CPlacedControl> control;
 };
 
-// Shape E: the caller's control reference held by value.
+// Holds the caller's control reference by value.
 class CEmbeddedControlRef {
 protected:
     explicit CEmbeddedControlRef(const CPlacedControl& c) : control(c) {}

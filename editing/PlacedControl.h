@@ -1,6 +1,6 @@
 #pragma once
 // A reference to one control of one template: its index and its settings.
-// What selections, commands and panels hold.
+// What selections, commands and panels hold; a plain value, copied freely.
 #include <memory>
 
 class CBaseControlState;
@@ -11,17 +11,16 @@ public:
     CPlacedControl(CBaseControlState* state, int controlIndex) : state(state), controlIndex(controlIndex) {}
     CPlacedControl(const CPlacedControl&) = default;
     CPlacedControl& operator=(const CPlacedControl&) = default;
-    virtual ~CPlacedControl() = default;
 
     // Adds the control to the panel selection or removes it; false when the
     // panel does not show it.
-    virtual bool Select(bool add) const;
+    bool Select(bool add) const;
     // Opens (or refreshes) the control edit window for this control; deferred
     // opens it on the next idle pass.
-    virtual void Edit(bool deferred) const;
-    virtual int GetIndex() const { return controlIndex; }
-    virtual CBaseControlState* GetState() const { return state; }
-    virtual std::unique_ptr<CPlacedControl> Clone() const { return std::make_unique<CPlacedControl>(*this); }
+    void Edit(bool deferred) const;
+    int GetIndex() const { return controlIndex; }
+    CBaseControlState* GetState() const { return state; }
+    std::unique_ptr<CPlacedControl> Clone() const { return std::make_unique<CPlacedControl>(*this); }
 
     // The same control: same settings object and same index.
     bool operator==(const CPlacedControl& o) const { return state == o.state && controlIndex == o.controlIndex; }

@@ -10,10 +10,10 @@
 
 class CEditorTemplate;
 
-// Shape T: a record inside the template (not owned) and two complete copies,
-// the new one given at construction and the old one taken by Do. Only the
-// part of type Data is copied, so whatever the live object carries beyond it
-// (device bytes, nested records) is left alone.
+// A change to a template-wide record: the record inside the template (not
+// owned) and two complete copies, the new one given at construction and the
+// old one taken by Do. Only the part of type Data is copied, so whatever the
+// live object carries beyond it (device bytes, nested records) is left alone.
 template <class Record, class Data>
 class CTemplateRecordCommand : public ICommand {
 public:

@@ -150,7 +150,7 @@ public:
     static std::string mmcCommandName(int command);
     static std::string noteName(int note);
 
-    // Fields, in declared order.
+    // The control's settings.
     uint8_t sourcePortByte;
     uint8_t rawByte5;
     uint8_t rawByte6;

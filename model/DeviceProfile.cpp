@@ -1,6 +1,8 @@
 #include "DeviceProfile.h"
 
 #include "ControlState.h"
+#include "BulkDump.h"
+#include "DeviceOS.h"
 #include "TaNGRAQVTemplate.h"
 
 namespace {
@@ -30,4 +32,24 @@ bool IDeviceProfile::CanHoldState(int index, const CBaseControlState& state) con
 
 std::unique_ptr<CEditorTemplate> CTaNGRAQVDeviceProfile::CreateTemplate() const {
     return std::make_unique<CTaNGRAQVTemplate>();
+}
+
+std::unique_ptr<IBulkDump> CTaNGRAQVDeviceProfile::CreateBulkDump() const {
+    return std::make_unique<CBulkDump<CTaNGRAQVTemplate, 40>>();
+}
+
+std::unique_ptr<CDeviceOS> CTaNGRAQVDeviceProfile::CreateDeviceOS() const { return std::make_unique<CDeviceOS>(); }
+std::string CTaNGRAQVDeviceProfile::GetAboutText() const {
+    return "TaNGRA LuMI QV Editor\n\nVersion 1.0.0\n\nCreate, edit, load and save templates for the\n"
+           "TaNGRA LuMI QV and send them to the hardware.\n\nCopyright (C) Quorvane Ltd.  All rights reserved.";
+}
+
+std::string CTaNGRAQVDeviceProfile::GetOSUpdateInstructions() const {
+    return "To ensure your TaNGRA QV LuMI is ready to receive the OS update:\n\nPress \"global\", then use the "
+           "left-hand up (^) arrow next to the display\nto navigate to the \"Template dump and operating system "
+           "control\" screen.\n\nIf you have selected \"TaNGRA QV MIDI\" as the MIDI output for this program,\nPress "
+           "\"USBa Receive\" and then click \"OK\".\n\nIf you have selected \"TaNGRA QV MIDI [2]\",\nPress \"USBb "
+           "Receive\" and then click \"OK\"\n\nIf your TaNGRA QV LuMI is not connected via USB, ensure you have "
+           "selected the MIDI\ninterface it is connected to and press \"MIDI O/S Receive\" and then click \"OK\".\n\n"
+           "To change the MIDI output for this program, press \"Cancel\" and click on\n\"Select MIDI devices...\".";
 }

@@ -1,7 +1,9 @@
 #pragma once
-// The device profile: every device-specific answer the model asks for.
-// The application object forwards its own profile operations to one of these,
-// so that the GUI, the command-line tool and the tests share the same answers.
+// The device profile: every device-specific answer (names, port labels, which
+// settings and menu items exist, which message types a control may take,
+// which template class to make). Plain C++: the editor owns one and hands it
+// to its windows, the command-line tool and the tests use the same answers.
+// Making the panel view is a window matter and stays with the editor program.
 #include <memory>
 #include <string>
 
@@ -9,6 +11,8 @@
 
 class CBaseControlState;
 class CEditorTemplate;
+class IBulkDump;
+class CDeviceOS;
 
 class IDeviceProfile {
 public:
@@ -16,12 +20,17 @@ public:
 
     virtual std::string GetEditorTitle() const = 0;
     virtual std::string GetDeviceName() const = 0;
+    virtual std::string GetAboutText() const = 0;
+    virtual std::string GetOSUpdateInstructions() const = 0;
     virtual int GetMaxNameLength() const = 0;
     virtual int GetDisplayNameLength() const = 0;
     virtual int GetDeviceType() const = 0;
     virtual int GetMaxTemplateNameLength() const = 0;
     virtual int GetMaxSysExLength() const = 0;
     virtual bool HasSysExMessages() const = 0;
+    virtual bool HasSynthTemplateOption() const = 0;
+    virtual bool HasAudioFXSettings() const = 0;
+    virtual bool HasExpandingPanes() const = 0;
     virtual bool HasMidiPort2() const = 0;
     virtual bool HasUsbPort2() const = 0;
     virtual bool HasUsbPort3() const = 0;
@@ -30,17 +39,38 @@ public:
     virtual bool HasManufacturerName() const = 0;
     virtual bool HasKeyboard() const = 0;
     virtual bool HasKeyboardZones() const = 0;
+    virtual bool HasAftertouchSetting() const = 0;
     virtual bool HasPotPickup() const = 0;
+    virtual bool HasPatchLibrarian() const = 0;
+    virtual bool HasSynthModes() const = 0;
+    virtual bool HasBulkDumps() const = 0;
+    // Whether a received template's OS version is compared with GetCurrentOSVersion.
+    virtual bool ChecksReceivedOSVersion() const = 0;
     virtual bool HasGroupPages() const = 0;
+    virtual bool HasTouchpad() const = 0;
+    virtual bool HasTouchpadType3() const = 0;
+    virtual bool HasOSUpdate() const = 0;
     virtual bool CanNameMmcControls() const = 0;
     virtual int GetMaxMmcDeviceNumber() const { return 99; }
     virtual bool HasDisplayOnStrokeOff() const = 0;
     virtual bool HasRelativeEncoderModes() const = 0;
+    virtual bool HasTranspose() const { return false; }
+    virtual std::string GetMidiPort1Name() const = 0;
+    virtual std::string GetMidiPort2Name() const = 0;
+    virtual std::string GetUsbPort1Name() const = 0;
+    virtual std::string GetUsbPort2Name() const = 0;
+    virtual std::string GetUsbPort3Name() const = 0;
+    // Without a View menu the panel always shows the three-line view.
+    virtual bool HasViewMenu() const = 0;
     virtual OsVersion GetCurrentOSVersion() const = 0;
     virtual std::string GetDefaultMidiDeviceName() const = 0;
     virtual std::string GetAppName() const = 0;
 
     virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
+    // The set of all templates the unit keeps, and its OS image.
+    virtual std::unique_ptr<IBulkDump> CreateBulkDump() const = 0;
+    virtual std::unique_ptr<CDeviceOS> CreateDeviceOS() const = 0;
+    virtual bool IsBulkDumpSingleMessage() const = 0;
 
     // Per-index answers (control index 0..lastIndex; higher = imported control).
     virtual bool AllowsPitchBend(int index) const = 0;
@@ -58,7 +88,8 @@ public:
     // Whether the control at `index` may take the settings `state`.
     virtual bool CanHoldState(int index, const CBaseControlState& state) const;
 
-    // The profile of the running program (the target device unless replaced).
+    // The profile the model itself consults (the target device unless the
+    // editor installs its own); code that is handed a profile uses that one.
     static const IDeviceProfile& current();
     static void setCurrent(const IDeviceProfile* profile);
 };
@@ -68,12 +99,17 @@ class CTaNGRAQVDeviceProfile : public IDeviceProfile {
 public:
     std::string GetEditorTitle() const override { return "TaNGRA LuMI QV Editor"; }
     std::string GetDeviceName() const override { return "TaNGRA LuMI QV"; }
+    std::string GetAboutText() const override;
+    std::string GetOSUpdateInstructions() const override;
     int GetMaxNameLength() const override { return 8; }
     int GetDisplayNameLength() const override { return 8; }
     int GetDeviceType() const override { return 2; }
     int GetMaxTemplateNameLength() const override { return 34; }
     int GetMaxSysExLength() const override { return 12; }
     bool HasSysExMessages() const override { return true; }
+    bool HasSynthTemplateOption() const override { return false; }
+    bool HasAudioFXSettings() const override { return false; }
+    bool HasExpandingPanes() const override { return false; }
     bool HasMidiPort2() const override { return true; }
     bool HasUsbPort2() const override { return true; }
     bool HasUsbPort3() const override { return true; }
@@ -82,17 +118,34 @@ public:
     bool HasManufacturerName() const override { return true; }
     bool HasKeyboard() const override { return false; }
     bool HasKeyboardZones() const override { return false; }
+    bool HasAftertouchSetting() const override { return false; }
     bool HasPotPickup() const override { return true; }
+    bool HasPatchLibrarian() const override { return false; }
+    bool HasSynthModes() const override { return false; }
+    bool HasBulkDumps() const override { return true; }
+    bool ChecksReceivedOSVersion() const override { return true; }
     bool HasGroupPages() const override { return true; }
+    bool HasTouchpad() const override { return false; }
+    bool HasTouchpadType3() const override { return false; }
+    bool HasOSUpdate() const override { return true; }
     bool CanNameMmcControls() const override { return false; }
     int GetMaxMmcDeviceNumber() const override { return 127; }
     bool HasDisplayOnStrokeOff() const override { return true; }
     bool HasRelativeEncoderModes() const override { return true; }
+    std::string GetMidiPort1Name() const override { return "MIDI Port 1"; }
+    std::string GetMidiPort2Name() const override { return "MIDI Port 2"; }
+    std::string GetUsbPort1Name() const override { return "USB Port 1"; }
+    std::string GetUsbPort2Name() const override { return "USB Port 2"; }
+    std::string GetUsbPort3Name() const override { return "USB Port 3"; }
+    bool HasViewMenu() const override { return false; }
     OsVersion GetCurrentOSVersion() const override { return OsVersion{1, 0, 10}; }
     std::string GetDefaultMidiDeviceName() const override { return "TaNGRA QV MIDI"; }
     std::string GetAppName() const override { return "TaNGRAQVLumiEditor"; }
 
     std::unique_ptr<CEditorTemplate> CreateTemplate() const override;
+    std::unique_ptr<IBulkDump> CreateBulkDump() const override;
+    std::unique_ptr<CDeviceOS> CreateDeviceOS() const override;
+    bool IsBulkDumpSingleMessage() const override { return false; }
 
     bool AllowsPitchBend(int i) const override { return i == 64 || (i >= 66 && i <= 69); }
     bool AllowsAftertouch(int) const override { return false; }

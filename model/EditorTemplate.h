@@ -66,7 +66,6 @@ public:
     virtual const CKeyboardZone* keyboardZone(int i) const {
         return const_cast<CEditorTemplate*>(this)->keyboardZone(i);
     }
-    virtual void hook(int, int) {}
     virtual CTemplateLocals& localSettings() = 0;
     virtual const CTemplateLocals& localSettings() const = 0;
     virtual CTemplateGroups* groupSettings() = 0;

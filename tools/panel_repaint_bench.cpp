@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s\n", static_cast<const char*>(CTemplateUI::ImagePath("Font").utf8_str()));
         return 1;
     }
-    auto tpl = IDeviceProfile::current().CreateTemplate();
+    const CTaNGRAQVDeviceProfile profile;
+    auto tpl = profile.CreateTemplate();
     for (int i = 0; i <= 77; ++i) {
         CBaseControlState* c = tpl->controlAt(i);
         c->setControlType(i >= 70 ? ControlType::DrumNote : (i % 3 ? ControlType::CC : ControlType::NRPN), false);
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
         c->setMidiChannel(1 + i % 16);
     }
     BenchHost host;
-    CTaNGRAQVLumiTemplateUI view(host);
+    CTaNGRAQVLumiTemplateUI view(host, profile);
     view.SetTemplate(tpl.get());
     view.SelectControl(3, true);
     view.OnMouseMove(view.FindButton(5)->Centre());

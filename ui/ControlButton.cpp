@@ -33,12 +33,13 @@ std::string mmcShortName(int command) {
 
 // ---------------------------------------------------------------- ControlText
 
-ControlText::ControlText(const CPlacedControl& control, int x, int y, bool singleLine, int maxNameLength,
-                         int abbreviationOption, bool preferPluginName)
-    : control(control), x(x), y(y), singleLine(singleLine), maxNameLength(maxNameLength),
+ControlText::ControlText(const IDeviceProfile& profile, const CPlacedControl& control, int x, int y,
+                         bool singleLine, int maxNameLength, int abbreviationOption, bool preferPluginName)
+    : profile(profile),
+      control(control), x(x), y(y), singleLine(singleLine), maxNameLength(maxNameLength),
       abbreviationOption(abbreviationOption), preferPluginName(preferPluginName) {
     const int cell = BitmapFont::Get().Cell();
-    const int length = maxNameLength == -1 ? IDeviceProfile::current().GetDisplayNameLength() : maxNameLength + 2;
+    const int length = maxNameLength == -1 ? profile.GetDisplayNameLength() : maxNameLength + 2;
     width = (length < 6 ? 7 : length + 1) * cell + 2;
     height = cell;
 }
@@ -70,7 +71,6 @@ std::string ControlText::ChannelText(const CBaseControlState& state) {
 }
 
 std::string ControlText::NameText(const CBaseControlState& state, bool abbreviate) const {
-    const IDeviceProfile& profile = IDeviceProfile::current();
     if (state.getControlType() == ControlType::MMC && !profile.CanNameMmcControls())
         return mmcShortName(state.getMmcCommand());
     std::string text = state.getName();
@@ -177,7 +177,8 @@ wxSize CControlButton::KindSize(int kind) {
     }
 }
 
-CControlButton::CControlButton(const Params& params, std::unique_ptr<CPlacedControl> control)
+CControlButton::CControlButton(const IDeviceProfile& profile, const Params& params,
+                               std::unique_ptr<CPlacedControl> control)
     : kind(params.kind), placed(std::move(control)), textOffset(params.textOffset), name(params.name),
       description(params.description), highlight(params.highlight), frame(params.frame) {
     const int x = params.position.x, y = params.position.y;
@@ -193,7 +194,7 @@ CControlButton::CControlButton(const Params& params, std::unique_ptr<CPlacedCont
         textY = y + size.y + textOffset.y;
         rect = wxRect(x + 2, y + 2, size.x - 3, size.y - 4);
     }
-    text = std::make_unique<ControlText>(*placed, textX, textY, params.singleLine, params.maxNameLength,
+    text = std::make_unique<ControlText>(profile, *placed, textX, textY, params.singleLine, params.maxNameLength,
                                          params.abbreviationOption, params.preferPluginName);
 }
 

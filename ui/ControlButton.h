@@ -14,6 +14,7 @@
 #include <string>
 
 class CPlacedControl;
+class IDeviceProfile;
 class CBaseControlState;
 
 // How the texts under the controls are written, from the settings.
@@ -27,8 +28,8 @@ struct ControlTextSettings {
 // text or colour changes or after MarkDirty.
 class ControlText {
 public:
-    ControlText(const CPlacedControl& control, int x, int y, bool singleLine, int maxNameLength,
-                int abbreviationOption, bool preferPluginName);
+    ControlText(const IDeviceProfile& profile, const CPlacedControl& control, int x, int y, bool singleLine,
+                int maxNameLength, int abbreviationOption, bool preferPluginName);
     ~ControlText();
 
     void Paint(wxDC& dc, const ControlTextSettings& settings, const wxColour& colour, int dx, int dy);
@@ -50,6 +51,7 @@ public:
 private:
     void DrawLine(wxDC& dc, const std::string& text, int ox, int oy, const wxColour& colour);
 
+    const IDeviceProfile& profile;
     const CPlacedControl& control;
     int x, y;
     int width = 0, height = 0;
@@ -94,7 +96,7 @@ public:
     };
 
     // Takes ownership of `control`.
-    CControlButton(const Params& params, std::unique_ptr<CPlacedControl> control);
+    CControlButton(const IDeviceProfile& profile, const Params& params, std::unique_ptr<CPlacedControl> control);
     ~CControlButton();
 
     // Width x height of a kind before adjustment; (0, 0) for kinds 6 and unknown.

@@ -46,8 +46,7 @@ ControlList toControlList(const PlacedList& list) {
 
 // A fits B: B not empty, none of B copy-only, same length, and each of B's
 // controls accepts the settings of A's control at the same place.
-bool fits(const ControlList& a, const ControlList& b) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+bool fits(const IDeviceProfile& profile, const ControlList& a, const ControlList& b) {
     if (b.empty() || a.size() != b.size()) return false;
     for (const auto& c : b)
         if (profile.IsImportedControl(c.GetIndex())) return false;
@@ -70,7 +69,7 @@ wxString CTemplateUI::ImagePath(const wxString& name) {
 
 // ------------------------------------------------------------ construction
 
-CTemplateUI::CTemplateUI(ITemplateUIHost& host) : host(host) {
+CTemplateUI::CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile) : host(host), profile(profile) {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
     const wxString path = ImagePath("Background");
     wxImage image;
@@ -279,6 +278,20 @@ void CTemplateUI::UpdateToolTip(const CControlButton& button) {
     wxToolTip::SetDelay(300);
 }
 
+void CTemplateUI::RefreshControlTexts() {
+    const CControlButton* hovered = hoveredIndex >= 0 ? FindButton(hoveredIndex) : nullptr;
+    if (hovered) {
+        UpdateToolTip(*hovered);
+    } else {
+        toolTipText.clear();
+        if (wxWindow* window = host.GetPanelWindow()) window->UnsetToolTip();
+    }
+    const CControlButton* described = hovered;
+    if (!described && !selection.empty()) described = FindButton(selection.front()->GetIndex());
+    const CBaseControlState* state = described ? described->GetControlState() : nullptr;
+    host.SetPanelStatusText(state ? wxString::FromUTF8(state->label()) : wxString());
+}
+
 void CTemplateUI::DisableToolTip(wxPoint p) {
     wxWindow* window = host.GetPanelWindow();
     toolTipText.clear();
@@ -294,8 +307,8 @@ bool CTemplateUI::DropAllowed() const {
     const ControlList source = toControlList(*dragSource);
     const ControlList target = toControlList(hoverList);
     const CBaseControlState* targetState = target.front().GetState();
-    if (targetState && targetState->getControlType() == ControlType::Disabled) return fits(source, target);
-    return fits(source, target) && fits(target, source);
+    if (targetState && targetState->getControlType() == ControlType::Disabled) return fits(profile, source, target);
+    return fits(profile, source, target) && fits(profile, target, source);
 }
 
 bool CTemplateUI::OnMouseMove(wxPoint p) {
@@ -354,7 +367,6 @@ void CTemplateUI::Drop(bool ctrlDown) {
         const CPlacedControl target = *hoverList.front();
         const ControlList sources = toControlList(*dragSource);
         if (!(target == sources.front())) {
-            const IDeviceProfile& profile = IDeviceProfile::current();
             const bool copyOnly = std::any_of(sources.begin(), sources.end(),
                                               [&](const CPlacedControl& c) { return profile.IsImportedControl(c.GetIndex()); });
             std::unique_ptr<ICommand> command;
@@ -608,6 +620,60 @@ wxAccStatus CTemplateUI::HitTest(const wxPoint& pt, int* childId, wxAccessible**
 void CTemplateUI::NotifyAccessible(int, int) {}
 #endif
 
+// ---------------------------------------------------------- window events
+
+PanelEventResult CTemplateUI::HandleMouseEvent(const wxMouseEvent& event) {
+    PanelEventResult result;
+    const wxPoint p = event.GetPosition();
+    const bool ctrl = event.ControlDown();
+    const wxEventType type = event.GetEventType();
+    result.used = true;
+    if (type == wxEVT_LEFT_DOWN) {
+        result.repaint = OnMouseButton(p, ctrl, false, false, false);
+    } else if (type == wxEVT_LEFT_UP) {
+        result.repaint = OnMouseButton(p, ctrl, false, true, false);
+    } else if (type == wxEVT_LEFT_DCLICK) {
+        result.repaint = OnMouseButton(p, ctrl, true, true, false);
+    } else if (type == wxEVT_RIGHT_DOWN) {
+        // With several controls selected the context menu acts on all of them.
+        if (selection.size() < 2) result.repaint = OnMouseButton(p, ctrl, false, false, true);
+    } else if (type == wxEVT_MOUSEWHEEL) {
+        const int delta = event.GetWheelDelta() ? event.GetWheelDelta() : 120;
+        result.repaint = OnMouseWheel(static_cast<double>(event.GetWheelRotation()) / delta);
+        result.repaint = OnMouseMove(p) || result.repaint;
+    } else if (type == wxEVT_MOTION) {
+        result.repaint = OnMouseMove(p);
+    } else {
+        result.used = false;
+    }
+    return result;
+}
+
+PanelEventResult CTemplateUI::HandleKeyEvent(const wxKeyEvent& event) {
+    PanelEventResult result;
+    result.used = true;
+    switch (event.GetKeyCode()) {
+        case WXK_TAB: result.repaint = TabToNext(!event.ShiftDown()); break;
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+        case WXK_SPACE: EditSelection(); break;
+        case WXK_UP:
+        case WXK_NUMPAD_UP: result.repaint = MoveSelection(0); break;
+        case WXK_DOWN:
+        case WXK_NUMPAD_DOWN: result.repaint = MoveSelection(1); break;
+        case WXK_LEFT:
+        case WXK_NUMPAD_LEFT: result.repaint = MoveSelection(2); break;
+        case WXK_RIGHT:
+        case WXK_NUMPAD_RIGHT: result.repaint = MoveSelection(3); break;
+        case WXK_PAGEUP:
+        case WXK_NUMPAD_PAGEUP: result.repaint = OnPageUp(); break;
+        case WXK_PAGEDOWN:
+        case WXK_NUMPAD_PAGEDOWN: result.repaint = OnPageDown(); break;
+        default: result.used = false; break;
+    }
+    return result;
+}
+
 // ---------------------------------------------------------------- canvas
 
 CTemplateCanvas::CTemplateCanvas(wxWindow* parent, wxWindowID id)
@@ -643,29 +709,11 @@ void CTemplateCanvas::OnMouse(wxMouseEvent& event) {
         event.Skip();
         return;
     }
-    const wxPoint p = event.GetPosition();
-    const bool ctrl = event.ControlDown();
-    bool repaint = false;
     const wxEventType type = event.GetEventType();
-    if (type == wxEVT_LEFT_DOWN) {
-        SetFocus();
-        repaint = view->OnMouseButton(p, ctrl, false, false, false);
-        event.Skip();  // let the toolkit focus and track the button as usual
-    } else if (type == wxEVT_LEFT_UP) {
-        repaint = view->OnMouseButton(p, ctrl, false, true, false);
-    } else if (type == wxEVT_LEFT_DCLICK) {
-        repaint = view->OnMouseButton(p, ctrl, true, true, false);
-    } else if (type == wxEVT_RIGHT_DOWN) {
-        if (view->GetSelection().size() < 2) repaint = view->OnMouseButton(p, ctrl, false, false, true);
-        event.Skip();  // the context menu follows
-    } else if (type == wxEVT_MOUSEWHEEL) {
-        const int delta = event.GetWheelDelta();
-        repaint = view->OnMouseWheel(delta ? static_cast<double>(event.GetWheelRotation()) / delta : 0.0);
-        repaint = view->OnMouseMove(p) || repaint;
-    } else if (type == wxEVT_MOTION) {
-        repaint = view->OnMouseMove(p);
-    }
-    if (repaint) Refresh(false);
+    if (type == wxEVT_LEFT_DOWN) SetFocus();
+    // Let the toolkit focus and track the button as usual; the context menu follows a right press.
+    if (type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN) event.Skip();
+    if (view->HandleMouseEvent(event).repaint) Refresh(false);
 }
 
 void CTemplateCanvas::OnKey(wxKeyEvent& event) {
@@ -673,21 +721,9 @@ void CTemplateCanvas::OnKey(wxKeyEvent& event) {
         event.Skip();
         return;
     }
-    bool repaint = false;
-    switch (event.GetKeyCode()) {
-        case WXK_TAB: repaint = view->TabToNext(!event.ShiftDown()); break;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-        case WXK_SPACE: view->EditSelection(); break;
-        case WXK_UP: repaint = view->MoveSelection(0); break;
-        case WXK_DOWN: repaint = view->MoveSelection(1); break;
-        case WXK_LEFT: repaint = view->MoveSelection(2); break;
-        case WXK_RIGHT: repaint = view->MoveSelection(3); break;
-        case WXK_PAGEUP: repaint = view->OnPageUp(); break;
-        case WXK_PAGEDOWN: repaint = view->OnPageDown(); break;
-        default: event.Skip(); return;
-    }
-    if (repaint) Refresh(false);
+    const PanelEventResult result = view->HandleKeyEvent(event);
+    if (!result.used) event.Skip();
+    if (result.repaint) Refresh(false);
 }
 
 void CTemplateCanvas::IdleWork(long elapsedMs) {

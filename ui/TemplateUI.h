@@ -24,6 +24,7 @@
 
 class CEditorTemplate;
 class CBaseControlState;
+class IDeviceProfile;
 class ICommand;
 class CTemplateUI;
 
@@ -73,14 +74,21 @@ public:
     virtual void PaneCollapsed() = 0;
 };
 
+// What one pointer or key event on the panel did: whether the panel used it
+// (a used key goes no further) and whether the panel must be redrawn.
+struct PanelEventResult {
+    bool used = false;
+    bool repaint = false;
+};
+
 class CTemplateUI : public IExpandCallback
 #if wxUSE_ACCESSIBILITY
     , public wxAccessible
 #endif
 {
 public:
-    // Loads the "Background" image. The host must outlive the view.
-    explicit CTemplateUI(ITemplateUIHost& host);
+    // Loads the "Background" image. The host and the profile must outlive the view.
+    CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile);
     ~CTemplateUI() override;
     CTemplateUI(const CTemplateUI&) = delete;
     CTemplateUI& operator=(const CTemplateUI&) = delete;
@@ -118,6 +126,15 @@ public:
     virtual void OnPanelButtonClick(wxPoint p, bool released);
     virtual bool OnPanelButtonHover(wxPoint p);
 
+    // The one translation of the panel window's events into the operations
+    // above; every window that shows a view (the main frame, CTemplateCanvas)
+    // passes its pointer and key events through these. Pointer events: left
+    // down, up and double click, right down, motion and wheel (a wheel event
+    // that states no delta counts 120 per notch). Keys: Tab, Return, Enter and
+    // Space, the arrows and Page Up/Down, each also from the numeric keypad.
+    PanelEventResult HandleMouseEvent(const wxMouseEvent& event);
+    PanelEventResult HandleKeyEvent(const wxKeyEvent& event);
+
     // --- Selection --------------------------------------------------------
     // Adds (true) or removes (false) the shown control with this index;
     // false when the panel does not show it. Adding raises the accessibility
@@ -138,6 +155,9 @@ public:
     CControlButton* FindButton(int index) const;  // null when not shown
     CControlButton* HitTest(wxPoint p) const;     // first in creation order
     int GetHoveredIndex() const { return hoveredIndex; }
+    // After the controls changed under the pointer (delete, undo, another
+    // template): the tool tip and the status text describe what is there now.
+    void RefreshControlTexts();
     bool IsDragging() const { return dragSource != nullptr; }
     bool IsRubberBandActive() const { return rubberBandActive; }
     wxRect GetRubberBand() const { return rubberBand; }
@@ -148,6 +168,7 @@ public:
     // The tool tip text last given to the host window ("" = none).
     const wxString& GetToolTipText() const { return toolTipText; }
     ITemplateUIHost& Host() const { return host; }
+    const IDeviceProfile& Profile() const { return profile; }
 
 #if wxUSE_ACCESSIBILITY
     wxAccStatus GetChildCount(int* childCount) override;
@@ -167,10 +188,15 @@ protected:
     virtual void BuildLayout() = 0;
     // Empties the selection, destroys the buttons, rebuilds them.
     void RebuildButtons();
+    // A button for `control` on this view, answering with the view's profile.
+    std::unique_ptr<CControlButton> MakeButton(const CControlButton::Params& params, std::unique_ptr<CPlacedControl> control) const {
+        return std::make_unique<CControlButton>(profile, params, std::move(control));
+    }
     void AddButton(std::unique_ptr<CControlButton> button) { buttons.push_back(std::move(button)); }
     void SetHostClientSize();
 
     ITemplateUIHost& host;
+    const IDeviceProfile& profile;
     bool showSendButton = true;
     bool keyboardStrip = true;
     wxBitmap background;

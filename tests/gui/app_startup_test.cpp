@@ -7,6 +7,7 @@
 #include <wx/snglinst.h>
 
 #include "GuiTestSupport.h"
+#include "ui/TemplateDialogs.h"
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -39,30 +40,45 @@ TEST(Profile, CanHoldStateFollowsTheControlKind) {
         {0, ControlType::CC, DisplayFormat::Send14Bit, false},  // 14-bit only on 8..15
         {8, ControlType::CC, DisplayFormat::Send14Bit, true},
     };
-    CEditorApp& app = EditorApp();
+    const IDeviceProfile& profile = EditorApp().Profile();
     for (const HoldCase& c : cases) {
         CBaseControlState state;
         state.controlType = c.type;
         state.displayFormat = c.displayFormat;
-        CBaseControlState target;
-        EXPECT_EQ(app.CanHoldState(CPlacedControl(&target, c.index), state), c.expected)
+        EXPECT_EQ(profile.CanHoldState(c.index, state), c.expected)
             << "index " << c.index << " type " << c.type << " format " << c.displayFormat;
     }
 }
 
+// One profile: the model, the main window and its panel view answer with the application's.
+TEST_F(GuiTest, TheApplicationsProfileReachesTheModelTheMainWindowAndThePanel) {
+    const IDeviceProfile& profile = EditorApp().Profile();
+    EXPECT_EQ(&IDeviceProfile::current(), &profile);
+    EXPECT_EQ(&frame->Profile(), &profile);
+    ASSERT_NE(frame->View(), nullptr);
+    EXPECT_EQ(&frame->View()->Profile(), &profile);
+}
+
 TEST(Profile, DeviceAnswersMatchTheModel) {
-    CEditorApp& app = EditorApp();
-    EXPECT_EQ(app.GetEditorTitle(), "TaNGRA LuMI QV Editor");
-    EXPECT_EQ(app.GetAppName(), "TaNGRAQVLumiEditor");
-    EXPECT_EQ(app.GetDefaultMidiDeviceName(), "TaNGRA QV MIDI");
-    EXPECT_EQ(app.GetMaxMmcDeviceNumber(), 127);
-    EXPECT_TRUE(app.GetOSUpdateInstructions().StartsWith("To ensure your TaNGRA QV LuMI is ready"));
-    EXPECT_FALSE(app.HasViewMenu());
+    const IDeviceProfile& profile = EditorApp().Profile();
+
+    EXPECT_EQ(profile.GetEditorTitle(), "TaNGRA LuMI QV Editor");
+    EXPECT_EQ(profile.GetAppName(), "TaNGRAQVLumiEditor");
+    EXPECT_EQ(profile.GetDefaultMidiDeviceName(), "TaNGRA QV MIDI");
+    EXPECT_EQ(profile.GetMaxMmcDeviceNumber(), 127);
+    EXPECT_EQ(profile.GetOSUpdateInstructions().rfind("To ensure your TaNGRA QV LuMI is ready", 0), 0u);
+    EXPECT_FALSE(profile.HasViewMenu());
+    EXPECT_TRUE(profile.HasBulkDumps());
+    EXPECT_TRUE(profile.HasOSUpdate());
+    EXPECT_TRUE(profile.ChecksReceivedOSVersion());
+    EXPECT_FALSE(profile.IsBulkDumpSingleMessage());
+    EXPECT_EQ(profile.GetMidiPort2Name(), "MIDI Port 2");
+    EXPECT_EQ(profile.GetUsbPort3Name(), "USB Port 3");
     // Control kinds partition 0..85; everything above is imported.
     for (int i = 0; i <= 85; ++i)
-        EXPECT_NE(app.IsContinuousControl(i), app.IsButtonControl(i)) << "index " << i;
-    EXPECT_TRUE(app.IsImportedControl(86));
-    std::unique_ptr<CEditorTemplate> tpl = app.CreateTemplate();
+        EXPECT_NE(profile.IsContinuousControl(i), profile.IsButtonControl(i)) << "index " << i;
+    EXPECT_TRUE(profile.IsImportedControl(86));
+    std::unique_ptr<CEditorTemplate> tpl = profile.CreateTemplate();
     ASSERT_NE(tpl, nullptr);
     EXPECT_EQ(tpl->dumpSize(), 4112);
     EXPECT_EQ(tpl->lastIndex(), 85);
@@ -202,7 +218,13 @@ TEST_F(AppTest, StartupActionsWithoutFiles) {
         clearRecentFiles();
         if (c.recent) addRecentFile(last);
         Settings().startupAction = c.action;
-        EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
+        if (c.action == 2) {
+            // A new template opens with its settings dialog.
+            wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()),
+                          ExpectDialog<CTemplateSettings>([](CTemplateSettings*) { return wxID_CANCEL; }));
+        } else {
+            EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
+        }
         EXPECT_EQ(frame->templateCount(), c.templates) << "action " << c.action << " recent " << c.recent;
     }
 }
@@ -220,7 +242,7 @@ TEST_F(AppTest, StartupActionFourRunsTheOpenDialog) {
 
 TEST_F(AppTest, IdlePassesRunOnlyWhileThereIsWorkAndWakeOnRequests) {
     CEditorApp& app = EditorApp();
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     app.IdlePass();  // carries out the pending repaint
     EXPECT_FALSE(frame->IsRepaintRequested());
     EXPECT_FALSE(frame->NeedsIdleWork());

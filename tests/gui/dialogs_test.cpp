@@ -7,6 +7,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include "GuiTestSupport.h"
+#include "ui/TemplateDialogs.h"
 #include "app/AboutDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -27,7 +28,7 @@ bool inLayout(wxWindow* w) { return w && w->IsShown() && w->GetContainingSizer()
 using DialogsTest = GuiTest;
 
 TEST_F(DialogsTest, WelcomeWithoutPortsOffersNoDeviceActions) {
-    CWelcomeDialog dialog(frame);
+    CWelcomeDialog dialog(frame, frame->Profile());
     ASSERT_NE(dialog.greeting, nullptr);
     EXPECT_TRUE(dialog.greeting->GetLabel().Contains("TaNGRA LuMI QV"));
     EXPECT_FALSE(dialog.greeting->GetLabel().Contains("$PRODUCT$"));
@@ -57,15 +58,21 @@ TEST_F(DialogsTest, WelcomeChoicesAndDontShowAgainSetTheNextStart) {
         while (frame->templateCount() > 0) frame->closeCurrentTemplate();
         Settings().startupAction = 0;
         // The real start-up path shows it modally; the test drives it.
-        wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()),
-                      ExpectDialog<CWelcomeDialog>([&](CWelcomeDialog* dialog) {
-                          auto* radio = dynamic_cast<wxRadioButton*>(wxWindow::FindWindowByName(c.choice, dialog));
-                          EXPECT_NE(radio, nullptr);
-                          if (radio) radio->SetValue(true);
-                          dialog->dontShowAgain->SetValue(c.dontShow);
-                          click(dialog, wxID_OK);
-                          return dialog->GetReturnCode();
-                      }));
+        auto drive = [&](CWelcomeDialog* dialog) {
+            auto* radio = dynamic_cast<wxRadioButton*>(wxWindow::FindWindowByName(c.choice, dialog));
+            EXPECT_NE(radio, nullptr);
+            if (radio) radio->SetValue(true);
+            dialog->dontShowAgain->SetValue(c.dontShow);
+            click(dialog, wxID_OK);
+            return dialog->GetReturnCode();
+        };
+        if (c.templates > 0) {
+            // The new template opens with its settings dialog.
+            wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()), ExpectDialog<CWelcomeDialog>(drive),
+                          ExpectDialog<CTemplateSettings>([](CTemplateSettings*) { return wxID_CANCEL; }));
+        } else {
+            wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()), ExpectDialog<CWelcomeDialog>(drive));
+        }
         EXPECT_EQ(Settings().startupAction, c.startupAction) << c.choice << " " << c.dontShow;
         EXPECT_EQ(frame->templateCount(), c.templates) << c.choice;
     }
@@ -74,7 +81,7 @@ TEST_F(DialogsTest, WelcomeChoicesAndDontShowAgainSetTheNextStart) {
 TEST_F(DialogsTest, PreferencesShowOnlyThisDevicesOptionsAndStoreOnOK) {
     Settings().startupAction = 2;
     Settings().showCtrlToolTips = 0;
-    CPreferencesDialog dialog(frame);
+    CPreferencesDialog dialog(frame, frame->Profile());
     EXPECT_EQ(dialog.GetTitle(), "TaNGRA LuMI QV Editor preferences");
     // Display length 8 = name length 8, and no expanding panes on this device.
     EXPECT_FALSE(inLayout(wxWindow::FindWindowByName("Abbreviate_Names", &dialog)));
@@ -103,14 +110,14 @@ TEST_F(DialogsTest, PreferencesShowOnlyThisDevicesOptionsAndStoreOnOK) {
 
 TEST_F(DialogsTest, ReleaseModeChangeAsksForARestartOnlyWhenItReallyChanged) {
     {
-        CPreferencesDialog dialog(frame);
+        CPreferencesDialog dialog(frame, frame->Profile());
         dialog.releaseMidiDriver->SetValue(false);
         dialog.releaseMidiDriver->SetValue(true);  // toggled twice: no change
         EXPECT_NO_DIALOG(click(&dialog, wxID_OK));
     }
     EXPECT_EQ(Settings().releaseDriver, 1);
     {
-        CPreferencesDialog dialog(frame);
+        CPreferencesDialog dialog(frame, frame->Profile());
         dialog.releaseMidiDriver->SetValue(false);
         wxTEST_DIALOG(click(&dialog, wxID_OK),
                       ExpectMessage("Please restart the TaNGRA LuMI QV Editor for your changes to take effect", wxOK));
@@ -122,7 +129,7 @@ TEST_F(DialogsTest, PurgeActsAtOnceAndCancelStoresNothingElse) {
     addRecentFile(WriteTemplate("x.syx"));
     frame->updateFileMenu();
     ASSERT_TRUE(MenuEnabled(MenuId::RecentFiles));
-    CPreferencesDialog dialog(frame);
+    CPreferencesDialog dialog(frame, frame->Profile());
     click(&dialog, XRCID("Purge_Recent_Files"));
     dialog.warnOnOldOS->SetValue(false);
     click(&dialog, wxID_CANCEL);
@@ -134,7 +141,7 @@ TEST_F(DialogsTest, PurgeActsAtOnceAndCancelStoresNothingElse) {
 TEST_F(DialogsTest, AboutBoxShowsThePictureWhenThereIsOne) {
     const wxString signatures = ProgramFolder() + "/images/signatures.png";
     ASSERT_TRUE(wxFileName::FileExists(signatures));
-    CProductAboutDialog with(frame, "About TaNGRA LuMI QV Editor", EditorApp().GetAboutText(), signatures);
+    CProductAboutDialog with(frame, "About TaNGRA LuMI QV Editor", wxString::FromUTF8(frame->Profile().GetAboutText()), signatures);
     EXPECT_TRUE(with.HasPicture());
     EXPECT_EQ(with.GetTitle(), "About TaNGRA LuMI QV Editor");
     EXPECT_NE(with.FindWindow(wxID_OK), nullptr);

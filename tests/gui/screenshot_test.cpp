@@ -113,12 +113,12 @@ TEST_F(ScreenshotTest, DialogsAreLaidOutWithTheirControls) {
         std::function<wxDialog*()> make;
     };
     const Shot shots[] = {
-        {"welcome.png", [this] { return static_cast<wxDialog*>(new CWelcomeDialog(frame)); }},
-        {"preferences.png", [this] { return static_cast<wxDialog*>(new CPreferencesDialog(frame)); }},
+        {"welcome.png", [this] { return static_cast<wxDialog*>(new CWelcomeDialog(frame, frame->Profile())); }},
+        {"preferences.png", [this] { return static_cast<wxDialog*>(new CPreferencesDialog(frame, frame->Profile())); }},
         {"about.png",
          [this] {
              return static_cast<wxDialog*>(new CProductAboutDialog(frame, "About TaNGRA LuMI QV Editor",
-                                                                    EditorApp().GetAboutText(),
+                                                                    wxString::FromUTF8(frame->Profile().GetAboutText()),
                                                                     ProgramFolder() + "/images/signatures.png"));
          }},
     };

@@ -10,6 +10,92 @@ namespace {
 
 using SelectionTest = PanelFixture;
 
+wxKeyEvent keyEvent(int key, bool shift = false) {
+    wxKeyEvent event(wxEVT_KEY_DOWN);
+    event.m_keyCode = key;
+    event.SetShiftDown(shift);
+    return event;
+}
+
+// The panel's keys, and the keypad keys that must act the same.
+const struct {
+    int key;
+    int keypadKey;
+} kKeyTwins[] = {{WXK_UP, WXK_NUMPAD_UP},
+                 {WXK_DOWN, WXK_NUMPAD_DOWN},
+                 {WXK_LEFT, WXK_NUMPAD_LEFT},
+                 {WXK_RIGHT, WXK_NUMPAD_RIGHT}};
+
+// Selection after one key press from a single selected control.
+std::vector<int> selectionAfterKey(CTemplateUI& view, wxWindow* target, int from, int key) {
+    view.ClearSelection();
+    view.SelectControl(from, true);
+    wxKeyEvent event = keyEvent(key);
+    if (target) {
+        event.SetEventObject(target);
+        target->GetEventHandler()->ProcessEvent(event);
+    } else {
+        view.HandleKeyEvent(event);
+    }
+    return view.GetSelectedIndices();
+}
+
+// The view's own translation and a canvas window showing it give the same
+// answer, keypad keys included, and both skip keys the panel does not use.
+TEST_F(SelectionTest, KeypadKeysActAsTheirTwinsThroughTheViewAndTheCanvas) {
+    auto* canvas = new CTemplateCanvas(frame);
+    canvas->SetView(view.get());
+    for (wxWindow* target : {static_cast<wxWindow*>(nullptr), static_cast<wxWindow*>(canvas)})
+        for (int from : {0, 9, 40}) {
+            for (const auto& twin : kKeyTwins) {
+                const std::vector<int> moved = selectionAfterKey(*view, target, from, twin.key);
+                ASSERT_EQ(moved.size(), 1u);
+                EXPECT_EQ(selectionAfterKey(*view, target, from, twin.keypadKey), moved)
+                    << "from " << from << " key " << twin.keypadKey << (target ? " (canvas)" : "");
+            }
+            EXPECT_EQ(selectionAfterKey(*view, target, from, WXK_NUMPAD_ENTER), std::vector<int>{from});
+            ASSERT_FALSE(host->edited.empty());
+            EXPECT_EQ(host->edited.back(), from);
+        }
+    EXPECT_FALSE(view->HandleKeyEvent(keyEvent('A')).used);
+    EXPECT_TRUE(view->HandleKeyEvent(keyEvent(WXK_NUMPAD_PAGEUP)).used);
+    canvas->SetView(nullptr);
+}
+
+// Records the wheel turns the view is given.
+class WheelRecordingUI : public CTaNGRAQVLumiTemplateUI {
+public:
+    using CTaNGRAQVLumiTemplateUI::CTaNGRAQVLumiTemplateUI;
+    bool OnMouseWheel(double ratio) override {
+        turns.push_back(ratio);
+        return true;
+    }
+    std::vector<double> turns;
+};
+
+// A wheel event that states no delta counts 120 per notch, wherever it comes from.
+TEST_F(SelectionTest, WheelTurnsAreMeasuredAlikeByTheViewAndTheCanvas) {
+    WheelRecordingUI wheelView(*host, profile);
+    wheelView.SetTemplate(tpl.get());
+    auto* canvas = new CTemplateCanvas(frame);
+    canvas->SetView(&wheelView);
+    const struct {
+        int rotation, delta;
+        double turns;
+    } cases[] = {{120, 120, 1.0}, {-240, 120, -2.0}, {240, 0, 2.0}, {60, 0, 0.5}};
+    for (const auto& c : cases) {
+        wxMouseEvent event(wxEVT_MOUSEWHEEL);
+        event.m_wheelRotation = c.rotation;
+        event.m_wheelDelta = c.delta;
+        event.SetEventObject(canvas);
+        wheelView.turns.clear();
+        EXPECT_TRUE(wheelView.HandleMouseEvent(event).repaint);
+        canvas->GetEventHandler()->ProcessEvent(event);
+        EXPECT_EQ(wheelView.turns, (std::vector<double>{c.turns, c.turns})) << c.rotation << "/" << c.delta;
+    }
+    canvas->SetView(nullptr);
+}
+
 TEST_F(SelectionTest, PressSelectsAndShowsLabelPressOnEmptySpaceClears) {
     Assign(0, ControlType::CC, "Cutoff");
     Click(0);
@@ -238,7 +324,7 @@ TEST_F(KeyboardTest, ArrowsPickTheNearestControlInThatDirection) {
 class GridUI : public CTemplateUI {
 public:
     GridUI(ITemplateUIHost& host, CEditorTemplate& tpl, std::vector<std::pair<int, wxPoint>> places)
-        : CTemplateUI(host), tpl(tpl), places(std::move(places)) {}
+        : CTemplateUI(host, IDeviceProfile::current()), tpl(tpl), places(std::move(places)) {}
     void SetTemplate(CEditorTemplate*) override {
         RebuildButtons();
         panelReady = true;
@@ -252,7 +338,7 @@ protected:
             p.kind = 7;
             p.position = at;
             p.name = wxString::Format("C%d", index);
-            AddButton(std::make_unique<CControlButton>(p, std::make_unique<CPlacedControl>(tpl.controlAt(index), index)));
+            AddButton(MakeButton(p, std::make_unique<CPlacedControl>(tpl.controlAt(index), index)));
         }
     }
 

@@ -64,7 +64,7 @@ TEST_F(LayoutTest, TextOriginsFollowKindHeightAndOffset) {
     EXPECT_EQ(view->FindButton(77)->Text().Origin(), wxPoint(16 + 378 + 8, 281 + 42 + 8));
 }
 
-TEST_F(LayoutTest, HitTestsFindTheDocumentedControls) {
+TEST_F(LayoutTest, HitTestsFindTheControlUnderThePoint) {
     const struct {
         wxPoint p;
         int index;

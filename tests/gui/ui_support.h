@@ -97,9 +97,9 @@ protected:
         ASSERT_TRUE(BitmapFont::Get().IsLoaded());
         frame = new wxFrame(nullptr, wxID_ANY, "panel");
         host = std::make_unique<RecordingHost>(frame);
-        tpl = IDeviceProfile::current().CreateTemplate();
+        tpl = profile.CreateTemplate();
         host->tpl = tpl.get();
-        view = std::make_unique<CTaNGRAQVLumiTemplateUI>(*host);
+        view = std::make_unique<CTaNGRAQVLumiTemplateUI>(*host, profile);
         view->SetTemplate(tpl.get());
     }
     void TearDown() override {
@@ -129,6 +129,7 @@ protected:
         view->OnMouseButton(to, ctrlAtRelease, false, true, false);
     }
 
+    const CTaNGRAQVDeviceProfile profile;
     wxFrame* frame = nullptr;
     std::unique_ptr<RecordingHost> host;
     std::unique_ptr<CEditorTemplate> tpl;

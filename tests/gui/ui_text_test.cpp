@@ -6,6 +6,7 @@
 using namespace uitest;
 
 namespace {
+const CTaNGRAQVDeviceProfile profile;
 
 TEST(BitmapFontTest, GridMapsCharactersToCells) {
     const struct {
@@ -126,7 +127,7 @@ TEST(ControlTextTest, TypeAndChannelTextsByControlType) {
 TEST(ControlTextTest, NamesAreCutUpperCasedOrReplacedByMmcShortNames) {
     CBaseControlState s;
     CPlacedControl placed(&s, 0);
-    ControlText text(placed, 0, 0, false, -1, 0, false);
+    ControlText text(profile, placed, 0, 0, false, -1, 0, false);
     s.setControlType(ControlType::CC, false);
     s.name = "Cutoff frequency";
     EXPECT_EQ(text.NameText(s, false), "CUTOFF F");
@@ -151,10 +152,10 @@ TEST(ControlTextTest, PluginNameReplacesTheNameOnlyWhenPreferred) {
     s.name = "Knob";
     s.pluginBinding = PluginBinding{"Filter Cutoff", "Cutoff", 3};
     CPlacedControl placed(&s, 0);
-    EXPECT_EQ(ControlText(placed, 0, 0, false, -1, 0, true).NameText(s, false), "CUTOFF");
-    EXPECT_EQ(ControlText(placed, 0, 0, false, -1, 0, false).NameText(s, false), "KNOB");
+    EXPECT_EQ(ControlText(profile, placed, 0, 0, false, -1, 0, true).NameText(s, false), "CUTOFF");
+    EXPECT_EQ(ControlText(profile, placed, 0, 0, false, -1, 0, false).NameText(s, false), "KNOB");
     s.pluginBinding.index = -1;
-    EXPECT_EQ(ControlText(placed, 0, 0, false, -1, 0, true).NameText(s, false), "KNOB");
+    EXPECT_EQ(ControlText(profile, placed, 0, 0, false, -1, 0, true).NameText(s, false), "KNOB");
 }
 
 // Paints one control's text on white and reports the inked rectangle.
@@ -184,7 +185,7 @@ TEST(ControlTextTest, PaintsThreeLinesOrOneAndNothingWhenDisabled) {
     const int cell = BitmapFont::Get().Cell();
     CBaseControlState s;
     CPlacedControl placed(&s, 0);
-    ControlText text(placed, 100, 20, false, -1, 0, false);
+    ControlText text(profile, placed, 100, 20, false, -1, 0, false);
     ControlTextSettings three;
     three.mode = 3;
     three.abbreviateNames = false;

@@ -48,7 +48,7 @@ TEST(DumpLayout, NewTemplateHasTheDefaultBytes) {
     for (size_t i = 1; i + 1 < d.size(); ++i) ASSERT_LT(d[i], 0x80) << i;
 }
 
-TEST(DumpLayout, EveryIndexedControlHasItsOwnRecordInTheSpecifiedOrder) {
+TEST(DumpLayout, EveryIndexedControlHasItsOwnRecordAtItsDumpPosition) {
     CTaNGRAQVTemplate t;
     for (int i = 0; i < 86; ++i) t.controls[static_cast<size_t>(i)].setName("C" + std::to_string(i));
     const ByteSequence d = t.writeBody();

@@ -1,0 +1,72 @@
+// The editor as bench/gui_startup.sh measures it: the real application class,
+// with nobody at the screen. Not installed; the shipped editor has no
+// measuring switch.
+// Usage: TQV_BENCH=paint tqv-editor-bench [FILE...]  - report the first paint and the peak memory, quit
+//        TQV_BENCH=idle tqv-editor-bench [FILE...]   - keep running
+// (the files are opened as the editor opens its command-line arguments).
+// Every message box is answered as if the user pressed No (or OK), so an
+// unexpected box shows up in the figures instead of hanging the run.
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "app/MainFrame.h"
+#include "app/TaNGRAQVLumiEditorApp.h"
+
+namespace {
+long peakMemoryKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+class NobodyAtTheScreen : public wxModalDialogHook {
+protected:
+    int Enter(wxDialog* dialog) override {
+        if (auto* box = wxDynamicCast(dialog, wxMessageDialog))
+            return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_NO : wxID_OK;
+        return wxID_CANCEL;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+class BenchApp : public CTaNGRAQVLumiEditorApp {
+public:
+    bool OnInit() override {
+        const char* mode = std::getenv("TQV_BENCH");
+        if (!mode || (std::strcmp(mode, "paint") != 0 && std::strcmp(mode, "idle") != 0)) {
+            std::fprintf(stderr, "usage: TQV_BENCH=paint|idle tqv-editor-bench [FILE...]\n");
+            return false;
+        }
+        quitAfterPaint = std::strcmp(mode, "paint") == 0;
+        hook.Register();
+        return CTaNGRAQVLumiEditorApp::OnInit();
+    }
+
+    void OnFirstPaint() override {
+        if (!quitAfterPaint || reported) return;
+        reported = true;
+        std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\n", static_cast<long long>(wxGetUTCTimeMillis().GetValue()),
+                    peakMemoryKiB());
+        std::fflush(stdout);
+        // Opened files are unchanged; a save question would be answered No.
+        CallAfter([this] {
+            if (CMainFrame* frame = GetMainFrame()) frame->Close();
+        });
+    }
+
+private:
+    NobodyAtTheScreen hook;
+    bool quitAfterPaint = false;
+    bool reported = false;
+};
+}  // namespace
+
+wxIMPLEMENT_APP(BenchApp);
