@@ -62,7 +62,19 @@ CEditorTemplate::CEditorTemplate() = default;
 CEditorTemplate::~CEditorTemplate() = default;
 
 bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
-    if (!readBody(bytes, position)) return false;
+    // A data byte with the top bit set (MIDI input can deliver one) is read
+    // as the save will write it, 0x00: otherwise the model would hold a value
+    // its own save cannot carry, and reopening that save would differ.
+    const size_t n = bytes.size();
+    const bool topBitData =
+        n > 2 && std::any_of(bytes.data() + 1, bytes.data() + n - 1, [](uint8_t b) { return b >= 0x80; });
+    if (topBitData) {
+        ByteSequence cleared = bytes;
+        ByteSequence::clearTopBitBytes(cleared.data() + 1, cleared.size() - 2);
+        if (!readBody(cleared, position)) return false;
+    } else if (!readBody(bytes, position)) {
+        return false;
+    }
     loadedBytes = bytes;
     // The model's own encoding, XORed with the input: the bits it cannot reproduce.
     writeBodyInto(preservationMask);

@@ -1,5 +1,7 @@
 #include "KelmorTemplate.h"
 
+#include <memory>
+
 #include "DeviceProfile.h"
 #include "SiblingRecord.h"
 
@@ -52,6 +54,25 @@ void CKelmorTemplate::reset() {
 }
 
 bool CKelmorTemplate::readBody(const ByteSequence& bytes, size_t& position) {
+    // Read into a fresh template and taken only whole: a dump refused part-way
+    // through leaves this one as it was.
+    auto fresh = std::make_unique<CKelmorTemplate>();
+    size_t p = position;
+    if (!fresh->readDump(bytes, p)) return false;
+    header_ = fresh->header_;
+    locals = fresh->locals;
+    audio = fresh->audio;
+    effectsA = fresh->effectsA;
+    effectsB = fresh->effectsB;
+    settingsByte = fresh->settingsByte;
+    zones = fresh->zones;
+    finalBytes = fresh->finalBytes;
+    takeLoadedState(*fresh);
+    position = p;
+    return true;
+}
+
+bool CKelmorTemplate::readDump(const ByteSequence& bytes, size_t& position) {
     if (bytes.size() != kDumpSize || position != 0) return false;
     size_t p = 0;
     if (!header_.read(bytes, p)) return false;

@@ -48,4 +48,8 @@ public:
     uint8_t settingsByte = 0;
     std::array<CKelmorKeyboardZone, 4> zones;
     std::array<uint8_t, 2> finalBytes{};
+
+private:
+    // Reads the whole dump into this template; readBody runs it on a fresh one.
+    bool readDump(const ByteSequence& bytes, size_t& position);
 };

@@ -125,6 +125,12 @@ void CSiblingTemplate::resetControls() {
     for (auto& c : unindexedControls) c.reset();
 }
 
+void CSiblingTemplate::takeLoadedState(CSiblingTemplate& fresh) {
+    controls = std::move(fresh.controls);
+    unindexedControls = std::move(fresh.unindexedControls);
+    zonesEnabled_ = fresh.zonesEnabled_;
+}
+
 void CSiblingTemplate::readRecords(const ByteSequence& bytes, size_t& position, size_t recordSize,
                                    RecordReader reader) {
     // One bounds check for all records instead of one per byte.

@@ -97,6 +97,8 @@ protected:
     static std::vector<int> orderOf(std::initializer_list<std::pair<int, int>> runs);
 
     void resetControls();
+    // Takes the control records and zone switch a fresh template read.
+    void takeLoadedState(CSiblingTemplate& fresh);
     // Reads or writes every record in dump order; the caller has checked the length.
     void readRecords(const ByteSequence& bytes, size_t& position, size_t recordSize, RecordReader reader);
     void writeRecords(ByteSequence& out, size_t recordSize, RecordWriter writer) const;

@@ -1,5 +1,7 @@
 #include "TaNGRATemplate.h"
 
+#include <memory>
+
 #include "DeviceProfile.h"
 #include "SiblingRecord.h"
 
@@ -83,7 +85,23 @@ bool CTaNGRATemplate::repairOlderLayout(ByteSequence& bytes) {
     return true;
 }
 
-bool CTaNGRATemplate::readBody(const ByteSequence& input, size_t& position) {
+bool CTaNGRATemplate::readBody(const ByteSequence& bytes, size_t& position) {
+    // Read into a fresh template and taken only whole: a dump refused part-way
+    // through leaves this one as it was.
+    auto fresh = std::make_unique<CTaNGRATemplate>();
+    size_t p = position;
+    if (!fresh->readDump(bytes, p)) return false;
+    header_ = fresh->header_;
+    locals = fresh->locals;
+    settingsByte = fresh->settingsByte;
+    zones = fresh->zones;
+    finalBytes = fresh->finalBytes;
+    takeLoadedState(*fresh);
+    position = p;
+    return true;
+}
+
+bool CTaNGRATemplate::readDump(const ByteSequence& input, size_t& position) {
     if (input.size() != kDumpSize || position != 0) return false;
     ByteSequence bytes = input;
     const bool olderLayout = repairOlderLayout(bytes);

@@ -45,4 +45,8 @@ public:
     uint8_t settingsByte = 0;  // the byte before the zones-enabled flag
     std::array<CTaNGRAKeyboardZone, 4> zones;
     std::array<uint8_t, 2> finalBytes{};
+
+private:
+    // Reads the whole dump into this template; readBody runs it on a fresh one.
+    bool readDump(const ByteSequence& bytes, size_t& position);
 };

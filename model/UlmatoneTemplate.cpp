@@ -1,5 +1,7 @@
 #include "UlmatoneTemplate.h"
 
+#include <memory>
+
 #include "SiblingRecord.h"
 
 using namespace SiblingRecord;
@@ -50,6 +52,20 @@ void CUlmatoneTemplate::reset() {
 }
 
 bool CUlmatoneTemplate::readBody(const ByteSequence& bytes, size_t& position) {
+    // Read into a fresh template and taken only whole: a dump refused part-way
+    // through leaves this one as it was.
+    auto fresh = std::make_unique<CUlmatoneTemplate>();
+    size_t p = position;
+    if (!fresh->readDump(bytes, p)) return false;
+    header_ = fresh->header_;
+    locals = fresh->locals;
+    finalBytes = fresh->finalBytes;
+    takeLoadedState(*fresh);
+    position = p;
+    return true;
+}
+
+bool CUlmatoneTemplate::readDump(const ByteSequence& bytes, size_t& position) {
     if (bytes.size() != kDumpSize || position != 0) return false;
     size_t p = 0;
     if (!header_.read(bytes, p)) return false;

@@ -43,4 +43,8 @@ public:
     CUlmatoneSysExHeader header_;
     CUlmatoneLocals locals;
     std::array<uint8_t, 2> finalBytes{};
+
+private:
+    // Reads the whole dump into this template; readBody runs it on a fresh one.
+    bool readDump(const ByteSequence& bytes, size_t& position);
 };

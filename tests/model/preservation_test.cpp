@@ -3,6 +3,7 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "model/DeviceKind.h"
 #include "model/DeviceProfile.h"
 #include "model/TemplateFile.h"
 #include "model/TemplateParts.h"
@@ -53,7 +54,9 @@ TEST(Preservation, TopBitBytesAreReportedButNeverWrittenBack) {
     input[500] = 0x80;
     CTaNGRAQVTemplate t;
     ASSERT_TRUE(t.load(input));
-    EXPECT_EQ(t.writeBody()[nameByte], 0x00);  // the model cannot write it
+    // The model reads the byte as the save writes it, 0x00, where the name
+    // ends; its own encoding pads the name with blanks from there.
+    EXPECT_EQ(t.writeBody()[nameByte], 0x20);
     EXPECT_NE(t.preservationMask[nameByte], 0);
     EXPECT_NE(t.preservationMask[500], 0);
     EXPECT_EQ(t.save()[nameByte], 0x00);
@@ -338,4 +341,44 @@ TEST(Preservation, ImportedPluginNamesAreReducedToTheNameCharacters) {
     EXPECT_EQ(t.controls[1].name, "Res1");
     EXPECT_EQ(t.importedControls[0].name, "Cut");
     EXPECT_TRUE(isValidSysExMessage(t.save()));
+}
+
+TEST(Preservation, TopBitDataBytesOpenAsTheSaveWritesThem) {
+    // MIDI input can deliver data bytes of 0x80 and more. Wherever they sit,
+    // alone or several in one record, the template must hold what its save
+    // writes: the save reopens without a notice and saves to the same bytes.
+    const ByteSequence plain = CTaNGRAQVTemplate().writeBody();
+    struct Case {
+        size_t offset;
+        std::vector<uint8_t> values;
+    };
+    std::vector<Case> cases;
+    for (size_t at = DumpOffset::kLocals; at < DumpOffset::kRecords; ++at) cases.push_back({at, {0x81}});
+    for (int control : {0, 24, 64, 78})
+        for (size_t k = 0; k < DumpOffset::kRecordSize; ++k) {
+            cases.push_back({recordOffset(control) + k, {0xFF}});
+            if (k + 4 <= DumpOffset::kRecordSize) cases.push_back({recordOffset(control) + k, {0xFE, 0xFF, 0xFF, 0xFF}});
+        }
+    // A pitch bend record whose range and default value MIDI input once
+    // brought with top bits set.
+    cases.push_back({recordOffset(64), {'P', 'i', 't', 'c', 'h', 'B', 'n', 'd', 0x02, 0x00, 0x55, 0x00,
+                                        0x7F, 0x03, 0x50, 0x00, 0x00, 0x00, 0x45, 0xFE, 0xFF, 0xFF, 0xFF}});
+    cases.push_back({plain.size() - 3, {0x90, 0x90}});
+    for (const Case& c : cases) {
+        ByteSequence input = plain;
+        for (size_t i = 0; i < c.values.size(); ++i) input[c.offset + i] = c.values[i];
+        CTaNGRAQVTemplate first;
+        {
+            RecordingHooks quiet;
+            ASSERT_TRUE(openTemplateBytes(input, first).ok) << c.offset;
+        }
+        const ByteSequence firstSave = first.save();
+        RecordingHooks hooks;
+        CTaNGRAQVTemplate second;
+        const OpenResult reopened = openTemplateBytes(firstSave, second);
+        ASSERT_TRUE(reopened.ok && !reopened.foreign) << c.offset;
+        const std::string what = std::to_string(c.offset) + " x" + std::to_string(c.values.size());
+        EXPECT_TRUE(hooks.notices.empty()) << what << ": " << hooks.notices.front();
+        EXPECT_EQ(second.save(), firstSave) << what;
+    }
 }

@@ -675,3 +675,33 @@ TEST(SiblingTemplate, PluginNamesMapOntoTheDeviceControls) {
         }
     }
 }
+
+TEST(SiblingTemplate, ARefusedDumpOfTheRightLengthChangesNothing) {
+    // Each refused dump has the device's own length and passes the first
+    // checks, so the loader gets part-way through it before refusing it.
+    const struct {
+        const char* what;
+        int kind;
+        ByteSequence kept;
+        ByteSequence refused;
+    } cases[] = {
+        {"first generation, header byte 6", KindTaNGRA, taDump("Kept", "Maker"),
+         withByte(taDump("Other", "Else"), 6, 0x00)},
+        {"smaller sibling, header byte 5", KindTaNGRAJX, jxDump("Kept"), withByte(jxDump("Other"), 5, 0x05)},
+        {"Kelmor, header byte 6", KindKelmor, keDump("Kept", "Maker"), withByte(keDump("Other", "Else"), 6, 0x00)},
+        {"Ulmatone, header byte 2", KindUlmatone, ulDump("Kept"), withByte(ulDump("Other"), 2, 0x21)},
+        {"Ulmatone, header byte 4", KindUlmatone, ulDump("Kept"), withByte(ulDump("Other"), 4, 0x12)},
+    };
+    for (const auto& c : cases) {
+        RecordingHooks hooks;
+        auto tpl = createTemplateOfKind(c.kind);
+        ASSERT_TRUE(tpl->load(c.kept)) << c.what;
+        const ByteSequence before = tpl->save();
+        const std::string name = tpl->displayName();
+        ASSERT_EQ(c.refused.size(), before.size()) << c.what;
+        size_t position = 0;
+        EXPECT_FALSE(tpl->load(c.refused, position)) << c.what;
+        EXPECT_EQ(tpl->save(), before) << c.what;
+        EXPECT_EQ(tpl->displayName(), name) << c.what;
+    }
+}
