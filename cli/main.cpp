@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Help.h"
 #include "SetCommand.h"
 #include "TemplateJson.h"
 #include "model/DeviceKind.h"
@@ -26,7 +27,8 @@ const char* const kUsage =
     "                                      \"controls\" objects of info --json\n"
     "  tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
     "                                      the same for templateName and manufacturerName\n"
-    "  tangra-qv-tool --help               show this help\n";
+    "  tangra-qv-tool --help               show this help\n"
+    "  tangra-qv-tool --version            show the version\n";
 
 int usageError(const std::string& why) {
     std::cerr << "tangra-qv-tool: " << why << "\n" << kUsage;
@@ -181,13 +183,10 @@ int cmdSet(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = handleHelpRequest(argc, argv, kUsage); status >= 0) return status;
     if (argc < 2) return usageError("no command given");
     const std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::cout << kUsage;
-        return 0;
-    }
     try {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);

@@ -7,6 +7,7 @@ packages=(
     libwxgtk3.2-dev librtmidi-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth python3 python3-pil
+    dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do
