@@ -45,9 +45,11 @@ void replaceProduct(wxWindow* window, const wxString& device) {
 
 CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile) : frame(frame), profile(profile) {
     CEditorApp& app = EditorApp();
-    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG")) {
+    // Without its layout the dialog is never created: the caller skips it.
+    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG");
+    if (!loaded) {
         wxLogError(kMissingResource);
-        Create(frame, wxID_ANY, wxString::FromUTF8(profile.GetEditorTitle()));
+        return;
     }
     greeting = findNamed<wxStaticText>(this, "wxID_STATIC");
     createNew = findNamed<wxRadioButton>(this, "Create_A_New_Template");
@@ -110,9 +112,11 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
 
 CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile)
     : frame(frame), profile(profile) {
-    if (!wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG")) {
+    // Without its layout the dialog is never created: the caller skips it.
+    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG");
+    if (!loaded) {
         wxLogError(kMissingResource);
-        Create(frame, wxID_ANY, wxString::FromUTF8(profile.GetEditorTitle()));
+        return;
     }
     startupAction = findNamed<wxChoice>(this, "Startup_Action");
     warnOnOldOS = findNamed<wxCheckBox>(this, "Warn_On_Old_OS");

@@ -13,10 +13,12 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/MainFrame.h"
+#include "app/ReportDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
 
@@ -53,6 +55,11 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std
         event.Skip();
         WakeIdle();
     });
+    // After every burst of events: the crash handler's copies of modified templates.
+    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
+        event.Skip();
+        RefreshCrashRecovery();
+    });
 }
 
 void CEditorApp::WakeIdle() {
@@ -62,6 +69,7 @@ void CEditorApp::WakeIdle() {
 CEditorApp::~CEditorApp() {
     if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
     if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
+    if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 
 int CEditorApp::ShowMessage(long style, const wxString& text) {
@@ -95,6 +103,27 @@ wxString CEditorApp::InstanceLockName() const {
 void CEditorApp::InstallModelHooks() {
     if (!noticeSink) noticeSink = std::make_unique<NoticeSink>(*this);
     ModelHooks::get().notices = noticeSink.get();
+    if (!dataErrorSink)
+        dataErrorSink = std::make_unique<report::CDataErrorReporter>(
+            profile->GetEditorTitle(), profile->GetDeviceName(),
+            [] { return Settings().sendErrorsHome == 1; },
+            [this](const report::ReportRequest& r) {
+                SendErrorReport(wxString::FromUTF8(r.subjectWord.c_str()), wxString::FromUTF8(r.headline.c_str()),
+                                wxString::FromUTF8(r.attachmentPath.c_str()));
+            });
+    ModelHooks::get().dataErrors = dataErrorSink.get();
+}
+
+void CEditorApp::SendErrorReport(const wxString& subjectWord, const wxString& headline,
+                                 const wxString& attachmentPath) {
+    ReportProblem(attachmentPath, headline, subjectWord, GetTopWindow());
+}
+
+void CEditorApp::OnUnhandledException() { std::terminate(); }
+
+int CEditorApp::OnRun() {
+    if (!crashReportToOffer.empty()) return RunCrashReporter(crashReportToOffer);
+    return wxApp::OnRun();
 }
 
 void CEditorApp::LoadResources() {
@@ -111,6 +140,19 @@ void CEditorApp::LoadResources() {
 bool CEditorApp::OnInit() {
     mainFrame = nullptr;
     previousActive = false;
+
+    if (argc == 3 && argv[1] == "--report") {
+        // The reporter of a crashed editor: no lock, no windows but the report
+        // dialog, and the settings only read (for the report server).
+        SetVendorName("Quorvane");
+        const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
+        SetAppName(title);
+        wxConfig config(title, "Quorvane");
+        ReadSettings(config, Settings());
+        RememberReportingApplication(this);
+        crashReportToOffer = argv[2];
+        return true;
+    }
 
     // One running copy per login; a lock that cannot be made blocks nobody.
     // The per-user runtime folder keeps the lock out of the home folder.
@@ -133,6 +175,7 @@ bool CEditorApp::OnInit() {
     SetVendorName("Quorvane");
     const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
     SetAppName(title);
+    InstallCrashHandler(this);
     InstallModelHooks();
 
     LoadResources();
@@ -145,17 +188,10 @@ bool CEditorApp::OnInit() {
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
     deviceLostReported = false;
-    if (!midi.Start()) return false;
+    if (!midi.Start(Settings().releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
-    if (Settings().pluginsEnumeratedOK != 1) {
-        // The plug-in examination of the last run did not finish.
-        ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
-                              " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
-                              "to change the VST plugin location, or remove the plug-in and try again.");
-        Settings().pluginsEnumeratedOK = 1;
-        Settings().lastPluginEnumerated = "";
-    }
+    WarnAboutUnfinishedPluginSearch();
 
     if (!CreateMainWindow()) return false;
 
@@ -165,7 +201,18 @@ bool CEditorApp::OnInit() {
 
     OnStarted();
     mainFrame->Show();
+    ScheduleTestCrash(*this);
     return true;
+}
+
+void CEditorApp::WarnAboutUnfinishedPluginSearch() {
+    if (Settings().pluginsEnumeratedOK == 1) return;
+    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+                          " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
+                          "to change the VST plugin location, or remove the plug-in and try again.");
+    Settings().pluginsEnumeratedOK = 1;
+    Settings().lastPluginEnumerated = "";
+    WriteSettings();
 }
 
 bool CEditorApp::CreateMainWindow() {
@@ -177,6 +224,7 @@ bool CEditorApp::CreateMainWindow() {
     }
     mainFrame->Centre(wxBOTH);
     SetTopWindow(mainFrame);
+    midi.AddMessageListener(mainFrame);
     WakeIdle();
     return true;
 }
@@ -190,7 +238,7 @@ void CEditorApp::RunStartupAction(const wxArrayString& files) {
     switch (Settings().startupAction) {
         case 0: {
             CWelcomeDialog dialog(mainFrame, *profile);
-            dialog.ShowModal();
+            if (dialog.Loaded()) dialog.ShowModal();
             break;
         }
         case 2: mainFrame->NewTemplate(); break;
@@ -253,12 +301,14 @@ void CEditorApp::IdlePass() {
     if (!midi.Poll()) ReportInputLost();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
-    const bool busy = midi.IsInputSelected() || midi.IsOutputSelected() || (mainFrame && mainFrame->NeedsIdleWork());
+    // The MIDI poll runs only while a port is open (or about to open).
+    const bool busy = midi.NeedsPolling() || (mainFrame && mainFrame->NeedsIdleWork());
     if (!busy) idleTimer.Stop();
 }
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
+    if (!crashReportToOffer.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, Settings());
         delete wxConfigBase::Set(nullptr);

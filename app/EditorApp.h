@@ -16,6 +16,7 @@ class CMainFrame;
 class CTemplateUI;
 class ITemplateUIHost;
 class wxSingleInstanceChecker;
+class IDataErrorSink;
 
 class CEditorApp : public wxApp {
 public:
@@ -23,7 +24,11 @@ public:
     ~CEditorApp() override;
 
     bool OnInit() override;
+    int OnRun() override;
     int OnExit() override;
+    // An exception that escaped every handler ends the program through the
+    // crash handler, which reports it.
+    void OnUnhandledException() override;
 
     // The device profile this program answers with; owned here and handed to
     // the main window, the panel view and the dialogs.
@@ -36,6 +41,8 @@ public:
     // --- Services ----------------------------------------------------------
     // The one way a message box is shown; answers wxYES, wxNO, wxOK or wxCANCEL.
     int ShowMessage(long style, const wxString& text);
+    // Offers a report with the main window as parent (Data-error reports).
+    void SendErrorReport(const wxString& subjectWord, const wxString& headline, const wxString& attachmentPath);
     void ReportInputLost();
     void ReportOutputLost();
 
@@ -51,11 +58,18 @@ public:
     // Start-up pieces, also used by the tests to build the same environment
     // without taking the instance lock or touching the user's store.
     void SetProgramDirectory(const wxString& dir) { programDirectory = dir; }
+    // Model notices become message boxes; data errors become reports.
+    void InstallModelHooks();
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
     bool CreateMainWindow();
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
+    // Selects the saved (or default) MIDI ports, with the messages when that fails.
+    void ChooseMidiPorts();
+    // At start-up: warns when the last plug-in search did not finish (the
+    // editor ended during it) and clears the record of it.
+    void WarnAboutUnfinishedPluginSearch();
     // One pass of the idle processing (activation, MIDI poll, window idle work).
     // Passes run about 50 times a second from a timer while there is anything
     // to poll, animate or finish, and stop otherwise; WakeIdle restarts them.
@@ -73,9 +87,7 @@ public:
     bool deviceLostReported = false;
 
 protected:
-    void ChooseMidiPorts();
     void OnIdleTimer(wxTimerEvent& event);
-    void InstallModelHooks();
 
     std::unique_ptr<IDeviceProfile> profile;
     CMainFrame* mainFrame = nullptr;
@@ -88,6 +100,9 @@ protected:
     wxTimer idleTimer;
     class NoticeSink;
     std::unique_ptr<NoticeSink> noticeSink;
+    std::unique_ptr<IDataErrorSink> dataErrorSink;
+    // Set when the program runs as the reporter of a crash ("--report FILE").
+    wxString crashReportToOffer;
 };
 
 // The application object as the editor's own class.

@@ -1,10 +1,12 @@
 // The File menu's operations on ".syx" template files.
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/utils.h>
 
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
+#include "app/PluginDialogs.h"
 #include "app/Settings.h"
 #include "editing/History.h"
 #include "model/DeviceKind.h"
@@ -63,6 +65,13 @@ void CMainFrame::ImportControls() {
 
 void CMainFrame::openFile(const wxString& path, bool interactive) {
     CEditorApp& app = EditorApp();
+    // A folder, device or pipe exists but is no template: say what it is.
+    const std::string notAFile = notAFileReason(toPath(path));
+    if (!notAFile.empty()) {
+        app.ShowMessage(wxOK, wxString::FromUTF8(notAFile));
+        if (removeRecentFile(path)) updateFileMenu();
+        return;
+    }
     if (!wxFileName::FileExists(path)) {
         app.ShowMessage(wxOK, "Cannot find file: " + path + "\n\nIt may have been moved or deleted.");
         if (removeRecentFile(path)) updateFileMenu();
@@ -147,14 +156,22 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
     SetStatus(status);
 }
 
-void CMainFrame::SaveTemplate() {
-    CEditorApp& app = EditorApp();
-    if (!current) return;
-    wxString path = templateFileName(*current);
+namespace {
+// Writes the current template to its file (asking for one when it has none);
+// false when nothing was written. A failed write leaves the template bound to
+// the file it had before, so that the title, the recent list and the next
+// Save never name a file that does not hold it.
+bool saveCurrentTemplate(CMainFrame& frame) {
+    CEditorTemplate* current = frame.currentTemplate();
+    if (!current) return false;
+    const bool wasBound = current->fromFile;
+    const std::string previousPath = current->filePath;
+    wxString path = CMainFrame::templateFileName(*current);
     wxString status;
+    bool written = false;
     bool write = true;
     if (!current->fromFile) {
-        if (chooseFile(path, true, kSyxFilter)) {
+        if (frame.chooseFile(path, true, kSyxFilter)) {
             current->fromFile = true;
             current->filePath = toPath(path);
         } else {
@@ -169,24 +186,39 @@ void CMainFrame::SaveTemplate() {
             current->markSaved();
             current->filePath = toPath(path);
             addRecentFile(path);
+            written = true;
         } else {
-            status = wxString::Format("Unable to save template to: %s\n\nEnsure the file is not read-only.", path);
-            app.ShowMessage(wxOK, status);
+            current->fromFile = wasBound;
+            current->filePath = previousPath;
+            status = wxString::Format("Unable to save template to: %s
+
+%s.", path, wxString::FromUTF8(error));
+            EditorApp().ShowMessage(wxOK, status);
         }
     }
-    SetStatus(status);
-    updateFileMenu();
-    updateTemplateMenu();
-    updateTitle();
+    frame.SetStatus(status);
+    frame.updateFileMenu();
+    frame.updateTemplateMenu();
+    frame.updateTitle();
+    return written;
 }
+}  // namespace
+
+void CMainFrame::SaveTemplate() { saveCurrentTemplate(*this); }
 
 void CMainFrame::SaveTemplateAs() {
     if (!current) return;
     wxString path = templateFileName(*current);
     if (!chooseFile(path, true, kSyxFilter)) return;
+    const bool wasBound = current->fromFile;
+    const std::string previousPath = current->filePath;
     current->fromFile = true;
     current->filePath = toPath(path);
-    SaveTemplate();
+    if (!saveCurrentTemplate(*this)) {
+        current->fromFile = wasBound;
+        current->filePath = previousPath;
+        updateTitle();
+    }
     updateTemplateMenu();
 }
 
@@ -255,4 +287,17 @@ void CMainFrame::OnCloseWindow(wxCloseEvent& event) {
         return;
     }
     Destroy();
+}
+
+void CMainFrame::ImportPluginNames() {
+    hideEditWindow();
+    CVSTSelector selector(this);
+    if (selector.ShowModal() != wxID_OK || !selector.selectedPlugin()) return;
+    std::unique_ptr<CEditorTemplate> tpl = EditorApp().CreateTemplate();
+    {
+        wxBusyCursor busy;
+        tpl->importPluginNames(selector.selectedPlugin()->description());
+    }
+    addTemplate(std::move(tpl));
+    updateTitle();
 }

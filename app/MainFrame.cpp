@@ -14,10 +14,17 @@
 #include <algorithm>
 
 #include "app/AboutDialog.h"
+#include "app/AppTransferLink.h"
+#include "app/BulkDumpDialog.h"
 #include "ui/EditControlDialog.h"
+#include "ui/TemplateDialogs.h"
+#include "model/DeviceProfile.h"
+#include "model/TemplateParts.h"
 #include "app/EditorApp.h"
 #include "ui/Observer.h"
 #include "app/PreferencesDialog.h"
+#include "app/UpdateOSDialog.h"
+#include "app/MidiDialogs.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
@@ -25,7 +32,10 @@
 #include "editing/History.h"
 #include "model/ControlState.h"
 #include "model/EditorTemplate.h"
+#include "model/DeviceKind.h"
 #include "model/ModelHooks.h"
+#include "model/OsVersion.h"
+#include "model/TemplateFile.h"
 
 namespace {
 const char* const kWebsite = "https://www.quorvane.com/";
@@ -58,8 +68,10 @@ CMainFrame::CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView)
       backgroundBrush(wxColour(170, 170, 170)) {}
 
 CMainFrame::~CMainFrame() {
+    CEditControlDialog::SetPanelBuilder(nullptr);
     if (EditorView::get() == this) EditorView::set(nullptr);
     if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
+    if (CEditorApp* app = EditorAppOrNull()) app->Midi().ForgetListeners(this, this, this);
     // The view refers to the current template: let it go first.
     view.reset();
     current = nullptr;
@@ -96,6 +108,9 @@ bool CMainFrame::Initialise() {
     canvas->SetSize(panel);
 
     editWindow = new CEditControlDialog(this, this);
+    CEditControlDialog::SetPanelBuilder([this](CEditControlDialog& window, wxSizer& sizer, const CPlacedControl& c) {
+        BuildControlPanels(window, sizer, c, *this);
+    });
     editWindow->Hide();
     lastTick = wxGetLocalTimeMillis();
 
@@ -142,7 +157,8 @@ void CMainFrame::BuildMenuBar() {
     edit->Append(MenuId::Delete, "&Delete\tDel", "Delete");
     edit->AppendSeparator();
     edit->Append(MenuId::SelectAll, "Select &All\tCtrl+A", "Select All");
-    edit->Append(MenuId::GetInfo, "&Get Info...\tCtrl+G", "Info on selected control(s)");
+    // Ctrl+G belongs to Template > MIDI Groups; Ctrl+I to importing controls.
+    edit->Append(MenuId::GetInfo, "&Get Info...\tCtrl+Shift+G", "Info on selected control(s)");
     edit->AppendSeparator();
     edit->Append(MenuId::Preferences, "&Preferences...\tCtrl+P", "Edit preferences");
 
@@ -226,8 +242,17 @@ void CMainFrame::selectTemplate(int index) {
     updateDeviceMenu();
     updateFileMenu();
     updateTitle();
+    refreshControlTexts();
     requestRepaint();
     repaintIfRequested();
+}
+
+void CMainFrame::refreshControlTexts() {
+    if (view) view->RefreshControlTexts();
+    if (!current) {
+        SetStatus("");
+        if (canvas) canvas->UnsetToolTip();
+    }
 }
 
 void CMainFrame::reselectCurrent() { selectTemplate(currentIdx); }
@@ -497,6 +522,9 @@ void CMainFrame::editControl(const CPlacedControl& control, bool deferred) {
     if (!editWindow) return;
     const CPlacedControl* shownControl = editWindow->GetControl();
     if (editWindow->IsShown() && shownControl && *shownControl == control) {
+        // Undo, redo and edits made elsewhere show up in the fields at once.
+        for (wxWindow* child : editWindow->GetChildren())
+            if (auto* panel = dynamic_cast<CEditPanel*>(child)) panel->refresh();
         editWindow->Refresh();
         return;
     }
@@ -512,6 +540,81 @@ bool CMainFrame::selectControl(const CPlacedControl& control, bool add) {
     return shown;
 }
 
+// --- Edit panels and template dialogs ------------------------------------------------------
+
+const IDeviceProfile& CMainFrame::PanelProfile() const { return profile; }
+
+wxString CMainFrame::PortCaption(int port) const {
+    switch (port) {
+        case 0: return wxString::FromUTF8(profile.GetMidiPort1Name());
+        case 1: return wxString::FromUTF8(profile.GetMidiPort2Name());
+        case 2: return wxString::FromUTF8(profile.GetUsbPort1Name());
+        case 3: return wxString::FromUTF8(profile.GetUsbPort2Name());
+        default: return wxString::FromUTF8(profile.GetUsbPort3Name());
+    }
+}
+
+void CMainFrame::RunPanelCommand(std::unique_ptr<ICommand> command) {
+    RunCommand(std::move(command));
+    UpdateEditMenuFromHistory();
+}
+
+bool CMainFrame::PanelAutoComplete() const { return Settings().shouldUseAutoComplete == 1; }
+
+namespace {
+TemplateDialogOptions dialogOptions(const IDeviceProfile& profile) {
+    TemplateDialogOptions options;
+    options.hasSynthTemplateOption = profile.HasSynthTemplateOption();
+    options.hasAftertouchSetting = profile.HasAftertouchSetting();
+    options.hasTouchpad = profile.HasTouchpad();
+    options.hasTouchpadType3 = profile.HasTouchpadType3();
+    options.hasSynthModes = profile.HasSynthModes();
+    options.hasTranspose = profile.HasTranspose();
+    options.portNames[0] = wxString::FromUTF8(profile.GetMidiPort1Name());
+    options.portNames[1] = wxString::FromUTF8(profile.GetMidiPort2Name());
+    options.portNames[2] = wxString::FromUTF8(profile.GetUsbPort1Name());
+    options.portNames[3] = wxString::FromUTF8(profile.GetUsbPort2Name());
+    options.portNames[4] = wxString::FromUTF8(profile.GetUsbPort3Name());
+    return options;
+}
+}  // namespace
+
+void CMainFrame::EditTemplateSettings() {
+    if (!current) return;
+    CEditorTemplate* tpl = current;
+    CTemplateSettings dialog(this, PanelProfile(), dialogOptions(profile), &tpl->localSettings(),
+                             [this, tpl](std::unique_ptr<ICommand> command) {
+                                 executeCommand(std::move(command), *tpl);
+                                 requestRepaint();
+                             });
+    if (dialog.Loaded()) dialog.ShowModal();
+    updateTemplateMenu();
+}
+
+void CMainFrame::EditPortGroups() {
+    if (!current || !current->groupSettings()) return;
+    CEditorTemplate* tpl = current;
+    CEditPortGroups dialog(this, PanelProfile(), dialogOptions(profile), tpl->groupSettings(),
+                           [this, tpl](std::unique_ptr<ICommand> command) {
+                               executeCommand(std::move(command), *tpl);
+                               requestRepaint();
+                           });
+    if (dialog.Loaded()) dialog.ShowModal();
+    // Controls that follow the groups show the new ports and channels.
+    if (editWindow && editWindow->GetControl()) editControl(*editWindow->GetControl(), false);
+}
+
+void CMainFrame::EditKeyboardZone(int zone) {
+    if (!current || !current->keyboardZone(zone)) return;
+    CEditorTemplate* tpl = current;
+    CKbdZoneDialog dialog(this, PanelProfile(), dialogOptions(profile), tpl->keyboardZone(zone), zone,
+                          [this, tpl](std::unique_ptr<ICommand> command) {
+                              executeCommand(std::move(command), *tpl);
+                              requestRepaint();
+                          });
+    if (dialog.Loaded()) dialog.ShowModal();
+}
+
 void CMainFrame::focusMainWindow() {
     if (canvas) canvas->SetFocus();
 }
@@ -519,11 +622,12 @@ void CMainFrame::focusMainWindow() {
 void CMainFrame::RunCommand(std::unique_ptr<ICommand> command) {
     if (!command || !current) return;
     executeCommand(std::move(command), *current);
+    refreshControlTexts();
     requestRepaint();
 }
 
-bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputSelected(); }
-bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputSelected(); }
+bool CMainFrame::IsInputDeviceOpen() const { return EditorApp().Midi().IsInputOpen(); }
+bool CMainFrame::IsOutputDeviceOpen() const { return EditorApp().Midi().IsOutputOpen(); }
 bool CMainFrame::HasViewMenu() const { return profile.HasViewMenu(); }
 int CMainFrame::GetViewType() const { return profile.HasViewMenu() ? Settings().viewType : 3; }
 bool CMainFrame::GetAbbreviateNames() const { return Settings().abbreviateNames == 1; }
@@ -536,19 +640,33 @@ std::vector<CPlacedControl> CMainFrame::Selection() const {
     return list;
 }
 
-// --- Device commands (the port layer lists no ports yet) ------------------------------
+// --- Device commands and template transfer -------------------------------------------
 
 void CMainFrame::ListenCommand() {
     CEditorApp& app = EditorApp();
-    if (!app.Midi().IsInputSelected()) {
+    MidiService& midi = app.Midi();
+    if (midi.IsListening()) {
+        stopListening(true);
+        return;
+    }
+    if (midi.StartListening(this, this)) {
+        SetStatus("Listening for template dump from device: " + wxString::FromUTF8(midi.InputName()));
+        setListenMark(true);
+        if (view) view->ListenStarted();
+        app.WakeIdle();
+    } else {
         SetStatus("Invalid input device");
+        setListenMark(false);
+        if (view) view->ListenStopped();
         app.ReportInputLost();
     }
     updateDeviceMenu();
+    requestRepaint();
 }
 
-void CMainFrame::StopListening() {
-    SetStatus("Stopped listening for template dumps");
+void CMainFrame::stopListening(bool withMessage) {
+    EditorApp().Midi().StopListening();
+    if (withMessage) SetStatus("Stopped listening for template dumps");
     setListenMark(false);
     if (view) view->ListenStopped();
     updateDeviceMenu();
@@ -557,24 +675,147 @@ void CMainFrame::StopListening() {
 
 void CMainFrame::UploadCommand() {
     CEditorApp& app = EditorApp();
+    MidiService& midi = app.Midi();
     if (!current) return;
-    if (!app.Midi().IsOutputSelected()) {
+    stopListening(false);
+    SetStatus("Sending template to device: " + wxString::FromUTF8(midi.OutputName()));
+    if (view) view->SendStarted();
+    // What the unit receives is a single template, whatever the file was.
+    current->setBulkFlag(false);
+    const ByteSequence bytes = current->save();
+    if (!midi.StartSend(bytes.vector(), this)) {
         SetStatus("Invalid output device");
+        // The send never started: the send button must not keep pulsing.
+        if (view) view->SendFinished();
         app.ReportOutputLost();
     }
+    requestRepaint();
+    app.WakeIdle();
+}
+
+void CMainFrame::OnProgress() {
+    if (view && view->Tick(MillisSinceTick())) requestRepaint();
+    SetStatus("Template dump in progress...");
+}
+
+void CMainFrame::OnComplete() {
+    if (view) view->SendFinished();
+    SetStatus("Template dump completed");
+    requestRepaint();
+}
+
+void CMainFrame::OnFailed() {
+    CEditorApp& app = EditorApp();
+    if (view) view->SendFinished();
+    requestRepaint();
+    SetStatus("Template dump failed!");
+    app.ShowMessage(wxOK | wxICON_ERROR,
+                    "Template dump failed!  Perhaps the USB connection to the " + wxString::FromUTF8(profile.GetDeviceName()) +
+                        " was lost, or the driver is in use by another application.\n\nClose all other MIDI "
+                        "applications and try again.");
+}
+
+void CMainFrame::OnSysExAborted() {
+    EditorApp().ShowMessage(wxOK | wxICON_ERROR, "The dump was interrupted - please try sending it again");
+}
+
+void CMainFrame::OnSysExReceived(const MidiBytes& received) {
+    CEditorApp& app = EditorApp();
+    std::unique_ptr<CEditorTemplate> tpl = profile.CreateTemplate();
+    const ByteSequence bytes{MidiBytes(received)};
+    const OpenResult result = tpl ? openTemplateBytes(bytes, *tpl) : OpenResult{};
+    if (!result.ok) {
+        app.ShowMessage(wxOK | wxICON_ERROR,
+                        "The dump received was not a valid template.\n\nEither the dump came from another device, "
+                        "was corrupted, or you started listening in the middle of the dump.");
+    } else {
+        if (result.foreign) {
+            const wxString source = wxString::FromUTF8(deviceKindName(result.kind));
+            app.ShowMessage(wxOK | wxICON_ERROR,
+                            "This template has been recieved from a " + source + ".\n\nIt has been converted to a " +
+                                wxString::FromUTF8(profile.GetDeviceName()) + " template, which will not load back onto the " + source +
+                                ".\n\nYou can find all of the controls from the original template by "
+                                "right-clicking on a control and choosing \"Imported Controls\".");
+        } else if (Settings().showOldOSDialog == 1 && profile.ChecksReceivedOSVersion() && received.size() > 10) {
+            const OsVersion version = osVersionFromBytes(received[9], received[10]);
+            if (versionLess(version, profile.GetCurrentOSVersion())) {
+                COldOSDialog notice(this);
+                notice.ShowModal();
+            }
+        }
+        addTemplate(std::move(tpl));
+        updateEditMenu(false, false);
+        UpdateEditMenuFromHistory();
+        updateTitle();
+        updateFileMenu();
+        updateTemplateMenu();
+    }
+    stopListening(false);
+}
+
+void CMainFrame::OnMidiMessage(uint8_t status, int data1, int data2) {
+    wxString type, channel = wxString::Format("Channel: %d", (status & 0x0F) + 1), first, second;
+    switch (status & 0xF0) {
+        case 0x80: type = "Note off"; first = wxString::Format("Note: %d", data1); second = wxString::Format("Velocity: %d", data2); break;
+        case 0x90: type = "Note on"; first = wxString::Format("Note: %d", data1); second = wxString::Format("Velocity: %d", data2); break;
+        case 0xB0: type = "CC"; first = wxString::Format("CC#: %d", data1); second = wxString::Format("Value: %d", data2); break;
+        case 0xC0: type = "Prog. Change"; first = wxString::Format("Data 1: %X", data1); break;
+        case 0xD0: type = "Aftertouch"; first = wxString::Format("Value: %d", data1); break;
+        case 0xE0: type = "Pitchbend"; first = wxString::Format("Value: %d", data2); break;
+        case 0xF0:
+            type = "SysEx";
+            channel.clear();
+            first = wxString::Format("Data 1: %X", data1);
+            second = wxString::Format("Data 2: %X", data2);
+            break;
+        default:
+            type = wxString::Format("Type: %X", status & 0xF0);
+            first = wxString::Format("Data 1: %d", data1);
+            second = wxString::Format("Data 2: %d", data2);
+            break;
+    }
+    SetStatusText("Received MIDI message", 0);
+    SetStatusText(type, 1);
+    SetStatusText(channel, 2);
+    SetStatusText(first, 3);
+    SetStatusText(second, 4);
+    if (view && view->OnMidiMessage(status, data1, data2)) requestRepaint();
 }
 
 void CMainFrame::SelectMidiDeviceCommand() {
-    setListenMark(false);
-    if (view) view->ListenStopped();
-    requestRepaint();
+    CEditorApp& app = EditorApp();
+    stopListening(false);
     hideEditWindow();
+    // Ports that appeared since start-up (a unit switched on later) are offered too.
+    app.Midi().Rescan();
+    CSelectMIDIDevices dialog(this);
+    dialog.ShowModal();
+    updateDeviceMenu();
+    app.WakeIdle();
+}
+
+void CMainFrame::BulkDumpsCommand() {
+    CEditorApp& app = EditorApp();
+    // The dialog listens and sends with listeners of its own.
+    stopListening(false);
+    hideEditWindow();
+    app.WakeIdle();
+    CBulkDumpDialog dialog(this, AppTransferLink());
+    dialog.ShowModal();
     updateDeviceMenu();
 }
 
-void CMainFrame::BulkDumpsCommand() { hideEditWindow(); }
-
-void CMainFrame::UpdateOSCommand() { hideEditWindow(); }
+void CMainFrame::UpdateOSCommand() {
+    hideEditWindow();
+    EditorApp().WakeIdle();
+    // The dialog listens for a template that tells the unit's OS version; when
+    // it goes, the main window listens again if it listened before.
+    CUpdateOSDialog dialog(this, AppTransferLink(), [this](bool wasListening) {
+        if (wasListening) ListenCommand();
+        else stopListening(false);
+    });
+    dialog.ShowModal();
+}
 
 void CMainFrame::ViewHelpCommand() {
     wxFileName help(EditorApp().ProgramDirectory() + "/help.html");
@@ -609,6 +850,7 @@ void CMainFrame::RunOnSelection(int id) {
         default: break;
     }
     UpdateEditMenuFromHistory();
+    refreshControlTexts();
     requestRepaint();
 }
 
@@ -632,6 +874,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         if (!current || selection.empty()) return;
         if (auto command = assignImportedCommand(selection.front(), *current, id - MenuId::FirstImported))
             executeCommand(std::move(command), *current);
+        refreshControlTexts();
         requestRepaint();
         return;
     }
@@ -639,6 +882,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::Exit: Close(); break;
         case MenuId::Open: OpenTemplate(); break;
         case MenuId::ImportControls: ImportControls(); break;
+        case MenuId::ImportPluginNames: ImportPluginNames(); break;
         case MenuId::Save: SaveTemplate(); break;
         case MenuId::SaveAs: SaveTemplateAs(); break;
         case MenuId::Close: closeCurrentTemplate(); break;
@@ -657,6 +901,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
                 redoCommand(*current);
             }
             UpdateEditMenuFromHistory();
+            refreshControlTexts();
             requestRepaint();
             break;
         case MenuId::EditSelection:
@@ -691,16 +936,18 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::Preferences: {
             hideEditWindow();
             CPreferencesDialog prefs(this, profile);
-            prefs.ShowModal();
+            if (prefs.Loaded()) prefs.ShowModal();
             requestRepaint();
             break;
         }
         case MenuId::TemplateSettings:
             hideEditWindow();
+            EditTemplateSettings();
             reselectCurrent();
             break;
         case MenuId::MidiGroups:
             hideEditWindow();
+            EditPortGroups();
             break;
         case MenuId::AudioFX:
             if (view) view->EditAudioSettings();
@@ -721,8 +968,12 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
             requestRepaint();
             break;
         default:
-            if (id >= MenuId::FirstZone && id <= MenuId::LastZone) hideEditWindow();
-            else event.Skip();
+            if (id >= MenuId::FirstZone && id <= MenuId::LastZone) {
+                hideEditWindow();
+                if (current && current->zonesEnabled()) EditKeyboardZone(id - MenuId::FirstZone);
+            } else {
+                event.Skip();
+            }
             break;
     }
 }
@@ -797,8 +1048,9 @@ std::unique_ptr<wxMenu> CMainFrame::BuildContextMenu() {
             const std::string name = ctl.getControlType() == ControlType::MMC
                                          ? CBaseControlState::mmcCommandName(ctl.getMmcCommand())
                                          : ctl.getName();
-            const wxString label = menuText(wxString::FromUTF8(name)) + "\t" +
-                                   wxString::FromUTF8(CBaseControlState::typeName(ctl.getControlType()));
+            // Not after a tab: some toolkits read that part as a shortcut and drop it.
+            const wxString label = menuText(wxString::FromUTF8(name)) + "  (" +
+                                   wxString::FromUTF8(CBaseControlState::typeName(ctl.getControlType())) + ")";
             wxMenuItem* item = imported->AppendCheckItem(MenuId::FirstImported + k, label, "");
             bool assigned = false;
             for (int i = 0; i <= current->lastIndex() && !assigned; ++i)
@@ -861,6 +1113,8 @@ void CMainFrame::OnKeyUp(wxKeyEvent& event) {
 bool CMainFrame::AcceptsDrop(const wxArrayString& paths) {
     if (paths.empty()) return false;
     for (const wxString& path : paths) {
+        // A dropped folder is taken so that opening it can say it is one.
+        if (!notAFileReason(std::string(path.utf8_str())).empty()) continue;
         const wxFileName name(path);
         if (!wxFileName::FileExists(path) || name.GetExt() != "syx") return false;
     }

@@ -13,7 +13,9 @@
 
 #include "editing/EditorView.h"
 #include "editing/PlacedControl.h"
+#include "midi/MidiTypes.h"
 #include "ui/EditControlDialog.h"
+#include "ui/EditPanels.h"
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
@@ -37,7 +39,14 @@ enum : int {
 };
 }
 
-class CMainFrame : public wxFrame, public ITemplateUIHost, public IEditorView, public IEditWindowOwner {
+class CMainFrame : public wxFrame,
+                   public IProgressListener,
+                   public IMessageListener,
+                   public ISysExListener,
+                   public ITemplateUIHost,
+                   public IEditorView,
+                   public IEditWindowOwner,
+                   public IEditPanelHost {
 public:
     static constexpr int kImportedPerColumn = 49;
     static constexpr int kMaxImportedItems = 513;
@@ -84,6 +93,8 @@ public:
     // A left-button release at the pointer, as when the application loses focus.
     void ReleaseOutside();
     void SetStatus(const wxString& text) { SetStatusText(text, 0); }
+    // The status text and the panel's tool tip describe the controls as they are now.
+    void refreshControlTexts();
 
     // --- File operations ------------------------------------------------------
     void openFile(const wxString& path, bool interactive);
@@ -96,6 +107,8 @@ public:
     void NewTemplate();
     void OpenTemplate();
     void ImportControls();
+    // File > Import Names from Plug-in: a new template named after a plug-in's parameters.
+    void ImportPluginNames();
     void SaveTemplate();
     void SaveTemplateAs();
     static bool isFileNameChar(wxChar c);
@@ -134,12 +147,36 @@ public:
     bool IsInputDeviceOpen() const override;
     bool IsOutputDeviceOpen() const override;
     void StartListening() override { ListenCommand(); }
-    void StopListening() override;
+    void StopListening() override { stopListening(true); }
     void SendTemplate() override { UploadCommand(); }
     bool HasViewMenu() const override;
     int GetViewType() const override;
     bool GetAbbreviateNames() const override;
     bool GetShowCtrlToolTips() const override;
+
+    // IProgressListener, IMessageListener, ISysExListener (template transfer)
+    void OnProgress() override;
+    void OnWaiting() override {}
+    void OnComplete() override;
+    void OnFailed() override;
+    void OnMidiMessage(uint8_t status, int data1, int data2) override;
+    void OnSysExReceived(const MidiBytes& bytes) override;
+    void OnSysExAborted() override;
+    void stopListening(bool withMessage);
+    // IEditPanelHost
+    const IDeviceProfile& PanelProfile() const override;
+    wxString PortCaption(int port) const override;
+    void RunPanelCommand(std::unique_ptr<ICommand> command) override;
+    const CEditorTemplate* PanelTemplate() const override { return current; }
+    void AddPanelObserver(IObserver* observer) override { AddObserver(observer); }
+    void SetPanelSnapshotObserver(IObserver* observer) override { SetSnapshotObserver(observer); }
+    bool PanelAutoComplete() const override;
+
+    // The template dialogs of the Template menu; each shows nothing when its
+    // layout is missing (the error has been logged).
+    void EditTemplateSettings();
+    void EditPortGroups();
+    void EditKeyboardZone(int zone);
 
     // IEditorView
     bool selectControl(const CPlacedControl& control, bool add) override;

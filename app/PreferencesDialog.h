@@ -11,6 +11,9 @@ class wxWindow;
 class CPreferencesDialog : public wxDialog {
 public:
     CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile);
+    // False when the layout is missing: the dialog was never created and must
+    // not be shown (the error has been logged).
+    bool Loaded() const { return loaded; }
 
     wxChoice* startupAction = nullptr;
     wxCheckBox* warnOnOldOS = nullptr;
@@ -31,4 +34,5 @@ private:
 
     CMainFrame* frame;
     const IDeviceProfile& profile;
+    bool loaded = false;
 };

@@ -5,15 +5,14 @@
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "plugins/PluginSearch.h"
+
 EditorSettings& Settings() {
     static EditorSettings settings;
     return settings;
 }
 
-wxString DefaultPluginFolder() {
-    // Where Linux hosts conventionally look for VST 2 plug-ins.
-    return wxFileName(wxGetHomeDir(), "").GetPath() + "/.vst";
-}
+wxString DefaultPluginFolder() { return wxString::FromUTF8(PluginSearch::defaultFolderSetting().c_str()); }
 
 namespace {
 int readInt(wxConfigBase& config, const char* key, int def) {
@@ -48,6 +47,7 @@ void ReadSettings(wxConfigBase& config, EditorSettings& s) {
     s.lastPluginEnumerated = readText(config, "LastPluginEnumerated", "");
     s.pluginsEnumeratedOK = readInt(config, "PluginsEnumeratedOK", defaults.pluginsEnumeratedOK);
     s.shouldUseAutoComplete = readInt(config, "ShouldUseAutoComplete", defaults.shouldUseAutoComplete);
+    s.reportServer = readText(config, "ReportServer", "");
 
     // The list keeps its used entries first; a hand-edited store with gaps
     // would otherwise hide the entries after the first empty one.
@@ -74,6 +74,7 @@ void WriteSettings(wxConfigBase& config, const EditorSettings& s) {
     config.Write("LastPluginEnumerated", s.lastPluginEnumerated);
     config.Write("PluginsEnumeratedOK", static_cast<long>(s.pluginsEnumeratedOK));
     config.Write("ShouldUseAutoComplete", static_cast<long>(s.shouldUseAutoComplete));
+    config.Write("ReportServer", s.reportServer);
     config.Flush();
 }
 

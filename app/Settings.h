@@ -25,6 +25,7 @@ struct EditorSettings {
     wxString lastPluginEnumerated;  // "LastPluginEnumerated"
     int pluginsEnumeratedOK = 1;    // "PluginsEnumeratedOK"
     int shouldUseAutoComplete = 1;  // "ShouldUseAutoComplete"
+    wxString reportServer;          // "ReportServer": "host:port" for reports; empty: the maker's server
 };
 
 // The values every part of the program reads and changes.

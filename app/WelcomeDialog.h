@@ -11,6 +11,9 @@ class wxCheckBox;
 class CWelcomeDialog : public wxDialog {
 public:
     CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile);
+    // False when the layout is missing: the dialog was never created and must
+    // not be shown (the error has been logged).
+    bool Loaded() const { return loaded; }
 
     wxStaticText* greeting = nullptr;
     wxRadioButton* createNew = nullptr;
@@ -28,4 +31,5 @@ private:
 
     CMainFrame* frame;
     const IDeviceProfile& profile;
+    bool loaded = false;
 };

@@ -39,6 +39,77 @@ const CommandHelp kCommands[] = {
      "\n"
      "Writes a new default template (all controls as the editor's File > New\n"
      "makes them) to OUT.\n"},
+    {"ports",
+     "Usage: tangra-qv-tool ports [--json]\n"
+     "\n"
+     "Lists the MIDI input and output ports the editor would offer, one per line,\n"
+     "or as JSON with --json. Part of a name shown here is what --in and --out of\n"
+     "the transfer commands take.\n"},
+    {"receive",
+     "Usage: tangra-qv-tool receive [--in NAME] [--timeout SECONDS] OUT\n"
+     "\n"
+     "Waits for a template dump from the unit on the input port whose name contains\n"
+     "NAME (default: the first) and writes the template to OUT. Gives up after\n"
+     "SECONDS without a dump.\n"},
+    {"send",
+     "Usage: tangra-qv-tool send [--out NAME] FILE\n"
+     "\n"
+     "Opens the template in FILE as the editor would and sends it to the unit on the\n"
+     "output port whose name contains NAME (default: the first).\n"},
+    {"blk",
+     "Usage: tangra-qv-tool blk list [--json] FILE.blk\n"
+     "       tangra-qv-tool blk extract FILE.blk DIR\n"
+     "       tangra-qv-tool blk pack OUT.blk FILE.syx...\n"
+     "\n"
+     "Works on bulk dump files. 'list' prints the number and name of each entry;\n"
+     "'extract' writes every entry as a single template into DIR; 'pack' makes a\n"
+     "bulk dump of up to 40 templates, the remaining entries empty.\n"},
+    {"os-info",
+     "Usage: tangra-qv-tool os-info IMAGE.syx\n"
+     "\n"
+     "Tells whether IMAGE.syx is a valid OS image for the unit, and its version.\n"},
+    {"bulk-receive",
+     "Usage: tangra-qv-tool bulk-receive [--in NAME] [--timeout SECONDS] OUT.blk\n"
+     "\n"
+     "Receives the unit's bulk dump (all 40 templates) on the input port whose name\n"
+     "contains NAME and writes it to OUT.blk.\n"},
+    {"bulk-send",
+     "Usage: tangra-qv-tool bulk-send [--out NAME] [--stats] FILE.blk\n"
+     "\n"
+     "Sends the bulk dump in FILE.blk to the unit, pausing 500 ms after each\n"
+     "template. --stats prints the timing of the transfer.\n"},
+    {"os-send",
+     "Usage: tangra-qv-tool os-send [--out NAME] [--stats] IMAGE.syx\n"
+     "\n"
+     "Sends an OS image to the unit, which must be in its OS-receive mode.\n"
+     "--stats prints the timing of the transfer.\n"},
+    {"report-send",
+     "Usage: tangra-qv-tool report-send [OPTIONS] FILE\n"
+     "\n"
+     "Sends FILE as a report, as the editor's report dialog does; FILE is deleted\n"
+     "once the server accepted it.\n"
+     "\n"
+     "  --server HOST:PORT              mail server (default: the maker's report server)\n"
+     "  --kind Crash|\"Data Error\"      report kind for the subject (default Crash)\n"
+     "  --reply-to ADDRESS              the address the maker may answer\n"
+     "  --body TEXT | --body-file PATH  what happened (default: empty)\n"
+     "  --timeout SECONDS               wait for connect and each reply (default 10)\n"},
+    {"report-check",
+     "Usage: tangra-qv-tool report-check [--server HOST:PORT] [--timeout SECONDS]\n"
+     "\n"
+     "Exits 0 when the report server can be reached, 1 otherwise.\n"},
+    {"plugins",
+     "Usage: tangra-qv-tool plugins [--json] [--timeout SECONDS] [DIR]\n"
+     "\n"
+     "Lists the VST 2 plug-ins in DIR (default: $VST_PATH, else the first of ~/.vst,\n"
+     "~/.lxvst, /usr/local/lib/vst, /usr/lib/vst, /usr/local/lib/lxvst,\n"
+     "/usr/lib/lxvst) with their parameters. Each plug-in is examined in a separate\n"
+     "process; one silent for SECONDS (default 10) is skipped.\n"},
+    {"from-plugin",
+     "Usage: tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
+     "\n"
+     "Writes to OUT a new template whose controls are named after the parameters of\n"
+     "the plug-in in PLUGIN_FILE.\n"},
     {"set",
      "Usage: tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
      "       tangra-qv-tool set IN OUT template FIELD=VALUE...\n"

@@ -34,10 +34,10 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/tangra-qv-editor.metainfo.xml DESTIN
 
 # The companion's commands, read from its dispatch, feed the completion and
 # the manual page, so that a new command shows up in both.
-file(STRINGS ${PROJECT_SOURCE_DIR}/cli/main.cpp TQV_DISPATCH REGEX "command == \"[a-z-]+\"")
+file(STRINGS ${PROJECT_SOURCE_DIR}/cli/main.cpp TQV_DISPATCH REGEX "command == \"[a-z][a-z-]*\"")
 set(TQV_TOOL_COMMANDS "")
 foreach(line IN LISTS TQV_DISPATCH)
-  string(REGEX MATCH "command == \"([a-z-]+)\"" _ "${line}")
+  string(REGEX MATCH "command == \"([a-z][a-z-]*)\"" _ "${line}")
   if(NOT CMAKE_MATCH_1 STREQUAL "help")
     list(APPEND TQV_TOOL_COMMANDS ${CMAKE_MATCH_1})
   endif()

@@ -1,6 +1,8 @@
 #include "DeviceProfile.h"
 
 #include "ControlState.h"
+#include "BulkDump.h"
+#include "DeviceOS.h"
 #include "TaNGRAQVTemplate.h"
 
 namespace {
@@ -32,6 +34,11 @@ std::unique_ptr<CEditorTemplate> CTaNGRAQVDeviceProfile::CreateTemplate() const 
     return std::make_unique<CTaNGRAQVTemplate>();
 }
 
+std::unique_ptr<IBulkDump> CTaNGRAQVDeviceProfile::CreateBulkDump() const {
+    return std::make_unique<CBulkDump<CTaNGRAQVTemplate, 40>>();
+}
+
+std::unique_ptr<CDeviceOS> CTaNGRAQVDeviceProfile::CreateDeviceOS() const { return std::make_unique<CDeviceOS>(); }
 std::string CTaNGRAQVDeviceProfile::GetAboutText() const {
     return "TaNGRA LuMI QV Editor\n\nVersion 1.0.0\n\nCreate, edit, load and save templates for the\n"
            "TaNGRA LuMI QV and send them to the hardware.\n\nCopyright (C) Quorvane Ltd.  All rights reserved.";

@@ -11,6 +11,8 @@
 
 class CBaseControlState;
 class CEditorTemplate;
+class IBulkDump;
+class CDeviceOS;
 
 class IDeviceProfile {
 public:
@@ -65,8 +67,9 @@ public:
     virtual std::string GetAppName() const = 0;
 
     virtual std::unique_ptr<CEditorTemplate> CreateTemplate() const = 0;
-    // The bulk dump, patch bank dump and OS image makers join here, returning
-    // std::unique_ptr, together with their classes in midi/.
+    // The set of all templates the unit keeps, and its OS image.
+    virtual std::unique_ptr<IBulkDump> CreateBulkDump() const = 0;
+    virtual std::unique_ptr<CDeviceOS> CreateDeviceOS() const = 0;
     virtual bool IsBulkDumpSingleMessage() const = 0;
 
     // Per-index answers (control index 0..lastIndex; higher = imported control).
@@ -140,6 +143,8 @@ public:
     std::string GetAppName() const override { return "TaNGRAQVLumiEditor"; }
 
     std::unique_ptr<CEditorTemplate> CreateTemplate() const override;
+    std::unique_ptr<IBulkDump> CreateBulkDump() const override;
+    std::unique_ptr<CDeviceOS> CreateDeviceOS() const override;
     bool IsBulkDumpSingleMessage() const override { return false; }
 
     bool AllowsPitchBend(int i) const override { return i == 64 || (i >= 66 && i <= 69); }

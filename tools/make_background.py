@@ -222,7 +222,7 @@ def main():
     d.text((s(700), s(394)), "USB  MIDI 1  MIDI 2", font=small, fill=label)
 
     img = img.resize((WIDTH, HEIGHT), Image.LANCZOS)
-    lcd_text(img, "TEMPLATE 01", 614, 298, LCD_INK)
+    # The first line is left empty: the editor writes the template's name there.
     lcd_text(img, "READY", 614, 312, LCD_INK)
     lcd_text(img, "CH:01  -  QV", 614, 326, LCD_INK)
     img.save(out, optimize=True)

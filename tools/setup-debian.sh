@@ -4,9 +4,12 @@
 set -euo pipefail
 packages=(
     build-essential cmake pkg-config
-    libwxgtk3.2-dev librtmidi-dev nlohmann-json3-dev
+    libwxgtk3.2-dev librtmidi-dev libjack-jackd2-dev jackd2 nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth python3 python3-pil
+    clang libclang-rt-14-dev
+    xvfb xauth python3 python3-pil time
+    python3-aiosmtpd binutils xdotool imagemagick
+    dragonfly-reverb-vst dpf-plugins-vst  # real LinuxVST plug-ins for the plug-in tests
     dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libglib2.0-bin
 )
 missing=()

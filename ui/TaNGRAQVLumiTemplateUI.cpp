@@ -1,10 +1,15 @@
 #include "ui/TaNGRAQVLumiTemplateUI.h"
 
+#include <cctype>
+
 #include "editing/PlacedControl.h"
+#include "model/TemplateParts.h"
+#include "ui/BitmapFont.h"
 #include "model/EditorTemplate.h"
 
 const wxRect CTaNGRAQVLumiTemplateUI::kListenRect(493, 299, 38, 23);
 const wxRect CTaNGRAQVLumiTemplateUI::kSendRect(545, 299, 38, 23);
+const wxPoint CTaNGRAQVLumiTemplateUI::kDisplayNameAt(614, 298);
 
 namespace {
 // One row of eight controls: first index, caption format, kind, first
@@ -83,4 +88,19 @@ void CTaNGRAQVLumiTemplateUI::BuildLayout() {
             add(row.firstIndex + k, name, row.kind, row.x + 54 * k, row.y, row.dx, row.dy);
         }
     for (const Single& s : kSingles) add(s.index, s.name, s.kind, s.x, s.y, s.dx, s.dy);
+}
+
+std::string CTaNGRAQVLumiTemplateUI::DisplayName(const CEditorTemplate& tpl) {
+    std::string name = tpl.localSettings().templateName;
+    const size_t end = name.find_last_not_of(" \t");
+    name = end == std::string::npos ? std::string() : name.substr(0, end + 1);
+    // The display's font has capitals only, as the unit itself.
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name.size() > kDisplayNameChars) name.resize(kDisplayNameChars);
+    return name;
+}
+
+void CTaNGRAQVLumiTemplateUI::PaintDecorations(wxDC& dc) {
+    if (!shown) return;
+    BitmapFont::Get().DrawText(dc, DisplayName(*shown), kDisplayNameAt.x, kDisplayNameAt.y, wxColour(32, 44, 28));
 }

@@ -278,6 +278,20 @@ void CTemplateUI::UpdateToolTip(const CControlButton& button) {
     wxToolTip::SetDelay(300);
 }
 
+void CTemplateUI::RefreshControlTexts() {
+    const CControlButton* hovered = hoveredIndex >= 0 ? FindButton(hoveredIndex) : nullptr;
+    if (hovered) {
+        UpdateToolTip(*hovered);
+    } else {
+        toolTipText.clear();
+        if (wxWindow* window = host.GetPanelWindow()) window->UnsetToolTip();
+    }
+    const CControlButton* described = hovered;
+    if (!described && !selection.empty()) described = FindButton(selection.front()->GetIndex());
+    const CBaseControlState* state = described ? described->GetControlState() : nullptr;
+    host.SetPanelStatusText(state ? wxString::FromUTF8(state->label()) : wxString());
+}
+
 void CTemplateUI::DisableToolTip(wxPoint p) {
     wxWindow* window = host.GetPanelWindow();
     toolTipText.clear();

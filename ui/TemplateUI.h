@@ -155,6 +155,9 @@ public:
     CControlButton* FindButton(int index) const;  // null when not shown
     CControlButton* HitTest(wxPoint p) const;     // first in creation order
     int GetHoveredIndex() const { return hoveredIndex; }
+    // After the controls changed under the pointer (delete, undo, another
+    // template): the tool tip and the status text describe what is there now.
+    void RefreshControlTexts();
     bool IsDragging() const { return dragSource != nullptr; }
     bool IsRubberBandActive() const { return rubberBandActive; }
     wxRect GetRubberBand() const { return rubberBand; }

@@ -12,7 +12,7 @@ out=$("$TOOL" --version) || bad "--version exit status $?"
 out=$("$TOOL" --help) || bad "--help exit status $?"
 grep -q "help COMMAND" <<<"$out" || bad "--help does not point at per-command help"
 
-commands=$(grep -o 'command == "[a-z-]*"' "$MAIN" | sed 's/.*"\(.*\)"/\1/' | grep -v '^help$' | sort -u)
+commands=$(grep -o 'command == "[a-z][a-z-]*"' "$MAIN" | sed 's/.*"\(.*\)"/\1/' | grep -v '^help$' | sort -u)
 [ -n "$commands" ] || bad "no commands found in $MAIN"
 for c in $commands; do
     a=$("$TOOL" help "$c") || bad "help $c exit status $?"

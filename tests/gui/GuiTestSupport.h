@@ -131,6 +131,10 @@ protected:
     wxFileConfig* config = nullptr;
 };
 
+// New asks for the new template's settings; this answers Cancel (the new
+// template stays, unchanged) and fails on any other dialog.
+void NewTemplateKeepingDefaults(CMainFrame* frame);
+
 // The folder the test program runs from (holds the copied resources).
 wxString ProgramFolder();
 // A picture of part of the screen (empty when the display cannot be read).

@@ -7,6 +7,7 @@
 #include <wx/snglinst.h>
 
 #include "GuiTestSupport.h"
+#include "ui/TemplateDialogs.h"
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -217,7 +218,13 @@ TEST_F(AppTest, StartupActionsWithoutFiles) {
         clearRecentFiles();
         if (c.recent) addRecentFile(last);
         Settings().startupAction = c.action;
-        EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
+        if (c.action == 2) {
+            // A new template opens with its settings dialog.
+            wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()),
+                          ExpectDialog<CTemplateSettings>([](CTemplateSettings*) { return wxID_CANCEL; }));
+        } else {
+            EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
+        }
         EXPECT_EQ(frame->templateCount(), c.templates) << "action " << c.action << " recent " << c.recent;
     }
 }
@@ -235,7 +242,7 @@ TEST_F(AppTest, StartupActionFourRunsTheOpenDialog) {
 
 TEST_F(AppTest, IdlePassesRunOnlyWhileThereIsWorkAndWakeOnRequests) {
     CEditorApp& app = EditorApp();
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     app.IdlePass();  // carries out the pending repaint
     EXPECT_FALSE(frame->IsRepaintRequested());
     EXPECT_FALSE(frame->NeedsIdleWork());

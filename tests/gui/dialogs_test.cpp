@@ -7,6 +7,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include "GuiTestSupport.h"
+#include "ui/TemplateDialogs.h"
 #include "app/AboutDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -57,15 +58,21 @@ TEST_F(DialogsTest, WelcomeChoicesAndDontShowAgainSetTheNextStart) {
         while (frame->templateCount() > 0) frame->closeCurrentTemplate();
         Settings().startupAction = 0;
         // The real start-up path shows it modally; the test drives it.
-        wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()),
-                      ExpectDialog<CWelcomeDialog>([&](CWelcomeDialog* dialog) {
-                          auto* radio = dynamic_cast<wxRadioButton*>(wxWindow::FindWindowByName(c.choice, dialog));
-                          EXPECT_NE(radio, nullptr);
-                          if (radio) radio->SetValue(true);
-                          dialog->dontShowAgain->SetValue(c.dontShow);
-                          click(dialog, wxID_OK);
-                          return dialog->GetReturnCode();
-                      }));
+        auto drive = [&](CWelcomeDialog* dialog) {
+            auto* radio = dynamic_cast<wxRadioButton*>(wxWindow::FindWindowByName(c.choice, dialog));
+            EXPECT_NE(radio, nullptr);
+            if (radio) radio->SetValue(true);
+            dialog->dontShowAgain->SetValue(c.dontShow);
+            click(dialog, wxID_OK);
+            return dialog->GetReturnCode();
+        };
+        if (c.templates > 0) {
+            // The new template opens with its settings dialog.
+            wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()), ExpectDialog<CWelcomeDialog>(drive),
+                          ExpectDialog<CTemplateSettings>([](CTemplateSettings*) { return wxID_CANCEL; }));
+        } else {
+            wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()), ExpectDialog<CWelcomeDialog>(drive));
+        }
         EXPECT_EQ(Settings().startupAction, c.startupAction) << c.choice << " " << c.dontShow;
         EXPECT_EQ(frame->templateCount(), c.templates) << c.choice;
     }

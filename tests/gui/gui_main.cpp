@@ -22,6 +22,7 @@
 #include "model/TaNGRAQVTemplate.h"
 #include "model/TemplateFile.h"
 #include "ui/BitmapFont.h"
+#include "ui/TemplateDialogs.h"
 
 namespace {
 // The editor's application object without the interactive start-up: tests
@@ -54,6 +55,16 @@ void failOnAssert(const wxString& file, int line, const wxString& func, const wx
 }  // namespace
 
 wxString ProgramFolder() { return g_programFolder; }
+
+void NewTemplateKeepingDefaults(CMainFrame* frame) {
+    bool asked = false;
+    wxTEST_DIALOG(frame->NewTemplate(), ExpectDialog<CTemplateSettings>([&asked](CTemplateSettings* dialog) {
+                      asked = true;
+                      EXPECT_TRUE(dialog->Loaded());
+                      return wxID_CANCEL;
+                  }));
+    EXPECT_TRUE(asked);
+}
 
 namespace {
 // Outside a FileDialogAnswers scope a file dialog is a test failure.

@@ -3,6 +3,7 @@
 #include <wx/filename.h>
 #include <wx/uiaction.h>
 
+#include "model/TemplateParts.h"
 #include "ui_support.h"
 
 using namespace uitest;
@@ -147,3 +148,35 @@ TEST_F(RenderTest, CanvasForwardsRealEvents) {
 }
 
 }  // namespace
+
+// The display strip shows the template's own name, as the unit does.
+TEST_F(RenderTest, DisplayShowsTheTemplateName) {
+    const wxPoint at = CTaNGRAQVLumiTemplateUI::kDisplayNameAt;
+    const wxRect line(at.x, at.y, 260, BitmapFont::Get().Cell());
+    const wxColour ink(32, 44, 28);
+    auto inkImage = [&](const wxImage& image) {
+        std::vector<bool> mask;
+        for (int y = line.y; y < line.GetBottom(); ++y)
+            for (int x = line.x; x < line.GetRight(); ++x) mask.push_back(Is(image, {x, y}, ink));
+        return mask;
+    };
+    struct Case {
+        const char* stored;
+        const char* drawn;
+    };
+    const Case cases[] = {{"Strings", "STRINGS"}, {"Lead 2   ", "LEAD 2"}, {"  ", ""}};
+    for (const Case& c : cases) {
+        tpl->localSettings().setTemplateName(c.stored);
+        EXPECT_EQ(CTaNGRAQVLumiTemplateUI::DisplayName(*tpl), c.drawn);
+        // The expected picture: the display's own background with the text drawn on it.
+        const wxImage shown = Render();
+        wxImage expected = shown.Copy();
+        for (int y = line.y; y < line.GetBottom(); ++y)
+            for (int x = line.x; x < line.GetRight(); ++x) expected.SetRGB(x, y, 158, 186, 120);
+        BitmapFont::Get().Render(expected, c.drawn, at.x, at.y, ink);
+        EXPECT_EQ(inkImage(shown), inkImage(expected)) << c.stored;
+    }
+    // Nothing is left of a fixed caption on an empty name.
+    const std::vector<bool> blank = inkImage(Render());
+    EXPECT_EQ(std::count(blank.begin(), blank.end(), true), 0);
+}

@@ -1,0 +1,265 @@
+#include "app/UpdateOSDialog.h"
+
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/gauge.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/textctrl.h>
+#include <wx/xrc/xmlres.h>
+
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "model/DeviceOS.h"
+#include "model/DeviceProfile.h"
+#include "model/EditorTemplate.h"
+
+namespace {
+const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
+
+template <class T>
+T* findNamed(wxWindow* parent, const char* name) {
+    return dynamic_cast<T*>(wxWindow::FindWindowByName(name, parent));
+}
+
+void enable(wxWindow* w, bool on) {
+    if (w) w->Enable(on);
+}
+
+wxString versionString(const OsVersion& v) { return wxString::FromUTF8(versionText(v).c_str()); }
+}  // namespace
+
+CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, ITransferLink& link, std::function<void(bool)> restoreListening)
+    : link(link),
+      restoreListening(std::move(restoreListening)),
+      os(EditorApp().Profile().CreateDeviceOS()),
+      paceTimer(this) {
+    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
+        wxLogError(kMissingResource);
+        Create(parent, wxID_ANY, "Update device OS");
+    }
+    SetTitle("Update device OS");
+    currentVersion = findNamed<wxTextCtrl>(this, "Current_OS_Version");
+    newVersion = findNamed<wxTextCtrl>(this, "New_OS_Version");
+    load = findNamed<wxButton>(this, "Load_New_OS");
+    selectDevices = findNamed<wxButton>(this, "Select_MIDI_Devices");
+    send = findNamed<wxButton>(this, "Send_OS_To_Device");
+    ok = findNamed<wxButton>(this, "wxID_OK");
+    progLine = wxWindow::FindWindowByName("ID_PROGLINE", this);
+    gauge = findNamed<wxGauge>(this, "ID_GAUGE");
+
+    if (currentVersion) {
+        currentVersion->ChangeValue("Unknown");
+        currentVersion->Disable();
+    }
+    if (newVersion) {
+        newVersion->ChangeValue("Not loaded");
+        newVersion->Disable();
+    }
+    if (send) {
+        send->SetLabel("&Upload OS");
+        send->Disable();
+    }
+    if (progLine) progLine->Hide();
+
+    // A template the unit sends while the dialog is open tells its OS version.
+    wasListening = link.IsListening();
+    link.StartListening(this, nullptr);
+
+    Bind(wxEVT_BUTTON, &CUpdateOSDialog::OnButton, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CUpdateOSDialog::OnClose, this);
+    Bind(wxEVT_TIMER, &CUpdateOSDialog::OnPaceTimer, this, paceTimer.GetId());
+    Layout();
+    Fit();
+    CentreOnParent();
+}
+
+CUpdateOSDialog::~CUpdateOSDialog() {
+    paceTimer.Stop();
+    if (sender && sender->IsRunning()) sender->Cancel();
+    sender.reset();
+    link.StopListening();
+    if (restoreListening) restoreListening(wasListening);
+}
+
+void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
+    auto tpl = EditorApp().Profile().CreateTemplate();
+    size_t position = 0;
+    if (!tpl->load(ByteSequence(bytes), position)) return;
+    installed = osVersionFromBytes(bytes[9], bytes[10]);
+    established = true;
+    if (currentVersion) {
+        currentVersion->ChangeValue(versionString(installed));
+        currentVersion->Enable();
+    }
+}
+
+bool CUpdateOSDialog::LoadImage(const wxString& path) {
+    // A refused file leaves the image loaded before (and its display) as it was.
+    if (!os->LoadFromFile(std::string(path.utf8_str()))) {
+        EditorApp().ShowMessage(wxOK | wxICON_ERROR,
+                                "The file \"" + path + "\" is not a valid operating system.");
+        return false;
+    }
+    image = os->GetVersion();
+    imageLoaded = true;
+    if (newVersion) {
+        newVersion->ChangeValue(versionString(image));
+        newVersion->Enable();
+    }
+    if (send) {
+        send->Enable();
+        send->SetDefault();
+    }
+    return true;
+}
+
+void CUpdateOSDialog::Upload() {
+    if (busy || !imageLoaded || !os->IsValid()) return;
+    CEditorApp& app = EditorApp();
+    if (!established && Settings().showOldOSDialog == 1) {
+        if (app.ShowMessage(wxYES_NO | wxICON_QUESTION,
+                            "You have not established the current OS version on your unit,\nand it may be a later "
+                            "version than the one you are about to upload.\n\nDo you wish to upload the selected OS "
+                            "anyway?") != wxYES)
+            return;
+    } else if (established && versionLess(image, installed)) {
+        if (app.ShowMessage(wxYES_NO | wxICON_QUESTION,
+                            "The version of the operating system you are about to upload is older than the one "
+                            "currently installed on the unit.\n\nDo you still want to upload it?") != wxYES)
+            return;
+    }
+    CConfirmOSUpdateDialog confirm(this);
+    if (confirm.ShowModal() != CConfirmOSUpdateDialog::kConfirmed) return;
+    StartUpload();
+}
+
+void CUpdateOSDialog::StartUpload() {
+    std::vector<MidiBytes> messages;
+    for (const auto& m : os->messages) messages.push_back(m.vector());
+    if (progLine) progLine->Show();
+    if (gauge) {
+        gauge->SetRange(static_cast<int>(messages.size()));
+        gauge->SetValue(0);
+    }
+    busy = true;
+    for (wxWindow* w : {static_cast<wxWindow*>(send), static_cast<wxWindow*>(ok), static_cast<wxWindow*>(load),
+                        static_cast<wxWindow*>(selectDevices)})
+        enable(w, false);
+    if (send) send->SetLabel("Please wait...");
+    counter = 0;
+    Layout();
+    Fit();
+    // Listening for the version ends here: the unit is in its receive mode.
+    link.StopListening();
+    sender = std::make_unique<CPacedSender>(link, std::move(messages), kOsSendPause, this);
+    sender->Start();
+}
+
+void CUpdateOSDialog::OnTransferStep(int done, int) {
+    counter = done;
+    if (gauge) gauge->SetValue(done);
+}
+
+void CUpdateOSDialog::OnTransferPause(TransferClock::duration pause) {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(pause).count();
+    paceTimer.StartOnce(static_cast<int>(std::max<long long>(ms, 1)));
+}
+
+void CUpdateOSDialog::OnPaceTimer(wxTimerEvent&) {
+    if (!sender || !sender->IsRunning()) return;
+    if (auto wait = sender->TimeToNextStep(); wait && *wait > TransferClock::duration::zero()) {
+        OnTransferPause(*wait);
+        return;
+    }
+    sender->Advance();
+}
+
+void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
+    BackToIdle();
+    switch (end) {
+        case TransferEnd::Completed:
+            EditorApp().ShowMessage(wxOK | wxICON_INFORMATION,
+                                    "OS update completed!\n\nPlease click \"OK\" and exit the program before switching "
+                                    "the hardware back on.");
+            break;
+        case TransferEnd::CannotStart: EditorApp().ReportOutputLost(); break;
+        case TransferEnd::Cancelled: break;
+        default: EditorApp().ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
+    }
+}
+
+void CUpdateOSDialog::BackToIdle() {
+    paceTimer.Stop();
+    counter = 0;
+    busy = false;
+    if (progLine) progLine->Hide();
+    if (gauge) gauge->SetValue(0);
+    for (wxWindow* w : {static_cast<wxWindow*>(send), static_cast<wxWindow*>(ok), static_cast<wxWindow*>(load),
+                        static_cast<wxWindow*>(selectDevices)})
+        enable(w, true);
+    if (send) send->SetLabel("&Upload OS");
+    Layout();
+    Fit();
+}
+
+void CUpdateOSDialog::OnButton(wxCommandEvent& event) {
+    wxWindow* source = dynamic_cast<wxWindow*>(event.GetEventObject());
+    const wxString name = source ? source->GetName() : wxString();
+    if (name == "Load_New_OS") {
+        wxFileDialog chooser(this, "Load OS image", "", "", "SysEx Dump (*.syx)|*.syx", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+        if (chooser.ShowModal() == wxID_OK) LoadImage(chooser.GetPath());
+    } else if (name == "Select_MIDI_Devices") {
+        if (CMainFrame* frame = EditorApp().GetMainFrame()) frame->SelectMidiDeviceCommand();
+    } else if (name == "Send_OS_To_Device") {
+        Upload();
+    } else if (event.GetId() == wxID_OK) {
+        if (!busy) EndModal(wxID_OK);
+    } else {
+        event.Skip();
+    }
+}
+
+void CUpdateOSDialog::OnClose(wxCloseEvent& event) {
+    if (busy && event.CanVeto()) {
+        event.Veto();
+        return;
+    }
+    if (IsModal()) EndModal(wxID_OK);
+    else Destroy();
+}
+
+// ---- confirmation ----
+
+CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent) {
+    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_CONFIRMOSUPDATEDIALOG")) {
+        wxLogError(kMissingResource);
+        Create(parent, wxID_ANY, "Confirm OS Update");
+    }
+    SetTitle("Confirm OS Update");
+    message = findNamed<wxTextCtrl>(this, "ID_MESSAGE");
+    instructions = findNamed<wxButton>(this, "ID_INSTRUCTIONS");
+    confirm = findNamed<wxButton>(this, "ID_CONFIRM");
+    if (message) {
+        wxString text = message->GetValue();
+        text.Replace("PRODUCTNAME", wxString::FromUTF8(EditorApp().Profile().GetDeviceName()));
+        message->ChangeValue(text);
+    }
+    Bind(wxEVT_BUTTON, &CConfirmOSUpdateDialog::OnButton, this);
+    Fit();
+    CentreOnParent();
+}
+
+void CConfirmOSUpdateDialog::OnButton(wxCommandEvent& event) {
+    wxWindow* source = dynamic_cast<wxWindow*>(event.GetEventObject());
+    const wxString name = source ? source->GetName() : wxString();
+    if (name == "ID_INSTRUCTIONS") {
+        wxMessageBox(wxString::FromUTF8(EditorApp().Profile().GetOSUpdateInstructions()), "OS Update Instructions", wxOK | wxICON_INFORMATION, this);
+    } else if (name == "ID_CONFIRM") {
+        EndModal(kConfirmed);
+    } else {
+        event.Skip();
+    }
+}

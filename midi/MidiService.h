@@ -1,0 +1,125 @@
+#pragma once
+// The one owner of the editor's MIDI input and output port: selects, opens,
+// closes and polls them, and runs the listen and send transfers.
+//
+// Everything here runs on the GUI thread (or the command-line tool's only
+// thread); listener calls are made from `Poll`.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MidiPorts.h"
+#include "MidiTypes.h"
+
+enum class ServiceState { Released = 1, Sending = 2, Listening = 3, Open = 4 };
+
+class MidiService {
+public:
+    // Without a system of its own the service uses the platform's.
+    explicit MidiService(std::unique_ptr<MIDI::ISystem> system = nullptr);
+    ~MidiService();
+    MidiService(const MidiService&) = delete;
+    MidiService& operator=(const MidiService&) = delete;
+
+    // Lists the ports. With `releaseDriver` the ports are held only while an
+    // open is requested (the editor is the active application).
+    bool Start(bool releaseDriver = false);
+    void Shutdown();
+    bool IsStarted() const { return started; }
+    // Lists the ports again, keeping the selection where its port still exists.
+    void Rescan();
+
+    // Device indices: inputs first, then outputs.
+    int DeviceCount() const { return static_cast<int>(inputs.size() + outputs.size()); }
+    int PortCount() const { return DeviceCount(); }
+    int InputCount() const { return static_cast<int>(inputs.size()); }
+    bool IsInputIndex(int i) const { return i >= 0 && i < InputCount(); }
+    bool IsOutputIndex(int i) const { return i >= InputCount() && i < DeviceCount(); }
+    std::string DeviceName(int i) const;
+    std::string PlatformName(int i) const;
+
+    bool SelectInput(int i);
+    bool SelectOutput(int i);
+    // The first port of that kind whose shown name contains `name`.
+    bool SelectInputByName(const std::string& name);
+    bool SelectOutputByName(const std::string& name);
+    bool SelectInput(const std::string& name) { return SelectInputByName(name); }
+    bool SelectOutput(const std::string& name) { return SelectOutputByName(name); }
+    bool SelectFirstInput();
+    bool SelectFirstOutput();
+    // Whether a port's shown name contains `name`.
+    bool HasPortNamed(const std::string& name) const;
+    int FindInput(const std::string& name) const;
+    int FindOutput(const std::string& name) const;
+
+    int SelectedInput() const { return selectedInput; }
+    int SelectedOutput() const { return selectedOutput; }
+    bool IsInputSelected() const { return selectedInput >= 0; }
+    bool IsOutputSelected() const { return selectedOutput >= 0; }
+    std::string InputName() const { return DeviceName(selectedInput); }
+    std::string OutputName() const { return DeviceName(selectedOutput); }
+    bool IsInputOpen() const { return input != nullptr; }
+    bool IsOutputOpen() const { return output != nullptr; }
+    // Whether the poll has anything to do: a port is open or about to open.
+    bool NeedsPolling() const;
+
+    bool OpenInputPort();
+    bool OpenOutputPort();
+    bool OpenPorts();
+    void ClosePorts();
+    void RequestClose();
+    void RequestOpen();
+    void RequestRelease() { RequestClose(); }
+    void RequestReopen() { RequestOpen(); }
+
+    void AddMessageListener(IMessageListener* l);
+    bool RemoveMessageListener(IMessageListener* l);
+    // A listener that goes away: the service no longer calls it (a listen it
+    // ran ends; a send it watched goes on unwatched).
+    void ForgetListeners(ISysExListener* sysEx, IProgressListener* progress, IMessageListener* messages);
+
+    // One poll step (about every 20 ms while ports are open). False when the
+    // selected input has gone away.
+    bool Poll();
+
+    bool StartListening(ISysExListener* sysEx, IProgressListener* progress);
+    void StopListening();
+    bool IsListening() const { return state == ServiceState::Listening; }
+    bool IsSending() const { return state == ServiceState::Sending; }
+    // Sends the first complete SysEx message in `bytes`.
+    bool StartSend(const MidiBytes& bytes, IProgressListener* progress);
+
+    ServiceState State() const { return state; }
+    // Why the last open, select or send failed.
+    const std::string& LastError() const { return lastError; }
+    MIDI::Input* InputPort() { return input.get(); }
+    MIDI::Output* OutputPort() { return output.get(); }
+
+    static constexpr int kHealthCheckPolls = 200;
+
+private:
+    void listenStep();
+    void sendStep();
+    void dispatchMessages();
+
+    std::unique_ptr<MIDI::ISystem> system;
+    std::vector<std::string> inputs, outputs;  // platform names
+    int selectedInput = -1, selectedOutput = -1;
+    std::shared_ptr<MIDI::Input> input;
+    std::shared_ptr<MIDI::Output> output;
+    ServiceState state = ServiceState::Open;
+    bool started = false;
+    bool releaseDriver = false;
+    bool openRequest = false, closeRequest = false;
+    int pollCounter = 0;
+    std::vector<IMessageListener*> messageListeners;
+    ISysExListener* sysExListener = nullptr;
+    IProgressListener* progressListener = nullptr;
+    MidiBytes sendQueue, receiveBuffer;
+    bool sendStarted = false;
+    std::string lastError;
+};
+
+// The first complete SysEx message in `bytes` (bytes before 0xF0 skipped, up
+// to and including the first 0xF7); empty when there is none.
+MidiBytes FirstSysExMessage(const MidiBytes& bytes);

@@ -1,0 +1,130 @@
+// The pieces between the MIDI callback thread and the GUI thread: assembling
+// SysEx from arbitrary pieces and the single-writer rings.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "FakeMidiSystem.h"
+#include "midi/Rings.h"
+#include "midi/SysExAssembler.h"
+
+namespace {
+
+MidiBytes message(size_t size, uint8_t seed) {
+    MidiBytes m(size);
+    m.front() = 0xF0;
+    for (size_t i = 1; i + 1 < size; ++i) m[i] = static_cast<uint8_t>((i * 7 + seed) & 0x7F);
+    m.back() = 0xF7;
+    return m;
+}
+
+TEST(SysExAssembly, MessageSplitAcrossPiecesIsAssembledWhole) {
+    const MidiBytes dump = message(4112, 3);
+    for (size_t piece : {1u, 3u, 255u, 256u, 257u, 4111u}) {
+        FakeInput in("x");
+        for (size_t at = 0; at < dump.size(); at += piece) {
+            const size_t n = std::min(piece, dump.size() - at);
+            in.arrive(MidiBytes(dump.begin() + static_cast<long>(at), dump.begin() + static_cast<long>(at + n)));
+        }
+        MidiBytes got;
+        ASSERT_TRUE(in.PopSysEx(got)) << "pieces of " << piece;
+        EXPECT_EQ(got, dump) << "pieces of " << piece;
+        EXPECT_FALSE(in.HasSysEx());
+    }
+}
+
+TEST(SysExAssembly, BytesBeforeTheStartAreIgnored) {
+    SysExAssembler a;
+    for (uint8_t b : {0x01, 0x7F, 0xF7, 0x45}) EXPECT_FALSE(a.feed(b));
+    EXPECT_FALSE(a.inside());
+    for (uint8_t b : {0xF0, 0x10, 0x20}) EXPECT_FALSE(a.feed(b));
+    EXPECT_TRUE(a.feed(0xF7));
+    EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x10, 0x20, 0xF7}));
+}
+
+TEST(SysExAssembly, SecondStartInsideAMessageIsKept) {
+    SysExAssembler a;
+    for (uint8_t b : {0xF0, 0x01, 0xF0, 0x02}) a.feed(b);
+    ASSERT_TRUE(a.feed(0xF7));
+    EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x01, 0xF0, 0x02, 0xF7}));
+}
+
+TEST(SysExAssembly, ShortAndRealTimeMessagesGoToTheMessageRing) {
+    FakeInput in("x");
+    in.arrive({0xF0, 0x01, 0x02});
+    in.arrive({0xF8});              // clock in the middle of a dump
+    in.arrive({0xB3, 74, 100});     // a controller while the dump is open
+    in.arrive({0x03, 0xF7});
+    in.arrive({0xC1, 5});
+    MidiBytes got;
+    ASSERT_TRUE(in.PopSysEx(got));
+    EXPECT_EQ(got, (MidiBytes{0xF0, 0x01, 0x02, 0x03, 0xF7}));
+    ShortMessage m;
+    ASSERT_TRUE(in.PopMessage(m));
+    EXPECT_EQ(m.status, 0xF8);
+    EXPECT_EQ(m.data1, 0);
+    ASSERT_TRUE(in.PopMessage(m));
+    EXPECT_EQ(m.status, 0xB3);
+    EXPECT_EQ(m.data1, 74);
+    EXPECT_EQ(m.data2, 100);
+    ASSERT_TRUE(in.PopMessage(m));
+    EXPECT_EQ(m.status, 0xC1);
+    EXPECT_EQ(m.data1, 5);
+    EXPECT_EQ(m.data2, 0);
+    EXPECT_FALSE(in.PopMessage(m));
+}
+
+TEST(SingleWriterRings, FullRingHolds255AndCountsWhatItDrops) {
+    MessageRing ring;
+    for (int i = 0; i < 255; ++i) EXPECT_TRUE(ring.push(ShortMessage{0x90, i, 1})) << i;
+    EXPECT_FALSE(ring.push(ShortMessage{0x90, 999, 1}));
+    EXPECT_EQ(ring.droppedCount(), 1u);
+    ShortMessage m;
+    for (int i = 0; i < 255; ++i) {
+        ASSERT_TRUE(ring.pop(m));
+        EXPECT_EQ(m.data1, i);
+    }
+    EXPECT_FALSE(ring.pop(m));
+    // After emptying, the indices wrap and the ring takes entries again.
+    for (int round = 0; round < 600; ++round) {
+        ASSERT_TRUE(ring.push(ShortMessage{0x80, round, 0}));
+        ASSERT_TRUE(ring.pop(m));
+        EXPECT_EQ(m.data1, round);
+    }
+}
+
+TEST(SingleWriterRings, DiscardDropsEverythingWaiting) {
+    SysExQueue q;
+    for (int i = 0; i < 10; ++i) q.push(message(8, static_cast<uint8_t>(i)));
+    q.discard();
+    EXPECT_TRUE(q.empty());
+    q.push(message(8, 42));
+    MidiBytes got;
+    ASSERT_TRUE(q.pop(got));
+    EXPECT_EQ(got, message(8, 42));
+}
+
+// One thread pushes while another pops: every message arrives once, in order,
+// unchanged, as long as the reader keeps up with a full ring.
+TEST(SingleWriterRings, ConcurrentWriterAndReaderLoseNothing) {
+    SysExQueue q;
+    constexpr int kCount = 20000;
+    std::thread writer([&] {
+        for (int i = 0; i < kCount; ++i) {
+            MidiBytes m = message(16 + static_cast<size_t>(i % 64), static_cast<uint8_t>(i));
+            while (q.full()) std::this_thread::yield();
+            ASSERT_TRUE(q.push(m));
+        }
+    });
+    int next = 0;
+    MidiBytes got;
+    while (next < kCount) {
+        if (!q.pop(got)) continue;
+        ASSERT_EQ(got, message(16 + static_cast<size_t>(next % 64), static_cast<uint8_t>(next))) << next;
+        ++next;
+    }
+    writer.join();
+    EXPECT_EQ(q.droppedCount(), 0u);
+}
+
+}  // namespace

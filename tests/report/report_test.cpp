@@ -1,0 +1,203 @@
+// Report files, texts, settings and message composition.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "model/TaNGRAQVTemplate.h"
+#include "report/MailMessage.h"
+#include "report/ReportSettings.h"
+#include "report/Reports.h"
+
+namespace fs = std::filesystem;
+using namespace report;
+
+namespace {
+
+struct TempDir {
+    TempDir() {
+        char pattern[] = "/tmp/tqv-report-XXXXXX";
+        path = ::mkdtemp(pattern);
+        path += "/";
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string path;
+};
+
+std::vector<uint8_t> readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+TEST(ReportBase64, LinesOf54BytesAndPadding) {
+    struct Case {
+        std::vector<uint8_t> bytes;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {{}, ""},
+        {{'M'}, "TQ==\n"},
+        {{'M', 'a'}, "TWE=\n"},
+        {{'M', 'a', 'n'}, "TWFu\n"},
+        {std::vector<uint8_t>(54, 0xFF), std::string(72, '/') + "\n"},
+        {std::vector<uint8_t>(55, 0xFF), std::string(72, '/') + "\n/w==\n"},
+        {std::vector<uint8_t>(56, 0x00), std::string(72, 'A') + "\nAAA=\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, base64Lines(c.bytes)) << c.bytes.size() << " bytes";
+}
+
+TEST(ReportServerSetting, HostAndPort) {
+    struct Case {
+        const char* text;
+        bool ok;
+        const char* host;
+        int port;
+    };
+    const Case cases[] = {
+        {"", true, kReportHost, 25},
+        {"  ", true, kReportHost, 25},
+        {"localhost:2525", true, "localhost", 2525},
+        {"mail.example.org", true, "mail.example.org", 25},
+        {"[::1]:587", true, "::1", 587},
+        {"[::1]", true, "::1", 25},
+        {"host:0", false, kReportHost, 25},
+        {"host:65536", false, kReportHost, 25},
+        {"host:25x", false, kReportHost, 25},
+        {"host:", false, kReportHost, 25},
+        {":25", false, kReportHost, 25},
+        {"::1:25", false, kReportHost, 25},
+        {"bad host:25", false, kReportHost, 25},
+    };
+    for (const auto& c : cases) {
+        MailServer s;
+        EXPECT_EQ(c.ok, parseReportServer(c.text, s)) << c.text;
+        EXPECT_EQ(c.host, s.host) << c.text;
+        EXPECT_EQ(c.port, s.port) << c.text;
+    }
+}
+
+TEST(ReportTexts, NamesPutInEverywhere) {
+    const auto crash = reportDialogTexts("Ed", "Vend", "");
+    EXPECT_EQ("Ed has encountered a problem and needs to close.\nWe are very sorry for the inconvenience",
+              crash.headline);
+    EXPECT_EQ("Please tell Vend about this problem.", crash.appeal);
+    EXPECT_EQ("We have created an error report which will help us to improve Ed. \n"
+              "We will treat this report as confidential and anonymous. \n"
+              "No personal data will be transmitted other than what you provide us.",
+              crash.explanation);
+    // A name containing the placeholder itself is put in once, not again and again.
+    EXPECT_EQ("Please tell VendorName Inc about this problem.",
+              reportDialogTexts("AppName", "VendorName Inc", "").appeal);
+    const auto data = reportDialogTexts("Ed", "Vend", dataErrorHeadline("TaNGRA LuMI QV"));
+    EXPECT_NE(std::string::npos, data.headline.find("back\nto your TaNGRA LuMI QV without corrupting it."));
+    EXPECT_EQ("TaNGRA LuMI QV Editor Data Error Report", reportSubject("TaNGRA LuMI QV Editor", "Data Error"));
+}
+
+TEST(ReportFiles, NamesInTheTemporaryFolder) {
+    EXPECT_EQ("/t/TaNGRA LuMI QV Editor.dmp", crashReportPath("TaNGRA LuMI QV Editor", "/t/"));
+    EXPECT_EQ("/t/TaNGRA LuMI QV EditorSyxDiff.bin", dataErrorMaskPath("TaNGRA LuMI QV Editor", "/t/"));
+    const char* saved = std::getenv("TMPDIR");
+    const std::string restore = saved ? saved : "";
+    ::setenv("TMPDIR", "/some/where", 1);
+    EXPECT_EQ("/some/where/", temporaryDirectory());
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ("/tmp/", temporaryDirectory());
+    if (saved) ::setenv("TMPDIR", restore.c_str(), 1);
+}
+
+class DataErrorReport : public ::testing::Test {
+protected:
+    TempDir dir;
+    bool allowed = true;
+    std::vector<ReportRequest> offered;
+    CTaNGRAQVTemplate tpl;
+    CDataErrorReporter reporter{"TaNGRA LuMI QV Editor", "TaNGRA LuMI QV", [this] { return allowed; },
+                                [this](const ReportRequest& r) { offered.push_back(r); }, dir.path};
+    std::string maskPath() const { return dir.path + "TaNGRA LuMI QV EditorSyxDiff.bin"; }
+};
+
+TEST_F(DataErrorReport, CleanMaskWritesNothing) {
+    reporter.reportDataError(tpl, ByteSequence(std::vector<uint8_t>(4112, 0)));
+    reporter.reportDataError(tpl, ByteSequence());
+    EXPECT_FALSE(fs::exists(maskPath()));
+    EXPECT_TRUE(offered.empty());
+}
+
+TEST_F(DataErrorReport, MaskReplacesEarlierFileAndIsOffered) {
+    std::vector<uint8_t> first(4112, 0);
+    first[7] = 0x40;
+    reporter.reportDataError(tpl, ByteSequence(first));
+    std::vector<uint8_t> second(300, 0);
+    second[299] = 0x01;
+    reporter.reportDataError(tpl, ByteSequence(second));
+    EXPECT_EQ(second, readAll(maskPath()));
+    ASSERT_EQ(2u, offered.size());
+    EXPECT_EQ(maskPath(), offered[1].attachmentPath);
+    EXPECT_EQ("Data Error", offered[1].subjectWord);
+    EXPECT_EQ(dataErrorHeadline("TaNGRA LuMI QV"), offered[1].headline);
+}
+
+TEST_F(DataErrorReport, NotAllowedKeepsTheFileOnly) {
+    allowed = false;
+    reporter.reportDataError(tpl, ByteSequence({0, 3, 0}));
+    EXPECT_EQ((std::vector<uint8_t>{0, 3, 0}), readAll(maskPath()));
+    EXPECT_TRUE(offered.empty());
+}
+
+TEST_F(DataErrorReport, UnwritableFolderOffersNothing) {
+    CDataErrorReporter elsewhere("T", "D", [] { return true; },
+                                 [this](const ReportRequest& r) { offered.push_back(r); },
+                                 dir.path + "missing/folder/");
+    elsewhere.reportDataError(tpl, ByteSequence({1}));
+    EXPECT_TRUE(offered.empty());
+}
+
+TEST(ReportMessage, HeadersStructureAndWireForm) {
+    ReportMail m;
+    m.sender = "s@example.org";
+    m.recipient = "r@example.org";
+    m.replyTo = "<u@example.org>\r\nBcc: x@y";
+    m.subject = "Sub\nject";
+    m.body = ".dot\nline";
+    m.attachmentName = "a\"b.dmp";
+    m.attachment = {1, 2, 3};
+    m.date = 86400 * 365;
+    const std::string text = composeReportMessage(m);
+    EXPECT_EQ(0u, text.find("From: <s@example.org>\nTo: <r@example.org>\nDate: "));
+    EXPECT_NE(std::string::npos, text.find("\nSubject: Sub ject\n"));
+    EXPECT_NE(std::string::npos, text.find("\nReply-To: <u@example.orgBcc:x@y>\n"));
+    EXPECT_EQ(std::string::npos, text.find("\nBcc"));
+    // Headers end in a blank line before the preamble.
+    EXPECT_NE(std::string::npos, text.find("\"\n\nThis is a multi-part message in MIME format.\n"));
+    EXPECT_NE(std::string::npos, text.find("filename=\"a_b.dmp\""));
+    EXPECT_EQ('\n', text.back());
+
+    const std::string wire = smtpDataBlock(text);
+    EXPECT_NE(std::string::npos, wire.find("\r\n..dot\r\nline\r\n"));
+    EXPECT_EQ(std::string::npos, wire.find("\n\n"));  // every line feed has its carriage return
+    EXPECT_EQ("\r\n.\r\n", wire.substr(wire.size() - 5));
+    EXPECT_EQ("a\r\n.\r\n", smtpDataBlock("a"));
+    EXPECT_EQ("..\r\n.\r\n", smtpDataBlock(".\n"));
+}
+
+TEST(ReportMessage, DateIsRfc5322) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ("Thu, 1 Jan 1970 00:00:00 +0000", mailDate(0));
+    EXPECT_EQ("Thu, 10 Dec 2026 13:07:34 +0000", mailDate(1796908054));
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    EXPECT_EQ("Thu, 10 Dec 2026 14:07:34 +0100", mailDate(1796908054));
+    ::setenv("TZ", "EST5", 1);
+    ::tzset();
+    EXPECT_EQ("Wed, 31 Dec 1969 19:00:00 -0500", mailDate(0));
+    ::unsetenv("TZ");
+    ::tzset();
+}
