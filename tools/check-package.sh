@@ -70,5 +70,21 @@ for case in "template.syx application/x-tangra-qv-template" "other-vendor.syx ap
     [ "$got" = "$want" ] || bad "$file is '$got', not $want"
 done
 
+# A double-click on either file type starts the editor.
+mkdir -p "$data/applications"
+cp "$root/usr/share/applications/tangra-qv-editor.desktop" "$data/applications/"
+update-desktop-database "$data/applications"
+for type in application/x-tangra-qv-template application/x-tangra-qv-bulk; do
+    got=$(XDG_CURRENT_DESKTOP=GNOME XDG_DATA_HOME=$data XDG_DATA_DIRS=$data:/usr/share \
+          xdg-mime query default "$type" 2>/dev/null)
+    echo "xdg-mime query default $type: $got"
+    [ "$got" = tangra-qv-editor.desktop ] || bad "$type opens with '$got'"
+done
+
+# The completion offers the companion's commands.
+got=$(bash -c 'source "$1"; COMP_WORDS=(tangra-qv-tool con); COMP_CWORD=1; _tangra_qv_tool; echo "${COMPREPLY[*]}"' \
+      _ "$root/usr/share/bash-completion/completions/tangra-qv-tool")
+[ "$got" = convert ] || bad "completion of 'con' gave '$got'"
+
 [ $fail -eq 0 ] && echo "package check: all passed"
 exit $fail
