@@ -99,20 +99,29 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
         target = fresh.get();
     }
 
-    target->markSaved();
     target->fromFile = true;
     target->filePath = toPath(path);
 
+    // A failed revert keeps the template's edits, so it must stay modified.
+    const int savedIndexBefore = target->savedIndex;
+    const bool savedValidBefore = target->savedValid;
     const wxString failure = wxString::Format("Unable to open template: %s - the file is not a valid template file", path);
     auto fail = [&]() {
+        if (reverting) {
+            target->savedIndex = savedIndexBefore;
+            target->savedValid = savedValidBefore;
+        }
         fresh.reset();
         if (reverting) requestRepaint();
+        updateTitle();
         SetStatus(failure);
         app.ShowMessage(wxOK, failure);
     };
 
     ByteSequence bytes;
     if (!readMessageFromFile(toPath(path), bytes, 0)) return fail();
+    // Saved from here on, unless validation or a conversion marks it modified.
+    target->markSaved();
     const OpenResult result = openTemplateBytes(bytes, *target);
     if (interactive && result.foreign) {
         if (!result.ok) return fail();

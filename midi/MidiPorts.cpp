@@ -178,7 +178,11 @@ public:
     }
     ~RtOutput() override {
         // Let a message still in flight leave before the port goes.
-        if (state == SendState::Pending) SendLong({}, std::chrono::milliseconds(500));
+        const auto until = Clock::now() + std::chrono::milliseconds(500);
+        while (state == SendState::Pending && Clock::now() < until) {
+            PollSend();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         port->closePort();
     }
 

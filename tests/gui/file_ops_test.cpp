@@ -124,6 +124,37 @@ TEST_F(FileOpsTest, OpeningAnOpenFileSelectsItOrRevertsOnRequest) {
     EXPECT_TRUE(frame->currentTemplate()->importedControls.empty());
 }
 
+TEST_F(FileOpsTest, AFailedRevertKeepsTheEditsAndTheirStar) {
+    const wxString a = WriteTemplate("a.syx", [](CEditorTemplate& t) { t.controlAt(0)->setName("ORIGINAL"); });
+    EXPECT_NO_DIALOG(frame->openFile(a, true));
+    changeSomething(frame);
+    CEditorTemplate* tpl = frame->currentTemplate();
+    const ByteSequence edited = tpl->save();
+    ASSERT_TRUE(frame->GetTitle().EndsWith("*"));
+
+    struct Case {
+        const char* what;
+        size_t offset;  // 0: the file is cut short
+        uint8_t value;
+    };
+    for (const Case c : {Case{"bad header", 4, 0x05}, Case{"cut short", 0, 0}}) {
+        ByteSequence broken = fileBytes(a);
+        if (c.offset) broken[c.offset] = c.value;
+        else broken = ByteSequence(std::vector<uint8_t>(broken.begin(), broken.begin() + 2000));
+        ASSERT_TRUE(writeBytesToFile(a.ToStdString(), broken, false));
+        wxTEST_DIALOG(frame->openFile(a, true), ExpectMessage(kRevert, wxYES), ExpectMessage(invalid(a), wxOK));
+        EXPECT_EQ(frame->currentTemplate(), tpl) << c.what;
+        EXPECT_TRUE(tpl->isModified()) << c.what;
+        EXPECT_TRUE(frame->GetTitle().EndsWith("*")) << c.what;
+        EXPECT_EQ(tpl->controlAt(0)->getName(), "") << c.what;
+        EXPECT_EQ(tpl->save(), edited) << c.what;
+    }
+    // Closing still asks about the edits.
+    wxTEST_DIALOG(frame->closeCurrentTemplate(),
+                  ExpectMessage("Save changes to template \"" + a + "\"?", wxNO));
+    EXPECT_EQ(frame->templateCount(), 0);
+}
+
 TEST_F(FileOpsTest, ImportControlsAddsThemToTheCurrentTemplate) {
     const wxString source = WriteTemplate("source.syx", [](CEditorTemplate& t) {
         t.controlAt(2)->setName("LEVEL");
