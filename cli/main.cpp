@@ -274,6 +274,8 @@ int cmdReportCheck(const std::vector<std::string>& args) {
     }
     std::cout << "Report server " << o.server.host << ":" << o.server.port << " reachable.\n";
     return 0;
+}
+
 int cmdSet(const std::vector<std::string>& args) {
     if (args.size() < 4) return usageError("set takes IN, OUT, a control INDEX or 'template', and FIELD=VALUE");
     const std::string& target = args[2];
