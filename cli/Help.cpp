@@ -1,5 +1,7 @@
 #include "Help.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -121,6 +123,16 @@ const CommandHelp kCommands[] = {
      "refused with a message and nothing is written.\n"},
 };
 
+// Help goes to standard output like any result: a failed write (a full disk)
+// is reported and fails the command.
+int emit(const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    const int reason = errno;
+    if (written && std::fflush(stdout) == 0) return 0;
+    std::cerr << "tangra-qv-tool: unable to write the output: " << std::strerror(written ? errno : reason) << "\n";
+    return 1;
+}
+
 bool isHelpOption(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
 
 }  // namespace
@@ -135,29 +147,21 @@ int handleHelpRequest(int argc, char** argv, const char* usage) {
     if (argc < 2) return -1;
     const char* first = argv[1];
     if (std::strcmp(first, "--version") == 0) {
-        std::cout << "tangra-qv-tool " << TQV_VERSION << "\n";
-        return 0;
+        return emit(std::string("tangra-qv-tool ") + TQV_VERSION + "\n");
     }
     const bool helpWord = std::strcmp(first, "help") == 0;
     if (isHelpOption(first) || (helpWord && argc == 2)) {
-        std::cout << usage << "\nRun 'tangra-qv-tool help COMMAND' for the details of one command.\n";
-        return 0;
+        return emit(std::string(usage) + "\nRun 'tangra-qv-tool help COMMAND' for the details of one command.\n");
     }
     if (helpWord) {
-        if (const char* text = commandHelp(argv[2])) {
-            std::cout << text;
-            return 0;
-        }
+        if (const char* text = commandHelp(argv[2])) return emit(text);
         std::cerr << "tangra-qv-tool: no help for unknown command '" << argv[2] << "'\n" << usage;
         return 2;
     }
     // COMMAND --help, anywhere among the command's arguments.
     if (const char* text = commandHelp(first)) {
         for (int i = 2; i < argc; ++i)
-            if (isHelpOption(argv[i])) {
-                std::cout << text;
-                return 0;
-            }
+            if (isHelpOption(argv[i])) return emit(text);
     }
     return -1;
 }
