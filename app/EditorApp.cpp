@@ -32,6 +32,17 @@ private:
     CEditorApp& app;
 };
 
+// The resources sit beside the program in a build folder, and under
+// <prefix>/share/tangra-qv-editor when the program is installed in <prefix>/bin.
+wxString ResourceFolderFor(const wxString& programFolder) {
+    if (wxFileName::FileExists(programFolder + "/Common.xrc")) return programFolder;
+    wxFileName installed = wxFileName::DirName(programFolder + "/../share/tangra-qv-editor");
+    installed.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+    const wxString folder = installed.GetPath();
+    if (wxFileName::FileExists(folder + "/Common.xrc")) return folder;
+    return programFolder;
+}
+
 CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance()); }
 
 CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
@@ -159,7 +170,7 @@ bool CEditorApp::OnInit() {
     // a start through PATH or a symbolic link still finds the resources.
     wxString exe = wxStandardPaths::Get().GetExecutablePath();
     if (exe.empty() && argc > 0) exe = argv[0];
-    programDirectory = wxFileName(exe).GetPath();
+    programDirectory = ResourceFolderFor(wxFileName(exe).GetPath());
 
     SetVendorName("Quorvane");
     const wxString title = wxString::FromUTF8(profile->GetEditorTitle());

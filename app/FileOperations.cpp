@@ -199,9 +199,7 @@ bool saveCurrentTemplate(CMainFrame& frame) {
         } else {
             current->fromFile = wasBound;
             current->filePath = previousPath;
-            status = wxString::Format("Unable to save template to: %s
-
-%s.", path, wxString::FromUTF8(error));
+            status = wxString::Format("Unable to save template to: %s\n\n%s.", path, wxString::FromUTF8(error));
             EditorApp().ShowMessage(wxOK, status);
         }
     }
@@ -302,7 +300,7 @@ void CMainFrame::ImportPluginNames() {
     hideEditWindow();
     CVSTSelector selector(this);
     if (selector.ShowModal() != wxID_OK || !selector.selectedPlugin()) return;
-    std::unique_ptr<CEditorTemplate> tpl = EditorApp().CreateTemplate();
+    std::unique_ptr<CEditorTemplate> tpl = profile.CreateTemplate();
     {
         wxBusyCursor busy;
         tpl->importPluginNames(selector.selectedPlugin()->description());

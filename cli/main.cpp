@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Help.h"
 #include "BulkCommands.h"
 #include "MidiCommands.h"
 #include "PluginCommands.h"
@@ -65,7 +66,8 @@ const char* const kUsage =
     "                                      \"controls\" objects of info --json\n"
     "  tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
     "                                      the same for templateName and manufacturerName\n"
-    "  tangra-qv-tool --help               show this help\n";
+    "  tangra-qv-tool --help               show this help\n"
+    "  tangra-qv-tool --version            show the version\n";
 
 void printUsage(std::ostream& out) { out << kUsage << kBulkUsage; }
 
@@ -272,6 +274,8 @@ int cmdReportCheck(const std::vector<std::string>& args) {
     }
     std::cout << "Report server " << o.server.host << ":" << o.server.port << " reachable.\n";
     return 0;
+}
+
 int cmdSet(const std::vector<std::string>& args) {
     if (args.size() < 4) return usageError("set takes IN, OUT, a control INDEX or 'template', and FIELD=VALUE");
     const std::string& target = args[2];
@@ -311,14 +315,11 @@ int cmdSet(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = handleHelpRequest(argc, argv, (std::string(kUsage) + kBulkUsage).c_str()); status >= 0)
+        return status;
     if (argc < 2) return usageError("no command given");
     const std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "--help" || command == "-h" || command == "help") {
-        printUsage(std::cout);
-        return 0;
-        return writeOutput(kUsage);
-    }
     try {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);

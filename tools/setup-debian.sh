@@ -10,6 +10,7 @@ packages=(
     xvfb xauth python3 python3-pil time
     python3-aiosmtpd binutils xdotool imagemagick
     dragonfly-reverb-vst dpf-plugins-vst  # real LinuxVST plug-ins for the plug-in tests
+    dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -98,7 +98,7 @@ TEST(SettingsStore, FirstReadWritesEveryDefaultAndWriteKeepsOrder) {
         const char* keys[] = {"StartupAction", "ViewType", "ReleaseDriver", "UseExpandPanes", "ShowOldOSDialog",
                               "SendErrorsHome", "ShowCtrlToolTips", "AbbreviateNames", "InputDevice",
                               "OutputDevice", "RecentFile0", "RecentFile7", "VSTDir", "LastPluginEnumerated",
-                              "PluginsEnumeratedOK", "ShouldUseAutoComplete"};
+                              "PluginsEnumeratedOK", "ShouldUseAutoComplete", "ReportServer"};
         for (const char* key : keys) EXPECT_TRUE(store.HasEntry(key)) << key;
         EXPECT_EQ(store.GetNumberOfEntries(), 22u);  // 14 keys and the 8 recent files
     }

@@ -1,0 +1,167 @@
+#include "Help.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#ifndef TQV_VERSION
+#define TQV_VERSION "unknown"
+#endif
+
+namespace {
+
+struct CommandHelp {
+    const char* name;
+    const char* text;
+};
+
+// One entry per command of main.cpp; a command without an entry still runs,
+// it only lacks its own page.
+const CommandHelp kCommands[] = {
+    {"info",
+     "Usage: tangra-qv-tool info [--json] FILE\n"
+     "\n"
+     "Opens FILE as the editor would (converting a sibling device's template) and\n"
+     "prints the device kind, template name, OS version, notices and one line per\n"
+     "assigned control. With --json the whole template is printed as a JSON object\n"
+     "whose \"controls\" entries name the fields that 'set' accepts.\n"
+     "\n"
+     "Exit status: 0 on success, 1 when FILE cannot be read or is not a template,\n"
+     "2 on a usage error.\n"},
+    {"convert",
+     "Usage: tangra-qv-tool convert IN OUT\n"
+     "\n"
+     "Opens IN, converting another device's template where needed, and writes it\n"
+     "to OUT as a TaNGRA LuMI QV template. Notices about the conversion go to the\n"
+     "standard error. OUT is replaced atomically.\n"},
+    {"new",
+     "Usage: tangra-qv-tool new OUT\n"
+     "\n"
+     "Writes a new default template (all controls as the editor's File > New\n"
+     "makes them) to OUT.\n"},
+    {"ports",
+     "Usage: tangra-qv-tool ports [--json]\n"
+     "\n"
+     "Lists the MIDI input and output ports the editor would offer, one per line,\n"
+     "or as JSON with --json. Part of a name shown here is what --in and --out of\n"
+     "the transfer commands take.\n"},
+    {"receive",
+     "Usage: tangra-qv-tool receive [--in NAME] [--timeout SECONDS] OUT\n"
+     "\n"
+     "Waits for a template dump from the unit on the input port whose name contains\n"
+     "NAME (default: the first) and writes the template to OUT. Gives up after\n"
+     "SECONDS without a dump.\n"},
+    {"send",
+     "Usage: tangra-qv-tool send [--out NAME] FILE\n"
+     "\n"
+     "Opens the template in FILE as the editor would and sends it to the unit on the\n"
+     "output port whose name contains NAME (default: the first).\n"},
+    {"blk",
+     "Usage: tangra-qv-tool blk list [--json] FILE.blk\n"
+     "       tangra-qv-tool blk extract FILE.blk DIR\n"
+     "       tangra-qv-tool blk pack OUT.blk FILE.syx...\n"
+     "\n"
+     "Works on bulk dump files. 'list' prints the number and name of each entry;\n"
+     "'extract' writes every entry as a single template into DIR; 'pack' makes a\n"
+     "bulk dump of up to 40 templates, the remaining entries empty.\n"},
+    {"os-info",
+     "Usage: tangra-qv-tool os-info IMAGE.syx\n"
+     "\n"
+     "Tells whether IMAGE.syx is a valid OS image for the unit, and its version.\n"},
+    {"bulk-receive",
+     "Usage: tangra-qv-tool bulk-receive [--in NAME] [--timeout SECONDS] OUT.blk\n"
+     "\n"
+     "Receives the unit's bulk dump (all 40 templates) on the input port whose name\n"
+     "contains NAME and writes it to OUT.blk.\n"},
+    {"bulk-send",
+     "Usage: tangra-qv-tool bulk-send [--out NAME] [--stats] FILE.blk\n"
+     "\n"
+     "Sends the bulk dump in FILE.blk to the unit, pausing 500 ms after each\n"
+     "template. --stats prints the timing of the transfer.\n"},
+    {"os-send",
+     "Usage: tangra-qv-tool os-send [--out NAME] [--stats] IMAGE.syx\n"
+     "\n"
+     "Sends an OS image to the unit, which must be in its OS-receive mode.\n"
+     "--stats prints the timing of the transfer.\n"},
+    {"report-send",
+     "Usage: tangra-qv-tool report-send [OPTIONS] FILE\n"
+     "\n"
+     "Sends FILE as a report, as the editor's report dialog does; FILE is deleted\n"
+     "once the server accepted it.\n"
+     "\n"
+     "  --server HOST:PORT              mail server (default: the maker's report server)\n"
+     "  --kind Crash|\"Data Error\"      report kind for the subject (default Crash)\n"
+     "  --reply-to ADDRESS              the address the maker may answer\n"
+     "  --body TEXT | --body-file PATH  what happened (default: empty)\n"
+     "  --timeout SECONDS               wait for connect and each reply (default 10)\n"},
+    {"report-check",
+     "Usage: tangra-qv-tool report-check [--server HOST:PORT] [--timeout SECONDS]\n"
+     "\n"
+     "Exits 0 when the report server can be reached, 1 otherwise.\n"},
+    {"plugins",
+     "Usage: tangra-qv-tool plugins [--json] [--timeout SECONDS] [DIR]\n"
+     "\n"
+     "Lists the VST 2 plug-ins in DIR (default: $VST_PATH, else the first of ~/.vst,\n"
+     "~/.lxvst, /usr/local/lib/vst, /usr/lib/vst, /usr/local/lib/lxvst,\n"
+     "/usr/lib/lxvst) with their parameters. Each plug-in is examined in a separate\n"
+     "process; one silent for SECONDS (default 10) is skipped.\n"},
+    {"from-plugin",
+     "Usage: tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
+     "\n"
+     "Writes to OUT a new template whose controls are named after the parameters of\n"
+     "the plug-in in PLUGIN_FILE.\n"},
+    {"set",
+     "Usage: tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
+     "       tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
+     "\n"
+     "Opens IN, applies each FIELD=VALUE in turn as the edit window would, and\n"
+     "writes the result to OUT. INDEX is a control number from 0 to 85; FIELD is\n"
+     "a key of the \"controls\" objects printed by 'info --json'. With 'template'\n"
+     "the fields are templateName and manufacturerName. A value out of range is\n"
+     "refused with a message and nothing is written.\n"},
+};
+
+// Help goes to standard output like any result: a failed write (a full disk)
+// is reported and fails the command.
+int emit(const std::string& text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    const int reason = errno;
+    if (written && std::fflush(stdout) == 0) return 0;
+    std::cerr << "tangra-qv-tool: unable to write the output: " << std::strerror(written ? errno : reason) << "\n";
+    return 1;
+}
+
+bool isHelpOption(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
+
+}  // namespace
+
+const char* commandHelp(const char* command) {
+    for (const CommandHelp& c : kCommands)
+        if (std::strcmp(c.name, command) == 0) return c.text;
+    return nullptr;
+}
+
+int handleHelpRequest(int argc, char** argv, const char* usage) {
+    if (argc < 2) return -1;
+    const char* first = argv[1];
+    if (std::strcmp(first, "--version") == 0) {
+        return emit(std::string("tangra-qv-tool ") + TQV_VERSION + "\n");
+    }
+    const bool helpWord = std::strcmp(first, "help") == 0;
+    if (isHelpOption(first) || (helpWord && argc == 2)) {
+        return emit(std::string(usage) + "\nRun 'tangra-qv-tool help COMMAND' for the details of one command.\n");
+    }
+    if (helpWord) {
+        if (const char* text = commandHelp(argv[2])) return emit(text);
+        std::cerr << "tangra-qv-tool: no help for unknown command '" << argv[2] << "'\n" << usage;
+        return 2;
+    }
+    // COMMAND --help, anywhere among the command's arguments.
+    if (const char* text = commandHelp(first)) {
+        for (int i = 2; i < argc; ++i)
+            if (isHelpOption(argv[i])) return emit(text);
+    }
+    return -1;
+}
