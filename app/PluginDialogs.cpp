@@ -165,7 +165,7 @@ void CVSTSelector::FillList() {
 
     const std::vector<std::string> files = PluginSearch::findPluginFiles(PluginFolders());
     CPluginScan::Options options = ScanOptions();
-    options.maxNameLength = EditorApp().GetMaxNameLength();
+    options.maxNameLength = EditorApp().Profile().GetMaxNameLength();
     {
         CExaminingPlugins progress(IsShown() ? static_cast<wxWindow*>(this) : GetParent());
         if (!progress.Run(files, options) && !progress.cancelled() && !progress.error().empty())
