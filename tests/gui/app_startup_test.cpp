@@ -100,7 +100,7 @@ TEST(SettingsStore, FirstReadWritesEveryDefaultAndWriteKeepsOrder) {
                               "OutputDevice", "RecentFile0", "RecentFile7", "VSTDir", "LastPluginEnumerated",
                               "PluginsEnumeratedOK", "ShouldUseAutoComplete", "ReportServer"};
         for (const char* key : keys) EXPECT_TRUE(store.HasEntry(key)) << key;
-        EXPECT_EQ(store.GetNumberOfEntries(), 22u);  // 14 keys and the 8 recent files
+        EXPECT_EQ(store.GetNumberOfEntries(), 23u);  // 15 keys and the 8 recent files
     }
     {
         wxFileConfig store("TaNGRA LuMI QV Editor", "Quorvane", file, "", wxCONFIG_USE_LOCAL_FILE);

@@ -268,7 +268,7 @@ TEST_F(MainFrameTest, KeysNavigateUnlessTheEditWindowIsShown) {
 // The main window's panel goes through the view's one key translation:
 // keypad arrows move the selection exactly as the arrow keys do.
 TEST_F(MainFrameTest, KeypadArrowsMoveTheSelectionLikeTheArrowKeys) {
-    EXPECT_NO_DIALOG(frame->NewTemplate());
+    NewTemplateKeepingDefaults(frame);
     CTemplateUI* view = frame->View();
     wxWindow* canvas = frame->Canvas();
     const int twins[][2] = {{WXK_RIGHT, WXK_NUMPAD_RIGHT}, {WXK_DOWN, WXK_NUMPAD_DOWN},
