@@ -312,7 +312,7 @@ TEST_F(MidiGuiTest, AnUnpluggedUnitIsReportedOnceWithoutAHang) {
     EXPECT_NO_DIALOG(runFor(4500));  // reported once per run
 
     // Sending to the vanished unit: the output message is suppressed as well.
-    frame->NewTemplate();
+    NewTemplateKeepingDefaults(frame);
     EXPECT_NO_DIALOG(frame->UploadCommand());
     EXPECT_EQ(field(0), "Invalid output device");
     EXPECT_FALSE(frame->View()->GetSendButton().on);
