@@ -116,8 +116,13 @@ ByteSequence CEditorTemplate::save() const {
         }
     }
     // A loaded dump may have brought data bytes with the top bit set; they
-    // are never written (only the first and last byte frame the dump).
+    // are never written (only the first and last byte frame the dump), and
+    // the frame itself is always a message's start and end, whatever was read.
     if (n > 2) ByteSequence::clearTopBitBytes(now + 1, n - 2);
+    if (n >= 2) {
+        now[0] = 0xF0;
+        now[n - 1] = 0xF7;
+    }
     return out;
 }
 
