@@ -289,32 +289,25 @@ public:
     std::vector<std::string> OutputNames() override { return names(false, nullptr); }
 
     std::shared_ptr<Input> OpenInput(const std::string& platformName, std::string& error) override {
-        RtMidi::Api api = RtMidi::UNSPECIFIED;
-        if (!find(true, platformName, api)) {
-            error = "The port \"" + platformName + "\" does not exist";
-            return nullptr;
-        }
-        try {
-            return std::make_shared<RtInput>(api, platformName, [this, platformName] { return exists(true, platformName); });
-        } catch (const PairlinkError& e) {
-            error = e.what();
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-        return nullptr;
+        return open<RtInput>(true, platformName, error);
     }
 
     std::shared_ptr<Output> OpenOutput(const std::string& platformName, std::string& error) override {
+        return open<RtOutput>(false, platformName, error);
+    }
+
+    // A port that cannot be opened is an empty answer with the reason, never an exception.
+    template <typename Port>
+    std::shared_ptr<Port> open(bool input, const std::string& platformName, std::string& error) {
         RtMidi::Api api = RtMidi::UNSPECIFIED;
-        if (!find(false, platformName, api)) {
+        if (!find(input, platformName, api)) {
             error = "The port \"" + platformName + "\" does not exist";
             return nullptr;
         }
         try {
-            return std::make_shared<RtOutput>(api, platformName, [this, platformName] { return exists(false, platformName); });
-        } catch (const PairlinkError& e) {
-            error = e.what();
-        } catch (const std::exception& e) {
+            return std::make_shared<Port>(api, platformName,
+                                          [this, input, platformName] { return exists(input, platformName); });
+        } catch (const std::exception& e) {  // PairlinkError included
             error = e.what();
         }
         return nullptr;
