@@ -48,25 +48,6 @@ CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance())
 
 CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
 
-CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
-    // The model consults the same answers as the windows.
-    IDeviceProfile::setCurrent(profile.get());
-    Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
-    Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
-        event.Skip();
-        WakeIdle();
-    });
-    // After every burst of events: the crash handler's copies of modified templates.
-    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
-        event.Skip();
-        RefreshCrashRecovery();
-    });
-}
-
-void CEditorApp::WakeIdle() {
-    if (!idleTimer.IsRunning() || idleTimer.GetInterval() != kIdlePeriodMs) idleTimer.Start(kIdlePeriodMs);
-}
-
 namespace {
 // Set by the MIDI thread, cleared by the GUI thread: at most one wake-up is
 // queued however fast messages arrive.
@@ -82,7 +63,30 @@ void WakeOnMidiArrival() {
 }
 }  // namespace
 
+CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
+    // The model consults the same answers as the windows.
+    IDeviceProfile::setCurrent(profile.get());
+    Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
+    midi.SetBusyHook([this] { WakeIdle(); });
+    MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
+    Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
+        event.Skip();
+        WakeIdle();
+    });
+    // After every burst of events: the crash handler's copies of modified templates.
+    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
+        event.Skip();
+        RefreshCrashRecovery();
+    });
+}
+
+void CEditorApp::WakeIdle() {
+    if (!idleTimer.IsRunning() || idleTimer.GetInterval() != kIdlePeriodMs) idleTimer.Start(kIdlePeriodMs);
+}
+
+
 CEditorApp::~CEditorApp() {
+    MIDI::Input::SetArrivalNotifier(nullptr);
     if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
     if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
@@ -205,8 +209,6 @@ bool CEditorApp::OnInit() {
 
     deviceLostReported = false;
     if (!midi.Start(Settings().releaseDriver == 1)) return false;
-    midi.SetBusyHook([this] { WakeIdle(); });
-    MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
     ChooseMidiPorts();
 
     WarnAboutUnfinishedPluginSearch();
