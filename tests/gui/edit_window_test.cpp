@@ -5,6 +5,7 @@
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
+#include <wx/tglbtn.h>
 #include <wx/xrc/xmlres.h>
 
 #include <set>
@@ -321,4 +322,23 @@ TEST_F(EditWindowTest, APlaceOffEveryDisplayBringsTheWindowBackOnScreen) {
     EXPECT_EQ(CEditControlDialog::KeepOnScreen(wxPoint(-30, 40), size, mainWindow), wxPoint(-30, 40));
     // Otherwise it is centred on the main window.
     EXPECT_EQ(CEditControlDialog::KeepOnScreen(wxPoint(9000, 9000), size, mainWindow), wxPoint(400, 250));
+}
+
+TEST_F(EditWindowTest, LearnWithoutAnOpenInputSaysSoAndStaysOff) {
+    Open(0);
+    auto* common = Find<CGenericDialog>("ID_GENERICDIALOG");
+    ASSERT_NE(common, nullptr);
+    ASSERT_NE(common->learn, nullptr);
+    EXPECT_EQ(common->learn->GetLabel(), "Learn");
+    common->learn->SetValue(true);
+    wxCommandEvent toggled(wxEVT_TOGGLEBUTTON, common->learn->GetId());
+    toggled.SetEventObject(common->learn);
+    toggled.SetInt(1);
+    common->learn->GetEventHandler()->ProcessEvent(toggled);
+    EXPECT_FALSE(common->IsLearning());
+    EXPECT_FALSE(common->learn->GetValue());
+    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+              "MIDI learn needs an open MIDI input: choose one with Device > Select MIDI input/output device");
+    EXPECT_FALSE(canUndo(*tpl));
 }
