@@ -109,6 +109,7 @@ bool MidiService::OpenInputPort() {
     input.reset();
     if (selectedInput < 0) return true;
     input = system->OpenInput(PlatformName(selectedInput), lastError);
+    if (input && !monitors.empty()) input->SetMonitoring(true);
     return input != nullptr;
 }
 
@@ -164,7 +165,34 @@ void MidiService::ForgetListeners(ISysExListener* sysEx, IProgressListener* prog
     if (progress && progressListener == progress) progressListener = nullptr;
 }
 
+void MidiService::AddMonitor(IMidiMonitor* m) {
+    if (std::find(monitors.begin(), monitors.end(), m) != monitors.end()) return;
+    monitors.push_back(m);
+    if (input && monitors.size() == 1) input->SetMonitoring(true);
+}
+
+bool MidiService::RemoveMonitor(IMidiMonitor* m) {
+    const auto it = std::find(monitors.begin(), monitors.end(), m);
+    if (it == monitors.end()) return false;
+    monitors.erase(it);
+    if (input && monitors.empty()) input->SetMonitoring(false);
+    return true;
+}
+
+void MidiService::dispatchMonitored() {
+    if (!input || monitors.empty()) return;
+    MonitorEvent e;
+    while (input->PopMonitored(e)) {
+        // A monitor may remove itself (or another) while being told.
+        const auto list = monitors;
+        for (IMidiMonitor* m : list)
+            if (std::find(monitors.begin(), monitors.end(), m) != monitors.end()) m->OnMonitoredMessage(e);
+    }
+}
+
 bool MidiService::Poll() {
+    // Before the transfer steps, which may close or replace the ports.
+    dispatchMonitored();
     switch (state) {
     case ServiceState::Released:
         if (openRequest && OpenPorts()) openRequest = false;

@@ -78,6 +78,13 @@ public:
     // ran ends; a send it watched goes on unwatched).
     void ForgetListeners(ISysExListener* sysEx, IProgressListener* progress, IMessageListener* messages);
 
+    // Monitors are told about every incoming message, in every state of the
+    // service; the input's tap runs only while there is one.
+    void AddMonitor(IMidiMonitor* m);
+    bool RemoveMonitor(IMidiMonitor* m);
+    // Messages the monitors missed because the poll fell too far behind.
+    size_t MonitorDroppedCount() const { return input ? input->MonitorDroppedCount() : 0; }
+
     // One poll step (about every 20 ms while ports are open). False when the
     // selected input has gone away.
     bool Poll();
@@ -101,6 +108,7 @@ private:
     void listenStep();
     void sendStep();
     void dispatchMessages();
+    void dispatchMonitored();
 
     std::unique_ptr<MIDI::ISystem> system;
     std::vector<std::string> inputs, outputs;  // platform names
@@ -113,6 +121,7 @@ private:
     bool openRequest = false, closeRequest = false;
     int pollCounter = 0;
     std::vector<IMessageListener*> messageListeners;
+    std::vector<IMidiMonitor*> monitors;
     ISysExListener* sysExListener = nullptr;
     IProgressListener* progressListener = nullptr;
     MidiBytes sendQueue, receiveBuffer;
