@@ -25,6 +25,7 @@
 #include "app/PreferencesDialog.h"
 #include "app/UpdateOSDialog.h"
 #include "app/MidiDialogs.h"
+#include "app/MidiMonitorWindow.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
@@ -175,6 +176,7 @@ void CMainFrame::BuildMenuBar() {
     device->AppendCheckItem(MenuId::Listen, "&Listen for template dump\tCtrl+L",
                             "Listen for a template dump from the hardware");
     device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
+    device->Append(MenuId::MidiMonitor, "MIDI &Monitor", "Show the messages arriving on the MIDI input");
     device->AppendSeparator();
     if (profile.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
     if (profile.HasPatchLibrarian())
@@ -428,7 +430,7 @@ void CMainFrame::deferEdit(const CPlacedControl& control) {
 }
 
 bool CMainFrame::NeedsIdleWork() const {
-    if (repaintRequested || pendingEdit || leftSeenDown) return true;
+    if (repaintRequested || pendingEdit || leftSeenDown || midiStatusPending) return true;
     return current && view && (view->GetListenButton().on || view->GetSendButton().on);
 }
 
@@ -446,6 +448,12 @@ long CMainFrame::MillisSinceTick() {
 }
 
 void CMainFrame::idleWork() {
+    if (midiStatusPending) {
+        midiStatusPending = false;
+        wxStatusBar* bar = GetStatusBar();
+        for (int i = 0; bar && i < static_cast<int>(midiStatus.size()) && i < bar->GetFieldsCount(); ++i)
+            if (bar->GetStatusText(i) != midiStatus[static_cast<size_t>(i)]) bar->SetStatusText(midiStatus[static_cast<size_t>(i)], i);
+    }
     if (current && view && canvas) {
         const wxMouseState mouse = wxGetMouseState();
         const wxPoint p = canvas->ScreenToClient(mouse.GetPosition());
@@ -774,11 +782,10 @@ void CMainFrame::OnMidiMessage(uint8_t status, int data1, int data2) {
             second = wxString::Format("Data 2: %d", data2);
             break;
     }
-    SetStatusText("Received MIDI message", 0);
-    SetStatusText(type, 1);
-    SetStatusText(channel, 2);
-    SetStatusText(first, 3);
-    SetStatusText(second, 4);
+    // Shown by the idle pass that follows the poll: a status text costs a
+    // redraw, and a controller can send thousands of messages a second.
+    midiStatus = {"Received MIDI message", type, channel, first, second};
+    midiStatusPending = true;
     if (view && view->OnMidiMessage(status, data1, data2)) requestRepaint();
 }
 
@@ -803,6 +810,14 @@ void CMainFrame::BulkDumpsCommand() {
     CBulkDumpDialog dialog(this, AppTransferLink());
     dialog.ShowModal();
     updateDeviceMenu();
+}
+
+wxFrame* CMainFrame::MidiMonitorCommand() {
+    if (!monitorWindow) monitorWindow = new CMidiMonitorWindow(this, EditorApp().Midi());
+    monitorWindow->Show();
+    monitorWindow->Raise();
+    EditorApp().WakeIdle();
+    return monitorWindow.get();
 }
 
 void CMainFrame::UpdateOSCommand() {
@@ -923,6 +938,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::BulkDumps:
         case MenuId::PatchLibrarian: BulkDumpsCommand(); break;
         case MenuId::UpdateOS: UpdateOSCommand(); break;
+        case MenuId::MidiMonitor: MidiMonitorCommand(); break;
         case MenuId::ViewHelp: ViewHelpCommand(); break;
         case MenuId::Website: wxLaunchDefaultBrowser(kWebsite); break;
         case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;

@@ -6,7 +6,9 @@
 #include <wx/dnd.h>
 #include <wx/frame.h>
 #include <wx/longlong.h>
+#include <wx/weakref.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -35,7 +37,8 @@ enum : int {
     TemplateSettings = 40, MidiGroups = 41, AudioFX = 42, EnableZones = 43, EditZone = 44, FirstZone = 45,
     LastZone = 48, FirstTemplate = 49, LastTemplate = 113, ViewInfo = 114, ViewName = 115, ViewChannel = 116,
     ImportedControls = 117, FirstImported = 118, LastImported = 630,
-    About = 5013, Preferences = 5019
+    About = 5013, Preferences = 5019,
+    MidiMonitor = 650
 };
 }
 
@@ -122,6 +125,9 @@ public:
     void SelectMidiDeviceCommand();
     void BulkDumpsCommand();
     void UpdateOSCommand();
+    // Device > MIDI Monitor: opens the monitor window, or brings it to the front.
+    wxFrame* MidiMonitorCommand();
+    wxFrame* MidiMonitorWindow() const { return monitorWindow.get(); }
     void ViewHelpCommand();
     void ShowImportedControlsMenu();
     // The context menu that would pop up now (null when none); for the tests.
@@ -222,6 +228,10 @@ private:
     wxLongLong lastTick;
     int templateMenuEntries = 0;
     bool painted = false;
+    wxWeakRef<wxFrame> monitorWindow;
+    // The newest incoming message's status texts, not yet shown.
+    std::array<wxString, 5> midiStatus;
+    bool midiStatusPending = false;
 };
 
 // Opens ".syx" files dropped on the main window.

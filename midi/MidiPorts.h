@@ -46,6 +46,8 @@ public:
     // real-time and complete SysEx) is also queued, with its arrival time, for
     // the monitor, apart from the rings the transfers read.
     void SetMonitoring(bool on);
+    // Room for most of a second of a dense stream between two polls.
+    static constexpr int kMonitorSlots = 8192;
     bool IsMonitoring() const { return monitoring.load(std::memory_order_relaxed); }
     bool PopMonitored(MonitorEvent& out) { return monitored.pop(out); }
     size_t MonitorDroppedCount() const { return monitored.droppedCount(); }
@@ -65,8 +67,7 @@ private:
     MessageRing messages;
     SysExQueue sysex;
     std::atomic<std::chrono::steady_clock::rep> lastSysExTicks{0};
-    // Room for most of a second of a dense stream between two polls.
-    SingleWriterRing<MonitorEvent, 8192> monitored;
+    SingleWriterRing<MonitorEvent, kMonitorSlots> monitored;
     std::atomic<bool> monitoring{false};
 };
 

@@ -182,7 +182,7 @@ bool MidiService::RemoveMonitor(IMidiMonitor* m) {
 void MidiService::dispatchMonitored() {
     if (!input || monitors.empty()) return;
     MonitorEvent e;
-    while (input->PopMonitored(e)) {
+    for (int n = 0; n < MIDI::Input::kMonitorSlots && input->PopMonitored(e); ++n) {
         // A monitor may remove itself (or another) while being told.
         const auto list = monitors;
         for (IMidiMonitor* m : list)
@@ -226,8 +226,10 @@ bool MidiService::Poll() {
 
 void MidiService::dispatchMessages() {
     if (!input) return;
+    // At most a ringful per poll: a sender faster than the listeners would
+    // otherwise keep this loop, and the GUI thread, busy for as long as it sends.
     ShortMessage m;
-    while (input->PopMessage(m)) {
+    for (int n = 0; n < MessageRing::kSlots && input->PopMessage(m); ++n) {
         // A listener may remove itself (or another) while being told.
         const auto listeners = messageListeners;
         for (IMessageListener* l : listeners)
