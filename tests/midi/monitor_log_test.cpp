@@ -303,4 +303,31 @@ TEST_F(MonitorTap, AStalledPollLosesCountedEventsNotTheTransfers) {
     EXPECT_EQ(monitor.events.size(), 8191u);
 }
 
+// A sender faster than the listeners: each message told brings another.
+TEST_F(MonitorTap, APollEndsWhileMessagesKeepArriving) {
+    struct Echo : IMessageListener, IMidiMonitor {
+        FakeInput* input = nullptr;
+        size_t told = 0, monitored = 0;
+        void OnMidiMessage(uint8_t, int, int) override {
+            ++told;
+            input->arrive({0xB0, 1, 1});
+        }
+        void OnMonitoredMessage(const MonitorEvent&) override {
+            ++monitored;
+            input->arrive({0x90, 1, 1});
+        }
+    } echo;
+    echo.input = sys->lastInput.get();
+    midi->AddMessageListener(&echo);
+    echo.input->arrive({0xB0, 1, 1});
+    EXPECT_TRUE(midi->Poll());
+    EXPECT_EQ(echo.told, static_cast<size_t>(MessageRing::kSlots));
+
+    midi->RemoveMessageListener(&echo);
+    midi->AddMonitor(&echo);
+    echo.input->arrive({0x90, 1, 1});
+    EXPECT_TRUE(midi->Poll());
+    EXPECT_EQ(echo.monitored, static_cast<size_t>(MIDI::Input::kMonitorSlots));
+}
+
 }  // namespace
