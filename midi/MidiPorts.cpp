@@ -14,6 +14,16 @@ namespace MIDI {
 
 const char* const kClientName = "tqv-editor";
 
+namespace {
+std::atomic<void (*)()> arrivalNotifier{nullptr};
+
+void notifyArrival() {
+    if (void (*notify)() = arrivalNotifier.load(std::memory_order_acquire)) notify();
+}
+}  // namespace
+
+void Input::SetArrivalNotifier(void (*notify)()) { arrivalNotifier.store(notify, std::memory_order_release); }
+
 void Input::SetMonitoring(bool on) {
     if (!on) {
         monitoring.store(false, std::memory_order_relaxed);
@@ -28,6 +38,11 @@ void Input::SetMonitoring(bool on) {
 
 void Input::Receive(const uint8_t* bytes, size_t count) {
     if (count == 0) return;
+    receivePiece(bytes, count);
+    notifyArrival();
+}
+
+void Input::receivePiece(const uint8_t* bytes, size_t count) {
     const bool tap = monitoring.load(std::memory_order_relaxed);
     int64_t nowUs = 0;
     if (tap)
