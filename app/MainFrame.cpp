@@ -26,6 +26,7 @@
 #include "app/UpdateOSDialog.h"
 #include "app/MidiDialogs.h"
 #include "app/MessageForwarder.h"
+#include "app/MidiMonitorWindow.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
@@ -179,6 +180,7 @@ void CMainFrame::BuildMenuBar() {
     device->AppendCheckItem(MenuId::Listen, "&Listen for template dump\tCtrl+L",
                             "Listen for a template dump from the hardware");
     device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
+    device->Append(MenuId::MidiMonitor, "MIDI &Monitor", "Show the messages arriving on the MIDI input");
     device->AppendSeparator();
     if (profile.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
     if (profile.HasPatchLibrarian())
@@ -446,7 +448,7 @@ void CMainFrame::deferEdit(const CPlacedControl& control) {
 }
 
 bool CMainFrame::NeedsIdleWork() const {
-    if (repaintRequested || pendingEdit || leftSeenDown) return true;
+    if (repaintRequested || pendingEdit || leftSeenDown || midiStatusPending) return true;
     return current && view && (view->GetListenButton().on || view->GetSendButton().on);
 }
 
@@ -464,6 +466,12 @@ long CMainFrame::MillisSinceTick() {
 }
 
 void CMainFrame::idleWork() {
+    if (midiStatusPending) {
+        midiStatusPending = false;
+        wxStatusBar* bar = GetStatusBar();
+        for (int i = midiStatusKeepFirst ? 1 : 0; bar && i < static_cast<int>(midiStatus.size()) && i < bar->GetFieldsCount(); ++i)
+            if (bar->GetStatusText(i) != midiStatus[static_cast<size_t>(i)]) bar->SetStatusText(midiStatus[static_cast<size_t>(i)], i);
+    }
     if (current && view && canvas) {
         const wxMouseState mouse = wxGetMouseState();
         const wxPoint windowPoint = canvas->ScreenToClient(mouse.GetPosition());
@@ -829,12 +837,12 @@ void CMainFrame::OnMidiMessage(uint8_t status, int data1, int data2) {
             second = wxString::Format("Data 2: %d", data2);
             break;
     }
+    // Shown by the idle pass that follows the poll: a status text costs a
+    // redraw, and a controller can send thousands of messages a second.
     // While the edit window learns, field 0 keeps what learning says.
-    if (!learnInput) SetStatusText("Received MIDI message", 0);
-    SetStatusText(type, 1);
-    SetStatusText(channel, 2);
-    SetStatusText(first, 3);
-    SetStatusText(second, 4);
+    midiStatus = {"Received MIDI message", type, channel, first, second};
+    midiStatusKeepFirst = learnInput != nullptr;
+    midiStatusPending = true;
     if (view && view->OnMidiMessage(status, data1, data2)) requestRepaint();
 }
 
@@ -859,6 +867,14 @@ void CMainFrame::BulkDumpsCommand() {
     CBulkDumpDialog dialog(this, AppTransferLink());
     dialog.ShowModal();
     updateDeviceMenu();
+}
+
+wxFrame* CMainFrame::MidiMonitorCommand() {
+    if (!monitorWindow) monitorWindow = new CMidiMonitorWindow(this, EditorApp().Midi());
+    monitorWindow->Show();
+    monitorWindow->Raise();
+    EditorApp().WakeIdle();
+    return monitorWindow.get();
 }
 
 void CMainFrame::UpdateOSCommand() {
@@ -979,6 +995,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::BulkDumps:
         case MenuId::PatchLibrarian: BulkDumpsCommand(); break;
         case MenuId::UpdateOS: UpdateOSCommand(); break;
+        case MenuId::MidiMonitor: MidiMonitorCommand(); break;
         case MenuId::ViewHelp: ViewHelpCommand(); break;
         case MenuId::Website: wxLaunchDefaultBrowser(kWebsite); break;
         case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;

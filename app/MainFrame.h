@@ -6,7 +6,9 @@
 #include <wx/dnd.h>
 #include <wx/frame.h>
 #include <wx/longlong.h>
+#include <wx/weakref.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -37,7 +39,8 @@ enum : int {
     LastZone = 48, FirstTemplate = 49, LastTemplate = 113, ViewInfo = 114, ViewName = 115, ViewChannel = 116,
     ImportedControls = 117, FirstImported = 118, LastImported = 630,
     Zoom100 = 720, Zoom150 = 721, Zoom200 = 722,
-    About = 5013, Preferences = 5019
+    About = 5013, Preferences = 5019,
+    MidiMonitor = 650
 };
 }
 
@@ -127,6 +130,9 @@ public:
     void SelectMidiDeviceCommand();
     void BulkDumpsCommand();
     void UpdateOSCommand();
+    // Device > MIDI Monitor: opens the monitor window, or brings it to the front.
+    wxFrame* MidiMonitorCommand();
+    wxFrame* MidiMonitorWindow() const { return monitorWindow.get(); }
     void ViewHelpCommand();
     void ShowImportedControlsMenu();
     // The context menu that would pop up now (null when none); for the tests.
@@ -238,6 +244,11 @@ private:
     wxLongLong lastTick;
     int templateMenuEntries = 0;
     bool painted = false;
+    wxWeakRef<wxFrame> monitorWindow;
+    // The newest incoming message's status texts, not yet shown.
+    std::array<wxString, 5> midiStatus;
+    bool midiStatusPending = false;
+    bool midiStatusKeepFirst = false;
 };
 
 // Opens ".syx" files dropped on the main window.
