@@ -15,20 +15,29 @@ namespace MIDI {
 const char* const kClientName = "tqv-editor";
 
 void Input::Receive(const uint8_t* bytes, size_t count) {
+    // Real-time bytes before anything else in the piece: messages of their own.
+    while (count > 0 && bytes[0] >= 0xF8) {
+        messages.push(ShortMessage{bytes[0], 0, 0});
+        ++bytes;
+        --count;
+    }
     if (count == 0) return;
     const uint8_t first = bytes[0];
-    if (first >= 0xF8 && count == 1) {
-        messages.push(ShortMessage{first, 0, 0});
-        return;
-    }
     const bool sysexPiece = first == 0xF0 || first == 0xF7 || first < 0x80;
     if (!sysexPiece) {
         messages.push(ShortMessage{first, count > 1 ? bytes[1] : 0, count > 2 ? bytes[2] : 0});
         return;
     }
     for (size_t i = 0; i < count; ++i) {
-        if (bytes[i] >= 0xF8) continue;  // real-time bytes inside a SysEx belong to no message
-        if (assembler.feed(bytes[i])) {
+        if (bytes[i] >= 0xF8) {
+            // A clock or other real-time byte inside a SysEx message is not part of it.
+            messages.push(ShortMessage{bytes[i], 0, 0});
+            continue;
+        }
+        const bool complete = assembler.feed(bytes[i]);
+        if (assembler.overlongCount() != overlongSysEx.load(std::memory_order_relaxed))
+            overlongSysEx.store(assembler.overlongCount(), std::memory_order_relaxed);
+        if (complete) {
             lastSysExTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
             sysex.push(assembler.message());
             assembler.reset();
