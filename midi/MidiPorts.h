@@ -57,7 +57,14 @@ public:
     // message of its own and leaves the SysEx bytes around it alone.
     void Receive(const uint8_t* bytes, size_t count);
 
+    // Called on the platform thread after data has been queued, so that a
+    // resting GUI thread can wake at once instead of polling fast. The
+    // function must be safe to call from any thread; null turns it off.
+    static void SetArrivalNotifier(void (*notify)());
+
 private:
+    void receivePiece(const uint8_t* bytes, size_t count);
+
     SysExAssembler assembler;
     MessageRing messages;
     SysExQueue sysex;
