@@ -25,6 +25,12 @@ void notifyArrival() {
 void Input::SetArrivalNotifier(void (*notify)()) { arrivalNotifier.store(notify, std::memory_order_release); }
 
 void Input::Receive(const uint8_t* bytes, size_t count) {
+    if (count == 0) return;
+    receivePiece(bytes, count);
+    notifyArrival();
+}
+
+void Input::receivePiece(const uint8_t* bytes, size_t count) {
     // Real-time bytes before anything else in the piece: messages of their own.
     while (count > 0 && bytes[0] >= 0xF8) {
         messages.push(ShortMessage{bytes[0], 0, 0});
@@ -32,11 +38,6 @@ void Input::Receive(const uint8_t* bytes, size_t count) {
         --count;
     }
     if (count == 0) return;
-    receivePiece(bytes, count);
-    notifyArrival();
-}
-
-void Input::receivePiece(const uint8_t* bytes, size_t count) {
     const uint8_t first = bytes[0];
     const bool sysexPiece = first == 0xF0 || first == 0xF7 || first < 0x80;
     if (!sysexPiece) {
