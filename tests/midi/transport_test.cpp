@@ -99,7 +99,7 @@ TEST(SysExAssembly, MessageLongerThanTheLimitIsDroppedAndCounted) {
 }
 
 TEST(SysExAssembly, AMessageThatNeverEndsStaysBounded) {
-    // 1 MB after an 0xF0 without its 0xF7, in 256-byte pieces, at the real limit.
+    // 1 MB after an 0xF0 without its 0xF7, at the real limit.
     SysExAssembler a;
     size_t most = 0;
     a.feed(0xF0);
