@@ -19,6 +19,7 @@
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
+class CMessageForwarder;
 class IDeviceProfile;
 class IObserver;
 class wxMenu;
@@ -35,6 +36,7 @@ enum : int {
     TemplateSettings = 40, MidiGroups = 41, AudioFX = 42, EnableZones = 43, EditZone = 44, FirstZone = 45,
     LastZone = 48, FirstTemplate = 49, LastTemplate = 113, ViewInfo = 114, ViewName = 115, ViewChannel = 116,
     ImportedControls = 117, FirstImported = 118, LastImported = 630,
+    Zoom100 = 720, Zoom150 = 721, Zoom200 = 722,
     About = 5013, Preferences = 5019
 };
 }
@@ -81,6 +83,9 @@ public:
     void updateDeviceMenu();
     void updateTemplateMenu() override;
     void updateViewMenu();
+    // Shows the panel at 100, 150 or 200 per cent (anything else: 100), sizes
+    // the window to it and remembers the choice in the settings.
+    void SetZoom(int percent);
     void setListenMark(bool on);
     void requestRepaint() override;
     void repaintIfRequested();
@@ -135,6 +140,8 @@ public:
     void SetSnapshotObserver(IObserver* observer) override { snapshotObserver = observer; }
     void ClearObservers() override;
     const std::vector<IObserver*>& Observers() const { return observers; }
+    bool StoredEditWindowPosition(wxPoint& at) const override;
+    void StoreEditWindowPosition(const wxPoint& at) override;
 
     // ITemplateUIHost
     wxWindow* GetPanelWindow() override { return canvas; }
@@ -171,6 +178,10 @@ public:
     void AddPanelObserver(IObserver* observer) override { AddObserver(observer); }
     void SetPanelSnapshotObserver(IObserver* observer) override { SetSnapshotObserver(observer); }
     bool PanelAutoComplete() const override;
+    bool StartMidiInput(MidiReceiver receiver) override;
+    void StopMidiInput() override;
+    void SetPanelStatus(const wxString& text) override { SetStatus(text); }
+    bool IsLearning() const { return learnInput != nullptr; }
 
     // The template dialogs of the Template menu; each shows nothing when its
     // layout is missing (the error has been logged).
@@ -206,6 +217,11 @@ private:
     IObserver* snapshotObserver = nullptr;
     std::vector<IObserver*> observers;
     wxBitmap backBuffer;
+    wxBitmap zoomScratch;
+    // The edit window's MIDI learn: the input forwarded while it is on, and
+    // the last forwarder, kept until the next start (it may end from inside
+    // its own call).
+    std::unique_ptr<CMessageForwarder> learnInput, retiredInput;
     wxBrush backgroundBrush;
     std::unique_ptr<CTemplateUI> view;
     CEditControlDialog* editWindow = nullptr;
