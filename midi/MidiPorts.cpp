@@ -54,12 +54,15 @@ void Input::receivePiece(const uint8_t* bytes, size_t count) {
         MonitorEvent e = MonitorEvent::make(nowUs, data, n);
         monitored.push(e);
     };
-    const uint8_t first = bytes[0];
-    if (first >= 0xF8 && count == 1) {
+    // Real-time bytes before anything else in the piece: messages of their own.
+    while (count > 0 && bytes[0] >= 0xF8) {
         monitor(bytes, 1);
-        messages.push(ShortMessage{first, 0, 0});
-        return;
+        messages.push(ShortMessage{bytes[0], 0, 0});
+        ++bytes;
+        --count;
     }
+    if (count == 0) return;
+    const uint8_t first = bytes[0];
     const bool sysexPiece = first == 0xF0 || first == 0xF7 || first < 0x80;
     if (!sysexPiece) {
         monitor(bytes, count);
@@ -67,11 +70,16 @@ void Input::receivePiece(const uint8_t* bytes, size_t count) {
         return;
     }
     for (size_t i = 0; i < count; ++i) {
-        if (bytes[i] >= 0xF8) {  // real-time bytes inside a SysEx belong to no message
+        if (bytes[i] >= 0xF8) {
+            // A clock or other real-time byte inside a SysEx message is not part of it.
             monitor(bytes + i, 1);
+            messages.push(ShortMessage{bytes[i], 0, 0});
             continue;
         }
-        if (assembler.feed(bytes[i])) {
+        const bool complete = assembler.feed(bytes[i]);
+        if (assembler.overlongCount() != overlongSysEx.load(std::memory_order_relaxed))
+            overlongSysEx.store(assembler.overlongCount(), std::memory_order_relaxed);
+        if (complete) {
             lastSysExTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
             monitor(assembler.message().data(), assembler.message().size());
             sysex.push(assembler.message());

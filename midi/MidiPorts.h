@@ -29,6 +29,8 @@ public:
 
 class Input {
 public:
+    // `maxSysExSize`: the longest SysEx message taken (tests choose a small one).
+    explicit Input(size_t maxSysExSize = SysExAssembler::kMaxMessageSize) : assembler(maxSysExSize) {}
     virtual ~Input() = default;
 
     bool HasMessage() const { return !messages.empty(); }
@@ -36,7 +38,10 @@ public:
     bool HasSysEx() const { return !sysex.empty(); }
     bool PopSysEx(MidiBytes& out) { return sysex.pop(out); }
     void DiscardSysEx() { sysex.discard(); }
-    size_t DroppedCount() const { return messages.droppedCount() + sysex.droppedCount(); }
+    // Messages lost: rings full, or a SysEx message longer than any dump.
+    size_t DroppedCount() const { return messages.droppedCount() + sysex.droppedCount() + OverlongSysExCount(); }
+    // SysEx messages dropped because they grew past the longest message taken.
+    size_t OverlongSysExCount() const { return overlongSysEx.load(std::memory_order_relaxed); }
     // When the last byte of the newest complete SysEx message arrived.
     std::chrono::steady_clock::time_point LastSysExAt() const {
         return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastSysExTicks.load()));
@@ -58,8 +63,9 @@ public:
 
     // The platform thread's entry: one piece of incoming data. SysEx bytes
     // (possibly split across pieces) are assembled into whole messages; any
-    // other status starts a short message. Real-time bytes may arrive in the
-    // middle of a SysEx message and do not disturb it.
+    // other status starts a short message. Real-time bytes (0xF8 and up) may
+    // arrive anywhere, also in the middle of a SysEx message: each is a short
+    // message of its own and leaves the SysEx bytes around it alone.
     void Receive(const uint8_t* bytes, size_t count);
 
     // Called on the platform thread after data has been queued, so that a
@@ -76,6 +82,7 @@ private:
     std::atomic<std::chrono::steady_clock::rep> lastSysExTicks{0};
     SingleWriterRing<MonitorEvent, kMonitorSlots> monitored;
     std::atomic<bool> monitoring{false};
+    std::atomic<size_t> overlongSysEx{0};
 };
 
 enum class SendState { Idle, Pending, Done, Failed };

@@ -270,6 +270,7 @@ bool MidiService::StartListening(ISysExListener* sysEx, IProgressListener* progr
     if (state == ServiceState::Sending) return false;
     sysExListener = sysEx;
     progressListener = progress;
+    overlongSeen = input->OverlongSysExCount();
     state = ServiceState::Listening;
     leftRest();
     return true;
@@ -283,6 +284,13 @@ void MidiService::StopListening() {
 }
 
 void MidiService::listenStep() {
+    // A message that outgrew every dump was dropped: the dump being listened
+    // for was cut short. The listen goes on, so that it can be sent again.
+    if (input && input->OverlongSysExCount() != overlongSeen) {
+        overlongSeen = input->OverlongSysExCount();
+        if (ISysExListener* l = sysExListener) l->OnSysExAborted();
+        if (state != ServiceState::Listening) return;  // the listener stopped it
+    }
     MidiBytes message;
     if (!input || !input->PopSysEx(message)) {
         if (progressListener) progressListener->OnWaiting();

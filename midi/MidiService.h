@@ -141,6 +141,7 @@ private:
     ISysExListener* sysExListener = nullptr;
     IProgressListener* progressListener = nullptr;
     MidiBytes sendQueue, receiveBuffer;
+    size_t overlongSeen = 0;  // the input's count of over-long SysEx messages already reported
     bool sendStarted = false;
     std::string lastError;
     std::function<void()> busyHook;

@@ -17,42 +17,10 @@ bool IBulkDump::SaveToFile(const std::string& path, std::string& error) {
 
 bool readBulkMessage(const std::string& path, size_t offset, ByteSequence& bytes, size_t& next,
                      std::string& fileError) {
-    fileError.clear();
-    bytes.clear();
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        fileError = "'" + path + "' is a folder, not a file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        fileError = "Unable to open file '" + path + "'";
-        return false;
-    }
-    in.seekg(static_cast<std::streamoff>(offset));
-    if (!in) return false;
-    size_t position = offset;
-    bool started = false;
-    char chunk[8192];
-    while (in) {
-        in.read(chunk, sizeof chunk);
-        const auto got = static_cast<size_t>(in.gcount());
-        for (size_t i = 0; i < got; ++i) {
-            const auto b = static_cast<uint8_t>(chunk[i]);
-            ++position;
-            if (!started) {
-                if (b != 0xF0) continue;
-                started = true;
-            }
-            bytes.appendRaw(b);
-            if (b == 0xF7) {
-                next = position;
-                return isValidSysExMessage(bytes);
-            }
-        }
-    }
-    if (in.bad()) fileError = "Unable to read file '" + path + "'";
-    return false;
+    // The same reader as for single templates: it refuses what is not a
+    // regular file and stops a message that never ends at the longest one
+    // taken, so that a broken ".blk" file costs bounded memory and time.
+    return readMessageAt(path, offset, bytes, next, fileError);
 }
 
 namespace {

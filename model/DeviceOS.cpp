@@ -16,7 +16,11 @@ std::string CDeviceOS::Problem(const std::vector<ByteSequence>& messages) {
     for (size_t i = 0; i < messages.size(); ++i) {
         const ByteSequence& m = messages[i];
         const std::string which = "message " + std::to_string(i + 1);
-        if (!isValidSysExMessage(m)) return which + " is not a valid SysEx message";
+        // Each message goes to the unit as it is: a status byte anywhere
+        // inside it (the manufacturer bytes too) would cut it short there.
+        bool clean = isValidSysExMessage(m);
+        for (size_t k = 1; clean && k < 4; ++k) clean = m[k] < 0x80;
+        if (!clean) return which + " is not a valid SysEx message";
         if (m.size() < kMinMessageSize)
             return which + " is only " + std::to_string(m.size()) + " bytes long";
         const uint8_t expected = i == 0 ? kFirstMarker : i + 1 == messages.size() ? kLastMarker : kMiddleMarker;

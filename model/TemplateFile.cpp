@@ -45,7 +45,8 @@ bool isValidSysExMessage(const ByteSequence& bytes) {
 namespace {
 // Collects one message from a run of bytes: skips to the first 0xF0, takes
 // bytes up to and including the next 0xF7. Answers true once that 0xF7 is in.
-bool collectMessage(const char* data, size_t count, bool& started, ByteSequence& bytes) {
+// `used` (when given) receives how many bytes of `data` were looked at.
+bool collectMessage(const char* data, size_t count, bool& started, ByteSequence& bytes, size_t* used = nullptr) {
     for (size_t i = 0; i < count; ++i) {
         const auto b = static_cast<uint8_t>(data[i]);
         if (!started) {
@@ -53,10 +54,17 @@ bool collectMessage(const char* data, size_t count, bool& started, ByteSequence&
             started = true;
         }
         // Longer than any real message: stop here; without its 0xF7 it is not valid.
-        if (bytes.size() == kMaxSysExMessageSize) return true;
+        if (bytes.size() == kMaxSysExMessageSize) {
+            if (used) *used = i;
+            return true;
+        }
         bytes.appendRaw(b);
-        if (b == 0xF7) return true;
+        if (b == 0xF7) {
+            if (used) *used = i + 1;
+            return true;
+        }
     }
+    if (used) *used = count;
     return false;
 }
 
@@ -116,6 +124,11 @@ bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t of
 }
 
 bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset, std::string& fileError) {
+    size_t next = offset;
+    return readMessageAt(path, offset, bytes, next, fileError);
+}
+
+bool readMessageAt(const std::string& path, size_t offset, ByteSequence& bytes, size_t& next, std::string& fileError) {
     fileError.clear();
     bytes.clear();
     std::ifstream in;
@@ -126,10 +139,16 @@ bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t of
     if (!in) return false;  // the file is not longer than offset
     std::vector<char> chunk(64 * 1024);
     bool started = false;
+    size_t position = offset;
     while (in) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        if (collectMessage(chunk.data(), static_cast<size_t>(in.gcount()), started, bytes))
+        const auto got = static_cast<size_t>(in.gcount());
+        size_t used = 0;
+        if (collectMessage(chunk.data(), got, started, bytes, &used)) {
+            if (bytes[bytes.size() - 1] == 0xF7) next = position + used;
             return isValidSysExMessage(bytes);
+        }
+        position += got;
     }
     if (in.bad()) {
         fileError = "Unable to read file '" + path + "'";

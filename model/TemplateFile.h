@@ -27,6 +27,9 @@ bool isValidSysExMessage(const ByteSequence& bytes);
 bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset);
 // As above, and says why a file could not be read at all (empty when it could).
 bool readMessageFromFile(const std::string& path, ByteSequence& bytes, size_t offset, std::string& fileError);
+// As above; when the message ends with its 0xF7, `next` becomes the offset
+// just past it (otherwise it is left as it was).
+bool readMessageAt(const std::string& path, size_t offset, ByteSequence& bytes, size_t& next, std::string& fileError);
 
 // Writes `bytes` to `path`. A plain write replaces the file only once the new
 // content is complete on disk, so a failed save never destroys the old file,

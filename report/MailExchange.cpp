@@ -7,6 +7,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -56,24 +57,6 @@ int connectWithin(const addrinfo* ai, Clock::time_point deadline) {
     return -1;
 }
 
-// Where a complete reply ends in `data` (after its last line's line feed),
-// or npos. Continuation lines carry a '-' after the code.
-size_t replyEnd(const std::string& data) {
-    size_t start = 0;
-    for (;;) {
-        const size_t lf = data.find('\n', start);
-        if (lf == std::string::npos) return std::string::npos;
-        const bool continues = lf - start > 3 && data[start + 3] == '-';
-        if (!continues) return lf + 1;
-        start = lf + 1;
-    }
-}
-
-std::string trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
-}
-
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -98,6 +81,60 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 }
 
 }  // namespace
+
+size_t parseSmtpReply(std::string_view data, SmtpReply& reply) {
+    reply = SmtpReply{};
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t lf = data.find('\n', start);
+        if (lf == std::string_view::npos) return 0;
+        std::string_view line = data.substr(start, lf - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = lf + 1;
+        if (line.size() < 4 || line[3] != '-') break;
+    }
+    int code = 0;
+    bool wellFormed = true;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (i > 0) reply.text += '\n';
+        reply.text.append(line);
+        const bool digits = line.size() >= 3 && line[0] >= '1' && line[0] <= '5' && line[1] >= '0' && line[1] <= '9' &&
+                            line[2] >= '0' && line[2] <= '9';
+        if (!digits) {
+            wellFormed = false;
+            continue;
+        }
+        const int lineCode = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+        if (i == 0) code = lineCode;
+        // Only the last line may end the reply, with a blank or nothing after its code.
+        const bool last = i + 1 == lines.size();
+        if (lineCode != code || (last && line.size() > 3 && line[3] != ' ')) wellFormed = false;
+        reply.lines.emplace_back(line.substr(std::min<size_t>(line.size(), 4)));
+    }
+    if (wellFormed) {
+        reply.code = code;
+    } else {
+        reply.lines.clear();
+    }
+    return start;
+}
+
+std::string formatSmtpReply(int code, const std::vector<std::string>& lines) {
+    const std::string number = std::to_string(code);
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const bool last = i + 1 == lines.size();
+        out += number;
+        out += last ? ' ' : '-';
+        out += lines[i];
+        out += "\r\n";
+    }
+    if (lines.empty()) out = number + "\r\n";
+    return out;
+}
 
 MailConnection::~MailConnection() { close(); }
 
@@ -158,13 +195,12 @@ bool MailConnection::sendAll(const std::string& data, std::chrono::milliseconds 
     return true;
 }
 
-bool MailConnection::readReply(std::string& reply, std::chrono::milliseconds timeout, std::string& error) {
+bool MailConnection::readReply(SmtpReply& reply, std::chrono::milliseconds timeout, std::string& error) {
     const auto deadline = Clock::now() + timeout;
     char buffer[kReplyBufferSize];
     for (;;) {
-        const size_t end = replyEnd(pending_);
-        if (end != std::string::npos) {
-            reply = trimmed(pending_.substr(0, end));
+        const size_t end = parseSmtpReply(pending_, reply);
+        if (end != 0) {
             pending_.erase(0, end);
             return true;
         }
@@ -202,28 +238,29 @@ MailResult submitMessage(const MailServer& server, const std::string& sender, co
     if (!c.isOpen()) return result;
 
     // One step of the conversation: send (unless empty), then expect a code.
-    auto step = [&](const std::string& command, const char* expected, const char* what) {
+    auto step = [&](const std::string& command, int expected, const char* what) {
         if (!command.empty() && !c.sendAll(command, timeout, result.error)) return false;
-        std::string reply;
+        SmtpReply reply;
         if (!c.readReply(reply, timeout, result.error)) return false;
-        // A multi-line reply counts by its last line.
-        const auto lastLf = reply.rfind('\n');
-        const std::string last = lastLf == std::string::npos ? reply : reply.substr(lastLf + 1);
-        if (last.compare(0, 3, expected) != 0 || (last.size() > 3 && last[3] != ' ')) {
-            result.error = std::string("the mail server refused ") + what + ": " + reply;
+        if (reply.code == 0) {
+            result.error = std::string("the mail server's reply to ") + what + " is not valid: " + reply.text;
+            return false;
+        }
+        if (reply.code != expected) {
+            result.error = std::string("the mail server refused ") + what + ": " + reply.text;
             return false;
         }
         return true;
     };
 
-    if (!step("", "220", "the connection")) return result;
-    if (!step(std::string("HELO ") + kReporterName + "\r\n", "250", "the greeting")) return result;
-    if (!step("MAIL FROM:<" + addressSafe(sender) + ">\r\n", "250", "the sender")) return result;
-    if (!step("RCPT TO:<" + addressSafe(recipient) + ">\r\n", "250", "the recipient")) return result;
-    if (!step("DATA\r\n", "354", "DATA")) return result;
-    if (!step(smtpDataBlock(message), "250", "the message")) return result;
+    if (!step("", 220, "the connection")) return result;
+    if (!step(std::string("HELO ") + kReporterName + "\r\n", 250, "the greeting")) return result;
+    if (!step("MAIL FROM:<" + addressSafe(sender) + ">\r\n", 250, "the sender")) return result;
+    if (!step("RCPT TO:<" + addressSafe(recipient) + ">\r\n", 250, "the recipient")) return result;
+    if (!step("DATA\r\n", 354, "DATA")) return result;
+    if (!step(smtpDataBlock(message), 250, "the message")) return result;
     // The message is delivered once the server accepted it; the goodbye is a courtesy.
-    step("QUIT\r\n", "221", "QUIT");
+    step("QUIT\r\n", 221, "QUIT");
     result.ok = true;
     result.error.clear();
     return result;

@@ -2,7 +2,10 @@
 // The SMTP conversation that submits one report, and the reachability test
 // made before a report is offered.
 #include <chrono>
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "MailMessage.h"
 #include "ReportSettings.h"
@@ -13,6 +16,24 @@ struct MailResult {
     bool ok = false;
     std::string error;  // why the submission failed; empty on success
 };
+
+// One reply of a mail server. Every line starts with the reply's three-digit
+// code; all but the last continue it with '-' after the code, the last has
+// a blank there or ends after the code.
+struct SmtpReply {
+    int code = 0;                    // 100..599; 0 when the reply is malformed
+    std::vector<std::string> lines;  // each line's text after the code and its separator
+    std::string text;                // the lines as received, joined by line feeds (for messages)
+};
+
+// Reads the first complete reply at the start of `data` (lines end with a
+// line feed, a carriage return before it is dropped). Answers how many bytes
+// the reply takes, or 0 while its last line has not arrived. A reply whose
+// lines lack a code, or differ in it, is complete at the line that does not
+// continue it and comes out with code 0.
+size_t parseSmtpReply(std::string_view data, SmtpReply& reply);
+// The reply as a server writes it; lines that hold a line break cannot be written.
+std::string formatSmtpReply(int code, const std::vector<std::string>& lines);
 
 // An open TCP connection to a mail server; closed on destruction.
 class MailConnection {
@@ -34,10 +55,10 @@ public:
     // Sends everything, failing when the server takes nothing for `timeout`.
     bool sendAll(const std::string& data, std::chrono::milliseconds timeout, std::string& error);
     // Waits for one complete reply (the last line of a multi-line reply
-    // included) and gives its text. Fails when the server closes the
-    // connection, a receive fails, the reply does not end within `timeout`
-    // or does not fit the 1024-byte reply buffer.
-    bool readReply(std::string& reply, std::chrono::milliseconds timeout, std::string& error);
+    // included). Fails when the server closes the connection, a receive
+    // fails, the reply does not end within `timeout` or does not fit the
+    // 1024-byte reply buffer.
+    bool readReply(SmtpReply& reply, std::chrono::milliseconds timeout, std::string& error);
 
 private:
     int fd_ = -1;

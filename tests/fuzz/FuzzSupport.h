@@ -3,11 +3,13 @@
 // code under test returns, not only that it survives: a broken property
 // prints what was expected and aborts, which libFuzzer (and the replay
 // driver of the normal test suite) report as a failure.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/ByteSequence.h"
@@ -45,6 +47,35 @@ inline bool isCleanSysEx(const ByteSequence& bytes) {
     for (size_t i = 1; i + 1 < bytes.size(); ++i)
         if (bytes[i] >= 0x80) return false;
     return true;
+}
+
+// The fuzzer's choice of where a byte stream is cut into pieces: the first
+// byte says how many cuts (0..15), each of the next bytes how long its piece
+// is (0..255, so empty pieces too); what is left of the input after them is
+// the stream, and its rest after the last chosen piece is one more piece.
+struct Pieces {
+    const uint8_t* stream = nullptr;
+    size_t size = 0;
+    std::vector<std::pair<size_t, size_t>> parts;  // offset and length in `stream`
+};
+
+inline Pieces cutInput(const uint8_t* data, size_t size) {
+    Pieces p;
+    size_t cuts = size > 0 ? data[0] % 16 : 0;
+    size_t header = size > 0 ? 1 : 0;
+    cuts = std::min(cuts, size - header);
+    const uint8_t* lengths = data + header;
+    header += cuts;
+    p.stream = data + header;
+    p.size = size - header;
+    size_t at = 0;
+    for (size_t i = 0; i < cuts; ++i) {
+        const size_t n = std::min<size_t>(lengths[i], p.size - at);
+        p.parts.emplace_back(at, n);
+        at += n;
+    }
+    p.parts.emplace_back(at, p.size - at);
+    return p;
 }
 
 }  // namespace fuzzsupport

@@ -11,7 +11,8 @@
 
 class FakeInput : public MIDI::Input {
 public:
-    explicit FakeInput(std::string n) : name(std::move(n)) {}
+    explicit FakeInput(std::string n, size_t maxSysExSize = SysExAssembler::kMaxMessageSize)
+        : MIDI::Input(maxSysExSize), name(std::move(n)) {}
     bool IsAvailable() override { return available; }
     std::string PlatformName() const override { return name; }
     void arrive(const MidiBytes& bytes) { Receive(bytes.data(), bytes.size()); }

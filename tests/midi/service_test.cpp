@@ -9,6 +9,7 @@ namespace {
 
 struct Recorder : ISysExListener, IProgressListener, IMessageListener {
     std::vector<MidiBytes> dumps;
+    int aborted = 0;
     std::string events;  // one letter per progress call: p w c f
     std::vector<ShortMessage> messages;
     MidiService* relisten = nullptr;
@@ -17,6 +18,7 @@ struct Recorder : ISysExListener, IProgressListener, IMessageListener {
         dumps.push_back(b);
         if (relisten) relisten->StartListening(this, this);
     }
+    void OnSysExAborted() override { ++aborted; }
     void OnProgress() override { events += 'p'; }
     void OnWaiting() override { events += 'w'; }
     void OnComplete() override { events += 'c'; }
@@ -149,6 +151,29 @@ TEST_F(ServiceTest, OneListenYieldsTheFirstCompleteDumpOnly) {
     EXPECT_TRUE(midi->StartListening(&rec, &rec));
     midi->Poll();
     EXPECT_EQ(rec.dumps.size(), 1u);
+}
+
+TEST_F(ServiceTest, AnOverlongMessageDuringAListenIsReportedAndTheListenGoesOn) {
+    start();
+    openBoth();
+    // One that was dropped before the listen started is not this listen's.
+    MidiBytes endless(SysExAssembler::kMaxMessageSize + 10, 0x11);
+    endless.front() = 0xF0;
+    sys->lastInput->arrive(endless);
+    midi->Poll();
+    EXPECT_TRUE(midi->StartListening(&rec, &rec));
+    midi->Poll();
+    EXPECT_EQ(rec.aborted, 0);
+    sys->lastInput->arrive(endless);
+    midi->Poll();
+    EXPECT_EQ(rec.aborted, 1);
+    EXPECT_TRUE(midi->IsListening());
+    midi->Poll();
+    EXPECT_EQ(rec.aborted, 1);
+    sys->lastInput->arrive(dump(3));
+    midi->Poll();
+    ASSERT_EQ(rec.dumps.size(), 1u);
+    EXPECT_EQ(rec.dumps[0], dump(3));
 }
 
 TEST_F(ServiceTest, AListenerMayListenAgainFromInsideTheCall) {

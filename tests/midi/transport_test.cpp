@@ -74,6 +74,92 @@ TEST(SysExAssembly, ShortAndRealTimeMessagesGoToTheMessageRing) {
     EXPECT_FALSE(in.PopMessage(m));
 }
 
+TEST(SysExAssembly, MessageLongerThanTheLimitIsDroppedAndCounted) {
+    // Up to the limit a message is whole; one byte more and it is dropped,
+    // and the next message is assembled as usual.
+    struct Case {
+        size_t size;
+        bool kept;
+    };
+    for (const Case c : {Case{63, true}, Case{64, true}, Case{65, false}, Case{1000, false}}) {
+        FakeInput in("x", 64);
+        in.arrive(message(c.size, 1));
+        in.arrive(message(10, 2));
+        MidiBytes got;
+        if (c.kept) {
+            ASSERT_TRUE(in.PopSysEx(got)) << c.size;
+            EXPECT_EQ(got, message(c.size, 1));
+        }
+        ASSERT_TRUE(in.PopSysEx(got)) << c.size;
+        EXPECT_EQ(got, message(10, 2)) << c.size;
+        EXPECT_FALSE(in.HasSysEx());
+        EXPECT_EQ(in.OverlongSysExCount(), c.kept ? 0u : 1u) << c.size;
+        EXPECT_EQ(in.DroppedCount(), c.kept ? 0u : 1u) << c.size;
+    }
+}
+
+TEST(SysExAssembly, AMessageThatNeverEndsStaysBounded) {
+    // 1 MB after an 0xF0 without its 0xF7, at the real limit.
+    SysExAssembler a;
+    size_t most = 0;
+    a.feed(0xF0);
+    for (size_t i = 0; i < (1u << 20); ++i) {
+        EXPECT_FALSE(a.feed(static_cast<uint8_t>(i & 0x7F)));
+        most = std::max(most, a.message().size());
+    }
+    EXPECT_EQ(most, SysExAssembler::kMaxMessageSize);
+    EXPECT_EQ(a.overlongCount(), 1u);
+    EXPECT_FALSE(a.inside());
+    // A new message after the dropped one is taken; the lost message's late 0xF7 is not.
+    EXPECT_FALSE(a.feed(0xF7));
+    for (uint8_t b : {0xF0, 0x01}) EXPECT_FALSE(a.feed(b));
+    EXPECT_TRUE(a.feed(0xF7));
+    EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x01, 0xF7}));
+    // The largest dump of any device is far below the limit.
+    EXPECT_GT(SysExAssembler::kMaxMessageSize, 8208u * 4);
+}
+
+TEST(SysExAssembly, AStartByteThatOverflowsStartsTheNextMessage) {
+    SysExAssembler a(4);
+    for (uint8_t b : {0xF0, 0x01, 0x02, 0x03}) EXPECT_FALSE(a.feed(b));
+    EXPECT_FALSE(a.feed(0xF0));  // too long: dropped, and this 0xF0 begins anew
+    EXPECT_EQ(a.overlongCount(), 1u);
+    EXPECT_TRUE(a.inside());
+    for (uint8_t b : {0x04, 0x05}) a.feed(b);
+    ASSERT_TRUE(a.feed(0xF7));
+    EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x04, 0x05, 0xF7}));
+}
+
+TEST(SysExAssembly, RealTimeBytesAnywhereInAPieceAreMessagesOfTheirOwn) {
+    // A clock at the start of a piece that goes on with SysEx bytes once
+    // swallowed those bytes as a short message's data.
+    const std::vector<MidiBytes> pieceSets[] = {
+        {{0xF0, 0x01, 0xF8, 0x02}, {0xF8, 0x03, 0xF7}},
+        {{0xF0, 0x01}, {0xF8}, {0x02, 0xF8, 0x03}, {0xF7}},
+        {{0xF0, 0x01, 0xF8, 0x02, 0xF8, 0x03, 0xF7}},
+        {{0xF8, 0xF0, 0x01, 0x02}, {0xF8, 0xFE, 0x03, 0xF7}},
+    };
+    for (const auto& pieces : pieceSets) {
+        FakeInput in("x");
+        for (const MidiBytes& p : pieces) in.arrive(p);
+        MidiBytes got;
+        ASSERT_TRUE(in.PopSysEx(got));
+        EXPECT_EQ(got, (MidiBytes{0xF0, 0x01, 0x02, 0x03, 0xF7}));
+        EXPECT_FALSE(in.HasSysEx());
+        // Each real-time byte, in the order it came, and nothing else.
+        std::vector<uint8_t> expected, statuses;
+        for (const MidiBytes& p : pieces)
+            for (uint8_t b : p)
+                if (b >= 0xF8) expected.push_back(b);
+        ShortMessage m;
+        while (in.PopMessage(m)) {
+            statuses.push_back(m.status);
+            EXPECT_EQ(m.data1, 0);
+        }
+        EXPECT_EQ(statuses, expected);
+    }
+}
+
 TEST(SingleWriterRings, FullRingHolds255AndCountsWhatItDrops) {
     MessageRing ring;
     for (int i = 0; i < 255; ++i) EXPECT_TRUE(ring.push(ShortMessage{0x90, i, 1})) << i;

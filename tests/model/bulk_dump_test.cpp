@@ -308,6 +308,14 @@ TEST_F(BulkFiles, OsImageMarkersAndSizes) {
         {"short message", concat({osMessage(0x7F), osMessage(0x7D, 10)}), false},
         {"short first message", concat({osMessage(0x7F, 9), osMessage(0x7D)}), false},
         {"no messages", {0x01, 0x02}, false},
+        // Sent to the unit as they are: a status byte among the manufacturer bytes would end the message there.
+        {"status byte in a header", concat({osMessage(0x7F), [] {
+                                                auto m = osMessage(0x7E);
+                                                m[2] = 0x90;
+                                                return m;
+                                            }(),
+                                            osMessage(0x7D)}),
+         false},
     };
     for (const Case& c : cases) {
         put(path("os.syx"), c.content);

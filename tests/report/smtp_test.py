@@ -221,7 +221,13 @@ class FakeServer:
         if self.fault == "overlong reply":
             conn.sendall(b"220" + b"x" * 2000)
             return self.stall()
-        conn.sendall(b"220 fake ready\r\n")
+        greetings = {
+            # Continuation lines of another code: a refusal dressed as a greeting.
+            "mixed-code greeting": b"554-not you\r\n220 fake ready\r\n",
+            "greeting without code": b"fake ready\r\n",
+            "multi-line replies": b"220-fake\n220-ready\r\n220\r\n",
+        }
+        conn.sendall(greetings.get(self.fault, b"220 fake ready\r\n"))
         while True:
             line = f.readline()
             if not line:
@@ -242,6 +248,8 @@ class FakeServer:
             elif verb == b"QUIT":
                 conn.sendall(b"221 bye\r\n")
                 return
+            elif self.fault == "multi-line replies":
+                conn.sendall(b"250-fake.example\r\n250-SIZE 1000000\r\n250 HELP\r\n")
             else:
                 conn.sendall(b"250 ok\r\n")
 
@@ -266,7 +274,8 @@ class MisbehavingServers(unittest.TestCase):
     def test_each_fault_fails_within_the_time_out(self):
         timeout = 2
         for fault, slow in [("DATA refused", False), ("closes at DATA", False), ("silent", True),
-                            ("silent after message", True), ("overlong reply", False)]:
+                            ("silent after message", True), ("overlong reply", False),
+                            ("mixed-code greeting", False), ("greeting without code", False)]:
             with self.subTest(fault):
                 r, elapsed = self.run_against(fault, timeout)
                 self.assertEqual(1, r.returncode, r.stdout)
@@ -278,9 +287,11 @@ class MisbehavingServers(unittest.TestCase):
 
     def test_good_fake_server_accepts(self):
         # The same fake server without a fault: the failures above are the faults'.
-        r, _ = self.run_against("none", 2)
-        self.assertEqual(0, r.returncode, r.stderr)
-        self.assertFalse(os.path.exists(self.path))
+        for fault in ["none", "multi-line replies"]:
+            with self.subTest(fault):
+                r, _ = self.run_against(fault, 2)
+                self.assertEqual(0, r.returncode, r.stderr)
+                self.assertFalse(os.path.exists(self.path))
 
     def test_default_time_out_ends_a_silent_server(self):
         r, elapsed = self.run_against("silent", None)
