@@ -13,6 +13,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/MainFrame.h"
+#include "midi/MidiPorts.h"
 #include "app/ReportDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
@@ -47,10 +48,27 @@ CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance())
 
 CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
 
+namespace {
+// Set by the MIDI thread, cleared by the GUI thread: at most one wake-up is
+// queued however fast messages arrive.
+std::atomic<bool> arrivalWakeQueued{false};
+
+void WakeOnMidiArrival() {
+    if (arrivalWakeQueued.exchange(true)) return;
+    if (wxApp* app = wxTheApp)
+        app->CallAfter([] {
+            arrivalWakeQueued = false;
+            if (CEditorApp* editor = EditorAppOrNull()) editor->IdlePass();
+        });
+}
+}  // namespace
+
 CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
     // The model consults the same answers as the windows.
     IDeviceProfile::setCurrent(profile.get());
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
+    midi.SetBusyHook([this] { WakeIdle(); });
+    MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
     Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
         event.Skip();
         WakeIdle();
@@ -63,10 +81,12 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std
 }
 
 void CEditorApp::WakeIdle() {
-    if (!idleTimer.IsRunning()) idleTimer.Start(kIdlePeriodMs);
+    if (!idleTimer.IsRunning() || idleTimer.GetInterval() != kIdlePeriodMs) idleTimer.Start(kIdlePeriodMs);
 }
 
+
 CEditorApp::~CEditorApp() {
+    MIDI::Input::SetArrivalNotifier(nullptr);
     if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
     if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
@@ -195,12 +215,14 @@ bool CEditorApp::OnInit() {
 
     if (!CreateMainWindow()) return false;
 
+    // Shown first: the start-up action may open a dialog, which belongs over
+    // the main window rather than alone on the desktop.
+    mainFrame->Show();
     wxArrayString files;
     for (int i = 1; i < argc; ++i) files.Add(argv[i]);
     RunStartupAction(files);
 
     OnStarted();
-    mainFrame->Show();
     ScheduleTestCrash(*this);
     return true;
 }
@@ -302,8 +324,13 @@ void CEditorApp::IdlePass() {
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
     // The MIDI poll runs only while a port is open (or about to open).
-    const bool busy = midi.NeedsPolling() || (mainFrame && mainFrame->NeedsIdleWork());
-    if (!busy) idleTimer.Stop();
+    const bool frameBusy = mainFrame && mainFrame->NeedsIdleWork();
+    const bool busy = midi.NeedsPolling() || frameBusy;
+    const int period = frameBusy || !midi.IsAtRest() ? kIdlePeriodMs : kRestPeriodMs;
+    if (!busy)
+        idleTimer.Stop();
+    else if (!idleTimer.IsRunning() || idleTimer.GetInterval() != period)
+        idleTimer.Start(period);
 }
 
 int CEditorApp::OnExit() {
@@ -313,6 +340,8 @@ int CEditorApp::OnExit() {
         WriteSettings(*config, Settings());
         delete wxConfigBase::Set(nullptr);
     }
+    MIDI::Input::SetArrivalNotifier(nullptr);
+    midi.SetBusyHook(nullptr);
     if (midi.IsStarted()) midi.Shutdown();
     BitmapFont::Get().Free();
     instanceLock.reset();

@@ -77,6 +77,11 @@ public:
     void WakeIdle();
     bool IdlePassesRunning() const { return idleTimer.IsRunning(); }
     static constexpr int kIdlePeriodMs = 20;
+    // With ports open but nothing moving, the passes slow to this; incoming
+    // MIDI wakes them at once.
+    static constexpr int kRestPeriodMs = 250;
+    // Whether the passes run at the slow resting pace.
+    bool IdlePassesResting() const { return idleTimer.IsRunning() && idleTimer.GetInterval() == kRestPeriodMs; }
     // The lock name for this login: GetAppName + "-" + login name.
     wxString InstanceLockName() const;
 

@@ -14,8 +14,23 @@ namespace MIDI {
 
 const char* const kClientName = "tqv-editor";
 
+namespace {
+std::atomic<void (*)()> arrivalNotifier{nullptr};
+
+void notifyArrival() {
+    if (void (*notify)() = arrivalNotifier.load(std::memory_order_acquire)) notify();
+}
+}  // namespace
+
+void Input::SetArrivalNotifier(void (*notify)()) { arrivalNotifier.store(notify, std::memory_order_release); }
+
 void Input::Receive(const uint8_t* bytes, size_t count) {
     if (count == 0) return;
+    receivePiece(bytes, count);
+    notifyArrival();
+}
+
+void Input::receivePiece(const uint8_t* bytes, size_t count) {
     const uint8_t first = bytes[0];
     if (first >= 0xF8 && count == 1) {
         messages.push(ShortMessage{first, 0, 0});

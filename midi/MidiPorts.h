@@ -51,7 +51,14 @@ public:
     // middle of a SysEx message and do not disturb it.
     void Receive(const uint8_t* bytes, size_t count);
 
+    // Called on the platform thread after data has been queued, so that a
+    // resting GUI thread can wake at once instead of polling fast. The
+    // function must be safe to call from any thread; null turns it off.
+    static void SetArrivalNotifier(void (*notify)());
+
 private:
+    void receivePiece(const uint8_t* bytes, size_t count);
+
     SysExAssembler assembler;
     MessageRing messages;
     SysExQueue sysex;

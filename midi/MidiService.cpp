@@ -104,6 +104,11 @@ bool MidiService::NeedsPolling() const {
     return input || output || (state == ServiceState::Released && openRequest);
 }
 
+bool MidiService::IsAtRest() const {
+    if (state == ServiceState::Sending || state == ServiceState::Listening) return false;
+    return !openRequest && !closeRequest;
+}
+
 bool MidiService::OpenInputPort() {
     if (state == ServiceState::Listening) StopListening();
     input.reset();
@@ -142,11 +147,15 @@ void MidiService::ClosePorts() {
 }
 
 void MidiService::RequestClose() {
-    if (releaseDriver) closeRequest = true;
+    if (!releaseDriver) return;
+    closeRequest = true;
+    leftRest();
 }
 
 void MidiService::RequestOpen() {
-    if (releaseDriver) openRequest = true;
+    if (!releaseDriver) return;
+    openRequest = true;
+    leftRest();
 }
 
 void MidiService::AddMessageListener(IMessageListener* l) { messageListeners.push_back(l); }
@@ -188,8 +197,10 @@ bool MidiService::Poll() {
         openRequest = false;
     }
     if (selectedInput < 0) return true;
-    if (++pollCounter > kHealthCheckPolls) {
+    const auto now = std::chrono::steady_clock::now();
+    if (++pollCounter > kHealthCheckPolls || now - lastHealthCheck >= kHealthCheckPeriod) {
         pollCounter = 0;
+        lastHealthCheck = now;
         if (!input || !input->IsAvailable()) return false;
     }
     dispatchMessages();
@@ -221,6 +232,7 @@ bool MidiService::StartListening(ISysExListener* sysEx, IProgressListener* progr
     sysExListener = sysEx;
     progressListener = progress;
     state = ServiceState::Listening;
+    leftRest();
     return true;
 }
 
@@ -271,6 +283,7 @@ bool MidiService::StartSend(const MidiBytes& bytes, IProgressListener* progress)
     progressListener = progress;
     sendStarted = false;
     state = ServiceState::Sending;
+    leftRest();
     return true;
 }
 

@@ -4,6 +4,8 @@
 //
 // Everything here runs on the GUI thread (or the command-line tool's only
 // thread); listener calls are made from `Poll`.
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +64,13 @@ public:
     bool IsOutputOpen() const { return output != nullptr; }
     // Whether the poll has anything to do: a port is open or about to open.
     bool NeedsPolling() const;
+    // Whether polling may slow down: no transfer runs and no port is about
+    // to open or close. Incoming messages then wake the poll through the
+    // input's arrival notifier; the port health check is timed, not counted.
+    bool IsAtRest() const;
+    // Called (on the calling thread) whenever the service leaves rest: a
+    // listen or send starts, or an open or close is requested.
+    void SetBusyHook(std::function<void()> hook) { busyHook = std::move(hook); }
 
     bool OpenInputPort();
     bool OpenOutputPort();
@@ -96,6 +105,9 @@ public:
     MIDI::Output* OutputPort() { return output.get(); }
 
     static constexpr int kHealthCheckPolls = 200;
+    // The health check also runs when this long has passed, however slowly
+    // the poll runs.
+    static constexpr std::chrono::milliseconds kHealthCheckPeriod{4000};
 
 private:
     void listenStep();
@@ -112,12 +124,17 @@ private:
     bool releaseDriver = false;
     bool openRequest = false, closeRequest = false;
     int pollCounter = 0;
+    std::chrono::steady_clock::time_point lastHealthCheck = std::chrono::steady_clock::now();
     std::vector<IMessageListener*> messageListeners;
     ISysExListener* sysExListener = nullptr;
     IProgressListener* progressListener = nullptr;
     MidiBytes sendQueue, receiveBuffer;
     bool sendStarted = false;
     std::string lastError;
+    std::function<void()> busyHook;
+    void leftRest() {
+        if (busyHook) busyHook();
+    }
 };
 
 // The first complete SysEx message in `bytes` (bytes before 0xF0 skipped, up

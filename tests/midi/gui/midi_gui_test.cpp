@@ -10,6 +10,7 @@
 #include <wx/choice.h>
 #include <wx/statusbr.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -283,6 +284,32 @@ TEST_F(MidiGuiTest, TheStatusBarMonitorsIncomingMessages) {
         EXPECT_EQ(field(3), c.first) << c.hex;
         EXPECT_EQ(field(4), c.second) << c.hex;
     }
+}
+
+TEST_F(MidiGuiTest, AtRestThePollSlowsAndAnIncomingMessageStillShowsAtOnce) {
+    // Nothing moves: the passes drop to the resting pace (ports stay open).
+    ASSERT_TRUE(runUntil([] { return EditorApp().IdlePassesResting(); }, 2000));
+    EXPECT_TRUE(EditorApp().Midi().IsInputOpen());
+
+    // A message arriving wakes the poll instead of waiting for the next
+    // resting pass (up to 250 ms): the median of five stays well below.
+    std::vector<long> delays;
+    for (int i = 0; i < 5; ++i) {
+        runFor(300);
+        ASSERT_TRUE(EditorApp().IdlePassesResting());
+        frame->SetStatus("");
+        const auto sent = Clock::now();
+        ASSERT_EQ(unit(wxString::Format("send-hex B0 07 %02X", 10 + i).ToStdString()).rfind("ok", 0), 0u);
+        const wxString value = wxString::Format("Value: %d", 10 + i);
+        ASSERT_TRUE(runUntil([&] { return field(3) == "CC#: 7" && field(4) == value; }, 2000));
+        delays.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count());
+    }
+    std::sort(delays.begin(), delays.end());
+    EXPECT_LT(delays[2], 100) << "median of " << delays[0] << ".." << delays[4] << " ms";
+
+    // A transfer brings the quick pace back at once.
+    frame->ListenCommand();
+    EXPECT_FALSE(EditorApp().IdlePassesResting());
 }
 
 TEST_F(MidiGuiTest, AnUnpluggedUnitIsReportedOnceWithoutAHang) {
