@@ -307,13 +307,28 @@ void CEditorApp::ChooseMidiPorts() {
     }
 }
 
+void CEditorApp::FindPortsIfNone() {
+    if (!midi.IsStarted() || midi.PortCount() > 0) return;
+    midi.Rescan();
+    if (midi.PortCount() == 0) return;
+    // The unit was plugged in (or its server started) after start-up: choose
+    // ports as start-up would, without its messages, and offer the menu.
+    const std::string saved[2] = {Settings().inputDevice.ToStdString(), Settings().outputDevice.ToStdString()};
+    const std::string fallback = profile->GetDefaultMidiDeviceName();
+    if (!(!saved[0].empty() && midi.SelectInput(saved[0])) && !midi.SelectInput(fallback)) midi.SelectFirstInput();
+    if (!(!saved[1].empty() && midi.SelectOutput(saved[1])) && !midi.SelectOutput(fallback)) midi.SelectFirstOutput();
+    if (mainFrame) mainFrame->updateDeviceMenu();
+}
+
 void CEditorApp::OnIdleTimer(wxTimerEvent&) { IdlePass(); }
 
 void CEditorApp::IdlePass() {
     const bool active = IsActive();
     if (active != previousActive) {
-        if (active)
+        if (active) {
+            FindPortsIfNone();
             midi.RequestReopen();
+        }
         else {
             midi.RequestRelease();
             if (mainFrame) mainFrame->ReleaseOutside();

@@ -67,6 +67,9 @@ public:
     void RunStartupAction(const wxArrayString& files);
     // Selects the saved (or default) MIDI ports, with the messages when that fails.
     void ChooseMidiPorts();
+    // With no MIDI port listed (none existed at start-up), lists them again
+    // and chooses ports silently; run when the editor becomes active.
+    void FindPortsIfNone();
     // At start-up: warns when the last plug-in search did not finish (the
     // editor ended during it) and clears the record of it.
     void WarnAboutUnfinishedPluginSearch();

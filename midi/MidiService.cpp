@@ -18,6 +18,15 @@ bool MidiService::Start(bool release) {
     return true;
 }
 
+std::unique_ptr<MIDI::ISystem> MidiService::ReplaceSystem(std::unique_ptr<MIDI::ISystem> other) {
+    Shutdown();
+    inputs.clear();
+    outputs.clear();
+    selectedInput = selectedOutput = -1;
+    std::swap(system, other);
+    return other;
+}
+
 void MidiService::Shutdown() {
     sysExListener = nullptr;
     progressListener = nullptr;

@@ -26,6 +26,9 @@ public:
     // Lists the ports. With `releaseDriver` the ports are held only while an
     // open is requested (the editor is the active application).
     bool Start(bool releaseDriver = false);
+    // Puts another MIDI system in place (ports closed, lists emptied until
+    // the next Start); returns the previous one.
+    std::unique_ptr<MIDI::ISystem> ReplaceSystem(std::unique_ptr<MIDI::ISystem> other);
     void Shutdown();
     bool IsStarted() const { return started; }
     // Lists the ports again, keeping the selection where its port still exists.

@@ -81,6 +81,38 @@ for type in application/x-tangra-qv-template application/x-tangra-qv-bulk; do
     [ "$got" = tangra-qv-editor.desktop ] || bad "$type opens with '$got'"
 done
 
+# What a file manager does on a double-click: GIO picks the default program
+# for the file's type and runs its desktop entry. The installed editor must
+# come up with that template open (the title names the file). Its settings,
+# lock and display are private, so a running editor is not involved.
+if command -v xvfb-run >/dev/null && command -v gio >/dev/null && command -v xdotool >/dev/null; then
+    mkdir -p "$work/home" "$work/run"
+    chmod 700 "$work/run"
+    cp "$work/template.syx" "$work/Double Clicked.syx"
+    title=$(HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CURRENT_DESKTOP=GNOME XDG_DATA_HOME=$data \
+        XDG_DATA_DIRS=$data:/usr/share PATH=$root/usr/bin:$PATH \
+        xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+            gio open "$1" || exit 1
+            for _ in $(seq 200); do
+                w=$(xdotool search --name "Double Clicked" 2>/dev/null | head -1)
+                if [ -n "$w" ]; then
+                    xdotool getwindowname "$w"
+                    kill "$(xdotool getwindowpid "$w")"
+                    break
+                fi
+                # With no MIDI system here the editor first says it found no
+                # ports; OK it, as a user would.
+                for m in $(xdotool search --name "^TaNGRA LuMI QV Editor$" 2>/dev/null); do
+                    xdotool windowfocus "$m" key Return 2>/dev/null
+                done
+                sleep 0.2
+            done' _ "$work/Double Clicked.syx" 2>"$work/open.log")
+    echo "double-click on 'Double Clicked.syx' opened: ${title:-nothing}"
+    [[ $title == *"Double Clicked"* ]] || { cat "$work/open.log"; bad "a double-click did not open the template"; }
+else
+    echo "SKIP: double-click check (xvfb-run, gio or xdotool missing)"
+fi
+
 # The completion offers the companion's commands.
 got=$(bash -c 'source "$1"; COMP_WORDS=(tangra-qv-tool con); COMP_CWORD=1; _tangra_qv_tool; echo "${COMPREPLY[*]}"' \
       _ "$root/usr/share/bash-completion/completions/tangra-qv-tool")
