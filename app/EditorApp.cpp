@@ -58,7 +58,9 @@ void WakeOnMidiArrival() {
     if (wxApp* app = wxTheApp)
         app->CallAfter([] {
             arrivalWakeQueued = false;
-            if (CEditorApp* editor = EditorAppOrNull()) editor->IdlePass();
+            // The quick pace, not a pass right here: a stream of messages
+            // then costs at most one pass per period.
+            if (CEditorApp* editor = EditorAppOrNull()) editor->WakeIdle();
         });
 }
 }  // namespace

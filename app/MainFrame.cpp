@@ -25,6 +25,8 @@
 #include "app/PreferencesDialog.h"
 #include "app/UpdateOSDialog.h"
 #include "app/MidiDialogs.h"
+#include "app/MessageForwarder.h"
+#include "app/MidiMonitorWindow.h"
 #include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
@@ -68,6 +70,8 @@ CMainFrame::CMainFrame(const IDeviceProfile& profile, PanelViewMaker makeView)
       backgroundBrush(wxColour(170, 170, 170)) {}
 
 CMainFrame::~CMainFrame() {
+    learnInput.reset();
+    retiredInput.reset();
     CEditControlDialog::SetPanelBuilder(nullptr);
     if (EditorView::get() == this) EditorView::set(nullptr);
     if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
@@ -95,17 +99,11 @@ bool CMainFrame::Initialise() {
     BuildMenuBar();
     updateTemplateMenu();
     updateFileMenu();
-    const wxSize panel = view->GetBackgroundSize();
     CreateStatusBar(5);
-    const int widths[5] = {panel.GetWidth() - 306, 74, 74, 74, 84};
-    SetStatusWidths(5, widths);
     updateEditMenu(false, false);
     updateTitle();
     updateDeviceMenu();
-    updateViewMenu();
-
-    SetClientSize(panel);
-    canvas->SetSize(panel);
+    SetZoom(Settings().panelZoom);
 
     editWindow = new CEditControlDialog(this, this);
     CEditControlDialog::SetPanelBuilder([this](CEditControlDialog& window, wxSizer& sizer, const CPlacedControl& c) {
@@ -164,10 +162,17 @@ void CMainFrame::BuildMenuBar() {
     edit->Append(MenuId::Preferences, "&Preferences...\tCtrl+P", "Edit preferences");
 
     auto* viewMenu = new wxMenu;
-    viewMenu->AppendCheckItem(MenuId::ViewInfo, "&Info", "Display type-specific info under each control");
-    viewMenu->AppendCheckItem(MenuId::ViewName, "&Name", "Display name under each control");
-    viewMenu->AppendCheckItem(MenuId::ViewChannel, "&MIDI channel",
-                              "Display MIDI channel / MMC device under each control");
+    if (profile.HasViewMenu()) {
+        viewMenu->AppendCheckItem(MenuId::ViewInfo, "&Info", "Display type-specific info under each control");
+        viewMenu->AppendCheckItem(MenuId::ViewName, "&Name", "Display name under each control");
+        viewMenu->AppendCheckItem(MenuId::ViewChannel, "&MIDI channel",
+                                  "Display MIDI channel / MMC device under each control");
+        viewMenu->AppendSeparator();
+    }
+    // Every device can enlarge its panel.
+    viewMenu->AppendRadioItem(MenuId::Zoom100, "Zoom &100%", "Show the panel at its own size");
+    viewMenu->AppendRadioItem(MenuId::Zoom150, "Zoom 1&50%", "Show the panel one and a half times as large");
+    viewMenu->AppendRadioItem(MenuId::Zoom200, "Zoom &200%", "Show the panel twice as large");
 
     auto* device = new wxMenu;
     device->Append(MenuId::SelectMidiDevice, "&Select MIDI input/output device...",
@@ -176,6 +181,7 @@ void CMainFrame::BuildMenuBar() {
     device->AppendCheckItem(MenuId::Listen, "&Listen for template dump\tCtrl+L",
                             "Listen for a template dump from the hardware");
     device->Append(MenuId::Upload, "&Upload template\tCtrl+U", "Send a template dump to the hardware");
+    device->Append(MenuId::MidiMonitor, "MIDI &Monitor", "Show the messages arriving on the MIDI input");
     device->AppendSeparator();
     if (profile.HasBulkDumps()) device->Append(MenuId::BulkDumps, "&Bulk dumps...\tCtrl+B", "Dump multiple templates");
     if (profile.HasPatchLibrarian())
@@ -197,10 +203,7 @@ void CMainFrame::BuildMenuBar() {
     auto* bar = new wxMenuBar;
     bar->Append(file, "&File");
     bar->Append(edit, "&Edit");
-    if (profile.HasViewMenu())
-        bar->Append(viewMenu, "&View");
-    else
-        delete viewMenu;
+    bar->Append(viewMenu, "&View");
     bar->Append(device, "&Device");
     bar->Append(templateMenu, "&Template");
     bar->Append(help, "&Help");
@@ -329,11 +332,28 @@ void CMainFrame::updateDeviceMenu() {
 
 void CMainFrame::updateViewMenu() {
     wxMenuBar* bar = GetMenuBar();
-    if (!bar || !profile.HasViewMenu()) return;
+    if (!bar) return;
+    const int zoom = view ? view->GetZoom() : 100;
+    bar->Check(zoom == 200 ? MenuId::Zoom200 : zoom == 150 ? MenuId::Zoom150 : MenuId::Zoom100, true);
+    if (!profile.HasViewMenu()) return;
     const int type = Settings().viewType;
     bar->Check(MenuId::ViewInfo, type == 0);
     bar->Check(MenuId::ViewName, type == 1);
     bar->Check(MenuId::ViewChannel, type == 2);
+}
+
+void CMainFrame::SetZoom(int percent) {
+    if (!view) return;
+    if (!view->SetZoom(percent)) view->SetZoom(100);
+    Settings().panelZoom = view->GetZoom();
+    const wxSize panel = view->GetZoomedSize();
+    // The first field takes what the four fixed ones leave.
+    const int widths[5] = {panel.GetWidth() - 306, 74, 74, 74, 84};
+    if (GetStatusBar()) SetStatusWidths(5, widths);
+    SetClientSize(panel);
+    canvas->SetSize(panel);
+    updateViewMenu();
+    requestRepaint();
 }
 
 void CMainFrame::setListenMark(bool on) {
@@ -430,7 +450,7 @@ void CMainFrame::deferEdit(const CPlacedControl& control) {
 }
 
 bool CMainFrame::NeedsIdleWork() const {
-    if (repaintRequested || pendingEdit || leftSeenDown) return true;
+    if (repaintRequested || pendingEdit || leftSeenDown || midiStatusPending) return true;
     return current && view && (view->GetListenButton().on || view->GetSendButton().on);
 }
 
@@ -448,11 +468,19 @@ long CMainFrame::MillisSinceTick() {
 }
 
 void CMainFrame::idleWork() {
+    if (midiStatusPending) {
+        midiStatusPending = false;
+        wxStatusBar* bar = GetStatusBar();
+        for (int i = midiStatusKeepFirst ? 1 : 0; bar && i < static_cast<int>(midiStatus.size()) && i < bar->GetFieldsCount(); ++i)
+            if (bar->GetStatusText(i) != midiStatus[static_cast<size_t>(i)]) bar->SetStatusText(midiStatus[static_cast<size_t>(i)], i);
+    }
     if (current && view && canvas) {
         const wxMouseState mouse = wxGetMouseState();
-        const wxPoint p = canvas->ScreenToClient(mouse.GetPosition());
+        const wxPoint windowPoint = canvas->ScreenToClient(mouse.GetPosition());
+        const wxPoint p = view->ToPanel(windowPoint);
         const wxSize size = canvas->GetClientSize();
-        const bool inside = p.x >= 0 && p.y >= 0 && p.x < size.GetWidth() && p.y < size.GetHeight();
+        const bool inside = windowPoint.x >= 0 && windowPoint.y >= 0 && windowPoint.x < size.GetWidth() &&
+                            windowPoint.y < size.GetHeight();
         if (inside) {
             leftSeenDown = mouse.LeftIsDown();
         } else {
@@ -477,7 +505,7 @@ void CMainFrame::idleWork() {
 
 void CMainFrame::ReleaseOutside() {
     if (!current || !view || !canvas) return;
-    const wxPoint p = canvas->ScreenToClient(wxGetMousePosition());
+    const wxPoint p = view->ToPanel(canvas->ScreenToClient(wxGetMousePosition()));
     if (view->OnMouseButton(p, false, false, true, false)) {
         requestRepaint();
         UpdateEditMenuFromHistory();
@@ -504,6 +532,18 @@ void CMainFrame::notifyObservers() {
 
 void CMainFrame::notifySnapshotObserver() {
     if (snapshotObserver) snapshotObserver->Notify();
+}
+
+bool CMainFrame::StoredEditWindowPosition(wxPoint& at) const {
+    long x = 0, y = 0;
+    const wxString& text = Settings().editWindowPosition;
+    if (!text.BeforeFirst(',').ToLong(&x) || !text.AfterFirst(',').ToLong(&y)) return false;
+    at = wxPoint(static_cast<int>(x), static_cast<int>(y));
+    return true;
+}
+
+void CMainFrame::StoreEditWindowPosition(const wxPoint& at) {
+    Settings().editWindowPosition = wxString::Format("%d,%d", at.x, at.y);
 }
 
 bool CMainFrame::IsEditWindowShown() const { return editWindow && editWindow->IsShown(); }
@@ -563,6 +603,22 @@ void CMainFrame::RunPanelCommand(std::unique_ptr<ICommand> command) {
 
 bool CMainFrame::PanelAutoComplete() const { return Settings().shouldUseAutoComplete == 1; }
 
+bool CMainFrame::StartMidiInput(MidiReceiver receiver) {
+    StopMidiInput();
+    retiredInput.reset();
+    CEditorApp& app = EditorApp();
+    if (!app.Midi().IsInputOpen()) return false;
+    learnInput = std::make_unique<CMessageForwarder>(app.Midi(), std::move(receiver));
+    app.WakeIdle();
+    return true;
+}
+
+void CMainFrame::StopMidiInput() {
+    if (!learnInput) return;
+    learnInput->Detach();
+    retiredInput = std::move(learnInput);
+}
+
 namespace {
 TemplateDialogOptions dialogOptions(const IDeviceProfile& profile) {
     TemplateDialogOptions options;
@@ -614,7 +670,14 @@ void CMainFrame::EditKeyboardZone(int zone) {
                               executeCommand(std::move(command), *tpl);
                               requestRepaint();
                           });
-    if (dialog.Loaded()) dialog.ShowModal();
+    if (!dialog.Loaded()) return;
+    // A key played on the keyboard sets the focused note field while the dialog is open.
+    // A Note On of velocity 0 is a key released, not a key played.
+    CMessageForwarder notes(EditorApp().Midi(), [&dialog](int status, int note, int velocity) {
+        if (velocity > 0) dialog.NoteReceived(status, note);
+    });
+    EditorApp().WakeIdle();
+    dialog.ShowModal();
 }
 
 void CMainFrame::focusMainWindow() {
@@ -776,11 +839,12 @@ void CMainFrame::OnMidiMessage(uint8_t status, int data1, int data2) {
             second = wxString::Format("Data 2: %d", data2);
             break;
     }
-    SetStatusText("Received MIDI message", 0);
-    SetStatusText(type, 1);
-    SetStatusText(channel, 2);
-    SetStatusText(first, 3);
-    SetStatusText(second, 4);
+    // Shown by the idle pass that follows the poll: a status text costs a
+    // redraw, and a controller can send thousands of messages a second.
+    // While the edit window learns, field 0 keeps what learning says.
+    midiStatus = {"Received MIDI message", type, channel, first, second};
+    midiStatusKeepFirst = learnInput != nullptr;
+    midiStatusPending = true;
     if (view && view->OnMidiMessage(status, data1, data2)) requestRepaint();
 }
 
@@ -805,6 +869,14 @@ void CMainFrame::BulkDumpsCommand() {
     CBulkDumpDialog dialog(this, AppTransferLink());
     dialog.ShowModal();
     updateDeviceMenu();
+}
+
+wxFrame* CMainFrame::MidiMonitorCommand() {
+    if (!monitorWindow) monitorWindow = new CMidiMonitorWindow(this, EditorApp().Midi());
+    monitorWindow->Show();
+    monitorWindow->Raise();
+    EditorApp().WakeIdle();
+    return monitorWindow.get();
 }
 
 void CMainFrame::UpdateOSCommand() {
@@ -926,6 +998,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::BulkDumps:
         case MenuId::PatchLibrarian: BulkDumpsCommand(); break;
         case MenuId::UpdateOS: UpdateOSCommand(); break;
+        case MenuId::MidiMonitor: MidiMonitorCommand(); break;
         case MenuId::ViewHelp: ViewHelpCommand(); break;
         case MenuId::Website: wxLaunchDefaultBrowser(kWebsite); break;
         case MenuId::OnlineSupport: wxLaunchDefaultBrowser(kSupport); break;
@@ -963,6 +1036,9 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
                 requestRepaint();
             }
             break;
+        case MenuId::Zoom100: SetZoom(100); break;
+        case MenuId::Zoom150: SetZoom(150); break;
+        case MenuId::Zoom200: SetZoom(200); break;
         case MenuId::ViewInfo:
         case MenuId::ViewName:
         case MenuId::ViewChannel:
@@ -988,11 +1064,18 @@ void CMainFrame::OnPaint(wxPaintEvent&) {
     const wxSize size = canvas->GetClientSize();
     if (size.GetWidth() <= 0 || size.GetHeight() <= 0) return;
     if (current && view) view->Tick(MillisSinceTick());
-    if (!backBuffer.IsOk() || backBuffer.GetSize() != size) backBuffer.Create(size);
+    // On a high-density screen the buffer holds device pixels, so the zoomed
+    // panel is not enlarged a second time (and blurred) on its way out.
+    const double density = std::max(1.0, canvas->GetContentScaleFactor());
+    if (!backBuffer.IsOk() || backBuffer.GetLogicalSize() != size || backBuffer.GetScaleFactor() != density)
+        backBuffer.CreateWithDIPSize(size, density);
     wxMemoryDC memory(backBuffer);
-    memory.SetBackground(backgroundBrush);
-    memory.Clear();
-    if (current && view) view->Paint(memory);
+    if (current && view) {
+        view->PaintZoomed(memory, zoomScratch, backgroundBrush.GetColour(), density);
+    } else {
+        memory.SetBackground(backgroundBrush);
+        memory.Clear();
+    }
     dc.Blit(0, 0, size.GetWidth(), size.GetHeight(), &memory, 0, 0);
     if (!painted) {
         painted = true;

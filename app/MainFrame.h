@@ -6,7 +6,9 @@
 #include <wx/dnd.h>
 #include <wx/frame.h>
 #include <wx/longlong.h>
+#include <wx/weakref.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "ui/TemplateUI.h"
 
 class CEditorTemplate;
+class CMessageForwarder;
 class IDeviceProfile;
 class IObserver;
 class wxMenu;
@@ -36,7 +39,9 @@ enum : int {
     LastZone = 48, FirstTemplate = 49, LastTemplate = 113, ViewInfo = 114, ViewName = 115, ViewChannel = 116,
     ImportedControls = 117, FirstImported = 118, LastImported = 630,
     CompareWith = 631,
-    About = 5013, Preferences = 5019
+    Zoom100 = 720, Zoom150 = 721, Zoom200 = 722,
+    About = 5013, Preferences = 5019,
+    MidiMonitor = 650
 };
 }
 
@@ -82,6 +87,9 @@ public:
     void updateDeviceMenu();
     void updateTemplateMenu() override;
     void updateViewMenu();
+    // Shows the panel at 100, 150 or 200 per cent (anything else: 100), sizes
+    // the window to it and remembers the choice in the settings.
+    void SetZoom(int percent);
     void setListenMark(bool on);
     void requestRepaint() override;
     void repaintIfRequested();
@@ -127,6 +135,9 @@ public:
     void SelectMidiDeviceCommand();
     void BulkDumpsCommand();
     void UpdateOSCommand();
+    // Device > MIDI Monitor: opens the monitor window, or brings it to the front.
+    wxFrame* MidiMonitorCommand();
+    wxFrame* MidiMonitorWindow() const { return monitorWindow.get(); }
     void ViewHelpCommand();
     void ShowImportedControlsMenu();
     // The context menu that would pop up now (null when none); for the tests.
@@ -140,6 +151,8 @@ public:
     void SetSnapshotObserver(IObserver* observer) override { snapshotObserver = observer; }
     void ClearObservers() override;
     const std::vector<IObserver*>& Observers() const { return observers; }
+    bool StoredEditWindowPosition(wxPoint& at) const override;
+    void StoreEditWindowPosition(const wxPoint& at) override;
 
     // ITemplateUIHost
     wxWindow* GetPanelWindow() override { return canvas; }
@@ -176,6 +189,10 @@ public:
     void AddPanelObserver(IObserver* observer) override { AddObserver(observer); }
     void SetPanelSnapshotObserver(IObserver* observer) override { SetSnapshotObserver(observer); }
     bool PanelAutoComplete() const override;
+    bool StartMidiInput(MidiReceiver receiver) override;
+    void StopMidiInput() override;
+    void SetPanelStatus(const wxString& text) override { SetStatus(text); }
+    bool IsLearning() const { return learnInput != nullptr; }
 
     // The template dialogs of the Template menu; each shows nothing when its
     // layout is missing (the error has been logged).
@@ -211,6 +228,11 @@ private:
     IObserver* snapshotObserver = nullptr;
     std::vector<IObserver*> observers;
     wxBitmap backBuffer;
+    wxBitmap zoomScratch;
+    // The edit window's MIDI learn: the input forwarded while it is on, and
+    // the last forwarder, kept until the next start (it may end from inside
+    // its own call).
+    std::unique_ptr<CMessageForwarder> learnInput, retiredInput;
     wxBrush backgroundBrush;
     std::unique_ptr<CTemplateUI> view;
     CEditControlDialog* editWindow = nullptr;
@@ -227,6 +249,11 @@ private:
     wxLongLong lastTick;
     int templateMenuEntries = 0;
     bool painted = false;
+    wxWeakRef<wxFrame> monitorWindow;
+    // The newest incoming message's status texts, not yet shown.
+    std::array<wxString, 5> midiStatus;
+    bool midiStatusPending = false;
+    bool midiStatusKeepFirst = false;
 };
 
 // Opens ".syx" files dropped on the main window.

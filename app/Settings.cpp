@@ -48,6 +48,9 @@ void ReadSettings(wxConfigBase& config, EditorSettings& s) {
     s.pluginsEnumeratedOK = readInt(config, "PluginsEnumeratedOK", defaults.pluginsEnumeratedOK);
     s.shouldUseAutoComplete = readInt(config, "ShouldUseAutoComplete", defaults.shouldUseAutoComplete);
     s.reportServer = readText(config, "ReportServer", "");
+    s.panelZoom = readInt(config, "PanelZoom", defaults.panelZoom);
+    if (s.panelZoom != 100 && s.panelZoom != 150 && s.panelZoom != 200) s.panelZoom = defaults.panelZoom;
+    s.editWindowPosition = readText(config, "EditWindowPosition", "");
 
     // The list keeps its used entries first; a hand-edited store with gaps
     // would otherwise hide the entries after the first empty one.
@@ -75,6 +78,8 @@ void WriteSettings(wxConfigBase& config, const EditorSettings& s) {
     config.Write("PluginsEnumeratedOK", static_cast<long>(s.pluginsEnumeratedOK));
     config.Write("ShouldUseAutoComplete", static_cast<long>(s.shouldUseAutoComplete));
     config.Write("ReportServer", s.reportServer);
+    config.Write("PanelZoom", static_cast<long>(s.panelZoom));
+    config.Write("EditWindowPosition", s.editWindowPosition);
     config.Flush();
 }
 

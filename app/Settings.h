@@ -26,6 +26,8 @@ struct EditorSettings {
     int pluginsEnumeratedOK = 1;    // "PluginsEnumeratedOK"
     int shouldUseAutoComplete = 1;  // "ShouldUseAutoComplete"
     wxString reportServer;          // "ReportServer": "host:port" for reports; empty: the maker's server
+    int panelZoom = 100;            // "PanelZoom": 100, 150 or 200 per cent
+    wxString editWindowPosition;    // "EditWindowPosition": "x,y" of the control edit window; empty: never placed
 };
 
 // The values every part of the program reads and changes.

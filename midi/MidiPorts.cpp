@@ -24,6 +24,18 @@ void notifyArrival() {
 
 void Input::SetArrivalNotifier(void (*notify)()) { arrivalNotifier.store(notify, std::memory_order_release); }
 
+void Input::SetMonitoring(bool on) {
+    if (!on) {
+        monitoring.store(false, std::memory_order_relaxed);
+        return;
+    }
+    // What waited from an earlier tap is stale: drop it (this side only pops).
+    MonitorEvent stale;
+    while (monitored.pop(stale)) {
+    }
+    monitoring.store(true, std::memory_order_relaxed);
+}
+
 void Input::Receive(const uint8_t* bytes, size_t count) {
     if (count == 0) return;
     receivePiece(bytes, count);
@@ -31,20 +43,37 @@ void Input::Receive(const uint8_t* bytes, size_t count) {
 }
 
 void Input::receivePiece(const uint8_t* bytes, size_t count) {
+    const bool tap = monitoring.load(std::memory_order_relaxed);
+    int64_t nowUs = 0;
+    if (tap)
+        nowUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                    std::chrono::system_clock::now().time_since_epoch())
+                    .count();
+    auto monitor = [&](const uint8_t* data, size_t n) {
+        if (!tap) return;
+        MonitorEvent e = MonitorEvent::make(nowUs, data, n);
+        monitored.push(e);
+    };
     const uint8_t first = bytes[0];
     if (first >= 0xF8 && count == 1) {
+        monitor(bytes, 1);
         messages.push(ShortMessage{first, 0, 0});
         return;
     }
     const bool sysexPiece = first == 0xF0 || first == 0xF7 || first < 0x80;
     if (!sysexPiece) {
+        monitor(bytes, count);
         messages.push(ShortMessage{first, count > 1 ? bytes[1] : 0, count > 2 ? bytes[2] : 0});
         return;
     }
     for (size_t i = 0; i < count; ++i) {
-        if (bytes[i] >= 0xF8) continue;  // real-time bytes inside a SysEx belong to no message
+        if (bytes[i] >= 0xF8) {  // real-time bytes inside a SysEx belong to no message
+            monitor(bytes + i, 1);
+            continue;
+        }
         if (assembler.feed(bytes[i])) {
             lastSysExTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
+            monitor(assembler.message().data(), assembler.message().size());
             sysex.push(assembler.message());
             assembler.reset();
         }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "MidiMonitor.h"
 #include "MidiTypes.h"
 #include "Rings.h"
 #include "SysExAssembler.h"
@@ -41,6 +42,16 @@ public:
         return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastSysExTicks.load()));
     }
 
+    // The monitor tap: while it is on, every incoming message (short,
+    // real-time and complete SysEx) is also queued, with its arrival time, for
+    // the monitor, apart from the rings the transfers read.
+    void SetMonitoring(bool on);
+    // Room for most of a second of a dense stream between two polls.
+    static constexpr int kMonitorSlots = 8192;
+    bool IsMonitoring() const { return monitoring.load(std::memory_order_relaxed); }
+    bool PopMonitored(MonitorEvent& out) { return monitored.pop(out); }
+    size_t MonitorDroppedCount() const { return monitored.droppedCount(); }
+
     // Whether the platform still offers the port.
     virtual bool IsAvailable() = 0;
     virtual std::string PlatformName() const = 0;
@@ -63,6 +74,8 @@ private:
     MessageRing messages;
     SysExQueue sysex;
     std::atomic<std::chrono::steady_clock::rep> lastSysExTicks{0};
+    SingleWriterRing<MonitorEvent, kMonitorSlots> monitored;
+    std::atomic<bool> monitoring{false};
 };
 
 enum class SendState { Idle, Pending, Done, Failed };

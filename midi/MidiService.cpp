@@ -123,6 +123,7 @@ bool MidiService::OpenInputPort() {
     input.reset();
     if (selectedInput < 0) return true;
     input = system->OpenInput(PlatformName(selectedInput), lastError);
+    if (input && !monitors.empty()) input->SetMonitoring(true);
     return input != nullptr;
 }
 
@@ -182,7 +183,34 @@ void MidiService::ForgetListeners(ISysExListener* sysEx, IProgressListener* prog
     if (progress && progressListener == progress) progressListener = nullptr;
 }
 
+void MidiService::AddMonitor(IMidiMonitor* m) {
+    if (std::find(monitors.begin(), monitors.end(), m) != monitors.end()) return;
+    monitors.push_back(m);
+    if (input && monitors.size() == 1) input->SetMonitoring(true);
+}
+
+bool MidiService::RemoveMonitor(IMidiMonitor* m) {
+    const auto it = std::find(monitors.begin(), monitors.end(), m);
+    if (it == monitors.end()) return false;
+    monitors.erase(it);
+    if (input && monitors.empty()) input->SetMonitoring(false);
+    return true;
+}
+
+void MidiService::dispatchMonitored() {
+    if (!input || monitors.empty()) return;
+    MonitorEvent e;
+    for (int n = 0; n < MIDI::Input::kMonitorSlots && input->PopMonitored(e); ++n) {
+        // A monitor may remove itself (or another) while being told.
+        const auto list = monitors;
+        for (IMidiMonitor* m : list)
+            if (std::find(monitors.begin(), monitors.end(), m) != monitors.end()) m->OnMonitoredMessage(e);
+    }
+}
+
 bool MidiService::Poll() {
+    // Before the transfer steps, which may close or replace the ports.
+    dispatchMonitored();
     switch (state) {
     case ServiceState::Released:
         if (openRequest && OpenPorts()) openRequest = false;
@@ -218,8 +246,10 @@ bool MidiService::Poll() {
 
 void MidiService::dispatchMessages() {
     if (!input) return;
+    // At most a ringful per poll: a sender faster than the listeners would
+    // otherwise keep this loop, and the GUI thread, busy for as long as it sends.
     ShortMessage m;
-    while (input->PopMessage(m)) {
+    for (int n = 0; n < MessageRing::kSlots && input->PopMessage(m); ++n) {
         // A listener may remove itself (or another) while being told.
         const auto listeners = messageListeners;
         for (IMessageListener* l : listeners)

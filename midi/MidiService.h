@@ -90,6 +90,13 @@ public:
     // ran ends; a send it watched goes on unwatched).
     void ForgetListeners(ISysExListener* sysEx, IProgressListener* progress, IMessageListener* messages);
 
+    // Monitors are told about every incoming message, in every state of the
+    // service; the input's tap runs only while there is one.
+    void AddMonitor(IMidiMonitor* m);
+    bool RemoveMonitor(IMidiMonitor* m);
+    // Messages the monitors missed because the poll fell too far behind.
+    size_t MonitorDroppedCount() const { return input ? input->MonitorDroppedCount() : 0; }
+
     // One poll step (about every 20 ms while ports are open). False when the
     // selected input has gone away.
     bool Poll();
@@ -116,6 +123,7 @@ private:
     void listenStep();
     void sendStep();
     void dispatchMessages();
+    void dispatchMonitored();
 
     std::unique_ptr<MIDI::ISystem> system;
     std::vector<std::string> inputs, outputs;  // platform names
@@ -129,6 +137,7 @@ private:
     int pollCounter = 0;
     std::chrono::steady_clock::time_point lastHealthCheck = std::chrono::steady_clock::now();
     std::vector<IMessageListener*> messageListeners;
+    std::vector<IMidiMonitor*> monitors;
     ISysExListener* sysExListener = nullptr;
     IProgressListener* progressListener = nullptr;
     MidiBytes sendQueue, receiveBuffer;

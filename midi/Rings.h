@@ -11,10 +11,10 @@
 
 #include "MidiTypes.h"
 
-template <typename T>
+template <typename T, int Slots = 256>
 class SingleWriterRing {
 public:
-    static constexpr int kSlots = 256;  // holds at most kSlots - 1 entries
+    static constexpr int kSlots = Slots;  // holds at most kSlots - 1 entries
 
     // Callback thread. Moves `entry` in (swapping, so that a slot's storage is
     // reused and the callback rarely allocates). False when the ring was full.

@@ -106,6 +106,18 @@ def hbox(children):
     return obj("wxBoxSizer", None, body)
 
 
+def hbox_tight(children):
+    # Side by side in one grid cell, without a border around the row.
+    body = "<orient>wxHORIZONTAL</orient>"
+    for i, child in enumerate(children):
+        body += item(child, "wxLEFT|wxALIGN_CENTER_VERTICAL" if i else "wxALIGN_CENTER_VERTICAL", 4 if i else 0)
+    return obj("wxBoxSizer", None, body)
+
+
+def toggle(name, text_, tooltip):
+    return obj("wxToggleButton", name, f"<label>{escape(text_)}</label><tooltip>{escape(tooltip)}</tooltip>")
+
+
 def static_box(caption, child, name=None):
     body = f"<orient>wxVERTICAL</orient><label>{escape(caption)}</label>"
     if name:
@@ -132,7 +144,8 @@ panels.append(panel("ID_GENERICDIALOG", box([
     grid([
         [label(None, "Name:"), text("Name", 110, "The name the hardware shows for this control")],
         [label("ID_PARAMNAMETEXT", "Parameter:"), text("Parameter_Name", 110)],
-        [label(None, "Type:"), choice("Type", (), 140)],
+        [label(None, "Type:"), hbox_tight([choice("Type", (), 140), toggle("Learn", "Learn",
+            "Assign the next message from the MIDI input: CC, NRPN, RPN, Note On, Program Change or Pitch Bend")])],
         [label("ID_MIDIGROUPTEXT", "Ports:"), choice("Midi_Port_Group", (), 140)],
     ]),
     (hbox([check(n, t) for n, t in PORTS[:2]]), "wxLEFT|wxRIGHT", 2),

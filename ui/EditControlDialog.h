@@ -24,6 +24,10 @@ public:
     virtual void ClearObservers() = 0;
     // The window was closed: the Edit menu may offer other things now.
     virtual void UpdateEditMenuFromHistory() = 0;
+    // Where the user last left the window (screen coordinates of its frame);
+    // false when it was never placed.
+    virtual bool StoredEditWindowPosition(wxPoint&) const { return false; }
+    virtual void StoreEditWindowPosition(const wxPoint&) {}
 };
 
 class CEditControlDialog : public wxFrame {
@@ -44,11 +48,20 @@ public:
     void OpenFor(const CPlacedControl& control);
     // Forgets the control, the main window's observers with it.
     void Clear();
+    // Ends MIDI learn in the panels; true when one was learning.
+    bool EndLearn();
     const CPlacedControl* GetControl() const { return control.get(); }
     int GetControlIndex() const { return controlIndex; }
 
+    // Where a window of `size` goes when asked to open at `wanted`: there,
+    // when its title bar is on a display; otherwise centred on `fallback`
+    // (the main window) inside the display that shows most of it.
+    static wxPoint KeepOnScreen(const wxPoint& wanted, const wxSize& size, const wxRect& fallback);
+
 private:
+    void PlaceWhereLeft();
     void OnShow(wxShowEvent& event);
+    void OnMove(wxMoveEvent& event);
     void OnClose(wxCloseEvent& event);
 
     IEditWindowOwner* owner;

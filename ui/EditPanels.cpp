@@ -8,9 +8,12 @@
 #include <wx/sizer.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
+#include <wx/tglbtn.h>
+#include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "editing/ControlCommands.h"
@@ -102,6 +105,8 @@ CGenericDialog::CGenericDialog(IEditPanelHost& host, wxWindow* parent, int contr
     RemoveFromLayout(find<wxWindow>("ID_PARAMNAMETEXT"));
     RemoveFromLayout(find<wxWindow>("Parameter_Name"));
     type = find<wxChoice>("Type");
+    learn = find<wxToggleButton>("Learn");
+    if (learn) learn->Bind(wxEVT_TOGGLEBUTTON, &CGenericDialog::OnLearn, this);
     portGroup = find<wxChoice>("Midi_Port_Group");
     const char* portNames[5] = {"Enable_Midi_Port_1", "Enable_Midi_Port_2", "Enable_USB_Port", "Enable_USB_Port_B",
                                 "Enable_USB_Port_C"};
@@ -208,6 +213,57 @@ void CGenericDialog::refreshPorts() {
 bool CGenericDialog::ShouldComplete() {
     const CBaseControlState* s = state();
     return name && s && name->GetValue() != wxString::FromUTF8(s->getName());
+}
+
+void CGenericDialog::OnLearn(wxCommandEvent&) {
+    if (learn && learn->GetValue())
+        StartLearn();
+    else if (EndLearn())
+        host.SetPanelStatus("MIDI learn cancelled");
+}
+
+void CGenericDialog::StartLearn() {
+    if (learning || !control) return;
+    assembler.Reset();
+    learning = host.StartMidiInput([this](int status, int data1, int data2) { LearnMessage(status, data1, data2); });
+    if (learn && learn->GetValue() != learning) learn->SetValue(learning);
+    if (!learning) {
+        wxBell();
+        host.SetPanelStatus("MIDI learn needs an open MIDI input: choose one with Device > Select MIDI input/output device");
+        return;
+    }
+    host.SetPanelStatus("MIDI learn: send a CC, NRPN, RPN, Note On, Program Change or Pitch Bend (Esc cancels)");
+}
+
+bool CGenericDialog::EndLearn() {
+    if (learn && learn->GetValue()) learn->SetValue(false);
+    if (!learning) return false;
+    learning = false;
+    host.StopMidiInput();
+    return true;
+}
+
+void CGenericDialog::LearnMessage(int status, int data1, int data2) {
+    if (!learning || !state()) return;
+    const long long now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    const std::optional<LearnedMessage> message = assembler.Feed(status, data1, data2, now);
+    if (!message) return;
+    const CEditorTemplate* tpl = host.PanelTemplate();
+    const CTemplateGroupData* groups = tpl ? const_cast<CEditorTemplate*>(tpl)->groupSettings() : nullptr;
+    LearnResult result = learnAssignment(*control, *message, profile(), groups);
+    const wxString what = wxString::FromUTF8(message->describe()) + wxString::Format(" on channel %d", message->channel + 1);
+    if (!result.refusal.empty()) {
+        // Learning goes on: the user may send another message.
+        wxBell();
+        host.SetPanelStatus("MIDI learn: " + what + " refused: " + wxString::FromUTF8(result.refusal));
+        return;
+    }
+    // One assignment ends learning; the command may rebuild this window.
+    EndLearn();
+    const bool changed = result.command != nullptr;
+    run(std::move(result.command));
+    host.SetPanelStatus(changed ? "Learned " + what : "MIDI learn: the control already sends " + what);
 }
 
 void CGenericDialog::OnName(wxCommandEvent& event) {

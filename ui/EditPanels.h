@@ -6,10 +6,12 @@
 #include <wx/panel.h>
 #include <wx/string.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "ui/Observer.h"
+#include "editing/MidiLearn.h"
 #include "editing/PlacedControl.h"
 #include "ui/EntryFields.h"
 
@@ -20,6 +22,7 @@ class wxButton;
 class wxRadioButton;
 class wxStaticText;
 class wxStaticLine;
+class wxToggleButton;
 class ICommand;
 class CBaseControlState;
 class CEditorTemplate;
@@ -40,6 +43,14 @@ public:
     virtual void SetPanelSnapshotObserver(IObserver* observer) = 0;
     // Whether name fields offer completion from the word history.
     virtual bool PanelAutoComplete() const = 0;
+
+    // MIDI learn: every short message from the MIDI input goes to `receiver`
+    // (status, data 1, data 2) until StopMidiInput; false when no input is open.
+    using MidiReceiver = std::function<void(int status, int data1, int data2)>;
+    virtual bool StartMidiInput(MidiReceiver) { return false; }
+    virtual void StopMidiInput() {}
+    // Status bar field 0.
+    virtual void SetPanelStatus(const wxString&) {}
 };
 
 // Takes a window out of its layout without destroying it.
@@ -55,6 +66,8 @@ public:
     // Replaces the panel's control copy and refreshes.
     virtual void setControl(const CPlacedControl& placed);
     virtual void refresh() = 0;
+    // Ends MIDI learn when it is on (Escape, the window hidden); true when it was.
+    virtual bool EndLearn() { return false; }
     bool Loaded() const { return loaded; }
     const CPlacedControl* Control() const { return control.get(); }
 
@@ -86,17 +99,31 @@ public:
     void refreshPorts();
     bool ShouldComplete() override;
 
+    // MIDI learn: while on, the next message from the MIDI input that the
+    // control can send becomes its type, number and channel (one undo step);
+    // a message it cannot send beeps, says why and keeps learning.
+    void StartLearn();
+    bool EndLearn() override;
+    bool IsLearning() const { return learning; }
+    // A short message from the input (the host calls this while learning).
+    void LearnMessage(int status, int data1, int data2);
+
     wxTextCtrl* name = nullptr;
     wxChoice* type = nullptr;
+    wxToggleButton* learn = nullptr;
     wxChoice* portGroup = nullptr;
     wxCheckBox* ports[5] = {};
     CAutoCompleteMenu* completion = nullptr;
 
 private:
+    void OnLearn(wxCommandEvent& event);
     void OnName(wxCommandEvent& event);
     void OnType(wxCommandEvent& event);
     void OnPort(wxCommandEvent& event);
     void OnPortGroup(wxCommandEvent& event);
+
+    bool learning = false;
+    CMidiLearnAssembler assembler;
 };
 
 class CMIDIChannelDialog : public CEditPanel {

@@ -3,6 +3,7 @@
 #include <wx/brush.h>
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
+#include <wx/dcmemory.h>
 #include <wx/filename.h>
 #include <wx/graphics.h>
 #include <wx/image.h>
@@ -88,7 +89,66 @@ CTemplateUI::CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile) :
 CTemplateUI::~CTemplateUI() = default;
 
 void CTemplateUI::SetHostClientSize() {
-    if (wxWindow* window = host.GetPanelWindow()) window->SetClientSize(backgroundWidth, backgroundHeight);
+    if (wxWindow* window = host.GetPanelWindow()) window->SetClientSize(GetZoomedSize());
+}
+
+// ------------------------------------------------------------------- zoom
+
+bool CTemplateUI::SetZoom(int percent) {
+    if (!IsZoomPercent(percent)) return false;
+    zoomPercent = percent;
+    return true;
+}
+
+wxPoint CTemplateUI::ToPanel(wxPoint p) const {
+    if (zoomPercent == 100) return p;
+    // Round towards minus infinity so that a point left of or above the
+    // window stays outside the panel.
+    auto map = [this](int v) {
+        const long scaled = static_cast<long>(v) * 100;
+        return static_cast<int>(scaled >= 0 ? scaled / zoomPercent : -((-scaled + zoomPercent - 1) / zoomPercent));
+    };
+    return wxPoint(map(p.x), map(p.y));
+}
+
+wxRect CTemplateUI::ToWindow(const wxRect& r) const {
+    if (zoomPercent == 100) return r;
+    auto map = [this](int v) { return static_cast<int>(static_cast<long>(v) * zoomPercent / 100); };
+    const int left = map(r.x), top = map(r.y);
+    return wxRect(left, top, map(r.x + r.width) - left, map(r.y + r.height) - top);
+}
+
+wxSize CTemplateUI::GetZoomedSize() const {
+    return ToWindow(wxRect(0, 0, backgroundWidth, backgroundHeight)).GetSize();
+}
+
+void CTemplateUI::PaintZoomed(wxDC& dc, wxBitmap& scratch, const wxColour& fill, double contentScale) {
+    if (contentScale < 1) contentScale = 1;
+    const wxSize target = dc.GetSize();
+    if (target.x <= 0 || target.y <= 0) return;
+    if (zoomPercent == 100 && contentScale == 1) {
+        dc.SetBackground(wxBrush(fill));
+        dc.Clear();
+        Paint(dc);
+        return;
+    }
+    // Draw the panel in its own pixels, then enlarge by copying pixels:
+    // nearest neighbour keeps the bitmap font's edges hard.
+    auto cover = [this](int v) { return std::max((v * 100 + zoomPercent - 1) / zoomPercent, 1); };
+    const wxSize logical(cover(target.x), cover(target.y));
+    if (!scratch.IsOk() || scratch.GetSize() != logical) scratch.Create(logical);
+    {
+        wxMemoryDC memory(scratch);
+        memory.SetBackground(wxBrush(fill));
+        memory.Clear();
+        Paint(memory);
+    }
+    const double factor = zoomPercent / 100.0 * contentScale;
+    const int width = static_cast<int>(logical.x * factor + 0.5), height = static_cast<int>(logical.y * factor + 0.5);
+    const wxImage enlarged = scratch.ConvertToImage().Scale(width, height, wxIMAGE_QUALITY_NEAREST);
+    // A bitmap that knows its density is put on screen pixel for pixel.
+    const wxBitmap shown(enlarged, -1, contentScale);
+    dc.DrawBitmap(shown, 0, 0, false);
 }
 
 void CTemplateUI::PaneExpanded() {
@@ -359,7 +419,8 @@ void CTemplateUI::DisableToolTip(wxPoint p) {
     if (window) window->UnsetToolTip();
     bool active = false;
     // Keep the edit window's own tips alive while the pointer is over it.
-    if (host.IsEditWindowShown() && window) active = host.GetEditWindowScreenRect().Contains(window->ClientToScreen(p));
+    if (host.IsEditWindowShown() && window)
+        active = host.GetEditWindowScreenRect().Contains(window->ClientToScreen(ToWindow(wxRect(p, wxSize(1, 1))).GetTopLeft()));
     wxToolTip::Enable(active);
 }
 
@@ -648,12 +709,13 @@ wxAccStatus CTemplateUI::GetLocation(wxRect& rect, int elementId) {
     wxWindow* window = host.GetPanelWindow();
     if (!window) return wxACC_FAIL;
     if (elementId == 0) {
-        rect = wxRect(window->ClientToScreen(wxPoint(0, 0)), wxSize(backgroundWidth, backgroundHeight));
+        rect = wxRect(window->ClientToScreen(wxPoint(0, 0)), GetZoomedSize());
         return wxACC_OK;
     }
     CControlButton* b = FindButton(elementId - 1);
     if (!b) return wxACC_FAIL;
-    rect = wxRect(window->ClientToScreen(b->GetRect().GetTopLeft()), b->GetRect().GetSize());
+    const wxRect shown = ToWindow(b->GetRect());
+    rect = wxRect(window->ClientToScreen(shown.GetTopLeft()), shown.GetSize());
     return wxACC_OK;
 }
 
@@ -672,7 +734,7 @@ wxAccStatus CTemplateUI::GetFocus(int* childId, wxAccessible** child) {
 
 wxAccStatus CTemplateUI::HitTest(const wxPoint& pt, int* childId, wxAccessible** childObject) {
     wxWindow* window = host.GetPanelWindow();
-    CControlButton* b = window ? HitTest(window->ScreenToClient(pt)) : nullptr;
+    CControlButton* b = window ? HitTest(ToPanel(window->ScreenToClient(pt))) : nullptr;
     *childId = b ? b->GetControlIndex() + 1 : 0;
     *childObject = b;
     return wxACC_OK;
@@ -685,7 +747,7 @@ void CTemplateUI::NotifyAccessible(int, int) {}
 
 PanelEventResult CTemplateUI::HandleMouseEvent(const wxMouseEvent& event) {
     PanelEventResult result;
-    const wxPoint p = event.GetPosition();
+    const wxPoint p = ToPanel(event.GetPosition());
     const bool ctrl = event.ControlDown();
     const wxEventType type = event.GetEventType();
     result.used = true;
@@ -760,9 +822,12 @@ void CTemplateCanvas::OnPaint(wxPaintEvent&) {
     if (!backBuffer.IsOk() || backBuffer.GetWidth() < size.x || backBuffer.GetHeight() < size.y)
         backBuffer = wxBitmap(std::max(size.x, 1), std::max(size.y, 1));
     wxBufferedPaintDC dc(this, backBuffer);
-    dc.SetBackground(wxBrush(GetBackgroundColour()));
-    dc.Clear();
-    if (view) view->Paint(dc);
+    if (view) {
+        view->PaintZoomed(dc, zoomScratch, GetBackgroundColour(), GetContentScaleFactor());
+    } else {
+        dc.SetBackground(wxBrush(GetBackgroundColour()));
+        dc.Clear();
+    }
 }
 
 void CTemplateCanvas::OnMouse(wxMouseEvent& event) {
@@ -791,9 +856,10 @@ void CTemplateCanvas::IdleWork(long elapsedMs) {
     if (!view) return;
     bool repaint = false;
     if (view->GetTemplate()) {
-        const wxPoint p = ScreenToClient(wxGetMousePosition());
+        const wxPoint windowPoint = ScreenToClient(wxGetMousePosition());
+        const wxPoint p = view->ToPanel(windowPoint);
         const bool leftDown = wxGetMouseState().LeftIsDown();
-        if (GetClientRect().Contains(p)) {
+        if (GetClientRect().Contains(windowPoint)) {
             leftDownInside = leftDown;
         } else {
             repaint = view->OnMouseMove(p);

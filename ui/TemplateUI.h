@@ -176,6 +176,26 @@ public:
     wxRect GetRubberBand() const { return rubberBand; }
     wxSize GetBackgroundSize() const { return wxSize(backgroundWidth, backgroundHeight); }
     bool IsPanelReady() const { return panelReady; }
+
+    // --- Zoom ---------------------------------------------------------------
+    // The panel is laid out and drawn in its own pixels; the window shows it
+    // enlarged by whole pixel copies (100, 150 or 200 per cent), so the 5-pixel
+    // display font stays sharp. Pointer positions are mapped back before any
+    // hit test.
+    static bool IsZoomPercent(int percent) { return percent == 100 || percent == 150 || percent == 200; }
+    // Percentages other than 100, 150 and 200 are ignored (false).
+    bool SetZoom(int percent);
+    int GetZoom() const { return zoomPercent; }
+    // Window pixels <-> panel pixels.
+    wxPoint ToPanel(wxPoint windowPoint) const;
+    wxRect ToWindow(const wxRect& panelRect) const;
+    // The background as the window shows it.
+    wxSize GetZoomedSize() const;
+    // Paints the view into `dc` at the zoom. `scratch` keeps the unzoomed
+    // picture between calls; `contentScale` is the window's pixels per
+    // logical pixel (2 on a high-density screen), so the enlargement is made
+    // in device pixels and the screen adds no blur of its own.
+    void PaintZoomed(wxDC& dc, wxBitmap& scratch, const wxColour& fill, double contentScale);
     const CAnimatedButton& GetListenButton() const { return listenButton; }
     const CAnimatedButton& GetSendButton() const { return sendButton; }
     // The tool tip text last given to the host window ("" = none).
@@ -226,6 +246,7 @@ protected:
     CAnimatedButton listenButton{100};
     CAnimatedButton sendButton{50};
     int hoveredIndex = -1;
+    int zoomPercent = 100;
     int backgroundWidth = 0;
     int backgroundHeight = 0;
     bool panelReady = false;
@@ -277,4 +298,5 @@ private:
     CTemplateUI* view = nullptr;
     bool leftDownInside = false;
     wxBitmap backBuffer;
+    wxBitmap zoomScratch;
 };

@@ -49,7 +49,9 @@ const char* const kUsage =
     "Commands: status | send LOCATION | send-bulk [GAP_MS] | send-file PATH [GAP_MS]\n"
     "          | send-hex HEX... | send-raw PATH | os-receive | normal | set-os X.Y.ZZ\n"
     "          | received | wait-received COUNT [TIMEOUT_MS] | save-received PATH\n"
-    "          | save-sent PATH | clear-received | quit\n";
+    "          | save-sent PATH | clear-received | stream COUNT RATE | quit\n"
+    "  stream sends COUNT short messages (notes, controllers, pitch bend, aftertouch,\n"
+    "  clock, active sensing) spread evenly at RATE a second; stream 0 0 stops it\n";
 
 constexpr int kLocations = 40;
 constexpr size_t kTemplateSize = 4112;
@@ -109,7 +111,56 @@ struct Jack {
     std::atomic<long> sentCount{0};
     std::atomic<long> tooLong{0};
     std::atomic<bool> serverGone{false};
+    // A steady stream of short messages, timed by frames; main -> process
+    // thread through the generation number, counted back in streamSent.
+    std::atomic<long> streamTotal{0};
+    std::atomic<long> streamRate{0};
+    std::atomic<int> streamGeneration{0};
+    std::atomic<long> streamSent{0};
+    int streamSeen = 0;
+    jack_nframes_t streamStart = 0;
 };
+
+// The stream's k-th message: a repeating mix of what a busy controller sends.
+size_t streamMessage(long k, uint8_t* out) {
+    const uint8_t v = static_cast<uint8_t>(k & 0x7F);
+    switch (k % 8) {
+    case 0: out[0] = 0x90; out[1] = v; out[2] = 100; return 3;
+    case 1: out[0] = 0xB0; out[1] = 7; out[2] = v; return 3;
+    case 2: out[0] = 0x80; out[1] = v; out[2] = 0; return 3;
+    case 3: out[0] = 0xE0; out[1] = v; out[2] = 0x40; return 3;
+    case 4: out[0] = 0xF8; return 1;
+    case 5: out[0] = 0xB1; out[1] = 10; out[2] = v; return 3;
+    case 6: out[0] = 0xD0; out[1] = v; return 2;
+    default: out[0] = 0xFE; return 1;
+    }
+}
+
+// Writes the stream's messages that fall due in this cycle at their frames.
+void writeStream(Jack* j, void* outBuf, jack_nframes_t frames) {
+    const int generation = j->streamGeneration.load(std::memory_order_acquire);
+    const jack_nframes_t cycleStart = jack_last_frame_time(j->client);
+    if (generation != j->streamSeen) {
+        j->streamSeen = generation;
+        j->streamStart = cycleStart;
+        j->streamSent = 0;
+    }
+    const long total = j->streamTotal.load();
+    const long rate = j->streamRate.load();
+    if (rate <= 0) return;
+    const double framesPer = static_cast<double>(jack_get_sample_rate(j->client)) / static_cast<double>(rate);
+    long k = j->streamSent.load(std::memory_order_relaxed);
+    while (k < total) {
+        const double due = static_cast<double>(k) * framesPer - static_cast<double>(cycleStart - j->streamStart);
+        if (due >= frames) break;
+        const auto at = static_cast<jack_nframes_t>(due < 0 ? 0 : due);
+        uint8_t m[3];
+        const size_t n = streamMessage(k, m);
+        if (jack_midi_event_write(outBuf, at, m, n) != 0) break;  // full: the rest next cycle
+        ++k;
+    }
+    j->streamSent.store(k, std::memory_order_relaxed);
+}
 
 int process(jack_nframes_t frames, void* arg) {
     auto* j = static_cast<Jack*>(arg);
@@ -144,6 +195,7 @@ int process(jack_nframes_t frames, void* arg) {
         j->current.clear();
         j->sentCount.fetch_add(1);
     }
+    writeStream(j, outBuf, frames);
     return 0;
 }
 
@@ -320,7 +372,17 @@ std::string command(Unit& unit, Jack& jack, const std::string& line, int fd, std
         return "ok mode=" + std::string(unit.osMode ? "os-receive" : "normal") +
                " received=" + std::to_string(unit.allReceived.size()) + " sent=" + std::to_string(jack.sentCount.load()) +
                " queued=" + std::to_string(unit.queue.size()) + " too-long=" + std::to_string(jack.tooLong.load()) +
-               " os=" + versionText(unit.os);
+               " os=" + versionText(unit.os) + " streamed=" + std::to_string(jack.streamSent.load());
+    }
+    if (c == "stream" && w.size() == 3) {
+        const long count = std::atol(w[1].c_str());
+        const long rate = std::atol(w[2].c_str());
+        if (count < 0 || rate < 0 || (count > 0 && rate == 0)) return "error stream needs COUNT >= 0 and RATE > 0";
+        jack.streamTotal = count;
+        jack.streamRate = rate;
+        jack.streamGeneration.fetch_add(1, std::memory_order_release);
+        unit.log << timestamp() << " out stream of " << count << " messages at " << rate << "/s" << std::endl;
+        return "ok streaming " + std::to_string(count) + " messages at " + std::to_string(rate) + " a second";
     }
     if (c == "send" && w.size() == 2) {
         const int loc = std::atoi(w[1].c_str());

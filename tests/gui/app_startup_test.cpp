@@ -98,9 +98,11 @@ TEST(SettingsStore, FirstReadWritesEveryDefaultAndWriteKeepsOrder) {
         const char* keys[] = {"StartupAction", "ViewType", "ReleaseDriver", "UseExpandPanes", "ShowOldOSDialog",
                               "SendErrorsHome", "ShowCtrlToolTips", "AbbreviateNames", "InputDevice",
                               "OutputDevice", "RecentFile0", "RecentFile7", "VSTDir", "LastPluginEnumerated",
-                              "PluginsEnumeratedOK", "ShouldUseAutoComplete", "ReportServer"};
+                              "PluginsEnumeratedOK", "ShouldUseAutoComplete", "ReportServer", "PanelZoom",
+                              "EditWindowPosition"};
         for (const char* key : keys) EXPECT_TRUE(store.HasEntry(key)) << key;
-        EXPECT_EQ(store.GetNumberOfEntries(), 23u);  // 15 keys and the 8 recent files
+        EXPECT_EQ(store.GetNumberOfEntries(), 25u);  // 17 keys and the 8 recent files
+        EXPECT_EQ(s.panelZoom, 100);
     }
     {
         wxFileConfig store("TaNGRA LuMI QV Editor", "Quorvane", file, "", wxCONFIG_USE_LOCAL_FILE);

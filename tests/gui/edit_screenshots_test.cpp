@@ -5,6 +5,7 @@
 #include <wx/notebook.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
+#include <wx/tglbtn.h>
 #include <wx/utils.h>
 
 #include "GuiTestSupport.h"
@@ -36,7 +37,7 @@ protected:
             EXPECT_TRUE(page || inside.Contains(child->GetRect()))
                 << shot << ": " << child->GetName().ToStdString() << " outside " << window->GetName().ToStdString();
             const bool caption = dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxCheckBox*>(child) ||
-                                 dynamic_cast<wxRadioButton*>(child);
+                                 dynamic_cast<wxRadioButton*>(child) || dynamic_cast<wxToggleButton*>(child);
             if (caption && !child->GetLabel().empty()) {
                 EXPECT_GE(child->GetSize().x, child->GetBestSize().x)
                     << shot << ": caption cut: " << child->GetLabel().ToStdString();

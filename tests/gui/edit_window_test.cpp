@@ -5,12 +5,15 @@
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
+#include <wx/tglbtn.h>
 #include <wx/xrc/xmlres.h>
 
 #include <set>
 
 #include "GuiTestSupport.h"
+#include "app/EditorApp.h"
 #include "app/MainFrame.h"
+#include "app/Settings.h"
 #include "editing/ClipboardCommands.h"
 #include "editing/History.h"
 #include "model/ControlState.h"
@@ -249,4 +252,93 @@ TEST_F(EditWindowTest, StatusTextAndToolTipFollowDeletesAndClosedTemplates) {
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "");
     EXPECT_EQ(view->GetToolTipText(), "");
     EXPECT_EQ(frame->Canvas()->GetToolTipText(), "");
+}
+
+namespace {
+// The position the window manager reports can lag a move: wait for it.
+wxPoint SettledPosition(wxWindow* window, const wxPoint& expected) {
+    for (int i = 0; i < 50 && window->GetPosition() != expected; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+        wxMilliSleep(10);
+    }
+    return window->GetPosition();
+}
+}  // namespace
+
+TEST_F(EditWindowTest, TheWindowReopensWhereTheUserLeftItEvenAfterARestart) {
+    Open(0);
+    CEditControlDialog* window = frame->EditWindow();
+    ASSERT_TRUE(window->IsShown());
+    window->Move(310, 220);
+    EXPECT_EQ(SettledPosition(window, wxPoint(310, 220)), wxPoint(310, 220));
+    wxCloseEvent close(wxEVT_CLOSE_WINDOW, window->GetId());
+    window->ProcessWindowEvent(close);
+    Pump();
+    EXPECT_FALSE(window->IsShown());
+    EXPECT_EQ(Settings().editWindowPosition, "310,220");
+
+    // Another control opens the window at the same place.
+    window->Move(20, 20);  // where a toolkit might put a hidden window back
+    Open(24);
+    EXPECT_EQ(SettledPosition(window, wxPoint(310, 220)), wxPoint(310, 220));
+
+    // A new main window (the next start) reads the place from the store.
+    frame->hideEditWindow();
+    frame->templateAt(0)->markSaved();
+    frame->Destroy();
+    Pump();
+    WriteSettings(*config, Settings());
+    Settings() = EditorSettings();
+    ReadSettings(*config, Settings());
+    EXPECT_EQ(Settings().editWindowPosition, "310,220");
+    ASSERT_TRUE(EditorApp().CreateMainWindow());
+    frame = EditorApp().GetMainFrame();
+    frame->Show();
+    const wxString path = WriteTemplate("again.syx");
+    EXPECT_NO_DIALOG(frame->openFile(path, true));
+    tpl = frame->currentTemplate();
+    Open(0);
+    EXPECT_EQ(SettledPosition(frame->EditWindow(), wxPoint(310, 220)), wxPoint(310, 220));
+}
+
+TEST_F(EditWindowTest, APlaceOffEveryDisplayBringsTheWindowBackOnScreen) {
+    const wxRect screen(wxPoint(0, 0), wxGetDisplaySize());
+    for (const char* stored : {"5000,4000", "-3000,100", "100,-900"}) {
+        SCOPED_TRACE(stored);
+        frame->hideEditWindow();
+        Settings().editWindowPosition = stored;
+        Open(0);
+        Pump();
+        const wxRect placed = frame->EditWindow()->GetScreenRect();
+        EXPECT_TRUE(screen.Contains(placed)) << placed.x << "," << placed.y << " " << placed.width << "x"
+                                             << placed.height;
+    }
+    // A place with its title bar on the display is kept as it is, even
+    // partly outside.
+    const wxSize size(300, 200);
+    const wxRect mainWindow(100, 100, 900, 500);
+    EXPECT_EQ(CEditControlDialog::KeepOnScreen(wxPoint(1100, 40), size, mainWindow), wxPoint(1100, 40));
+    EXPECT_EQ(CEditControlDialog::KeepOnScreen(wxPoint(-30, 40), size, mainWindow), wxPoint(-30, 40));
+    // Otherwise it is centred on the main window.
+    EXPECT_EQ(CEditControlDialog::KeepOnScreen(wxPoint(9000, 9000), size, mainWindow), wxPoint(400, 250));
+}
+
+TEST_F(EditWindowTest, LearnWithoutAnOpenInputSaysSoAndStaysOff) {
+    Open(0);
+    auto* common = Find<CGenericDialog>("ID_GENERICDIALOG");
+    ASSERT_NE(common, nullptr);
+    ASSERT_NE(common->learn, nullptr);
+    EXPECT_EQ(common->learn->GetLabel(), "Learn");
+    common->learn->SetValue(true);
+    wxCommandEvent toggled(wxEVT_TOGGLEBUTTON, common->learn->GetId());
+    toggled.SetEventObject(common->learn);
+    toggled.SetInt(1);
+    common->learn->GetEventHandler()->ProcessEvent(toggled);
+    EXPECT_FALSE(common->IsLearning());
+    EXPECT_FALSE(common->learn->GetValue());
+    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+              "MIDI learn needs an open MIDI input: choose one with Device > Select MIDI input/output device");
+    EXPECT_FALSE(canUndo(*tpl));
 }

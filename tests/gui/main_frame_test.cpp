@@ -65,6 +65,9 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelHelpAndKind) {
         {38, "Visit the Quorvane &website...\t", "Visit the Quorvane website", wxITEM_NORMAL},
         {39, "Online &support...\t", "Visit the online answerbase", wxITEM_NORMAL},
         {5013, "&About...\tF1", "Show about dialog", wxITEM_NORMAL},
+        {720, "Zoom &100%", "Show the panel at its own size", wxITEM_RADIO},
+        {721, "Zoom 1&50%", "Show the panel one and a half times as large", wxITEM_RADIO},
+        {722, "Zoom &200%", "Show the panel twice as large", wxITEM_RADIO},
     };
     wxMenuBar* bar = frame->GetMenuBar();
     for (const MenuCase& c : cases) {
@@ -78,9 +81,12 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelHelpAndKind) {
     }
     // Only devices with those features get these items; this one has none of them.
     for (int absent : {35, 42, 43, 44, 114, 115, 116}) EXPECT_EQ(bar->FindItem(absent), nullptr) << absent;
-    const wxString titles[] = {"&File", "&Edit", "&Device", "&Template", "&Help"};
-    ASSERT_EQ(bar->GetMenuCount(), 5u);
-    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(bar->GetMenuLabel(i), titles[i]);
+    // The View menu holds only the zoom on this device.
+    const wxString titles[] = {"&File", "&Edit", "&View", "&Device", "&Template", "&Help"};
+    ASSERT_EQ(bar->GetMenuCount(), 6u);
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(bar->GetMenuLabel(i), titles[i]);
+    EXPECT_EQ(bar->GetMenu(2)->GetMenuItemCount(), 3u);
+    EXPECT_TRUE(bar->IsChecked(720));
 }
 
 TEST_F(MainFrameTest, WithoutTemplateTheFileItemsAreDisabledAndTheTitleSaysSo) {

@@ -307,6 +307,47 @@ TEST_F(DialogTest, KeyboardZoneOkMakesAnEntryOnlyForAChange) {
     dialog->Destroy();
 }
 
+TEST_F(DialogTest, KeyboardZoneNoteFieldsTakeTheNotePlayedWhileFocused) {
+    CKeyboardZone zone;
+    zone.bottomNote = 36;
+    zone.topNote = 84;
+    auto* dialog = new CKbdZoneDialog(frame, IDeviceProfile::current(), options, &zone, 0, Runner());
+    ASSERT_TRUE(dialog->Loaded());
+    dialog->Show();
+    struct Case {
+        const char* focus;  // field with the keyboard focus
+        int status, note;
+        int top, bottom;    // the fields afterwards
+    };
+    const Case cases[] = {
+        {"Top_Note", 0x90, 72, 72, 36},         // Note On, channel 1
+        {"Top_Note", 0x9F, 96, 96, 36},         // channel 16
+        {"Top_Note", 0x80, 60, 96, 36},         // Note Off: ignored
+        {"Top_Note", 0xB0, 60, 96, 36},         // a CC: ignored
+        {"Bottom_Note", 0x93, 48, 96, 48},
+        {"Velocity_Offset", 0x90, 50, 96, 48},  // no note field focused
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.focus) + " " + std::to_string(c.status) + " " + std::to_string(c.note));
+        wxWindow* field = Named<wxWindow>(dialog, c.focus);
+        field->SetFocus();
+        for (int i = 0; i < 50 && !field->HasFocus(); ++i) {
+            Pump();
+            wxMilliSleep(10);
+        }
+        dialog->NoteReceived(c.status, c.note);
+        EXPECT_EQ(dialog->topNote->GetValue(), c.top);
+        EXPECT_EQ(dialog->bottomNote->GetValue(), c.bottom);
+    }
+    EXPECT_EQ(dialog->bottomName->GetLabel(), wxString::FromUTF8(CBaseControlState::noteName(48)));
+    // The bottom note may not rise above the top note.
+    EXPECT_EQ(dialog->bottomNote->GetMax(), 96);
+    Press(dialog, wxID_OK);
+    EXPECT_EQ(zone.topNote, 96);
+    EXPECT_EQ(zone.bottomNote, 48);
+    dialog->Destroy();
+}
+
 TEST_F(DialogTest, AMissingLayoutIsReportedAndTheDialogIsNotLoaded) {
     const wxString file = ProgramFolder() + "/TaNGRAQVLumiEditor.xrc";
     ASSERT_TRUE(wxXmlResource::Get()->Unload(file));

@@ -23,6 +23,12 @@
 #include "model/EditorTemplate.h"
 #include "model/TemplateParts.h"
 #include "model/TemplateFile.h"
+#include "model/ControlState.h"
+#include "ui/EditControlDialog.h"
+#include "ui/EditPanels.h"
+#include "ui/TemplateDialogs.h"
+#include <wx/spinctrl.h>
+#include <wx/tglbtn.h>
 
 namespace {
 
@@ -343,6 +349,208 @@ TEST_F(MidiGuiTest, AnUnpluggedUnitIsReportedOnceWithoutAHang) {
     EXPECT_NO_DIALOG(frame->UploadCommand());
     EXPECT_EQ(field(0), "Invalid output device");
     EXPECT_FALSE(frame->View()->GetSendButton().on);
+}
+
+// --- The edit window and dialogs listening to the input -----------------------
+
+class MidiLearnTest : public MidiGuiTest {
+protected:
+    void SetUp() override {
+        MidiGuiTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        const wxString path = WriteTemplate("learn.syx", [](CEditorTemplate& t) {
+            t.controlAt(0)->setName("CUTOFF");
+            t.controlAt(0)->controlType = ControlType::CC;
+            t.controlAt(0)->lsbNumber = 1;
+            t.controlAt(1)->setName("RESO");
+            t.controlAt(1)->controlType = ControlType::CC;
+            t.controlAt(24)->setName("KICK");
+            t.controlAt(24)->controlType = ControlType::CC;
+        });
+        EXPECT_NO_DIALOG(frame->openFile(path, true));
+        tpl = frame->currentTemplate();
+        ASSERT_NE(tpl, nullptr);
+    }
+    void Open(int index) {
+        frame->View()->ClearSelection();
+        frame->editControl(CPlacedControl(tpl->controlAt(index), index), false);
+        Pump();
+    }
+    // The idle passes run the rebuild a type change asks for.
+    void Idle() {
+        for (int i = 0; i < 3; ++i) {
+            frame->idleWork();
+            Pump();
+        }
+    }
+    CGenericDialog* Common() const {
+        return dynamic_cast<CGenericDialog*>(wxWindow::FindWindowByName("ID_GENERICDIALOG", frame->EditWindow()));
+    }
+    void PressLearn() {
+        CGenericDialog* common = Common();
+        ASSERT_NE(common, nullptr);
+        ASSERT_NE(common->learn, nullptr);
+        common->learn->SetValue(!common->learn->GetValue());
+        wxCommandEvent toggled(wxEVT_TOGGLEBUTTON, common->learn->GetId());
+        toggled.SetEventObject(common->learn);
+        toggled.SetInt(common->learn->GetValue());
+        common->learn->GetEventHandler()->ProcessEvent(toggled);
+    }
+    void Send(const char* hex) { ASSERT_EQ(unit(std::string("send-hex ") + hex).rfind("ok", 0), 0u) << hex; }
+    void Menu(int id) {
+        wxCommandEvent event(wxEVT_MENU, id);
+        frame->ProcessWindowEvent(event);
+    }
+    const CBaseControlState& At(int index) const { return *tpl->controlAt(index); }
+    std::string UndoLabel() const {
+        return frame->GetMenuBar()->FindItem(MenuId::Undo)->GetItemLabel().BeforeFirst('\t').ToStdString();
+    }
+
+    CEditorTemplate* tpl = nullptr;
+};
+
+TEST_F(MidiLearnTest, AControlChangeIsLearnedAsOneUndoStepAndLearningStops) {
+    Open(0);
+    PressLearn();
+    ASSERT_TRUE(Common()->IsLearning());
+    EXPECT_TRUE(frame->IsLearning());
+    EXPECT_EQ(field(0), "MIDI learn: send a CC, NRPN, RPN, Note On, Program Change or Pitch Bend (Esc cancels)");
+
+    // The screenshot shows the window with Learn pressed.
+    frame->EditWindow()->Move(40, 40);
+    frame->EditWindow()->Raise();
+    WaitUntilMapped(frame->EditWindow());
+    runFor(200);
+    const wxImage image = CaptureScreen(frame->EditWindow()->GetScreenRect());
+    ASSERT_TRUE(image.IsOk());
+    EXPECT_TRUE(image.SaveFile(ScreenshotFolder() + "/edit_window_learn.png", wxBITMAP_TYPE_PNG));
+
+    Send("B3 4A 40");  // CC 74 on channel 4
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return At(0).getLsbNumber() == 74; })));
+    EXPECT_EQ(At(0).getControlType(), ControlType::CC);
+    EXPECT_EQ(At(0).getMidiChannel(), 4);
+    EXPECT_EQ(UndoLabel(), "&Undo Learn CC 74");
+    EXPECT_FALSE(Common()->IsLearning());
+    EXPECT_FALSE(Common()->learn->GetValue());
+    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_EQ(field(0), "Learned CC 74 on channel 4");
+
+    // Learning stopped after one assignment: the next CC changes nothing.
+    Send("B0 10 00");
+    runFor(300);
+    EXPECT_EQ(At(0).getLsbNumber(), 74);
+    EXPECT_EQ(At(0).getMidiChannel(), 4);
+
+    Menu(MenuId::Undo);
+    EXPECT_EQ(At(0).getLsbNumber(), 1);
+    EXPECT_EQ(At(0).getMidiChannel(), 1);
+}
+
+TEST_F(MidiLearnTest, AnNrpnSequenceIsAssembledAndRebuildsThePanels) {
+    Open(1);
+    PressLearn();
+    // Parameter 1/2 with a 14-bit value, as controllers send it.
+    for (const char* hex : {"B0 63 01", "B0 62 02", "B0 06 40", "B0 26 00"}) Send(hex);
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return At(1).getControlType() == ControlType::NRPN; })));
+    Idle();
+    EXPECT_EQ(At(1).getMsbNumber(), 1);
+    EXPECT_EQ(At(1).getLsbNumber(), 2);
+    EXPECT_EQ(At(1).getMidiChannel(), 1);
+    EXPECT_EQ(UndoLabel(), "&Undo Learn NRPN 1/2");
+    EXPECT_NE(wxWindow::FindWindowByName("ID_NRPNDIALOG", frame->EditWindow()), nullptr);
+    EXPECT_EQ(wxWindow::FindWindowByName("ID_CCDIALOG", frame->EditWindow()), nullptr);
+    // One step back restores the CC control and its panels.
+    Menu(MenuId::Undo);
+    Idle();
+    EXPECT_EQ(At(1).getControlType(), ControlType::CC);
+    EXPECT_EQ(At(1).getMsbNumber(), 0);
+    EXPECT_NE(wxWindow::FindWindowByName("ID_CCDIALOG", frame->EditWindow()), nullptr);
+}
+
+TEST_F(MidiLearnTest, ANoteOnMakesAButtonANoteControlAndAPotRefusesIt) {
+    // A pot cannot send notes: a beep, the reason, and learning goes on.
+    Open(0);
+    PressLearn();
+    Send("90 3C 64");
+    EXPECT_TRUE(runUntil([&] { return field(0).StartsWith("MIDI learn: Note On"); }));
+    EXPECT_EQ(field(0), "MIDI learn: Note On " + wxString::FromUTF8(CBaseControlState::noteName(60)) +
+                            " on channel 1 refused: this control cannot send Note On messages");
+    EXPECT_EQ(At(0).getControlType(), ControlType::CC);
+    EXPECT_FALSE(tpl->isModified());
+    EXPECT_TRUE(Common()->IsLearning());
+    // Escape ends learning.
+    wxKeyEvent escape(wxEVT_CHAR_HOOK);
+    escape.m_keyCode = WXK_ESCAPE;
+    escape.SetEventObject(Common()->learn);
+    frame->EditWindow()->GetEventHandler()->ProcessEvent(escape);
+    EXPECT_FALSE(Common()->IsLearning());
+    EXPECT_FALSE(Common()->learn->GetValue());
+    EXPECT_FALSE(frame->IsLearning());
+
+    // A button takes the note, on the channel it came on.
+    Open(24);
+    PressLearn();
+    Send("80 3C 00");  // a note released is no assignment
+    Send("99 24 64");  // note 36 on channel 10
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return At(24).getControlType() == ControlType::NoteOnOff; })));
+    Idle();
+    EXPECT_EQ(At(24).getLsbNumber(), 36);
+    EXPECT_EQ(At(24).getMidiChannel(), 10);
+    EXPECT_EQ(UndoLabel(), "&Undo Learn Note On " + CBaseControlState::noteName(36));
+    Menu(MenuId::Undo);
+    EXPECT_EQ(At(24).getControlType(), ControlType::CC);
+    EXPECT_EQ(At(24).getMidiChannel(), 1);
+}
+
+TEST_F(MidiLearnTest, ClosingTheWindowEndsLearning) {
+    Open(0);
+    PressLearn();
+    ASSERT_TRUE(frame->IsLearning());
+    wxCloseEvent close(wxEVT_CLOSE_WINDOW, frame->EditWindow()->GetId());
+    frame->EditWindow()->ProcessWindowEvent(close);
+    Pump();
+    EXPECT_FALSE(frame->EditWindow()->IsShown());
+    EXPECT_FALSE(frame->IsLearning());
+    Send("B0 4A 40");
+    runFor(300);
+    EXPECT_EQ(At(0).getLsbNumber(), 1);
+    EXPECT_FALSE(tpl->isModified());
+}
+
+TEST_F(MidiLearnTest, TheKeyboardZoneDialogTakesTheNotePlayed) {
+    CKeyboardZone* zone = tpl->keyboardZone(0);
+    ASSERT_NE(zone, nullptr);
+    zone->bottomNote = 0;
+    zone->topNote = 127;
+    bool shown = false;
+    wxTEST_DIALOG(frame->EditKeyboardZone(0), ExpectDialog<CKbdZoneDialog>([&](CKbdZoneDialog* d) {
+                      shown = true;
+                      d->Show();
+                      WaitUntilMapped(d);
+                      d->topNote->SetFocus();
+                      runUntil([&] { return d->topNote->HasFocus(); }, 1000);
+                      Send("90 48 64");  // C4-ish: note 72
+                      EXPECT_TRUE(runUntil([&] { return d->topNote->GetValue() == 72; }));
+                      Send("90 30 00");  // velocity 0: a key released
+                      runFor(300);
+                      EXPECT_EQ(d->topNote->GetValue(), 72);
+                      d->bottomNote->SetFocus();
+                      runUntil([&] { return d->bottomNote->HasFocus(); }, 1000);
+                      Send("93 24 40");  // note 36 on channel 4
+                      EXPECT_TRUE(runUntil([&] { return d->bottomNote->GetValue() == 36; }));
+                      EXPECT_EQ(d->topNote->GetValue(), 72);
+                      d->Hide();
+                      d->commit();  // what OK does
+                      return wxID_OK;
+                  }));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(zone->topNote, 72);
+    EXPECT_EQ(zone->bottomNote, 36);
+    EXPECT_EQ(UndoLabel(), "&Undo Edit Keyboard Zone");
+    // The dialog is gone and no longer listens.
+    Send("90 10 64");
+    EXPECT_NO_DIALOG(runFor(300));
+    EXPECT_EQ(zone->topNote, 72);
 }
 
 }  // namespace
