@@ -3,6 +3,8 @@
 #include <wx/filename.h>
 #include <wx/utils.h>
 
+#include <map>
+
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -11,6 +13,8 @@
 #include "editing/History.h"
 #include "model/DeviceKind.h"
 #include "model/EditorTemplate.h"
+#include "model/TaNGRAQVTemplate.h"
+#include "model/TemplateDiff.h"
 #include "model/TemplateFile.h"
 #include "model/TemplateParts.h"
 
@@ -26,6 +30,19 @@ CMainFrame::FileDialogRunner& fileDialogRunner() {
 
 wxString trimmedTemplateName(const CEditorTemplate& tpl) {
     return wxString::FromUTF8(tpl.localSettings().templateName).Trim(true);
+}
+
+// Why `path` cannot be opened before even reading it (a folder, device or
+// pipe, or no file at all), as the message box says it; empty when it can.
+wxString unopenableFileMessage(const wxString& path) {
+    const std::string notAFile = notAFileReason(toPath(path));
+    if (!notAFile.empty()) return wxString::FromUTF8(notAFile);
+    if (!wxFileName::FileExists(path)) return "Cannot find file: " + path + "\n\nIt may have been moved or deleted.";
+    return wxString();
+}
+
+wxString invalidTemplateMessage(const wxString& path) {
+    return wxString::Format("Unable to open template: %s - the file is not a valid template file", path);
 }
 }  // namespace
 
@@ -66,14 +83,9 @@ void CMainFrame::ImportControls() {
 void CMainFrame::openFile(const wxString& path, bool interactive) {
     CEditorApp& app = EditorApp();
     // A folder, device or pipe exists but is no template: say what it is.
-    const std::string notAFile = notAFileReason(toPath(path));
-    if (!notAFile.empty()) {
-        app.ShowMessage(wxOK, wxString::FromUTF8(notAFile));
-        if (removeRecentFile(path)) updateFileMenu();
-        return;
-    }
-    if (!wxFileName::FileExists(path)) {
-        app.ShowMessage(wxOK, "Cannot find file: " + path + "\n\nIt may have been moved or deleted.");
+    const wxString unopenable = unopenableFileMessage(path);
+    if (!unopenable.empty()) {
+        app.ShowMessage(wxOK, unopenable);
         if (removeRecentFile(path)) updateFileMenu();
         return;
     }
@@ -105,7 +117,7 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
     // A failed revert keeps the template's edits, so it must stay modified.
     const int savedIndexBefore = target->savedIndex;
     const bool savedValidBefore = target->savedValid;
-    const wxString failure = wxString::Format("Unable to open template: %s - the file is not a valid template file", path);
+    const wxString failure = invalidTemplateMessage(path);
     auto fail = [&]() {
         if (reverting) {
             target->savedIndex = savedIndexBefore;
@@ -162,6 +174,65 @@ void CMainFrame::openFile(const wxString& path, bool interactive) {
     updateFileMenu();
     updateTemplateMenu();
     requestRepaint();
+    SetStatus(status);
+}
+
+void CMainFrame::CompareWith() {
+    if (!current) return;
+    wxString path;
+    if (chooseFile(path, false, kSyxFilter))
+        CompareWithFile(path);
+    else
+        SetStatus("Compare cancelled");
+}
+
+void CMainFrame::CompareWithFile(const wxString& path) {
+    const auto* mine = dynamic_cast<const CTaNGRAQVTemplate*>(current);
+    if (!mine || !view) return;
+    CEditorApp& app = EditorApp();
+    const wxString unopenable = unopenableFileMessage(path);
+    if (!unopenable.empty()) {
+        app.ShowMessage(wxOK, unopenable);
+        return;
+    }
+    // Read and converted exactly as File > Open would, into a template of
+    // its own that no window shows.
+    std::unique_ptr<CEditorTemplate> other = profile.CreateTemplate();
+    auto* theirs = dynamic_cast<CTaNGRAQVTemplate*>(other.get());
+    ByteSequence bytes;
+    if (!theirs || !readMessageFromFile(toPath(path), bytes, 0) || !openTemplateBytes(bytes, *theirs).ok) {
+        SetStatus(invalidTemplateMessage(path));
+        app.ShowMessage(wxOK, invalidTemplateMessage(path));
+        return;
+    }
+    const TemplateDifference diff = compareTemplates(*mine, *theirs);
+    std::map<int, wxString> notes;
+    int shown = 0;
+    for (const ControlDifference& control : diff.controls) {
+        wxString lines;
+        for (const FieldDifference& field : control.fields)
+            lines += (lines.empty() ? "" : "\n") + wxString::FromUTF8(describeDifference(field));
+        notes[control.index] = lines;
+        if (view->FindButton(control.index)) ++shown;
+    }
+    view->SetComparisonMarks(std::move(notes));
+    refreshControlTexts();
+    requestRepaint();
+    // The status line comes last: refreshing the control texts rewrites it.
+    // It names the file without its folder, to leave room for the differences.
+    const wxString name = wxFileName(path).GetFullName();
+    wxString status;
+    if (diff.empty()) {
+        status = "No differences from " + name;
+    } else {
+        status = wxString::Format("Compared with %s: %d marked control(s) differ", name, shown);
+        const int hidden = static_cast<int>(diff.controls.size()) - shown;
+        if (hidden > 0) status += wxString::Format(", %d imported control(s) differ", hidden);
+        wxString wide;
+        for (const FieldDifference& field : diff.templateFields)
+            wide += (wide.empty() ? "" : "; ") + wxString::FromUTF8(describeDifference(field));
+        if (!wide.empty()) status += "; template: " + wide;
+    }
     SetStatus(status);
 }
 

@@ -132,6 +132,7 @@ void CMainFrame::BuildMenuBar() {
     file->Append(MenuId::New, "&New\tCtrl+N", "Create a new empty template");
     file->Append(MenuId::Open, "&Open...\tCtrl+O", "Open file...");
     file->Append(MenuId::Close, "&Close", "Close current template");
+    file->Append(MenuId::CompareWith, "Co&mpare with...", "Mark the controls that differ from another template file");
     file->AppendSeparator();
     file->Append(MenuId::Save, "&Save\tCtrl+S", "Save file");
     file->Append(MenuId::SaveAs, "S&ave As...\tCtrl+Shift+S", "Save file as...");
@@ -283,7 +284,8 @@ void CMainFrame::updateFileMenu() {
     wxMenuBar* bar = GetMenuBar();
     if (!bar) return;
     const bool open = current != nullptr;
-    for (int id : {MenuId::Save, MenuId::SaveAs, MenuId::Close, MenuId::ImportControls}) bar->Enable(id, open);
+    for (int id : {MenuId::Save, MenuId::SaveAs, MenuId::Close, MenuId::ImportControls, MenuId::CompareWith})
+        bar->Enable(id, open);
     wxMenuItem* recentItem = bar->FindItem(MenuId::RecentFiles);
     if (!recentItem || !recentItem->GetSubMenu()) return;
     wxMenu* recent = recentItem->GetSubMenu();
@@ -958,6 +960,7 @@ void CMainFrame::OnMenu(wxCommandEvent& event) {
         case MenuId::Save: SaveTemplate(); break;
         case MenuId::SaveAs: SaveTemplateAs(); break;
         case MenuId::Close: closeCurrentTemplate(); break;
+        case MenuId::CompareWith: CompareWith(); break;
         case MenuId::New: NewTemplate(); break;
         case MenuId::Cut:
         case MenuId::Copy:

@@ -38,6 +38,7 @@ enum : int {
     TemplateSettings = 40, MidiGroups = 41, AudioFX = 42, EnableZones = 43, EditZone = 44, FirstZone = 45,
     LastZone = 48, FirstTemplate = 49, LastTemplate = 113, ViewInfo = 114, ViewName = 115, ViewChannel = 116,
     ImportedControls = 117, FirstImported = 118, LastImported = 630,
+    CompareWith = 631,
     Zoom100 = 720, Zoom150 = 721, Zoom200 = 722,
     About = 5013, Preferences = 5019,
     MidiMonitor = 650
@@ -119,6 +120,10 @@ public:
     void ImportPluginNames();
     void SaveTemplate();
     void SaveTemplateAs();
+    // File > Compare with...: marks the controls of the current template that
+    // differ from the template in a file (opened as Open opens it).
+    void CompareWith();
+    void CompareWithFile(const wxString& path);
     static bool isFileNameChar(wxChar c);
     // The drop rule: every path an existing file ending exactly in "syx".
     static bool AcceptsDrop(const wxArrayString& paths);

@@ -121,6 +121,24 @@ const CommandHelp kCommands[] = {
      "a key of the \"controls\" objects printed by 'info --json'. With 'template'\n"
      "the fields are templateName and manufacturerName. A value out of range is\n"
      "refused with a message and nothing is written.\n"},
+    {"diff",
+     "Usage: tangra-qv-tool diff [--json] A B\n"
+     "\n"
+     "Opens A and B as the editor would (converting sibling devices' templates) and\n"
+     "lists what changes from A to B: one line per differing field of each control,\n"
+     "    control 12 (Cutoff): midiChannel 0 -> 2\n"
+     "then the template-wide fields,\n"
+     "    template: templateName \"Live\" -> \"Studio\"\n"
+     "Field names and values are those of 'info --json' (nested ones joined by\n"
+     "dots: sysEx.bytes, locals.octave, zones[1].transpose); controls from 86 on\n"
+     "are imported controls, and a different number of them is shown as\n"
+     "importedControls with the two counts. With --json the same is printed as\n"
+     "an object {\"equal\", \"controls\": [{\"index\", \"name\", \"fields\":\n"
+     "[{\"field\", \"old\", \"new\"}]}], \"template\": [{\"field\", \"old\", \"new\"}]}.\n"
+     "\n"
+     "Exit status: 0 when the templates are equal (nothing is printed without\n"
+     "--json), 1 when they differ, 2 on a usage error or when A or B cannot be\n"
+     "read or is not a template.\n"},
 };
 
 // Help goes to standard output like any result: a failed write (a full disk)

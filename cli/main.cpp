@@ -17,7 +17,8 @@
 #include "MidiCommands.h"
 #include "PluginCommands.h"
 #include "SetCommand.h"
-#include "TemplateJson.h"
+#include "model/TemplateDiff.h"
+#include "model/TemplateJson.h"
 #include "model/DeviceKind.h"
 #include "model/DeviceProfile.h"
 #include "model/ModelHooks.h"
@@ -66,6 +67,8 @@ const char* const kUsage =
     "                                      \"controls\" objects of info --json\n"
     "  tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
     "                                      the same for templateName and manufacturerName\n"
+    "  tangra-qv-tool diff [--json] A B    list the fields that differ from template A to B;\n"
+    "                                      exit 0 when equal, 1 when different\n"
     "  tangra-qv-tool --help               show this help\n"
     "  tangra-qv-tool --version            show the version\n";
 
@@ -312,6 +315,45 @@ int cmdSet(const std::vector<std::string>& args) {
     return writeTemplate(o.tpl, args[1]);
 }
 
+nlohmann::json fieldsToJson(const std::vector<FieldDifference>& fields) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& f : fields)
+        list.push_back({{"field", f.field},
+                        {"old", nlohmann::json::parse(f.oldValue)},
+                        {"new", nlohmann::json::parse(f.newValue)}});
+    return list;
+}
+
+int cmdDiff(const std::vector<std::string>& args) {
+    bool asJson = false;
+    std::vector<std::string> paths;
+    for (const auto& a : args) {
+        if (a == "--json") asJson = true;
+        else if (!a.empty() && a[0] == '-' && a != "-") return usageError("unknown option '" + a + "'");
+        else paths.push_back(a);
+    }
+    if (paths.size() != 2) return usageError("diff takes two files, A and B");
+    // Exit status 1 means "different", so a file that cannot be compared at
+    // all is reported like any other unusable argument.
+    Opened first, second;
+    if (!openFile(paths[0], first) || !openFile(paths[1], second)) return 2;
+    const TemplateDifference diff = compareTemplates(first.tpl, second.tpl);
+    std::string text;
+    if (asJson) {
+        nlohmann::json controls = nlohmann::json::array();
+        for (const auto& c : diff.controls)
+            controls.push_back({{"index", c.index}, {"name", c.name}, {"fields", fieldsToJson(c.fields)}});
+        const nlohmann::json j = {{"equal", diff.empty()},
+                                  {"controls", controls},
+                                  {"template", fieldsToJson(diff.templateFields)}};
+        text = j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    } else {
+        text = differenceText(diff);
+    }
+    if (const int rc = writeOutput(text)) return 2;
+    return diff.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -337,6 +379,7 @@ int main(int argc, char** argv) {
         if (command == "plugins") return cmdPlugins(args);
         if (command == "from-plugin") return cmdFromPlugin(args);
         if (command == "set") return cmdSet(args);
+        if (command == "diff") return cmdDiff(args);
         return usageError("unknown command '" + command + "'");
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";

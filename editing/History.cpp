@@ -31,6 +31,7 @@ void executeCommand(std::unique_ptr<ICommand> command, CEditorTemplate& tpl) {
     ICommand& executed = *command;
     tpl.history.push_back(std::move(command));
     tpl.currentIndex = entryCount(tpl) - 1;
+    ++tpl.historyVersion;
     if (discarded) showView(executed, false);
     updateUndoState(tpl);
 }
@@ -40,6 +41,7 @@ void undoCommand(CEditorTemplate& tpl) {
     ICommand& command = *tpl.history[static_cast<size_t>(tpl.currentIndex)];
     command.Undo();
     --tpl.currentIndex;
+    ++tpl.historyVersion;
     showView(command, true);
     updateUndoState(tpl);
     EditorView::focusMainWindow();
@@ -50,6 +52,7 @@ void redoCommand(CEditorTemplate& tpl) {
     ++tpl.currentIndex;
     ICommand& command = *tpl.history[static_cast<size_t>(tpl.currentIndex)];
     command.Do();
+    ++tpl.historyVersion;
     showView(command, false);
     updateUndoState(tpl);
     EditorView::focusMainWindow();

@@ -186,6 +186,7 @@ void CEditorTemplate::markModified() {
 void CEditorTemplate::clearHistory() {
     history.clear();
     currentIndex = -1;
+    ++historyVersion;
 }
 
 void CEditorTemplate::assignFrom(const CEditorTemplate& other) {

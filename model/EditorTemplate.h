@@ -106,6 +106,10 @@ public:
     std::deque<CBaseControlState> importedControls;
     std::vector<std::unique_ptr<ICommand>> history;
     int currentIndex = -1;
+    // Counts the commands executed, undone and redone and the clearings of the
+    // history: what was worked out from the template's content (the marks of
+    // a comparison) holds only while it stays the same.
+    unsigned long historyVersion = 0;
     int savedIndex = -1;
     bool savedValid = true;
     bool fromFile = false;

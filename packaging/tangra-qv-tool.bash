@@ -24,7 +24,7 @@ _tangra_qv_tool() {
             fi ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--help $([[ ${COMP_WORDS[1]} == info ]] && echo --json)" -- "$cur"))
+        COMPREPLY=($(compgen -W "--help $([[ ${COMP_WORDS[1]} == info || ${COMP_WORDS[1]} == diff ]] && echo --json)" -- "$cur"))
         return
     fi
     compopt -o filenames 2>/dev/null

@@ -159,6 +159,9 @@ void CTemplateUI::PaneExpanded() {
 void CTemplateUI::PaneCollapsed() { PaneExpanded(); }
 
 void CTemplateUI::RebuildButtons() {
+    // Marks describe one template; they are not carried over to another
+    // (nor to a new one that happens to take a closed one's place).
+    if (GetTemplate() != comparedTemplate) ClearComparisonMarks();
     selection.clear();
     hoverList.clear();
     dragSource.reset();
@@ -233,6 +236,9 @@ void CTemplateUI::Paint(wxDC& dc) {
         for (const auto& s : selection)
             if (s->GetIndex() == index) b->PaintSelected(dc);
     }
+    if (ComparisonMarksCurrent())
+        for (auto& b : buttons)
+            if (comparisonNotes.count(b->GetControlIndex())) PaintComparisonMark(dc, *b);
     if (rubberBandActive) {
         dc.SetBrush(*wxTRANSPARENT_BRUSH);
         dc.SetPen(wxPen(wxColour(68, 68, 68), 1, wxPENSTYLE_DOT));
@@ -315,6 +321,56 @@ wxString CTemplateUI::SelectionInfoText() const {
     return text;
 }
 
+// ------------------------------------------------------- comparison marks
+
+void CTemplateUI::SetComparisonMarks(std::map<int, wxString> notes) {
+    comparisonNotes = std::move(notes);
+    comparedTemplate = GetTemplate();
+    comparedVersion = comparedTemplate ? comparedTemplate->historyVersion : 0;
+    if (!comparedTemplate) comparisonNotes.clear();
+}
+
+void CTemplateUI::ClearComparisonMarks() {
+    comparisonNotes.clear();
+    comparedTemplate = nullptr;
+}
+
+bool CTemplateUI::ComparisonMarksCurrent() const {
+    if (comparisonNotes.empty()) return false;
+    const CEditorTemplate* shownNow = GetTemplate();
+    if (shownNow == comparedTemplate && shownNow && shownNow->historyVersion == comparedVersion) return true;
+    // A const query that forgets stale marks: they can never become current again.
+    auto* self = const_cast<CTemplateUI*>(this);
+    self->ClearComparisonMarks();
+    return false;
+}
+
+std::vector<int> CTemplateUI::GetComparisonMarks() const {
+    std::vector<int> indices;
+    if (ComparisonMarksCurrent())
+        for (const auto& note : comparisonNotes) indices.push_back(note.first);
+    return indices;
+}
+
+bool CTemplateUI::IsComparisonMarked(int index) const {
+    return ComparisonMarksCurrent() && comparisonNotes.count(index) != 0;
+}
+
+// A thick orange frame just outside the control and a filled corner tab:
+// unlike the thin hover and selection frames, visible at a glance and
+// never hidden by them.
+void CTemplateUI::PaintComparisonMark(wxDC& dc, const CControlButton& button) const {
+    static const wxColour kMark(255, 110, 0);
+    const wxRect r = button.GetRect();
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.SetPen(wxPen(kMark, 1, wxPENSTYLE_SOLID));
+    for (int k = 2; k <= 4; ++k) dc.DrawRectangle(r.x - k, r.y - k, r.width + 2 * k, r.height + 2 * k);
+    dc.SetBrush(wxBrush(kMark));
+    const wxPoint tab[] = {wxPoint(r.GetRight() + 5, r.y - 4), wxPoint(r.GetRight() + 5, r.y + 9),
+                           wxPoint(r.GetRight() - 8, r.y - 4)};
+    dc.DrawPolygon(3, tab);
+}
+
 // ------------------------------------------------------------ pointer input
 
 void CTemplateUI::SetCursor(wxStockCursor cursor) {
@@ -329,6 +385,11 @@ void CTemplateUI::UpdateToolTip(const CControlButton& button) {
     toolTipText = (!state || state->getControlType() == ControlType::Disabled)
                       ? wxString()
                       : wxString::FromUTF8(state->infoText());
+    if (ComparisonMarksCurrent()) {
+        const auto note = comparisonNotes.find(button.GetControlIndex());
+        if (note != comparisonNotes.end())
+            toolTipText += (toolTipText.empty() ? "" : "\n\n") + wxString("Differences:\n") + note->second;
+    }
     if (wxWindow* window = host.GetPanelWindow()) {
         if (toolTipText.empty())
             window->UnsetToolTip();

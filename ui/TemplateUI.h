@@ -15,6 +15,7 @@
 #include <wx/access.h>
 #endif
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,6 +151,18 @@ public:
     // it titled "Selection info" with OK and centred style.
     wxString SelectionInfoText() const;
 
+    // --- Comparison marks ------------------------------------------------
+    // Marks the controls that differ from a compared template; `notes` maps a
+    // control index to the lines its tool tip adds ("field: this -> other").
+    // The marks belong to the template shown now and last until its history
+    // changes (a command executed, undone or redone), another template is
+    // shown, or new marks replace them.
+    void SetComparisonMarks(std::map<int, wxString> notes);
+    void ClearComparisonMarks();
+    // The indices marked now (ascending; empty once the marks lapsed).
+    std::vector<int> GetComparisonMarks() const;
+    bool IsComparisonMarked(int index) const;
+
     // --- Queries ----------------------------------------------------------
     const std::vector<std::unique_ptr<CControlButton>>& GetButtons() const { return buttons; }
     CControlButton* FindButton(int index) const;  // null when not shown
@@ -251,8 +264,16 @@ private:
     void SetCursor(wxStockCursor cursor);
     void NotifyAccessible(int eventType, int childId);
 
+    // Drops marks that no longer describe the shown template; true when some remain.
+    bool ComparisonMarksCurrent() const;
+    void PaintComparisonMark(wxDC& dc, const CControlButton& button) const;
+
     wxString toolTipText;
     bool lastCtrlDown = false;
+    // Comparison marks, with the template and history version they describe.
+    std::map<int, wxString> comparisonNotes;
+    const CEditorTemplate* comparedTemplate = nullptr;
+    unsigned long comparedVersion = 0;
 };
 
 // A window that shows one view and forwards its events the way the main

@@ -1,6 +1,6 @@
-#include "TemplateJson.h"
+#include "model/TemplateJson.h"
 
-#include "model/TemplateParts.h"
+#include "TemplateParts.h"
 
 using nlohmann::json;
 

@@ -1,9 +1,10 @@
 #pragma once
-// The JSON form of a template printed by `tangra-qv-tool info --json`.
+// The JSON form of a template printed by `tangra-qv-tool info --json`; its
+// keys are also the field names under which templates are compared.
 #include <nlohmann/json.hpp>
 
-#include "model/ControlState.h"
-#include "model/TaNGRAQVTemplate.h"
+#include "ControlState.h"
+#include "TaNGRAQVTemplate.h"
 
 nlohmann::json controlToJson(const CBaseControlState& ctl);
 // Every modelled field of a target-device template.
