@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "model/ByteSequence.h"
 
 #define FUZZ_CHECK(condition, what)                                                              \
@@ -77,6 +80,31 @@ inline Pieces cutInput(const uint8_t* data, size_t size) {
     p.parts.emplace_back(at, p.size - at);
     return p;
 }
+
+// An in-memory file, rewritten for every input: the readers under test take
+// paths, and a real file per execution would make the disk the bottleneck.
+class MemoryFile {
+public:
+    explicit MemoryFile(const char* name) {
+        fd = ::memfd_create(name, 0);
+        if (fd < 0) fail(__FILE__, __LINE__, "memfd_create", "no in-memory file");
+        path = "/proc/self/fd/" + std::to_string(fd);
+    }
+    void set(const uint8_t* data, size_t size) {
+        FUZZ_CHECK(::ftruncate(fd, 0) == 0, "truncate");
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+            FUZZ_CHECK(n > 0, "write");
+            done += static_cast<size_t>(n);
+        }
+    }
+    void set(const std::vector<uint8_t>& bytes) { set(bytes.data(), bytes.size()); }
+    std::string path;
+
+private:
+    int fd = -1;
+};
 
 }  // namespace fuzzsupport
 

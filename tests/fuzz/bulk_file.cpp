@@ -21,31 +21,9 @@
 using fuzzsupport::firstDifference;
 
 namespace {
+using fuzzsupport::MemoryFile;
 using Dump = CBulkDump<CTaNGRAQVTemplate, 40>;
 using SmallDump = CBulkDump<CTaNGRAQVTemplate, 3>;
-
-// An in-memory file, rewritten for every input.
-class MemoryFile {
-public:
-    explicit MemoryFile(const char* name) {
-        fd = ::memfd_create(name, 0);
-        if (fd < 0) fuzzsupport::fail(__FILE__, __LINE__, "memfd_create", "no in-memory file");
-        path = "/proc/self/fd/" + std::to_string(fd);
-    }
-    void set(const uint8_t* data, size_t size) {
-        FUZZ_CHECK(::ftruncate(fd, 0) == 0, "truncate");
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-            FUZZ_CHECK(n > 0, "write");
-            done += static_cast<size_t>(n);
-        }
-    }
-    std::string path;
-
-private:
-    int fd = -1;
-};
 
 struct Quiet {
     CollectingNoticeSink notices;

@@ -16,29 +16,7 @@
 #include "model/OsVersion.h"
 
 namespace {
-class MemoryFile {
-public:
-    explicit MemoryFile(const char* name) {
-        fd = ::memfd_create(name, 0);
-        if (fd < 0) fuzzsupport::fail(__FILE__, __LINE__, "memfd_create", "no in-memory file");
-        path = "/proc/self/fd/" + std::to_string(fd);
-    }
-    void set(const uint8_t* data, size_t size) {
-        FUZZ_CHECK(::ftruncate(fd, 0) == 0, "truncate");
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-            FUZZ_CHECK(n > 0, "write");
-            done += static_cast<size_t>(n);
-        }
-    }
-    void set(const std::vector<uint8_t>& bytes) { set(bytes.data(), bytes.size()); }
-    std::string path;
-
-private:
-    int fd = -1;
-};
-
+using fuzzsupport::MemoryFile;
 std::vector<uint8_t> block(uint8_t marker, uint8_t v1, uint8_t v2, size_t size, uint8_t fill) {
     std::vector<uint8_t> m(size, fill);
     m[0] = 0xF0;
