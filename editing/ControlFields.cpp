@@ -149,7 +149,9 @@ std::vector<int> offeredDisplayFormats(const IDeviceProfile& p, int index) {
         formats = {DisplayFormat::Range0To127, DisplayFormat::RangeMinus64To63};
         if (p.HasDisplayOnStrokeOff()) formats.push_back(DisplayFormat::OnStrokeOff);
     } else if (p.IsContinuousControl(index)) {
-        if (!p.HasNoDisplayFormat(index)) formats = {DisplayFormat::Range0To127, DisplayFormat::RangeMinus64To63};
+        // Controls such as the wheels have no display format at all.
+        if (p.HasNoDisplayFormat(index)) return formats;
+        formats = {DisplayFormat::Range0To127, DisplayFormat::RangeMinus64To63};
         if (p.HasRelativeEncoderModes())
             formats.insert(formats.end(), {DisplayFormat::Relative1, DisplayFormat::Relative2, DisplayFormat::AbsolutePot});
         if (p.Allows14BitValues(index)) formats.push_back(DisplayFormat::Send14Bit);

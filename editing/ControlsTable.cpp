@@ -18,8 +18,9 @@
 
 namespace {
 
-const char* const kTitles[kTableColumnCount] = {"Index", "Place", "Name",  "Type",    "MIDI Channel", "Number",
-                                                "Low",   "High",  "Default", "Ports", "Display"};
+const char* const kTitles[kTableColumnCount] = {"Index", "Place",   "Name",  "Type",    "MIDI Channel", "Number",
+                                                "Low",   "High",    "Default", "Ports", "Display",      "Action"};
+const char* const kActions[4] = {"Normal", "Momentary", "Toggle", "Step"};
 
 std::string lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -85,6 +86,7 @@ bool applies(const IDeviceProfile& p, int index, const CBaseControlState& s, Tab
         case TableColumn::Display:
             if (offeredDisplayFormats(p, index).empty()) return false;
             return isType(t, {CC, NRPN, RPN, SysEx}) || (!button && t == PitchBend);
+        case TableColumn::Action: return button && (isType(t, {CC, NRPN, RPN, SysEx, ProgramChange}) || isNote(t));
     }
     return false;
 }
@@ -143,6 +145,9 @@ std::string cellTextOf(const IDeviceProfile& p, int index, const CBaseControlSta
             if (s.portGroup == PortGroup::Keyboard) return thirdGroupWord(p);
             return portSetText(p, {s.portMidi1, s.portMidi2, s.portUsb1, s.portUsb2, s.portUsb3});
         case TableColumn::Display: return displayName(s.displayFormat);
+        case TableColumn::Action:
+            return s.buttonAction >= 0 && s.buttonAction <= 3 ? kActions[s.buttonAction]
+                                                               : "Action " + std::to_string(s.buttonAction);
     }
     return {};
 }
@@ -241,7 +246,7 @@ std::string parseCell(const IDeviceProfile& p, int index, const CBaseControlStat
             }
             if (t == NRPN || t == RPN) {
                 // "MSB 1 LSB 20", "1 20", "1/20", or the parameter number alone.
-                std::string rest = word;
+                std::string rest = lower(text);
                 for (const char* label : {"msb", "lsb"})
                     for (size_t at; (at = rest.find(label)) != std::string::npos;) rest.replace(at, 3, " ");
                 std::vector<long> numbers;
@@ -348,6 +353,18 @@ std::string parseCell(const IDeviceProfile& p, int index, const CBaseControlStat
             out.push_back(assign("displayFormat", format));
             return {};
         }
+        case TableColumn::Action: {
+            // Note buttons have no Step action.
+            const int actions = isNote(t) ? 3 : 4;
+            for (int a = 0; a < actions; ++a)
+                if (squeezed(kActions[a]) == word) {
+                    out.push_back(assign("buttonAction", a));
+                    return {};
+                }
+            std::string names;
+            for (int a = 0; a < actions; ++a) names += (a ? ", " : "") + std::string(kActions[a]);
+            return "a " + CBaseControlState::typeName(t) + " button acts " + names + ", not '" + text + "'";
+        }
     }
     return "unknown column";
 }
@@ -380,7 +397,8 @@ struct CellInput {
 int applyRank(TableColumn c) {
     switch (c) {
         case TableColumn::Type: return 0;
-        case TableColumn::Display: return 1;
+        case TableColumn::Display:
+        case TableColumn::Action: return 1;
         case TableColumn::Low: return 6;
         case TableColumn::High: return 7;
         case TableColumn::Default: return 8;
@@ -644,11 +662,14 @@ std::unique_ptr<ICommand> CControlsTable::paste(int row, TableColumn column, con
                 if (!isEditable(c)) continue;
                 cells.push_back({c, lines[line][k], static_cast<int>(line), static_cast<int>(k)});
             }
-            cellCount += static_cast<int>(cells.size());
             std::stable_sort(cells.begin(), cells.end(),
                              [](const CellInput& a, const CellInput& b) { return applyRank(a.column) < applyRank(b.column); });
             RowPlan plan;
             size_t failed = 0;
+            // An empty cell leaves the setting as it is.
+            cells.erase(std::remove_if(cells.begin(), cells.end(), [](const CellInput& c) { return trim(c.text).empty(); }),
+                        cells.end());
+            cellCount += static_cast<int>(cells.size());
             const std::string why = planRow(profile_, index, *tpl_.controlAt(index), cells, plan, failed);
             if (!why.empty()) {
                 const CellInput& bad = cells[failed];

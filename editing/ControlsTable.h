@@ -25,8 +25,8 @@ class CEditorTemplate;
 class ICommand;
 class IDeviceProfile;
 
-enum class TableColumn : int { Index, Place, Name, Type, Channel, Number, Low, High, Default, Ports, Display };
-inline constexpr int kTableColumnCount = 11;
+enum class TableColumn : int { Index, Place, Name, Type, Channel, Number, Low, High, Default, Ports, Display, Action };
+inline constexpr int kTableColumnCount = 12;
 
 // Why an edit or a paste was refused: `message` names the cell and says why.
 struct TableError {
@@ -41,7 +41,7 @@ public:
     CControlsTable(const IDeviceProfile& profile, CEditorTemplate& tpl);
 
     // "Index", "Place", "Name", "Type", "MIDI Channel", "Number", "Low",
-    // "High", "Default", "Ports", "Display".
+    // "High", "Default", "Ports", "Display", "Action" (of a button).
     static std::string columnTitle(TableColumn column);
     // Index and Place are read-only.
     static bool isEditable(TableColumn column);
@@ -88,10 +88,10 @@ public:
 
     // A block of tab-separated lines (as a spreadsheet copies it) pasted with
     // its first cell at (row, column): checked whole first, then one
-    // composite "Paste N cells". Cells in read-only columns are skipped; the
-    // cells of one row are applied type first, then display format, then the
-    // rest, each checked against the control as the earlier ones leave it.
-    // A block reaching past the table is refused.
+    // composite "Paste N cells". Empty cells and cells in read-only columns
+    // are skipped; the cells of one row are applied type first, then display
+    // format and action, then the rest, each checked against the control as
+    // the earlier ones leave it. A block reaching past the table is refused.
     std::unique_ptr<ICommand> paste(int row, TableColumn column, const std::string& block, TableError& error) const;
 
 private:
