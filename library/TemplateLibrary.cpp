@@ -280,11 +280,6 @@ bool CTemplateLibrary::openFile(const std::string& path, const char* vfs, std::s
         else if (unusable) why = "it is damaged (" + db_->lastError() + ")";
         return false;
     };
-    // WAL: readers never wait for a writer, and the editor and the tool can
-    // both write; NORMAL synchronisation keeps every committed change through
-    // a crash of the program (only a power cut may lose the newest ones).
-    if (!db_->exec("PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"))
-        return failed("");
     int version = 0, application = 0, tables = 0;
     {
         SqliteStatement s(*db_, "SELECT (SELECT user_version FROM pragma_user_version),"
@@ -317,6 +312,12 @@ bool CTemplateLibrary::openFile(const std::string& path, const char* vfs, std::s
             return false;
         }
     }
+    // Only now that the file is known to be a library (or empty) may it be
+    // changed. WAL: readers never wait for a writer, and the editor and the
+    // tool can both write; NORMAL synchronisation keeps every committed change
+    // through a crash of the program (only a power cut may lose the newest).
+    if (!db_->exec("PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"))
+        return failed("");
     if (!migrate()) return failed("");
     return true;
 }

@@ -31,7 +31,7 @@ std::optional<LibraryEventKind> libraryEventFromName(const std::string& name);
 
 struct LibraryEvent {
     LibraryEventKind kind = LibraryEventKind::Added;
-    std::string path;   // the file, when there is one (absolute)
+    std::string path{};  // the file, when there is one (absolute)
     int location = -1;  // the unit's location 0..39, when there is one
     int64_t at = 0;     // milliseconds since 1970 (UTC); 0 = now
 };
@@ -71,8 +71,8 @@ struct LibrarySnapshot {
 };
 
 struct LibraryQuery {
-    std::string search;  // words matched as prefixes of template, manufacturer or control names
-    std::string tag;     // only entries with this tag (any case)
+    std::string search{};  // words matched as prefixes of template, manufacturer or control names
+    std::string tag{};     // only entries with this tag (any case)
     int limit = -1;      // at most this many rows, newest first; -1 = all
 };
 
