@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
 SqliteDatabase::~SqliteDatabase() { close(); }
 
 bool SqliteDatabase::open(const std::string& path, bool create, const char* vfs) {
@@ -9,7 +12,8 @@ bool SqliteDatabase::open(const std::string& path, bool create, const char* vfs)
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, vfs);
     if (rc != SQLITE_OK) {
-        setError(rc, db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+        if (db_) fail();
+        else setError(rc, sqlite3_errstr(rc));
         close();
         return false;
     }
@@ -26,13 +30,17 @@ bool SqliteDatabase::exec(const char* sql) {
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
     if (rc == SQLITE_OK) return true;
-    setError(rc, message ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
-    return false;
+    return fail();
 }
 
 bool SqliteDatabase::fail() {
-    setError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    std::string text = sqlite3_errmsg(db_);
+    // SQLite says "disk I/O error" when a full disk stops it outside the
+    // database file itself (its shared-memory index); say what it is.
+    if (sqlite3_system_errno(db_) == ENOSPC && text.find("full") == std::string::npos)
+        text += " (the disk is full: " + std::string(std::strerror(ENOSPC)) + ")";
+    setError(sqlite3_extended_errcode(db_), text);
     return false;
 }
 

@@ -31,6 +31,7 @@ namespace {
 // The first problem found while reading; every reader of one template shares it.
 struct ReadState {
     std::string why;
+    std::set<std::string> given;  // the key paths the input gave values for
     bool ok() const { return why.empty(); }
     bool fail(const std::string& text) {
         if (why.empty()) why = text;
@@ -60,7 +61,10 @@ public:
 
     template <class T>
     void field(const std::string& key, T& target) {
-        if (const json* v = find(key)) readValue(*v, keyPath(key), target);
+        if (const json* v = find(key)) {
+            state_.given.insert(keyPath(key));
+            readValue(*v, keyPath(key), target);
+        }
     }
     template <class T, size_t N>
     void field(const std::string& key, std::array<T, N>& target) {
@@ -70,7 +74,11 @@ public:
             state_.fail("'" + keyPath(key) + "' must be a list of " + std::to_string(N) + " numbers");
             return;
         }
-        for (size_t i = 0; i < N && ok(); ++i) readValue((*v)[i], keyPath(key) + "[" + std::to_string(i) + "]", target[i]);
+        for (size_t i = 0; i < N && ok(); ++i) {
+            const std::string at = keyPath(key) + "[" + std::to_string(i) + "]";
+            state_.given.insert(at);
+            readValue((*v)[i], at, target[i]);
+        }
     }
     // A list of objects; `each` reads element i.
     template <class F>
@@ -277,27 +285,25 @@ void readName(ObjectReader& top, const json* locals, const char* key, std::strin
     target = value;
 }
 
-// The first place where two JSON values differ, as a key path.
-std::string firstDifference(const json& a, const json& b, const std::string& path) {
-    if (a.type() != b.type()) return path;
-    if (a.is_object()) {
+// Every place where two JSON values differ, as key paths.
+void differences(const json& a, const json& b, const std::string& path, std::vector<std::string>& out) {
+    if (a.type() != b.type()) {
+        out.push_back(path);
+    } else if (a.is_object()) {
         for (auto it = a.begin(); it != a.end(); ++it) {
             const std::string at = path.empty() ? it.key() : path + "." + it.key();
-            if (!b.contains(it.key())) return at;
-            std::string d = firstDifference(it.value(), b[it.key()], at);
-            if (!d.empty()) return d;
+            if (!b.contains(it.key())) out.push_back(at);
+            else differences(it.value(), b[it.key()], at, out);
         }
-        return {};
-    }
-    if (a.is_array()) {
-        if (a.size() != b.size()) return path;
-        for (size_t i = 0; i < a.size(); ++i) {
-            std::string d = firstDifference(a[i], b[i], path + "[" + std::to_string(i) + "]");
-            if (!d.empty()) return d;
+    } else if (a.is_array()) {
+        if (a.size() != b.size()) {
+            out.push_back(path);
+            return;
         }
-        return {};
+        for (size_t i = 0; i < a.size(); ++i) differences(a[i], b[i], path + "[" + std::to_string(i) + "]", out);
+    } else if (a != b) {
+        out.push_back(path);
     }
-    return a == b ? std::string() : path;
 }
 
 const json& at(const json& j, const std::string& path) {
@@ -330,8 +336,24 @@ std::string pointerOf(const std::string& path) {
 }  // namespace
 
 bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
-    ReadState state;
+    CollectingNoticeSink quiet;
+    ModelHooks hooks = ModelHooks::get();
+    hooks.notices = &quiet;
+    hooks.dataErrors = nullptr;
+    ScopedModelHooks scope(hooks);
+    // Keys left out keep the values of a new template as it reads back from
+    // its own dump (File > New, saved and opened again).
     CTaNGRAQVTemplate t;
+    {
+        CTaNGRAQVTemplate fresh;
+        if (!openTemplateBytes(fresh.save(), t).ok) {
+            why = "a new template does not read back";
+            return false;
+        }
+        t.loadedBytes.clear();
+        t.preservationMask.clear();
+    }
+    ReadState state;
     ObjectReader r(j, "", state);
     for (const char* key : {"ok", "kind", "kindName", "converted", "notices", "dataErrorBytes", "osVersion", "displayName"})
         r.describe(key);
@@ -359,18 +381,32 @@ bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
     r.field("deviceByte4109", t.deviceByte4109);
     r.field("deviceByte4110", t.deviceByte4110);
     r.list("zones", t.zones.size(), [&](ObjectReader& z, size_t i) { readZone(z, t.zones[i]); });
-    std::set<int> seen;
-    r.list("controls", CTaNGRAQVTemplate::kControlCount, [&](ObjectReader& c, size_t i) {
-        int index = static_cast<int>(i);
-        c.field("index", index);
-        if (!c.ok()) return;
-        if (index < 0 || index > CTaNGRAQVTemplate::kLastIndex || !seen.insert(index).second) {
-            c.state().fail("'" + c.keyPath("index") + "' must be a control index from 0 to " +
+    // A control's keys are named by its index, which may differ from its
+    // place when only some controls are given.
+    if (const json* controls = r.find("controls")) {
+        std::set<int> seen;
+        if (!controls->is_array() || controls->size() > static_cast<size_t>(CTaNGRAQVTemplate::kControlCount))
+            state.fail("'controls' must be a list of at most " + std::to_string(CTaNGRAQVTemplate::kControlCount) +
+                       " objects");
+        for (size_t i = 0; state.ok() && i < controls->size(); ++i) {
+            const json& element = (*controls)[i];
+            int index = static_cast<int>(i);
+            {
+                ObjectReader position(element, "controls[" + std::to_string(i) + "]", state);
+                position.field("index", index);
+            }
+            if (!state.ok()) break;
+            if (index < 0 || index > CTaNGRAQVTemplate::kLastIndex || !seen.insert(index).second) {
+                state.fail("'controls[" + std::to_string(i) + "].index' must be a control index from 0 to " +
                            std::to_string(CTaNGRAQVTemplate::kLastIndex) + ", each once");
-            return;
+                break;
+            }
+            ObjectReader c(element, "controls[" + std::to_string(index) + "]", state);
+            c.describe("index");
+            readControl(c, t.controls[static_cast<size_t>(index)]);
+            c.finish();
         }
-        readControl(c, t.controls[static_cast<size_t>(index)]);
-    });
+    }
     r.list("extraControls", t.extraControls.size(),
            [&](ObjectReader& c, size_t i) { readControl(c, t.extraControls[i]); });
     r.list("importedControls", 100000, [&](ObjectReader& c, size_t) {
@@ -412,11 +448,6 @@ bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
     // Every value must come back when the dump is opened as the editor opens
     // it: one the dump cannot carry, or that opening would repair or clamp,
     // is refused rather than changed behind the user's back.
-    CollectingNoticeSink quiet;
-    ModelHooks hooks = ModelHooks::get();
-    hooks.notices = &quiet;
-    hooks.dataErrors = nullptr;
-    ScopedModelHooks scope(hooks);
     CTaNGRAQVTemplate reopened;
     const OpenResult opened = openTemplateBytes(dump, reopened);
     if (!opened.ok) {
@@ -425,8 +456,29 @@ bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
     }
     const json given = dumpFields(t);
     const json back = dumpFields(reopened);
-    const std::string differs = firstDifference(given, back, "");
-    if (!differs.empty()) {
+    std::vector<std::string> differing;
+    differences(given, back, "", differing);
+    if (!differing.empty()) {
+        // A value given that does not come back is the one to name; a
+        // default that changed with it is only its consequence.
+        // A value a new template holds in memory is the editor's own even
+        // where the dump writes it otherwise (one group page is written as
+        // none): a converted template shows such values.
+        const json fresh = dumpFields(CTaNGRAQVTemplate());
+        std::vector<std::string> real;
+        for (const auto& d : differing) {
+            const std::string pointer = pointerOf(d);
+            if (!fresh.contains(json::json_pointer(pointer)) || at(fresh, pointer) != at(given, pointer)) real.push_back(d);
+        }
+        differing = real;
+    }
+    if (!differing.empty()) {
+        std::string differs = differing.front();
+        for (const auto& d : differing)
+            if (state.given.count(d)) {
+                differs = d;
+                break;
+            }
         const std::string pointer = pointerOf(differs);
         why = "'" + differs + "': " + at(given, pointer).dump() + " cannot be kept in a template (it reads back as " +
               at(back, pointer).dump() + ")";
