@@ -92,7 +92,9 @@ const char* const kFromJsonHelp =
     "\n"
     "An unknown key, a value of the wrong kind, or a value the template cannot\n"
     "keep (out of range, or changed when the template is opened) is a usage\n"
-    "error naming the key; OUT.syx is then not written.\n";
+    "error naming the key; OUT.syx is then not written. A template holding bits\n"
+    "the editor cannot show may hold values its model cannot write back: keep\n"
+    "such templates with --lossless.\n";
 
 int failWith(const std::string& why) {
     std::cerr << "tangra-qv-tool: " << why << "\n";

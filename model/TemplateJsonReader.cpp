@@ -310,16 +310,27 @@ const json& at(const json& j, const std::string& path) {
     return j.at(json::json_pointer(path));
 }
 
-// The JSON of a template without what the dump does not hold.
+// A name as the unit shows it: a NUL ends it, blanks pad it.
+std::string shownName(std::string name) {
+    name = name.substr(0, name.find('\0'));
+    return name.substr(0, name.find_last_not_of(' ') + 1);
+}
+
+// The JSON of a template without what the dump does not hold, names as shown.
 json dumpFields(const CTaNGRAQVTemplate& t) {
     json j = templateToJson(t);
     j.erase("displayName");
     j.erase("importedControls");
+    for (const char* key : {"templateName", "manufacturerName"}) {
+        j[key] = shownName(j[key]);
+        j["locals"][key] = shownName(j["locals"][key]);
+    }
     for (const char* list : {"controls", "extraControls"})
         for (auto& c : j[list]) {
             c.erase("longName");
             c.erase("plugin");
             c.erase("isContinuous");
+            c["name"] = shownName(c["name"]);
         }
     return j;
 }
@@ -445,12 +456,12 @@ bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
         why = state.why;
         return false;
     }
-    // Every value must come back when the dump is opened as the editor opens
-    // it: one the dump cannot carry, or that opening would repair or clamp,
-    // is refused rather than changed behind the user's back.
+    // Every value must come back from the dump: one the dump cannot carry is
+    // refused rather than changed behind the user's back. The dump is only
+    // decoded here; what opening repairs or clamps is checked below.
     CTaNGRAQVTemplate reopened;
-    const OpenResult opened = openTemplateBytes(dump, reopened);
-    if (!opened.ok) {
+    size_t position = 0;
+    if (detectDeviceKind(dump) != KindTaNGRAQV || !reopened.readBody(dump, position)) {
         why = "the values given do not make a valid template";
         return false;
     }
@@ -464,7 +475,7 @@ bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
         // A value a new template holds in memory is the editor's own even
         // where the dump writes it otherwise (one group page is written as
         // none): a converted template shows such values.
-        const json fresh = dumpFields(CTaNGRAQVTemplate());
+        static const json fresh = dumpFields(CTaNGRAQVTemplate());
         std::vector<std::string> real;
         for (const auto& d : differing) {
             const std::string pointer = pointerOf(d);
@@ -482,6 +493,18 @@ bool templateDumpFromJson(const json& j, ByteSequence& dump, std::string& why) {
         const std::string pointer = pointerOf(differs);
         why = "'" + differs + "': " + at(given, pointer).dump() + " cannot be kept in a template (it reads back as " +
               at(back, pointer).dump() + ")";
+        return false;
+    }
+    // Values the editor would clamp when it opens the template are out of
+    // their control's range.
+    t.validate();
+    const json validated = dumpFields(t);
+    differing.clear();
+    differences(given, validated, "", differing);
+    if (!differing.empty()) {
+        const std::string pointer = pointerOf(differing.front());
+        why = "'" + differing.front() + "': " + at(given, pointer).dump() +
+              " is out of range (opening the template would change it to " + at(validated, pointer).dump() + ")";
         return false;
     }
     return true;
