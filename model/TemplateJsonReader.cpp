@@ -125,7 +125,9 @@ private:
     void readValue(const json& v, const std::string& at, T& target) {
         const long long low = std::numeric_limits<T>::min();
         const long long high = std::numeric_limits<T>::max();
-        if (!v.is_number_integer() || v.get<long long>() < low || v.get<long long>() > high) {
+        // A number above the largest signed one is out of every range here.
+        const bool tooLarge = v.is_number_unsigned() && v.get<unsigned long long>() > static_cast<unsigned long long>(high);
+        if (!v.is_number_integer() || tooLarge || v.get<long long>() < low || v.get<long long>() > high) {
             state_.fail("'" + at + "' must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
             return;
         }
