@@ -90,6 +90,8 @@ struct LibraryCheck {
     std::vector<std::string> problems;
 };
 
+// One object is one connection, used by one thread at a time; another thread
+// (a search while the user types) opens its own object on the same file.
 class CTemplateLibrary {
 public:
     static constexpr int kSchemaVersion = 2;

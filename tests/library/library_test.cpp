@@ -215,6 +215,8 @@ TEST_F(LibraryTest, SearchMatchesWordBeginningsInNamesAndControls) {
         {"  ", {"Bass Station", "Live Set", "Pads"}},
         {"\"unbalanced", {}},                  // the user's quotes never break the query
         {"a*b OR NOT c)", {}},
+        {"-", {}},                             // nothing but separators
+        {"NEAR(", {}},
         {"ation", {}},                         // not inside a word
     };
     for (const auto& c : cases) {
