@@ -1,4 +1,5 @@
 #include "Help.h"
+#include "LibraryCommands.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,12 +22,14 @@ struct CommandHelp {
 // it only lacks its own page.
 const CommandHelp kCommands[] = {
     {"info",
-     "Usage: tangra-qv-tool info [--json] FILE\n"
+     "Usage: tangra-qv-tool info [--json [--lossless]] FILE\n"
      "\n"
      "Opens FILE as the editor would (converting a sibling device's template) and\n"
      "prints the device kind, template name, OS version, notices and one line per\n"
      "assigned control. With --json the whole template is printed as a JSON object\n"
-     "whose \"controls\" entries name the fields that 'set' accepts.\n"
+     "whose \"controls\" entries name the fields that 'set' accepts. --lossless adds\n"
+     "\"preservedBits\": the bits the editor keeps from the file without showing\n"
+     "them, so that 'from-json' gives back the same bytes.\n"
      "\n"
      "Exit status: 0 on success, 1 when FILE cannot be read or is not a template,\n"
      "2 on a usage error.\n"},
@@ -178,6 +181,7 @@ bool isHelpOption(const char* arg) { return std::strcmp(arg, "--help") == 0 || s
 }  // namespace
 
 const char* commandHelp(const char* command) {
+    if (const char* text = libraryCommandHelp(command)) return text;
     for (const CommandHelp& c : kCommands)
         if (std::strcmp(c.name, command) == 0) return c.text;
     return nullptr;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Help.h"
+#include "LibraryCommands.h"
 #include "BulkCommands.h"
 #include "ClashesCommand.h"
 #include "MidiCommands.h"
@@ -20,6 +21,7 @@
 #include "SetCommand.h"
 #include "model/TemplateDiff.h"
 #include "model/TemplateJson.h"
+#include "model/TemplateJsonReader.h"
 #include "model/DeviceKind.h"
 #include "model/DeviceProfile.h"
 #include "model/ModelHooks.h"
@@ -33,7 +35,8 @@ namespace {
 
 const char* const kUsage =
     "Usage:\n"
-    "  tangra-qv-tool info [--json] FILE   show the template in FILE\n"
+    "  tangra-qv-tool info [--json [--lossless]] FILE\n"
+    "                                      show the template in FILE\n"
     "  tangra-qv-tool convert IN OUT       open IN (converting other devices' templates)\n"
     "                                      and write it as a TaNGRA LuMI QV template to OUT\n"
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
@@ -77,7 +80,7 @@ const char* const kUsage =
     "  tangra-qv-tool --help               show this help\n"
     "  tangra-qv-tool --version            show the version\n";
 
-void printUsage(std::ostream& out) { out << kUsage << kBulkUsage; }
+void printUsage(std::ostream& out) { out << kUsage << kBulkUsage << kLibraryUsage; }
 
 int usageError(const std::string& why) {
     std::cerr << "tangra-qv-tool: " << why << "\n";
@@ -157,14 +160,17 @@ void printSummary(const Opened& o, std::ostream& out) {
 
 int cmdInfo(const std::vector<std::string>& args) {
     bool asJson = false;
+    bool lossless = false;
     std::string path;
     for (const auto& a : args) {
         if (a == "--json") asJson = true;
+        else if (a == "--lossless") lossless = true;
         else if (!a.empty() && a[0] == '-' && a != "-") return usageError("unknown option '" + a + "'");
         else if (path.empty()) path = a;
         else return usageError("info takes one FILE");
     }
     if (path.empty()) return usageError("info needs a FILE");
+    if (lossless && !asJson) return usageError("--lossless goes with --json");
     Opened o;
     if (!openFile(path, o)) return 1;
     if (!asJson) {
@@ -180,6 +186,7 @@ int cmdInfo(const std::vector<std::string>& args) {
                         {"dataErrorBytes", o.tpl.preservationMask.countSetBytes()},
                         {"osVersion", versionOf(o.tpl)}};
     j.update(templateToJson(o.tpl));
+    if (lossless) j["preservedBits"] = preservedBitsToJson(o.tpl);
     return writeOutput(j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
@@ -361,7 +368,7 @@ int cmdDiff(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const int status = handleHelpRequest(argc, argv, (std::string(kUsage) + kBulkUsage).c_str()); status >= 0)
+    if (const int status = handleHelpRequest(argc, argv, (std::string(kUsage) + kBulkUsage + kLibraryUsage).c_str()); status >= 0)
         return status;
     if (argc < 2) return usageError("no command given");
     const std::string command = argv[1];
@@ -385,6 +392,8 @@ int main(int argc, char** argv) {
         if (command == "clashes") return cmdClashes(args);
         if (command == "set") return cmdSet(args);
         if (command == "diff") return cmdDiff(args);
+        if (command == "from-json") return cmdFromJson(args);
+        if (command == "library") return cmdLibrary(args);
         return usageError("unknown command '" + command + "'");
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";
