@@ -158,10 +158,7 @@ std::string typeNames(const std::vector<int>& types) {
     return text;
 }
 
-// A note as a number ("60"), a name ("C3", "C#3", "Db3", "C-2") or both as
-// the table shows them ("60 (C3)"); -1 when the text is none of these.
-int readNote(const std::string& text);
-
+// "C3", "C#3", "Db3", "C-2" (octaves from -2, as noteName writes them); -1 for anything else.
 int readNoteName(const std::string& text) {
     static const int kPitch[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
     if (text.empty()) return -1;
@@ -177,6 +174,8 @@ int readNoteName(const std::string& text) {
     return note >= 0 && note <= 127 ? note : -1;
 }
 
+// A note as a number ("60"), a name ("C3") or both as the table shows them
+// ("60 (C3)"); -1 when the text is none of these.
 int readNote(const std::string& text) {
     const size_t digits = text.find_first_not_of("0123456789");
     if (digits == 0 || text.empty()) return readNoteName(text);
