@@ -15,6 +15,7 @@
 #include "Help.h"
 #include "LibraryCommands.h"
 #include "BulkCommands.h"
+#include "ClashesCommand.h"
 #include "MidiCommands.h"
 #include "PluginCommands.h"
 #include "SetCommand.h"
@@ -64,12 +65,16 @@ const char* const kUsage =
     "  tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
     "                                      write a new template named after the plug-in's\n"
     "                                      parameters to OUT\n"
-    "  tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
-    "                                      open IN, change control INDEX (0-85) as the edit\n"
-    "                                      window would, write OUT; FIELD is a key of the\n"
-    "                                      \"controls\" objects of info --json\n"
+    "  tangra-qv-tool set IN OUT INDEXES FIELD=VALUE...\n"
+    "                                      open IN, change the controls INDEXES (0-85, a list\n"
+    "                                      such as 0-7,16,20-23) as the edit window would,\n"
+    "                                      write OUT; FIELD is a key of the \"controls\"\n"
+    "                                      objects of info --json\n"
     "  tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
     "                                      the same for templateName and manufacturerName\n"
+    "  tangra-qv-tool clashes [--json] FILE\n"
+    "                                      list the controls that send the same message on\n"
+    "                                      the same channel and port; exit 1 when there are any\n"
     "  tangra-qv-tool diff [--json] A B    list the fields that differ from template A to B;\n"
     "                                      exit 0 when equal, 1 when different\n"
     "  tangra-qv-tool --help               show this help\n"
@@ -287,27 +292,25 @@ int cmdReportCheck(const std::vector<std::string>& args) {
 }
 
 int cmdSet(const std::vector<std::string>& args) {
-    if (args.size() < 4) return usageError("set takes IN, OUT, a control INDEX or 'template', and FIELD=VALUE");
-    const std::string& target = args[2];
-    int index = -1;
-    if (target != "template") {
-        const bool digits = !target.empty() && target.size() <= 3 &&
-                            target.find_first_not_of("0123456789") == std::string::npos;
-        index = digits ? std::stoi(target) : -1;
-        if (index < 0 || index > CTaNGRAQVTemplate::kLastIndex)
-            return usageError("'" + target + "' is not a control index (0-" +
-                              std::to_string(CTaNGRAQVTemplate::kLastIndex) + ") or 'template'");
+    if (args.size() < 4) return usageError("set takes IN, OUT, control INDEXES or 'template', and FIELD=VALUE");
+    // Controls as a list of indices and ranges ("0-7,16,20-23"); index -1 is the template.
+    std::vector<int> indices{-1};
+    if (args[2] != "template") {
+        std::string why;
+        if (!parseIndexList(args[2], CTaNGRAQVTemplate::kLastIndex, indices, why))
+            return usageError(why + "; give control indices or 'template'");
     }
+    const bool forTemplate = indices.front() < 0;
     std::vector<Assignment> assignments;
     for (size_t i = 3; i < args.size(); ++i) {
         Assignment a;
         std::string why;
         if (!parseAssignment(args[i], a, why)) return usageError(why);
-        const bool known = index < 0 ? isSettableTemplateField(a.field) : isSettableControlField(a.field);
+        const bool known = forTemplate ? isSettableTemplateField(a.field) : isSettableControlField(a.field);
         if (!known)
             return usageError("unknown field '" + a.field + "'; " +
-                              (index < 0 ? std::string("the template takes templateName and manufacturerName")
-                                         : "a control takes " + settableControlFields()));
+                              (forTemplate ? std::string("the template takes templateName and manufacturerName")
+                                           : "a control takes " + settableControlFields()));
         assignments.push_back(a);
     }
     Opened o;
@@ -315,10 +318,11 @@ int cmdSet(const std::vector<std::string>& args) {
     for (const auto& n : o.notices) std::cerr << "Notice: " << n << "\n";
     // Each change is checked against the control as the earlier ones left it
     // (a channel's range depends on the type, a value's on the display format).
-    for (const Assignment& a : assignments) {
-        std::string why;
-        if (!applyAssignment(o.tpl, index, a, why)) return usageError(why);
-    }
+    for (const int index : indices)
+        for (const Assignment& a : assignments) {
+            std::string why;
+            if (!applyAssignment(o.tpl, index, a, why)) return usageError(why);
+        }
     return writeTemplate(o.tpl, args[1]);
 }
 
@@ -385,6 +389,7 @@ int main(int argc, char** argv) {
         if (command == "report-check") return cmdReportCheck(args);
         if (command == "plugins") return cmdPlugins(args);
         if (command == "from-plugin") return cmdFromPlugin(args);
+        if (command == "clashes") return cmdClashes(args);
         if (command == "set") return cmdSet(args);
         if (command == "diff") return cmdDiff(args);
         if (command == "from-json") return cmdFromJson(args);

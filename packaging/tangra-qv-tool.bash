@@ -29,7 +29,7 @@ _tangra_qv_tool() {
             fi ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--help $([[ ${COMP_WORDS[1]} == info || ${COMP_WORDS[1]} == diff ]] && echo --json) $([[ ${COMP_WORDS[1]} == info ]] && echo --lossless) $([[ ${COMP_WORDS[1]} == library ]] && echo --library --json --search --tag --remove --location)" -- "$cur"))
+        COMPREPLY=($(compgen -W "--help $([[ ${COMP_WORDS[1]} == info || ${COMP_WORDS[1]} == diff || ${COMP_WORDS[1]} == clashes ]] && echo --json) $([[ ${COMP_WORDS[1]} == info ]] && echo --lossless) $([[ ${COMP_WORDS[1]} == library ]] && echo --library --json --search --tag --remove --location)" -- "$cur"))
         return
     fi
     compopt -o filenames 2>/dev/null
