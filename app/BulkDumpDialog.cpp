@@ -176,12 +176,12 @@ void CBulkDumpDialog::CloseProgress() {
     Fit();
 }
 
-void CBulkDumpDialog::ShowError(const wxString& text) { EditorApp().ShowMessage(wxOK | wxICON_ERROR, text); }
+void CBulkDumpDialog::ShowError(const wxString& text) { EditorApp().Messages().ShowMessage(wxOK | wxICON_ERROR, text); }
 
 bool CBulkDumpDialog::SavePrompt() {
     if (!dump->IsModified()) return true;
     const int answer =
-        EditorApp().ShowMessage(wxYES_NO | wxCANCEL | wxICON_QUESTION, "Do you want to save your changes to the dump?");
+        EditorApp().Messages().ShowMessage(wxYES_NO | wxCANCEL | wxICON_QUESTION, "Do you want to save your changes to the dump?");
     if (answer == wxCANCEL) return false;
     if (answer == wxYES) {
         wxFileDialog chooser(this, "Save bulk dump", "", "", kBulkFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
@@ -198,7 +198,7 @@ void CBulkDumpDialog::Listen() {
     receiver = std::make_unique<CBulkReceiver>(link, *dump, this);
     if (!receiver->Start()) {
         DisableTransfers();
-        EditorApp().ReportInputLost();
+        EditorApp().Messages().ReportInputLost();
         return;
     }
     counter = 0;
@@ -233,7 +233,7 @@ void CBulkDumpDialog::UploadFactorySettings() {
     const wxString folder = factoryFolder().empty() ? EditorApp().ProgramDirectory() : factoryFolder();
     if (!LoadDump(folder + wxFileName::GetPathSeparator() + "FactorySettings.blk", true)) return;
     if (!link.HasOutput()) {
-        EditorApp().ReportOutputLost();
+        EditorApp().Messages().ReportOutputLost();
         return;
     }
     StartSending();
@@ -298,8 +298,8 @@ void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
         case TransferEnd::CannotStart:
             if (!wasSending) FillList();
             DisableTransfers();
-            if (wasSending) EditorApp().ReportOutputLost();
-            else EditorApp().ReportInputLost();
+            if (wasSending) EditorApp().Messages().ReportOutputLost();
+            else EditorApp().Messages().ReportInputLost();
             break;
         case TransferEnd::Failed:
             if (!wasSending) FillList();

@@ -15,6 +15,7 @@
 #include "app/AboutDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
+#include "ui/TemplateCanvas.h"
 #include "app/PreferencesDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
@@ -76,9 +77,9 @@ CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile)
 }
 
 void CWelcomeDialog::DevicePrompt(bool input) {
-    EditorApp().ShowMessage(wxOK, wxString("You will need to select a MIDI ") + (input ? "input " : "output ") +
+    EditorApp().Messages().ShowMessage(wxOK, wxString("You will need to select a MIDI ") + (input ? "input " : "output ") +
                                       "device - please do so now before continuing.");
-    frame->SelectMidiDeviceCommand();
+    frame->RunMenuCommand(MenuId::SelectMidiDevice);
 }
 
 void CWelcomeDialog::OnOK(wxCommandEvent&) {
@@ -89,19 +90,19 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
     if (chosen(nothing)) {
         if (dontShow) settings.startupAction = 1;
     } else if (chosen(createNew)) {
-        frame->NewTemplate();
+        frame->RunMenuCommand(MenuId::New);
         if (dontShow) settings.startupAction = 2;
     } else if (chosen(listen)) {
         DevicePrompt(true);
-        frame->ListenCommand();
+        frame->RunMenuCommand(MenuId::Listen);
     } else if (chosen(updateOS)) {
         DevicePrompt(false);
-        frame->UpdateOSCommand();
+        frame->RunMenuCommand(MenuId::UpdateOS);
     } else if (chosen(bulkDumps)) {
         DevicePrompt(false);
-        frame->BulkDumpsCommand();
+        frame->RunMenuCommand(MenuId::BulkDumps);
     } else if (chosen(readHelp)) {
-        frame->ViewHelpCommand();
+        frame->RunMenuCommand(MenuId::ViewHelp);
     }
     if (dontShow && settings.startupAction == 0) settings.startupAction = 1;
     Show();
@@ -184,7 +185,7 @@ void CPreferencesDialog::OnOK(wxCommandEvent&) {
     store(autoCompleteNames, s.shouldUseAutoComplete);
     if (releaseMidiDriver) {
         if (releaseMidiDriver->GetValue() != (s.releaseDriver == 1))
-            EditorApp().ShowMessage(wxOK, "Please restart the " + wxString::FromUTF8(profile.GetEditorTitle()) +
+            EditorApp().Messages().ShowMessage(wxOK, "Please restart the " + wxString::FromUTF8(profile.GetEditorTitle()) +
                                               " for your changes to take effect");
         store(releaseMidiDriver, s.releaseDriver);
     }
@@ -206,8 +207,7 @@ void CPreferencesDialog::OnRestoreDefaults(wxCommandEvent&) {
 }
 
 void CPreferencesDialog::OnPurgeRecentFiles(wxCommandEvent&) {
-    clearRecentFiles();
-    if (frame) frame->updateFileMenu();
+    Settings().clearRecentFiles();
 }
 
 void CPreferencesDialog::OnChooseVSTDirectory(wxCommandEvent&) {

@@ -23,16 +23,6 @@
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
 
-// Model notices become message boxes with the editor's caption.
-class CEditorApp::NoticeSink : public INoticeSink {
-public:
-    explicit NoticeSink(CEditorApp& app) : app(app) {}
-    void notice(const std::string& text) override { app.ShowMessage(wxOK, wxString::FromUTF8(text)); }
-
-private:
-    CEditorApp& app;
-};
-
 // The resources sit beside the program in a build folder, and under
 // <prefix>/share/tangra-qv-editor when the program is installed in <prefix>/bin.
 wxString ResourceFolderFor(const wxString& programFolder) {
@@ -65,7 +55,8 @@ void WakeOnMidiArrival() {
 }
 }  // namespace
 
-CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
+CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
+    : profile(std::move(ownProfile)), messages(wxString::FromUTF8(profile->GetEditorTitle())), idleTimer(this) {
     // The model consults the same answers as the windows.
     IDeviceProfile::setCurrent(profile.get());
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
@@ -89,30 +80,14 @@ void CEditorApp::WakeIdle() {
 
 CEditorApp::~CEditorApp() {
     MIDI::Input::SetArrivalNotifier(nullptr);
-    if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
+    if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 
-int CEditorApp::ShowMessage(long style, const wxString& text) {
-    wxWindow* parent = wxGetActiveWindow();
-    return wxMessageBox(text, wxString::FromUTF8(profile->GetEditorTitle()), style | wxCENTRE, parent);
-}
-
-void CEditorApp::ReportInputLost() {
-    if (deviceLostReported) return;
-    ShowMessage(wxOK,
-                "The input MIDI device is no longer accessible!\n\nPlease ensure the device is turned on and plugged "
-                "in correctly, then restart the editor");
-    deviceLostReported = true;
-}
-
-void CEditorApp::ReportOutputLost() {
-    if (deviceLostReported) return;
-    ShowMessage(wxOK,
-                "The output MIDI device is no longer accessible!\n\nPlease ensure the device is turned on and plugged "
-                "in correctly, then restart the editor");
-    deviceLostReported = true;
+EditorServices CEditorApp::Services() {
+    return EditorServices{*profile, Settings(), midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
+                          [this] { OnFirstPaint(); }};
 }
 
 wxString CEditorApp::InstanceLockName() const {
@@ -123,8 +98,7 @@ wxString CEditorApp::InstanceLockName() const {
 }
 
 void CEditorApp::InstallModelHooks() {
-    if (!noticeSink) noticeSink = std::make_unique<NoticeSink>(*this);
-    ModelHooks::get().notices = noticeSink.get();
+    ModelHooks::get().notices = &messages;
     if (!dataErrorSink)
         dataErrorSink = std::make_unique<report::CDataErrorReporter>(
             profile->GetEditorTitle(), profile->GetDeviceName(),
@@ -160,7 +134,6 @@ void CEditorApp::LoadResources() {
 }
 
 bool CEditorApp::OnInit() {
-    mainFrame = nullptr;
     previousActive = false;
 
     if (argc == 3 && argv[1] == "--report") {
@@ -183,7 +156,7 @@ bool CEditorApp::OnInit() {
     if (!lockFolder.empty() && !wxFileName::DirExists(lockFolder)) lockFolder.clear();
     instanceLock = std::make_unique<wxSingleInstanceChecker>();
     if (instanceLock->Create(InstanceLockName(), lockFolder) && instanceLock->IsAnotherRunning()) {
-        ShowMessage(wxOK, "Another copy of this program is already running.");
+        messages.ShowMessage(wxOK, "Another copy of this program is already running.");
         instanceLock.reset();
         return false;
     }
@@ -209,7 +182,7 @@ bool CEditorApp::OnInit() {
 
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
-    deviceLostReported = false;
+    messages.ForgetDeviceLost();
     if (!midi.Start(Settings().releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
@@ -231,7 +204,7 @@ bool CEditorApp::OnInit() {
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
     if (Settings().pluginsEnumeratedOK == 1) return;
-    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+    messages.ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
                           " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
                           "to change the VST plugin location, or remove the plug-in and try again.");
     Settings().pluginsEnumeratedOK = 1;
@@ -240,15 +213,9 @@ void CEditorApp::WarnAboutUnfinishedPluginSearch() {
 }
 
 bool CEditorApp::CreateMainWindow() {
-    mainFrame = new CMainFrame(*profile, [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
-    if (!mainFrame->Initialise()) {
-        mainFrame->Destroy();
-        mainFrame = nullptr;
-        return false;
-    }
+    mainFrame = new CMainFrame(Services(), [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
     mainFrame->Centre(wxBOTH);
-    SetTopWindow(mainFrame);
-    midi.AddMessageListener(mainFrame);
+    SetTopWindow(mainFrame.get());
     WakeIdle();
     return true;
 }
@@ -256,27 +223,27 @@ bool CEditorApp::CreateMainWindow() {
 void CEditorApp::RunStartupAction(const wxArrayString& files) {
     if (!mainFrame) return;
     if (!files.empty()) {
-        for (const wxString& file : files) mainFrame->openFile(wxFileName(file).GetAbsolutePath(), true);
+        for (const wxString& file : files) mainFrame->Document().openFile(wxFileName(file).GetAbsolutePath(), true);
         return;
     }
     switch (Settings().startupAction) {
         case 0: {
-            CWelcomeDialog dialog(mainFrame, *profile);
+            CWelcomeDialog dialog(mainFrame.get(), *profile);
             if (dialog.Loaded()) dialog.ShowModal();
             break;
         }
-        case 2: mainFrame->NewTemplate(); break;
+        case 2: mainFrame->RunMenuCommand(MenuId::New); break;
         case 3:
-            if (recentFileCount() > 0) mainFrame->openFile(recentFile(0), true);
+            if (Settings().recentFileCount() > 0) mainFrame->Document().openFile(Settings().recentFile(0), true);
             break;
-        case 4: mainFrame->OpenTemplate(); break;
+        case 4: mainFrame->RunMenuCommand(MenuId::Open); break;
         default: break;
     }
 }
 
 void CEditorApp::ChooseMidiPorts() {
     if (midi.PortCount() == 0) {
-        ShowMessage(wxOK,
+        messages.ShowMessage(wxOK,
                     "Unable to find any MIDI input and/or output devices!\n\nYou may still edit templates, but will be "
                     "unable to transfer them to/from the hardware.");
         return;
@@ -294,7 +261,7 @@ void CEditorApp::ChooseMidiPorts() {
                     "sequencers etc. and then restart this program.";
         else
             text += "Please select another device by choosing 'Device->Select MIDI input/output device...'";
-        ShowMessage(wxOK, text);
+        messages.ShowMessage(wxOK, text);
         inputMessageShown = true;
     }
     const wxString savedOut = Settings().outputDevice;
@@ -303,7 +270,7 @@ void CEditorApp::ChooseMidiPorts() {
     } else if (!midi.SelectOutput(savedOut.ToStdString())) {
         midi.SelectFirstOutput();
         if (!inputMessageShown)
-            ShowMessage(wxOK, "Unable to find the output device \"" + savedOut +
+            messages.ShowMessage(wxOK, "Unable to find the output device \"" + savedOut +
                                   "\" which you were using before.\nPlease select another device by choosing "
                                   "'Device->Select MIDI input/output device...'");
     }
@@ -319,7 +286,6 @@ void CEditorApp::FindPortsIfNone() {
     const std::string fallback = profile->GetDefaultMidiDeviceName();
     if (!(!saved[0].empty() && midi.SelectInput(saved[0])) && !midi.SelectInput(fallback)) midi.SelectFirstInput();
     if (!(!saved[1].empty() && midi.SelectOutput(saved[1])) && !midi.SelectOutput(fallback)) midi.SelectFirstOutput();
-    if (mainFrame) mainFrame->updateDeviceMenu();
 }
 
 void CEditorApp::OnIdleTimer(wxTimerEvent&) { IdlePass(); }
@@ -337,7 +303,7 @@ void CEditorApp::IdlePass() {
         }
         previousActive = active;
     }
-    if (!midi.Poll()) ReportInputLost();
+    if (!midi.Poll()) messages.ReportInputLost();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
     // The MIDI poll runs only while a port is open (or about to open).
@@ -362,6 +328,6 @@ int CEditorApp::OnExit() {
     if (midi.IsStarted()) midi.Shutdown();
     BitmapFont::Get().Free();
     instanceLock.reset();
-    if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
+    if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     return wxApp::OnExit();
 }

@@ -65,7 +65,7 @@ void CSelectMIDIDevices::OnOK(wxCommandEvent&) {
     if (input && input->IsEnabled()) {
         const int i = indexOf(input);
         if (!midi.SelectInput(i)) {
-            app.ShowMessage(wxOK | wxICON_ERROR,
+            app.Messages().ShowMessage(wxOK | wxICON_ERROR,
                             "Unable to set the input device.\n\nPerhaps it has been removed since the program was "
                             "launched,\nor is already in use by another program.");
             return;
@@ -75,7 +75,7 @@ void CSelectMIDIDevices::OnOK(wxCommandEvent&) {
     if (output && output->IsEnabled()) {
         const int i = indexOf(output);
         if (!midi.SelectOutput(i)) {
-            app.ShowMessage(wxOK | wxICON_ERROR,
+            app.Messages().ShowMessage(wxOK | wxICON_ERROR,
                             "Unable to set the output device.\n\nPerhaps it has been removed since the program was "
                             "launched,\nor is already in use by another program.");
             return;

@@ -169,7 +169,7 @@ void CVSTSelector::FillList() {
     {
         CExaminingPlugins progress(IsShown() ? static_cast<wxWindow*>(this) : GetParent());
         if (!progress.Run(files, options) && !progress.cancelled() && !progress.error().empty())
-            EditorApp().ShowMessage(wxOK | wxICON_ERROR, fromUtf8(progress.error()));
+            EditorApp().Messages().ShowMessage(wxOK | wxICON_ERROR, fromUtf8(progress.error()));
         plugins = progress.found();
         notLoadable = progress.skipped();
     }

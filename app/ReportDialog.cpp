@@ -184,8 +184,8 @@ void RefreshCrashRecovery() {
     CEditorApp* app = EditorAppOrNull();
     CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
     std::map<const CEditorTemplate*, int> open;
-    for (int i = 0; frame && i < frame->templateCount(); ++i) {
-        CEditorTemplate* tpl = frame->templateAt(i);
+    for (int i = 0; frame && i < frame->Document().templateCount(); ++i) {
+        CEditorTemplate* tpl = frame->Document().templateAt(i);
         auto found = handles.find(tpl);
         if (found != handles.end()) {
             open.insert(*found);
@@ -225,7 +225,7 @@ void ScheduleTestCrash(CEditorApp& app) {
         // A real edit through the undo history, so that the crash finds a
         // modified template to save: the template is renamed.
         CMainFrame* frame = app.GetMainFrame();
-        if (CEditorTemplate* tpl = frame ? frame->currentTemplate() : nullptr) {
+        if (CEditorTemplate* tpl = frame ? frame->Document().currentTemplate() : nullptr) {
             CTemplateLocalData settings = tpl->localSettings();
             settings.setTemplateName("Crash Test");
             executeCommand(std::make_unique<CSetTemplateLocalsCommand>(&tpl->localSettings(), settings), *tpl);

@@ -28,6 +28,13 @@ struct EditorSettings {
     wxString reportServer;          // "ReportServer": "host:port" for reports; empty: the maker's server
     int panelZoom = 100;            // "PanelZoom": 100, 150 or 200 per cent
     wxString editWindowPosition;    // "EditWindowPosition": "x,y" of the control edit window; empty: never placed
+
+    // The recent-file list: 8 entries, used ones first, exact path compares.
+    void addRecentFile(const wxString& path);
+    bool removeRecentFile(const wxString& path);
+    void clearRecentFiles();
+    int recentFileCount() const;
+    wxString recentFile(int i) const;
 };
 
 // The values every part of the program reads and changes.
@@ -43,10 +50,3 @@ void ReadSettings(wxConfigBase& config, EditorSettings& into);
 void WriteSettings(wxConfigBase& config, const EditorSettings& from);
 // Writes the process-wide values to the process-wide store (when there is one).
 void WriteSettings();
-
-// The recent-file list: 8 entries, used ones first, exact path compares.
-void addRecentFile(const wxString& path);
-bool removeRecentFile(const wxString& path);
-void clearRecentFiles();
-int recentFileCount();
-wxString recentFile(int i);

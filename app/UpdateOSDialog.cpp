@@ -10,6 +10,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/EditorApp.h"
+#include "app/DeviceController.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "model/DeviceOS.h"
@@ -99,7 +100,7 @@ void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
 bool CUpdateOSDialog::LoadImage(const wxString& path) {
     // A refused file leaves the image loaded before (and its display) as it was.
     if (!os->LoadFromFile(std::string(path.utf8_str()))) {
-        EditorApp().ShowMessage(wxOK | wxICON_ERROR,
+        EditorApp().Messages().ShowMessage(wxOK | wxICON_ERROR,
                                 "The file \"" + path + "\" is not a valid operating system.");
         return false;
     }
@@ -120,13 +121,13 @@ void CUpdateOSDialog::Upload() {
     if (busy || !imageLoaded || !os->IsValid()) return;
     CEditorApp& app = EditorApp();
     if (!established && Settings().showOldOSDialog == 1) {
-        if (app.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (app.Messages().ShowMessage(wxYES_NO | wxICON_QUESTION,
                             "You have not established the current OS version on your unit,\nand it may be a later "
                             "version than the one you are about to upload.\n\nDo you wish to upload the selected OS "
                             "anyway?") != wxYES)
             return;
     } else if (established && versionLess(image, installed)) {
-        if (app.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (app.Messages().ShowMessage(wxYES_NO | wxICON_QUESTION,
                             "The version of the operating system you are about to upload is older than the one "
                             "currently installed on the unit.\n\nDo you still want to upload it?") != wxYES)
             return;
@@ -181,13 +182,13 @@ void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
     BackToIdle();
     switch (end) {
         case TransferEnd::Completed:
-            EditorApp().ShowMessage(wxOK | wxICON_INFORMATION,
+            EditorApp().Messages().ShowMessage(wxOK | wxICON_INFORMATION,
                                     "OS update completed!\n\nPlease click \"OK\" and exit the program before switching "
                                     "the hardware back on.");
             break;
-        case TransferEnd::CannotStart: EditorApp().ReportOutputLost(); break;
+        case TransferEnd::CannotStart: EditorApp().Messages().ReportOutputLost(); break;
         case TransferEnd::Cancelled: break;
-        default: EditorApp().ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
+        default: EditorApp().Messages().ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
     }
 }
 
@@ -212,7 +213,7 @@ void CUpdateOSDialog::OnButton(wxCommandEvent& event) {
         wxFileDialog chooser(this, "Load OS image", "", "", "SysEx Dump (*.syx)|*.syx", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (chooser.ShowModal() == wxID_OK) LoadImage(chooser.GetPath());
     } else if (name == "Select_MIDI_Devices") {
-        if (CMainFrame* frame = EditorApp().GetMainFrame()) frame->SelectMidiDeviceCommand();
+        if (CMainFrame* frame = EditorApp().GetMainFrame()) frame->Device().SelectMidiDeviceCommand();
     } else if (name == "Send_OS_To_Device") {
         Upload();
     } else if (event.GetId() == wxID_OK) {

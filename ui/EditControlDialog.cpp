@@ -111,5 +111,4 @@ void CEditControlDialog::OnShow(wxShowEvent& event) {
 void CEditControlDialog::OnClose(wxCloseEvent&) {
     // The window lives as long as the main window: closing only hides it.
     Hide();
-    if (owner) owner->UpdateEditMenuFromHistory();
 }

@@ -102,6 +102,7 @@ private:
 
 class CMainFrame;
 class CEditorTemplate;
+class wxMenuBar;
 
 // One main window over an empty settings store in a temporary folder.
 class GuiTest : public ::testing::Test {
@@ -118,6 +119,9 @@ protected:
     wxString WriteTemplate(const wxString& name, const std::function<void(CEditorTemplate&)>& edit = nullptr,
                            const std::string& templateName = "Untitled");
     wxString Path(const wxString& name) const { return dir + "/" + name; }
+    // The main window's menu bar with every item's state worked out, as
+    // when the user opens a menu.
+    wxMenuBar* MenuBar() const;
     // Menu item label, enabled state, of the main window's menu bar.
     wxString MenuLabel(int id) const;
     bool MenuEnabled(int id) const;

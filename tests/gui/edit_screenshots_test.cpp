@@ -80,7 +80,7 @@ TEST_F(EditScreenshotTest, EditWindowForEveryPanelSet) {
         {"edit_aftertouch.png", 65, ControlType::Aftertouch},
     };
     NewTemplateKeepingDefaults(frame);
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     for (const Shot& s : shots) {
         CBaseControlState& c = *tpl->controlAt(s.index);
         c.controlType = s.type;
@@ -96,7 +96,7 @@ TEST_F(EditScreenshotTest, EditWindowForEveryPanelSet) {
 
 TEST_F(EditScreenshotTest, TemplateDialogs) {
     NewTemplateKeepingDefaults(frame);
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     tpl->setTemplateName("Analog Lead");
     const IDeviceProfile& profile = IDeviceProfile::current();
     TemplateDialogOptions options;

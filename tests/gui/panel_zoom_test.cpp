@@ -44,8 +44,8 @@ protected:
             t.controlAt(40)->controlType = ControlType::NoteOnOff;
             t.controlAt(63)->setName("EXPR");
         }, "Zoomed Panel");
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        ASSERT_NE(frame->currentTemplate(), nullptr);
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        ASSERT_NE(frame->Document().currentTemplate(), nullptr);
     }
     void Menu(int id) {
         wxCommandEvent event(wxEVT_MENU, id);
@@ -91,13 +91,13 @@ TEST_F(PanelZoomTest, EachZoomSizesTheWindowAndMapsThePointer) {
     const wxSize panel = frame->View()->GetBackgroundSize();
     ASSERT_GT(panel.x, 0);
     EXPECT_EQ(frame->View()->GetZoom(), 100);
-    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(MenuId::Zoom100));
+    EXPECT_TRUE(MenuBar()->IsChecked(MenuId::Zoom100));
     for (const ZoomCase& z : kZooms) {
         SCOPED_TRACE(z.percent);
         Menu(z.menuId);
         EXPECT_EQ(frame->View()->GetZoom(), z.percent);
         EXPECT_EQ(Settings().panelZoom, z.percent);
-        EXPECT_TRUE(frame->GetMenuBar()->IsChecked(z.menuId));
+        EXPECT_TRUE(MenuBar()->IsChecked(z.menuId));
         const wxSize expected(panel.x * z.percent / 100, panel.y * z.percent / 100);
         EXPECT_EQ(frame->GetClientSize(), expected);
         EXPECT_EQ(frame->Canvas()->GetSize(), expected);
@@ -141,7 +141,7 @@ TEST_F(PanelZoomTest, ARealPointerClickFindsItsControlWhenEnlarged) {
 TEST_F(PanelZoomTest, TheZoomSurvivesARestartOfTheMainWindow) {
     Menu(MenuId::Zoom150);
     const wxSize panel = frame->View()->GetBackgroundSize();
-    frame->templateAt(0)->markSaved();
+    frame->Document().templateAt(0)->markSaved();
     frame->Destroy();
     Pump();
     ASSERT_EQ(EditorApp().GetMainFrame(), nullptr);
@@ -155,7 +155,7 @@ TEST_F(PanelZoomTest, TheZoomSurvivesARestartOfTheMainWindow) {
     frame->Show();
     Pump();
     EXPECT_EQ(frame->View()->GetZoom(), 150);
-    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(MenuId::Zoom150));
+    EXPECT_TRUE(MenuBar()->IsChecked(MenuId::Zoom150));
     EXPECT_EQ(frame->GetClientSize(), wxSize(panel.x * 3 / 2, panel.y * 3 / 2));
 
     // A stored value the menu does not offer falls back to 100 per cent.

@@ -232,9 +232,9 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
     };
     for (const Case& c : cases) {
         Settings().vstDir = c.folder;
-        const int before = frame->templateCount();
+        const int before = frame->Document().templateCount();
         std::vector<PluginBinding> chosen;
-        wxTEST_DIALOG(frame->ImportPluginNames(), ExpectDialog<CVSTSelector>([&](CVSTSelector* s) {
+        wxTEST_DIALOG(frame->Document().ImportPluginNames(), ExpectDialog<CVSTSelector>([&](CVSTSelector* s) {
                           for (size_t i = 0; i < s->plugins.size(); ++i)
                               if (s->plugins[i].fileName == c.fileName.ToStdString()) {
                                   chosen = s->plugins[i].parameters;
@@ -250,8 +250,8 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
                               }
                           return s->GetReturnCode();
                       }));
-        ASSERT_EQ(frame->templateCount(), before + 1) << c.fileName;
-        CEditorTemplate* tpl = frame->currentTemplate();
+        ASSERT_EQ(frame->Document().templateCount(), before + 1) << c.fileName;
+        CEditorTemplate* tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
         EXPECT_EQ(wxString::FromUTF8(tpl->displayName()), c.displayName);
         ASSERT_EQ(tpl->importedControls.size(), chosen.size());
@@ -260,14 +260,14 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
         EXPECT_TRUE(frame->GetTitle().Contains(c.displayName)) << frame->GetTitle();
     }
     // Cancel makes nothing.
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     Settings().vstDir = kMixed;
-    wxTEST_DIALOG(frame->ImportPluginNames(), ExpectDialog<CVSTSelector>([](CVSTSelector* s) {
+    wxTEST_DIALOG(frame->Document().ImportPluginNames(), ExpectDialog<CVSTSelector>([](CVSTSelector* s) {
                       selectRow(s->list, 0);
                       click(s, wxID_CANCEL);
                       return s->GetReturnCode();
                   }));
-    EXPECT_EQ(frame->templateCount(), before);
+    EXPECT_EQ(frame->Document().templateCount(), before);
 }
 
 TEST_F(PluginDialogsTest, ChoosingAFolderStoresItAndListsAgain) {

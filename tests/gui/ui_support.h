@@ -19,6 +19,7 @@
 #include "model/EditorTemplate.h"
 #include "ui/BitmapFont.h"
 #include "ui/TaNGRAQVLumiTemplateUI.h"
+#include "ui/TemplateCanvas.h"
 #include "ui/TemplateUI.h"
 
 namespace uitest {

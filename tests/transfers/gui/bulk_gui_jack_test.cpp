@@ -32,7 +32,7 @@ protected:
         ASSERT_EQ(unit("clear-received"), "ok");
         ASSERT_EQ(unit("normal"), "ok normal mode");
         ASSERT_EQ(unit("set-os 1.0.10"), "ok os=1.0.10");
-        EditorApp().deviceLostReported = false;
+        EditorApp().Messages().ForgetDeviceLost();
         MidiService& midi = EditorApp().Midi();
         midi.Shutdown();
         ASSERT_TRUE(midi.Start(false));
