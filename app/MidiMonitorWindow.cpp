@@ -12,7 +12,7 @@
 #include <wx/tglbtn.h>
 #include <wx/wrapsizer.h>
 
-#include "app/MidiService.h"
+#include "midi/MidiService.h"
 
 CMidiMonitorList::CMidiMonitorList(wxWindow* parent, const MidiMonitorLog& log)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_VIRTUAL), log(log) {

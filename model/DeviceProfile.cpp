@@ -5,6 +5,11 @@
 #include "DeviceOS.h"
 #include "TaNGRAQVTemplate.h"
 
+// The project version (CMake's project VERSION); set by the build.
+#ifndef TQV_VERSION
+#define TQV_VERSION "unknown"
+#endif
+
 namespace {
 const IDeviceProfile* g_profile = nullptr;
 }
@@ -57,7 +62,7 @@ std::unique_ptr<IBulkDump> CTaNGRAQVDeviceProfile::CreateBulkDump() const {
 
 std::unique_ptr<CDeviceOS> CTaNGRAQVDeviceProfile::CreateDeviceOS() const { return std::make_unique<CDeviceOS>(); }
 std::string CTaNGRAQVDeviceProfile::GetAboutText() const {
-    return "TaNGRA LuMI QV Editor\n\nVersion 1.0.0\n\nCreate, edit, load and save templates for the\n"
+    return "TaNGRA LuMI QV Editor\n\nVersion " TQV_VERSION "\n\nCreate, edit, load and save templates for the\n"
            "TaNGRA LuMI QV and send them to the hardware.\n\nCopyright (C) Quorvane Ltd.  All rights reserved.";
 }
 

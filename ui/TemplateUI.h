@@ -255,7 +255,6 @@ protected:
 
 private:
     bool InList(const std::vector<std::unique_ptr<CPlacedControl>>& list, int index) const;
-    void AddToSelection(const CPlacedControl& control);
     void RemoveFromSelection(int index);
     void UpdateRubberBand(wxPoint p);
     bool DropAllowed() const;

@@ -128,6 +128,11 @@ TEST(DeviceProfileAnswers, CanHoldState) {
         EXPECT_EQ(p.CanHoldState(c.index, state(c.type, c.format)), c.allowed) << c.index << " type " << c.type;
 }
 
+TEST(DeviceProfileAnswers, AboutTextNamesTheProjectVersion) {
+    const std::string about = CTaNGRAQVDeviceProfile().GetAboutText();
+    EXPECT_NE(about.find("\n\nVersion " TQV_PROJECT_VERSION "\n\n"), std::string::npos) << about;
+}
+
 TEST(DeviceProfileAnswers, PerIndexRanges) {
     const IDeviceProfile& p = IDeviceProfile::current();
     int continuous = 0, buttons = 0;
