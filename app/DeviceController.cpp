@@ -86,7 +86,7 @@ void CDeviceController::SelectMidiDeviceCommand() {
     editWindow.Hide();
     // Ports that appeared since start-up (a unit switched on later) are offered too.
     services.midi.Rescan();
-    CSelectMIDIDevices dialog(&frame);
+    CSelectMIDIDevices dialog(&frame, services);
     dialog.ShowModal();
     services.wakeIdle();
 }
@@ -96,7 +96,7 @@ void CDeviceController::BulkDumpsCommand() {
     StopListening(false);
     editWindow.Hide();
     services.wakeIdle();
-    CBulkDumpDialog dialog(&frame, services.transfers);
+    CBulkDumpDialog dialog(&frame, services, services.transfers);
     dialog.ShowModal();
 }
 
@@ -113,10 +113,13 @@ void CDeviceController::UpdateOSCommand() {
     services.wakeIdle();
     // The dialog listens for a template that tells the unit's OS version; when
     // it goes, the main window listens again if it listened before.
-    CUpdateOSDialog dialog(&frame, services.transfers, [this](bool wasListening) {
+    CUpdateOSDialog::Hooks hooks;
+    hooks.restoreListening = [this](bool wasListening) {
         if (wasListening) ListenCommand();
         else StopListening(false);
-    });
+    };
+    hooks.chooseDevices = [this] { SelectMidiDeviceCommand(); };
+    CUpdateOSDialog dialog(&frame, services, services.transfers, std::move(hooks));
     dialog.ShowModal();
 }
 
@@ -170,7 +173,7 @@ void CDeviceController::OnSysExReceived(const MidiBytes& received) {
                    received.size() > 10) {
             const OsVersion version = osVersionFromBytes(received[9], received[10]);
             if (versionLess(version, profile.GetCurrentOSVersion())) {
-                COldOSDialog notice(&frame);
+                COldOSDialog notice(&frame, services.settings);
                 notice.ShowModal();
             }
         }

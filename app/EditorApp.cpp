@@ -67,9 +67,9 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
         WakeIdle();
     });
     // After every burst of events: the crash handler's copies of modified templates.
-    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
+    Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
         event.Skip();
-        RefreshCrashRecovery();
+        RefreshCrashRecovery(mainFrame ? &mainFrame->Document() : nullptr);
     });
 }
 
@@ -86,7 +86,7 @@ CEditorApp::~CEditorApp() {
 }
 
 EditorServices CEditorApp::Services() {
-    return EditorServices{*profile, Settings(), midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
+    return EditorServices{*profile, settings, midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
                           [this] { OnFirstPaint(); }};
 }
 
@@ -102,7 +102,7 @@ void CEditorApp::InstallModelHooks() {
     if (!dataErrorSink)
         dataErrorSink = std::make_unique<report::CDataErrorReporter>(
             profile->GetEditorTitle(), profile->GetDeviceName(),
-            [] { return Settings().sendErrorsHome == 1; },
+            [this] { return settings.sendErrorsHome == 1; },
             [this](const report::ReportRequest& r) {
                 SendErrorReport(wxString::FromUTF8(r.subjectWord.c_str()), wxString::FromUTF8(r.headline.c_str()),
                                 wxString::FromUTF8(r.attachmentPath.c_str()));
@@ -143,7 +143,7 @@ bool CEditorApp::OnInit() {
         const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
         SetAppName(title);
         wxConfig config(title, "Quorvane");
-        ReadSettings(config, Settings());
+        ReadSettings(config, settings);
         RememberReportingApplication(this);
         crashReportToOffer = argv[2];
         return true;
@@ -178,12 +178,12 @@ bool CEditorApp::OnInit() {
     auto* config = new wxConfig(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
-    ReadSettings(*config, Settings());
+    ReadSettings(*config, settings);
 
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
     messages.ForgetDeviceLost();
-    if (!midi.Start(Settings().releaseDriver == 1)) return false;
+    if (!midi.Start(settings.releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
     WarnAboutUnfinishedPluginSearch();
@@ -203,13 +203,13 @@ bool CEditorApp::OnInit() {
 }
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
-    if (Settings().pluginsEnumeratedOK == 1) return;
-    messages.ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+    if (settings.pluginsEnumeratedOK == 1) return;
+    messages.ShowMessage(wxOK, "It appears that the plug-in \"" + settings.lastPluginEnumerated +
                           " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
                           "to change the VST plugin location, or remove the plug-in and try again.");
-    Settings().pluginsEnumeratedOK = 1;
-    Settings().lastPluginEnumerated = "";
-    WriteSettings();
+    settings.pluginsEnumeratedOK = 1;
+    settings.lastPluginEnumerated = "";
+    WriteSettings(settings);
 }
 
 bool CEditorApp::CreateMainWindow() {
@@ -226,15 +226,15 @@ void CEditorApp::RunStartupAction(const wxArrayString& files) {
         for (const wxString& file : files) mainFrame->Document().openFile(wxFileName(file).GetAbsolutePath(), true);
         return;
     }
-    switch (Settings().startupAction) {
+    switch (settings.startupAction) {
         case 0: {
-            CWelcomeDialog dialog(mainFrame.get(), *profile);
+            CWelcomeDialog dialog(mainFrame.get(), Services());
             if (dialog.Loaded()) dialog.ShowModal();
             break;
         }
         case 2: mainFrame->RunMenuCommand(MenuId::New); break;
         case 3:
-            if (Settings().recentFileCount() > 0) mainFrame->Document().openFile(Settings().recentFile(0), true);
+            if (settings.recentFileCount() > 0) mainFrame->Document().openFile(settings.recentFile(0), true);
             break;
         case 4: mainFrame->RunMenuCommand(MenuId::Open); break;
         default: break;
@@ -250,7 +250,7 @@ void CEditorApp::ChooseMidiPorts() {
     }
     const std::string defaultName = profile->GetDefaultMidiDeviceName();
     bool inputMessageShown = false;
-    const wxString savedIn = Settings().inputDevice;
+    const wxString savedIn = settings.inputDevice;
     if (savedIn.empty()) {
         if (!midi.SelectInput(defaultName)) midi.SelectFirstInput();
     } else if (!midi.SelectInput(savedIn.ToStdString())) {
@@ -264,7 +264,7 @@ void CEditorApp::ChooseMidiPorts() {
         messages.ShowMessage(wxOK, text);
         inputMessageShown = true;
     }
-    const wxString savedOut = Settings().outputDevice;
+    const wxString savedOut = settings.outputDevice;
     if (savedOut.empty()) {
         if (!midi.SelectOutput(defaultName)) midi.SelectFirstOutput();
     } else if (!midi.SelectOutput(savedOut.ToStdString())) {
@@ -282,7 +282,7 @@ void CEditorApp::FindPortsIfNone() {
     if (midi.PortCount() == 0) return;
     // The unit was plugged in (or its server started) after start-up: choose
     // ports as start-up would, without its messages, and offer the menu.
-    const std::string saved[2] = {Settings().inputDevice.ToStdString(), Settings().outputDevice.ToStdString()};
+    const std::string saved[2] = {settings.inputDevice.ToStdString(), settings.outputDevice.ToStdString()};
     const std::string fallback = profile->GetDefaultMidiDeviceName();
     if (!(!saved[0].empty() && midi.SelectInput(saved[0])) && !midi.SelectInput(fallback)) midi.SelectFirstInput();
     if (!(!saved[1].empty() && midi.SelectOutput(saved[1])) && !midi.SelectOutput(fallback)) midi.SelectFirstOutput();
@@ -320,7 +320,7 @@ int CEditorApp::OnExit() {
     idleTimer.Stop();
     if (!crashReportToOffer.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
-        WriteSettings(*config, Settings());
+        WriteSettings(*config, settings);
         delete wxConfigBase::Set(nullptr);
     }
     MIDI::Input::SetArrivalNotifier(nullptr);

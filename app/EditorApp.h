@@ -13,6 +13,7 @@
 #include "app/EditorServices.h"
 #include "app/MainFrame.h"
 #include "app/MessageBoxes.h"
+#include "app/Settings.h"
 #include "midi/MidiService.h"
 #include "midi/Transfers.h"
 #include "model/DeviceProfile.h"
@@ -46,6 +47,7 @@ public:
     // What the main window and its dialogs are handed.
     EditorServices Services();
     CMessageBoxes& Messages() { return messages; }
+    EditorSettings& Settings() { return settings; }
     // Offers a report with the main window as parent (Data-error reports).
     void SendErrorReport(const wxString& subjectWord, const wxString& headline, const wxString& attachmentPath);
 
@@ -102,6 +104,7 @@ protected:
     wxString programDirectory;
     bool previousActive = false;
 
+    EditorSettings settings;
     MidiService midi;
     CServiceLink transfers{midi};
     CMessageBoxes messages;

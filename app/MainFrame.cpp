@@ -51,7 +51,7 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
     SetToolTip("");
     EditorView::set(this);
 
-    document = std::make_unique<CTemplateDocument>(static_cast<CTemplateDocument::IWindow&>(*this), services.profile, services.settings, services.messages);
+    document = std::make_unique<CTemplateDocument>(static_cast<CTemplateDocument::IWindow&>(*this), services);
     canvas->SetDropTarget(new CSyxFileDropTarget(*document));
     view = makeView(*this);
     canvas->SetView(view.get());
@@ -141,7 +141,7 @@ void CMainFrame::WireMenuCommands() {
     });
     OnMenu(MenuId::Preferences, [this] {
         hideEditWindow();
-        CPreferencesDialog prefs(this, services.profile);
+        CPreferencesDialog prefs(this, services);
         if (prefs.Loaded()) prefs.ShowModal();
         requestRepaint();
     });

@@ -158,7 +158,7 @@ void RememberReportingApplication(CEditorApp* app) { g_reportingApp = app; }
 void ReportProblem(const wxString& attachmentPath, const wxString& headline, const wxString& subjectWord,
                    wxWindow* parent, const wxString& recoveryNote) {
     if (!g_reportingApp) return;
-    const report::MailServer server = report::reportServerFor(utf8(Settings().reportServer));
+    const report::MailServer server = report::reportServerFor(utf8(g_reportingApp->Settings().reportServer));
     // The test connection waits a few seconds at most; meanwhile the windows repaint.
     if (!runOffGuiThread([server] { return report::canReachMailServer(server, std::chrono::seconds(5)); })) return;
     MyDialog dialog(parent, g_reportingApp, attachmentPath, headline, subjectWord, server, recoveryNote);
@@ -177,15 +177,13 @@ void InstallCrashHandler(CEditorApp* app) {
     report::installCrashHandler(options);
 }
 
-void RefreshCrashRecovery() {
+void RefreshCrashRecovery(const CTemplateDocument* document) {
     // Handles of the templates the registry holds, by template.
     static std::map<const CEditorTemplate*, int> handles;
     auto& registry = report::CRecoveryRegistry::instance();
-    CEditorApp* app = EditorAppOrNull();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
     std::map<const CEditorTemplate*, int> open;
-    for (int i = 0; frame && i < frame->Document().templateCount(); ++i) {
-        CEditorTemplate* tpl = frame->Document().templateAt(i);
+    for (int i = 0; document && i < document->templateCount(); ++i) {
+        CEditorTemplate* tpl = document->templateAt(i);
         auto found = handles.find(tpl);
         if (found != handles.end()) {
             open.insert(*found);
@@ -230,7 +228,7 @@ void ScheduleTestCrash(CEditorApp& app) {
             settings.setTemplateName("Crash Test");
             executeCommand(std::make_unique<CSetTemplateLocalsCommand>(&tpl->localSettings(), settings), *tpl);
         }
-        RefreshCrashRecovery();
+        RefreshCrashRecovery(frame ? &frame->Document() : nullptr);
         auto* timer = new wxTimer();
         timer->Bind(wxEVT_TIMER, [kind](wxTimerEvent&) {
             // An exception out of an event handler travels through the toolkit's loop.

@@ -7,11 +7,6 @@
 
 #include "plugins/PluginSearch.h"
 
-EditorSettings& Settings() {
-    static EditorSettings settings;
-    return settings;
-}
-
 wxString DefaultPluginFolder() { return wxString::FromUTF8(PluginSearch::defaultFolderSetting().c_str()); }
 
 namespace {
@@ -83,8 +78,8 @@ void WriteSettings(wxConfigBase& config, const EditorSettings& s) {
     config.Flush();
 }
 
-void WriteSettings() {
-    if (wxConfigBase* config = wxConfigBase::Get(false)) WriteSettings(*config, Settings());
+void WriteSettings(const EditorSettings& from) {
+    if (wxConfigBase* config = wxConfigBase::Get(false)) WriteSettings(*config, from);
 }
 
 void EditorSettings::addRecentFile(const wxString& path) {

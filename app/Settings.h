@@ -1,6 +1,7 @@
 #pragma once
-// The per-user settings: read once at start-up into these process-wide
-// values, changed while the program runs, written back at exit.
+// The per-user settings: read once at start-up into the values the
+// application object holds (and hands to whoever needs them), changed while
+// the program runs, written back at exit.
 #include <wx/string.h>
 
 #include <array>
@@ -37,9 +38,6 @@ struct EditorSettings {
     wxString recentFile(int i) const;
 };
 
-// The values every part of the program reads and changes.
-EditorSettings& Settings();
-
 // The folder searched for plug-ins when the store names none.
 wxString DefaultPluginFolder();
 
@@ -48,5 +46,5 @@ wxString DefaultPluginFolder();
 void ReadSettings(wxConfigBase& config, EditorSettings& into);
 // Writes every key in the store's fixed write order and flushes.
 void WriteSettings(wxConfigBase& config, const EditorSettings& from);
-// Writes the process-wide values to the process-wide store (when there is one).
-void WriteSettings();
+// Writes the values to the process-wide store (when there is one).
+void WriteSettings(const EditorSettings& from);

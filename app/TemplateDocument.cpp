@@ -40,9 +40,12 @@ wxString invalidTemplateMessage(const wxString& path) {
 }
 }  // namespace
 
-CTemplateDocument::CTemplateDocument(IWindow& window, const IDeviceProfile& profile, EditorSettings& settings,
-                                     CMessageBoxes& messages)
-    : window(window), profile(profile), settings(settings), messages(messages) {}
+CTemplateDocument::CTemplateDocument(IWindow& window, const EditorServices& services)
+    : window(window),
+      services(services),
+      profile(services.profile),
+      settings(services.settings),
+      messages(services.messages) {}
 
 CTemplateDocument::~CTemplateDocument() = default;
 
@@ -360,7 +363,7 @@ bool CTemplateDocument::CloseAllAsking() {
 
 void CTemplateDocument::ImportPluginNames() {
     window.HideEditWindow();
-    CVSTSelector selector(window.DialogParent());
+    CVSTSelector selector(window.DialogParent(), services);
     if (selector.ShowModal() != wxID_OK || !selector.selectedPlugin()) return;
     std::unique_ptr<CEditorTemplate> tpl = profile.CreateTemplate();
     {

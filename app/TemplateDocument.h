@@ -11,11 +11,10 @@
 #include <memory>
 #include <vector>
 
+#include "app/EditorServices.h"
+
 class CEditorTemplate;
-class CMessageBoxes;
 class ICommand;
-class IDeviceProfile;
-struct EditorSettings;
 class wxFileDialog;
 class wxWindow;
 
@@ -36,8 +35,7 @@ public:
         virtual wxWindow* DialogParent() = 0;
     };
 
-    CTemplateDocument(IWindow& window, const IDeviceProfile& profile, EditorSettings& settings,
-                      CMessageBoxes& messages);
+    CTemplateDocument(IWindow& window, const EditorServices& services);
     ~CTemplateDocument();
     CTemplateDocument(const CTemplateDocument&) = delete;
     CTemplateDocument& operator=(const CTemplateDocument&) = delete;
@@ -99,6 +97,7 @@ private:
     wxString Unopenable(const wxString& path) const;
 
     IWindow& window;
+    EditorServices services;
     const IDeviceProfile& profile;
     EditorSettings& settings;
     CMessageBoxes& messages;

@@ -103,6 +103,13 @@ private:
 class CMainFrame;
 class CEditorTemplate;
 class wxMenuBar;
+struct EditorServices;
+struct EditorSettings;
+
+// What the application object hands to the main window and its dialogs.
+EditorServices Services();
+// The application object's settings.
+EditorSettings& Settings();
 
 // One main window over an empty settings store in a temporary folder.
 class GuiTest : public ::testing::Test {

@@ -28,7 +28,7 @@ bool inLayout(wxWindow* w) { return w && w->IsShown() && w->GetContainingSizer()
 using DialogsTest = GuiTest;
 
 TEST_F(DialogsTest, WelcomeWithoutPortsOffersNoDeviceActions) {
-    CWelcomeDialog dialog(frame, EditorApp().Profile());
+    CWelcomeDialog dialog(frame, Services());
     ASSERT_NE(dialog.greeting, nullptr);
     EXPECT_TRUE(dialog.greeting->GetLabel().Contains("TaNGRA LuMI QV"));
     EXPECT_FALSE(dialog.greeting->GetLabel().Contains("$PRODUCT$"));
@@ -81,7 +81,7 @@ TEST_F(DialogsTest, WelcomeChoicesAndDontShowAgainSetTheNextStart) {
 TEST_F(DialogsTest, PreferencesShowOnlyThisDevicesOptionsAndStoreOnOK) {
     Settings().startupAction = 2;
     Settings().showCtrlToolTips = 0;
-    CPreferencesDialog dialog(frame, EditorApp().Profile());
+    CPreferencesDialog dialog(frame, Services());
     EXPECT_EQ(dialog.GetTitle(), "TaNGRA LuMI QV Editor preferences");
     // Display length 8 = name length 8, and no expanding panes on this device.
     EXPECT_FALSE(inLayout(wxWindow::FindWindowByName("Abbreviate_Names", &dialog)));
@@ -110,14 +110,14 @@ TEST_F(DialogsTest, PreferencesShowOnlyThisDevicesOptionsAndStoreOnOK) {
 
 TEST_F(DialogsTest, ReleaseModeChangeAsksForARestartOnlyWhenItReallyChanged) {
     {
-        CPreferencesDialog dialog(frame, EditorApp().Profile());
+        CPreferencesDialog dialog(frame, Services());
         dialog.releaseMidiDriver->SetValue(false);
         dialog.releaseMidiDriver->SetValue(true);  // toggled twice: no change
         EXPECT_NO_DIALOG(click(&dialog, wxID_OK));
     }
     EXPECT_EQ(Settings().releaseDriver, 1);
     {
-        CPreferencesDialog dialog(frame, EditorApp().Profile());
+        CPreferencesDialog dialog(frame, Services());
         dialog.releaseMidiDriver->SetValue(false);
         wxTEST_DIALOG(click(&dialog, wxID_OK),
                       ExpectMessage("Please restart the TaNGRA LuMI QV Editor for your changes to take effect", wxOK));
@@ -128,7 +128,7 @@ TEST_F(DialogsTest, ReleaseModeChangeAsksForARestartOnlyWhenItReallyChanged) {
 TEST_F(DialogsTest, PurgeActsAtOnceAndCancelStoresNothingElse) {
     Settings().addRecentFile(WriteTemplate("x.syx"));
     ASSERT_TRUE(MenuEnabled(MenuId::RecentFiles));
-    CPreferencesDialog dialog(frame, EditorApp().Profile());
+    CPreferencesDialog dialog(frame, Services());
     click(&dialog, XRCID("Purge_Recent_Files"));
     dialog.warnOnOldOS->SetValue(false);
     click(&dialog, wxID_CANCEL);

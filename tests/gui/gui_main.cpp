@@ -56,6 +56,10 @@ void failOnAssert(const wxString& file, int line, const wxString& func, const wx
 
 wxString ProgramFolder() { return g_programFolder; }
 
+EditorServices Services() { return EditorApp().Services(); }
+
+EditorSettings& Settings() { return EditorApp().Settings(); }
+
 void NewTemplateKeepingDefaults(CMainFrame* frame) {
     bool asked = false;
     wxTEST_DIALOG(frame->RunMenuCommand(MenuId::New), ExpectDialog<CTemplateSettings>([&asked](CTemplateSettings* dialog) {

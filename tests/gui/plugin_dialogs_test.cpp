@@ -107,7 +107,7 @@ protected:
 
 TEST_F(PluginDialogsTest, SelectorListsPluginsThenFilesThatAreNoPlugins) {
     Settings().vstDir = kMixed;
-    CVSTSelector selector(frame);
+    CVSTSelector selector(frame, Services());
     ASSERT_NE(selector.list, nullptr);
     ASSERT_NE(selector.okButton, nullptr);
     wxListItem column;
@@ -202,7 +202,7 @@ TEST_F(PluginDialogsTest, ProgressShowsEachFileRepaintsAndCancelsAHang) {
     });
     watcher.Start(100);
     {
-        CVSTSelector selector(frame);
+        CVSTSelector selector(frame, Services());
         cancelSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         watcher.Stop();
         EXPECT_TRUE(clicked);
@@ -272,7 +272,7 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
 
 TEST_F(PluginDialogsTest, ChoosingAFolderStoresItAndListsAgain) {
     Settings().vstDir = "/nonexistent/plugins";
-    CVSTSelector selector(frame);
+    CVSTSelector selector(frame, Services());
     EXPECT_EQ(selector.list->GetItemCount(), 0);
     EXPECT_FALSE(selector.okButton->IsEnabled());
     wxTEST_DIALOG(click(&selector, XRCID("Choose_VST_Directory")), ExpectDialog<wxDirDialog>([](wxDirDialog* d) {
@@ -299,7 +299,7 @@ TEST_F(PluginDialogsTest, EditorMemoryIsUntouchedByExaminingEveryInstalledPlugin
     long during = 0;
     size_t listed = 0;
     {
-        CVSTSelector selector(frame);
+        CVSTSelector selector(frame, Services());
         during = residentKiB();
         listed = selector.plugins.size();
         EXPECT_FALSE(mappedHere("/usr/lib/vst/"));

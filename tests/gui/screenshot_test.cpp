@@ -113,8 +113,8 @@ TEST_F(ScreenshotTest, DialogsAreLaidOutWithTheirControls) {
         std::function<wxDialog*()> make;
     };
     const Shot shots[] = {
-        {"welcome.png", [this] { return static_cast<wxDialog*>(new CWelcomeDialog(frame, EditorApp().Profile())); }},
-        {"preferences.png", [this] { return static_cast<wxDialog*>(new CPreferencesDialog(frame, EditorApp().Profile())); }},
+        {"welcome.png", [this] { return static_cast<wxDialog*>(new CWelcomeDialog(frame, Services())); }},
+        {"preferences.png", [this] { return static_cast<wxDialog*>(new CPreferencesDialog(frame, Services())); }},
         {"about.png",
          [this] {
              return static_cast<wxDialog*>(new CProductAboutDialog(frame, "About TaNGRA LuMI QV Editor",

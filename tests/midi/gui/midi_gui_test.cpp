@@ -93,7 +93,7 @@ protected:
 };
 
 TEST_F(MidiGuiTest, DeviceSelectionListsTheUnitAndRemembersTheChoice) {
-    CSelectMIDIDevices dialog(frame);
+    CSelectMIDIDevices dialog(frame, Services());
     ASSERT_NE(dialog.input, nullptr);
     ASSERT_NE(dialog.output, nullptr);
     EXPECT_EQ(dialog.GetTitle(), "Select MIDI devices");
