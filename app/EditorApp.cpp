@@ -57,8 +57,6 @@ void WakeOnMidiArrival() {
 
 CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
     : profile(std::move(ownProfile)), messages(wxString::FromUTF8(profile->GetEditorTitle())), idleTimer(this) {
-    // The model consults the same answers as the windows.
-    IDeviceProfile::setCurrent(profile.get());
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     midi.SetBusyHook([this] { WakeIdle(); });
     MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
@@ -81,7 +79,6 @@ void CEditorApp::WakeIdle() {
 CEditorApp::~CEditorApp() {
     MIDI::Input::SetArrivalNotifier(nullptr);
     if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
-    if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 

@@ -222,7 +222,7 @@ void CMainFrame::RunOnSelection(int id) {
             break;
         case MenuId::Copy: copyToClipboard(selection); break;
         case MenuId::Paste:
-            if (!canPaste(CControlClipboard::instance().placed(), selection)) return;
+            if (!canPaste(services.profile.Facts(), CControlClipboard::instance().placed(), selection)) return;
             document->RunCommand(pasteFromClipboard(selection));
             hideEditWindow();
             SetStatus("");

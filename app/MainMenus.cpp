@@ -296,7 +296,7 @@ std::unique_ptr<wxMenu> CMainMenus::BuildContextMenu() const {
     menu->AppendSeparator();
     if (selection.size() == 1) menu->Append(MenuId::EditSelection, "&Edit selection...");
     menu->Append(MenuId::GetInfo, "&Get Info...");
-    menu->Enable(MenuId::Paste, canPaste(CControlClipboard::instance().placed(), selection));
+    menu->Enable(MenuId::Paste, canPaste(from.profile.Facts(), CControlClipboard::instance().placed(), selection));
 
     if (!current->importedControls.empty() && selection.size() == 1) {
         menu->AppendSeparator();

@@ -489,7 +489,7 @@ CSysExDialog::CSysExDialog(IEditPanelHost& host, wxWindow* parent) : CEditPanel(
             if (!state() || !message) return;
             SysExMessage record = state()->getSysExData();
             std::string text;
-            if (!parseMessageText(message->GetValue().ToStdString(), record, text)) return;
+            if (!parseMessageText(message->GetValue().ToStdString(), record, text, profile().GetMaxSysExLength())) return;
             editing = false;
             run(std::make_unique<CSetSysExDataCommand>(*control, record));
         });
@@ -499,7 +499,7 @@ void CSysExDialog::check() {
     if (!message || !state()) return;
     SysExMessage record = state()->getSysExData();
     std::string text;
-    const bool ok = parseMessageText(message->GetValue().ToStdString(), record, text);
+    const bool ok = parseMessageText(message->GetValue().ToStdString(), record, text, profile().GetMaxSysExLength());
     enable(set, ok);
     setLabel(status, wxString::FromUTF8(text));
 }
@@ -509,7 +509,7 @@ void CSysExDialog::refresh() {
     if (!s || !message) return;
     // Text being typed stays until it is set; the model changes only then.
     if (!editing) {
-        const wxString text = wxString::FromUTF8(formatMessageText(s->getSysExData()));
+        const wxString text = wxString::FromUTF8(formatMessageText(s->getSysExData(), profile().GetMaxSysExLength()));
         if (message->GetValue() != text) message->ChangeValue(text);
     }
     check();

@@ -13,7 +13,7 @@ class ClipboardTest : public EditingTest {
 protected:
     void SetUp() override {
         EditingTest::SetUp();
-        for (int i = 0; i <= 85; ++i) tpl.controlAt(i)->isContinuous = IDeviceProfile::current().IsContinuousControl(i);
+        for (int i = 0; i <= 85; ++i) tpl.controlAt(i)->isContinuous = CTaNGRAQVDeviceProfile().IsContinuousControl(i);
         assign(3, ControlType::CC, "Cutoff", 74);
         assign(4, ControlType::NRPN, "Reso", 71);
         assign(5, ControlType::CC, "Attack", 73);
@@ -58,7 +58,7 @@ TEST_F(ClipboardTest, PasteNeedsOneFittingTargetPerCopiedControl) {
     copyToClipboard({at(70)});
     EXPECT_FALSE(menu({at(24)}).paste);  // not a drum pad
     EXPECT_TRUE(menu({at(71)}).paste);
-    EXPECT_FALSE(canPaste(clipboard().placed(), {CPlacedControl(&state(71), 86)}));  // imported index
+    EXPECT_FALSE(canPaste(TaNGRAQVFacts(), clipboard().placed(), {CPlacedControl(&state(71), 86)}));  // imported index
 }
 
 TEST_F(ClipboardTest, EditMenuClipboardItems) {

@@ -53,10 +53,11 @@ TEST(Profile, CanHoldStateFollowsTheControlKind) {
 // One profile: the model, the main window and its panel view answer with the application's.
 TEST_F(GuiTest, TheApplicationsProfileReachesTheModelTheMainWindowAndThePanel) {
     const IDeviceProfile& profile = EditorApp().Profile();
-    EXPECT_EQ(&IDeviceProfile::current(), &profile);
-    EXPECT_EQ(&EditorApp().Profile(), &profile);
+    // The templates the profile makes ask the same facts the profile answers from.
+    EXPECT_EQ(&profile.CreateTemplate()->deviceFacts(), &profile.Facts());
     ASSERT_NE(frame->View(), nullptr);
     EXPECT_EQ(&frame->View()->Profile(), &profile);
+    EXPECT_EQ(&frame->EditHost().PanelProfile(), &profile);
 }
 
 TEST(Profile, DeviceAnswersMatchTheModel) {

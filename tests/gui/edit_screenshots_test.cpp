@@ -8,6 +8,7 @@
 #include <wx/tglbtn.h>
 #include <wx/utils.h>
 
+#include "app/EditorApp.h"
 #include "GuiTestSupport.h"
 #include "app/MainFrame.h"
 #include "model/Command.h"
@@ -98,7 +99,7 @@ TEST_F(EditScreenshotTest, TemplateDialogs) {
     NewTemplateKeepingDefaults(frame);
     CEditorTemplate* tpl = frame->Document().currentTemplate();
     tpl->setTemplateName("Analog Lead");
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const IDeviceProfile& profile = EditorApp().Profile();
     TemplateDialogOptions options;
     auto ignore = [](std::unique_ptr<ICommand>) {};
     CKeyboardZone zone;

@@ -93,7 +93,7 @@ TEST(OpenTemplateBytes, RejectsUnknownAndBrokenDumps) {
 }
 
 TEST(DeviceProfileAnswers, CanHoldState) {
-    const IDeviceProfile& p = IDeviceProfile::current();
+    const IDeviceProfile& p = CTaNGRAQVDeviceProfile();
     auto state = [](int type, int format = 0) {
         CBaseControlState s;
         s.setControlType(type, false);
@@ -134,7 +134,7 @@ TEST(DeviceProfileAnswers, AboutTextNamesTheProjectVersion) {
 }
 
 TEST(DeviceProfileAnswers, PerIndexRanges) {
-    const IDeviceProfile& p = IDeviceProfile::current();
+    const IDeviceProfile& p = CTaNGRAQVDeviceProfile();
     int continuous = 0, buttons = 0;
     for (int i = 0; i <= 85; ++i) {
         continuous += p.IsContinuousControl(i);
