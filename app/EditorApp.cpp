@@ -34,10 +34,6 @@ wxString ResourceFolderFor(const wxString& programFolder) {
     return programFolder;
 }
 
-CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance()); }
-
-CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
-
 namespace {
 // Set by the MIDI thread, cleared by the GUI thread: at most one wake-up is
 // queued however fast messages arrive.
@@ -50,7 +46,7 @@ void WakeOnMidiArrival() {
             arrivalWakeQueued = false;
             // The quick pace, not a pass right here: a stream of messages
             // then costs at most one pass per period.
-            if (CEditorApp* editor = EditorAppOrNull()) editor->WakeIdle();
+            if (auto* editor = dynamic_cast<CEditorApp*>(wxApp::GetInstance())) editor->WakeIdle();
         });
 }
 }  // namespace

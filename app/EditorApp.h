@@ -114,10 +114,6 @@ protected:
     wxString crashReportToOffer;
 };
 
-// The application object as the editor's own class.
-CEditorApp& EditorApp();
 // The folder holding Common.xrc, images/ and the other resources for a program
 // in programFolder (its own folder, or the shared data folder once installed).
 wxString ResourceFolderFor(const wxString& programFolder);
-// Null while no editor application object exists (tests of pure helpers).
-CEditorApp* EditorAppOrNull();

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "TestApplication.h"
 #include "app/EditorApp.h"
 #include "model/Command.h"
 #include "editing/History.h"

@@ -100,6 +100,8 @@ private:
     std::function<int(T*)> drive;
 };
 
+#include "TestApplication.h"
+
 class CMainFrame;
 class CEditorTemplate;
 class wxMenuBar;

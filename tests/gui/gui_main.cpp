@@ -56,6 +56,8 @@ void failOnAssert(const wxString& file, int line, const wxString& func, const wx
 
 wxString ProgramFolder() { return g_programFolder; }
 
+CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance()); }
+
 EditorServices Services() { return EditorApp().Services(); }
 
 EditorSettings& Settings() { return EditorApp().Settings(); }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "TestApplication.h"
 #include "model/Command.h"
 #include "editing/EditorView.h"
 #include "editing/History.h"
