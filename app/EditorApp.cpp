@@ -144,7 +144,7 @@ void CEditorApp::SendErrorReport(const wxString& subjectWord, const wxString& he
 void CEditorApp::OnUnhandledException() { std::terminate(); }
 
 int CEditorApp::OnRun() {
-    if (!crashReportToOffer.empty()) return RunCrashReporter(crashReportToOffer);
+    if (!reporterArguments.empty()) return RunCrashReporter(reporterArguments);
     return wxApp::OnRun();
 }
 
@@ -163,7 +163,7 @@ bool CEditorApp::OnInit() {
     mainFrame = nullptr;
     previousActive = false;
 
-    if (argc == 3 && argv[1] == "--report") {
+    if (argc >= 3 && argv[1] == "--report") {
         // The reporter of a crashed editor: no lock, no windows but the report
         // dialog, and the settings only read (for the report server).
         SetVendorName("Quorvane");
@@ -172,7 +172,7 @@ bool CEditorApp::OnInit() {
         wxConfig config(title, "Quorvane");
         ReadSettings(config, Settings());
         RememberReportingApplication(this);
-        crashReportToOffer = argv[2];
+        for (int i = 2; i < argc; ++i) reporterArguments.Add(argv[i]);
         return true;
     }
 
@@ -214,6 +214,7 @@ bool CEditorApp::OnInit() {
     ChooseMidiPorts();
 
     WarnAboutUnfinishedPluginSearch();
+    TellAboutTemplatesSavedAtLastCrash(*this);
 
     if (!CreateMainWindow()) return false;
 
@@ -352,7 +353,7 @@ void CEditorApp::IdlePass() {
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
-    if (!crashReportToOffer.empty()) return wxApp::OnExit();
+    if (!reporterArguments.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, Settings());
         delete wxConfigBase::Set(nullptr);

@@ -89,7 +89,9 @@ def main():
         original = open(song, "rb").read()
         check(bool(wait_until(lambda: server_answers(port), 10)), "the mail server runs")
 
-        env = dict(os.environ, HOME=home, TMPDIR=tmp, TQV_TEST_CRASH=KIND)
+        # The user's private runtime folder takes the report.
+        os.chmod(tmp, 0o700)
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=tmp, TQV_TEST_CRASH=KIND)
         editor = subprocess.Popen([EDITOR, song], env=env)
         # Answer the start-up message boxes (no MIDI devices here) until the editor ends.
         deadline = time.monotonic() + 60
@@ -102,7 +104,9 @@ def main():
         check(editor.poll() == EXPECTED_STATUS, f"the editor ended by its fault (status {editor.poll()})")
 
         report_path = os.path.join(tmp, TITLE + ".dmp")
-        check(os.path.exists(report_path), "crash report written into the temporary folder")
+        check(os.path.exists(report_path), "crash report written into the private runtime folder")
+        if os.path.exists(report_path):
+            check(os.stat(report_path).st_mode & 0o777 == 0o600, "only the user may read the report")
         recovered = os.path.join(work, "song.recovered.syx")
         check(os.path.exists(recovered), "modified template saved beside its file")
         if os.path.exists(recovered):
