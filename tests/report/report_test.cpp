@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -249,6 +250,40 @@ TEST(ReportMessage, HeadersStructureAndWireForm) {
     EXPECT_EQ("\r\n.\r\n", wire.substr(wire.size() - 5));
     EXPECT_EQ("a\r\n.\r\n", smtpDataBlock("a"));
     EXPECT_EQ("..\r\n.\r\n", smtpDataBlock(".\n"));
+}
+
+TEST(ReportMessage, TypedTextNeverBreaksTheMessage) {
+    const std::string boundary = kMimeBoundary;
+    ReportMail m;
+    m.recipient = "r@example.org";
+    m.attachment = {1};
+    m.attachmentName = "r.dmp";
+    // The separator typed into the description, and its first variant too.
+    m.body = "a\n--" + boundary + "\nb --" + boundary + "-2--";
+    std::string text = composeReportMessage(m);
+    EXPECT_NE(std::string::npos, text.find("boundary=\"" + boundary + "-3\""));
+    EXPECT_NE(std::string::npos, text.find("\n--" + boundary + "-3--\n"));
+    EXPECT_NE(std::string::npos, text.find(m.body + "\n"));
+    // Without it, the usual one.
+    m.body = "fine";
+    EXPECT_NE(std::string::npos, composeReportMessage(m).find("boundary=\"" + boundary + "\"\n"));
+
+    // An address of 254 characters is a header; a longer one ends the text.
+    m.replyTo = std::string(242, 'a') + "@example.org";
+    EXPECT_NE(std::string::npos, composeReportMessage(m).find("\nReply-To: <" + m.replyTo + ">\n"));
+    m.replyTo = std::string(3000, 'a') + "@example.org";
+    text = composeReportMessage(m);
+    EXPECT_EQ(std::string::npos, text.find("Reply-To"));
+    // The text part (Base64 now, for its long line) starts "fine\n\n" ("ZmluZQoK").
+    EXPECT_NE(std::string::npos, text.find(base64Lines(std::vector<uint8_t>(
+                                     {'f', 'i', 'n', 'e', '\n', '\n', 'E', 'm'})).substr(0, 8)));
+    size_t longest = 0;
+    for (size_t at = 0, next; at < text.size(); at = next + 1) {
+        next = text.find('\n', at);
+        if (next == std::string::npos) next = text.size();
+        longest = std::max(longest, next - at);
+    }
+    EXPECT_LE(longest, 998u);
 }
 
 TEST(ReportMessage, DateIsRfc5322) {
