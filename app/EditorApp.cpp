@@ -19,6 +19,7 @@
 #include "app/WelcomeDialog.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "plugins/PluginInfo.h"
 #include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
@@ -232,7 +233,10 @@ bool CEditorApp::OnInit() {
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
     if (Settings().pluginsEnumeratedOK == 1) return;
-    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+    // The path as stored, with anything that could garble the message escaped.
+    const wxString plugin =
+        wxString::FromUTF8(PluginNames::shownText(std::string(Settings().lastPluginEnumerated.utf8_str())).c_str());
+    ShowMessage(wxOK, "It appears that the plug-in \"" + plugin +
                           " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
                           "to change the VST plugin location, or remove the plug-in and try again.");
     Settings().pluginsEnumeratedOK = 1;
