@@ -203,7 +203,7 @@ bool CEditorApp::OnInit() {
 
     LoadResources();
 
-    auto* config = new wxConfig(title, "Quorvane");
+    auto* config = new CSettingsStore(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
     ReadSettings(*config, Settings());

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Every way the tool writes a file (a template, a bulk dump, the templates
-# extracted from one) syncs the new content before it takes the file's name
+# extracted from one), and the editor's settings store, syncs the new content before it takes the file's name
 # and syncs the folder after, so that "saved" survives a power loss.
 set -u
 TOOL=${TOOL:?set TOOL to the tangra-qv-tool binary}
@@ -53,6 +53,19 @@ mkdir "$work/extracted"
 traced "$TOOL" blk extract "$work/out1/set.blk" "$work/extracted"
 first=$(ls "$work/extracted" | head -1)
 durable "extracted template" "$work/extracted/$first"
+
+# The editor's settings, written and then replaced.
+if [ -n "${SETTINGS_WRITER:-}" ]; then
+    for value in 1 2; do
+        traced "$SETTINGS_WRITER" "$work/out2/settings" "$value"
+        durable "settings, value $value" "$work/out2/settings"
+        if grep -qx "StartupAction=$value" "$work/out2/settings"; then pass=$((pass + 1)); else
+            fail=$((fail + 1))
+            echo "FAIL: settings content"
+            sed 's/^/  /' "$work/out2/settings"
+        fi
+    done
+fi
 
 echo "$pass passed, $fail failed"
 [ $fail -eq 0 ]
