@@ -335,14 +335,14 @@ std::string fileNameFor(const std::string& name) {
 
 }  // namespace
 
-std::string recoveredPathFor(const std::string& filePath, const std::string& name, const std::string& tempDir) {
+std::string recoveredPathFor(const std::string& filePath, const std::string& name, const std::string& folder) {
     if (!filePath.empty()) {
         const auto slash = filePath.find_last_of('/');
         const std::string dir = slash == std::string::npos ? std::string() : filePath.substr(0, slash + 1);
         const std::string file = slash == std::string::npos ? filePath : filePath.substr(slash + 1);
         return dir + stemOf(file) + ".recovered.syx";
     }
-    return tempDir + fileNameFor(name) + ".recovered.syx";
+    return folder + fileNameFor(name) + ".recovered.syx";
 }
 
 CRecoveryRegistry& CRecoveryRegistry::instance() {

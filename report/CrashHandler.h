@@ -42,10 +42,10 @@ struct CrashHandlerOptions {
 // std::terminate. May be called again to change the options.
 bool installCrashHandler(const CrashHandlerOptions& options);
 
-// Where a modified template is saved at crash time: beside its file
-// ("song.syx" -> "song.recovered.syx"), or in the temporary folder under
-// its name when it never had a file.
-std::string recoveredPathFor(const std::string& filePath, const std::string& name, const std::string& tempDir);
+// The first choice for a modified template at crash time: beside its file
+// ("song.syx" -> "song.recovered.syx"), or, when it never had a file, in
+// `folder` under its name (made fit for a file name).
+std::string recoveredPathFor(const std::string& filePath, const std::string& name, const std::string& folder);
 
 // The open templates that a crash should not lose. The application adds
 // each open template with callbacks that describe it, removes it when it is
@@ -70,7 +70,6 @@ public:
     // cannot take the copy; each is made when missing. Two templates never
     // share a name in one folder.
     void setFolders(const std::vector<std::string>& folders);
-    void setTemporaryDirectory(const std::string& dir) { setFolders({dir}); }
 
     // Crash time only (async-signal-safe): writes every held copy, each in the
     // first of its places that takes it completely, and lists the result on

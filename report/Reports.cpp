@@ -131,16 +131,16 @@ ReportDialogTexts reportDialogTexts(const std::string& appName, const std::strin
 
 CDataErrorReporter::CDataErrorReporter(std::string editorTitle, std::string deviceName,
                                        std::function<bool()> sendingAllowed,
-                                       std::function<void(const ReportRequest&)> offer, std::string tempDir)
+                                       std::function<void(const ReportRequest&)> offer, std::string folder)
     : editorTitle_(std::move(editorTitle)),
       deviceName_(std::move(deviceName)),
       sendingAllowed_(std::move(sendingAllowed)),
       offer_(std::move(offer)),
-      tempDir_(std::move(tempDir)) {}
+      folder_(std::move(folder)) {}
 
 void CDataErrorReporter::reportDataError(const CEditorTemplate&, const ByteSequence& mask) {
     if (!mask.hasAnySetByte()) return;
-    const std::string path = dataErrorMaskPath(editorTitle_, tempDir_.empty() ? reportDirectory() : tempDir_);
+    const std::string path = dataErrorMaskPath(editorTitle_, folder_.empty() ? reportDirectory() : folder_);
     std::string error;
     if (path.empty() || !writePrivateFile(path, mask.vector(), error)) return;
     if (!sendingAllowed_ || !sendingAllowed_()) return;

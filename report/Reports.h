@@ -64,7 +64,7 @@ ReportDialogTexts reportDialogTexts(const std::string& appName, const std::strin
 class CDataErrorReporter : public IDataErrorSink {
 public:
     CDataErrorReporter(std::string editorTitle, std::string deviceName, std::function<bool()> sendingAllowed,
-                       std::function<void(const ReportRequest&)> offer, std::string tempDir = {});
+                       std::function<void(const ReportRequest&)> offer, std::string folder = {});
 
     void reportDataError(const CEditorTemplate& tpl, const ByteSequence& mask) override;
 
@@ -73,7 +73,7 @@ private:
     std::string deviceName_;
     std::function<bool()> sendingAllowed_;
     std::function<void(const ReportRequest&)> offer_;
-    std::string tempDir_;
+    std::string folder_;
 };
 
 }  // namespace report

@@ -49,7 +49,7 @@ protected:
         const pid_t pid = ::fork();
         if (pid == 0) {
             auto& registry = CRecoveryRegistry::instance();
-            registry.setTemporaryDirectory(dir);
+            registry.setFolders({dir});
             registry.add({[] { return true; }, [this] { return ByteSequence(saved); },
                           [this] { return dir + "song.syx"; }, [] { return "Song"; }});
             registry.add({[] { return true; }, [this] { return ByteSequence(untitled); }, [] { return ""; },
@@ -138,7 +138,7 @@ TEST_F(CrashHandler, EachFatalFaultWritesReportRecoversAndStartsReporter) {
 TEST_F(CrashHandler, WithoutAReportTheReporterStillTellsWhereTemplatesWent) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        CRecoveryRegistry::instance().setTemporaryDirectory(dir);
+        CRecoveryRegistry::instance().setFolders({dir});
         CRecoveryRegistry::instance().add({[] { return true; }, [this] { return ByteSequence(saved); },
                                            [this] { return dir + "song.syx"; }, [] { return "Song"; }});
         CRecoveryRegistry::instance().refresh();
@@ -162,7 +162,7 @@ TEST(RecoveryRegistry, CopiesFollowTheTemplates) {
     char pattern[] = "/tmp/tqv-recover-XXXXXX";
     const std::string dir = std::string(::mkdtemp(pattern)) + "/";
     CRecoveryRegistry& r = CRecoveryRegistry::instance();
-    r.setTemporaryDirectory(dir);
+    r.setFolders({dir});
     bool modified = true;
     std::vector<uint8_t> bytes = {1, 2, 3};
     const int h = r.add({[&] { return modified; }, [&] { return ByteSequence(bytes); },
@@ -241,7 +241,7 @@ TEST_F(CrashHandler, DoubleFreeWithAnotherThreadRunningStillStartsTheReporter) {
                 for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
             }).detach();
             auto& registry = CRecoveryRegistry::instance();
-            registry.setTemporaryDirectory(dir);
+            registry.setFolders({dir});
             registry.add({[] { return true; }, [this] { return ByteSequence(saved); },
                           [this] { return dir + "song.syx"; }, [] { return "Song"; }});
             registry.refresh();
@@ -270,7 +270,7 @@ TEST_F(CrashHandler, ThreadsFaultingTogetherWaitForOneCompleteReport) {
         fs::create_directories(dir);
         const int status = runChild(
             [this] {
-                CRecoveryRegistry::instance().setTemporaryDirectory(dir);
+                CRecoveryRegistry::instance().setFolders({dir});
                 installCrashHandler({.applicationName = "Test Editor", .reportPath = dir + "Test Editor.dmp", .reporterCommand = {"/bin/sh", "-c", "cp \"$1\" \"$0\"", dir + "reporter-saw.dmp"}});
                 static std::atomic<bool> go{false};
                 std::vector<std::thread> threads;
