@@ -204,7 +204,7 @@ wxString RecoveryNote(const std::vector<std::string>& recovered, const std::vect
 namespace {
 
 // Removes the notes left for the next start that list exactly these templates:
-// the user is being told right now.
+// the user has just been told.
 void ForgetRecoveryNotices(const report::RecoveryList& told) {
     const std::string appName = utf8(wxTheApp ? wxTheApp->GetAppName() : wxString());
     for (const std::string& path : report::recoveryNoticePaths(appName)) {
@@ -251,7 +251,6 @@ int RunCrashReporter(const wxArrayString& arguments) {
         else if (arguments[i] == "--not-recovered") saved.lost.push_back(utf8(arguments[i + 1]));
     }
     const wxString note = RecoveryNote(saved.recovered, saved.lost);
-    ForgetRecoveryNotices(saved);
     bool shown = false;
     if (!path.empty()) {
         // Names and lines for the stack trace, while the program files are still the crashed ones.
@@ -260,9 +259,14 @@ int RunCrashReporter(const wxArrayString& arguments) {
     }
     // No report to offer (no mail server, or no folder took the report): the
     // user still learns where the changes are.
-    if (!shown && !note.empty() && g_reportingApp)
+    if (!shown && !note.empty() && g_reportingApp) {
         g_reportingApp->ShowMessage(wxOK | wxICON_INFORMATION,
                                     g_reportingApp->wxApp::GetAppName() + " closed unexpectedly.\n\n" + note);
+        shown = true;
+    }
+    // Only once the user has seen where the changes are: a reporter that ends
+    // before (logged out, killed) leaves the note for the next start.
+    if (shown) ForgetRecoveryNotices(saved);
     return 0;
 }
 
@@ -270,10 +274,11 @@ void TellAboutTemplatesSavedAtLastCrash(CEditorApp& app) {
     for (const std::string& path : report::recoveryNoticePaths(utf8(app.wxApp::GetAppName()))) {
         const report::RecoveryList listed = report::recoveryListIn(path);
         if (listed.empty()) continue;
-        ::unlink(path.c_str());
         app.ShowMessage(wxOK | wxICON_INFORMATION,
                         app.wxApp::GetAppName() + " closed unexpectedly last time.\n\n" +
                             RecoveryNote(listed.recovered, listed.lost));
+        // Forgotten once seen, not before.
+        ::unlink(path.c_str());
     }
 }
 
