@@ -134,7 +134,7 @@ int cmdFromPlugin(const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("from-plugin takes PLUGIN_FILE and OUT.syx");
     const std::string& pluginFile = args[0];
     if (::access(pluginFile.c_str(), R_OK) != 0) {
-        std::cerr << "Cannot read the plug-in file " << pluginFile << "\n";
+        std::cerr << "Cannot read the plug-in file " << PluginNames::shownText(pluginFile) << "\n";
         return 1;
     }
     CPluginScan scan;

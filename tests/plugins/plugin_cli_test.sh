@@ -80,6 +80,12 @@ cp "$DIR/mixed/NotAPlugin.so" "$work/odd/$(printf 'Bell\007.so')"
 if LC_ALL=C grep -q "$(printf '[\001-\010\013-\037\177]')" "$work/odd.txt"; then bad "raw control characters shown"; else ok; fi
 grep -qF 'Red\x1b[31mAlert\nx.so' "$work/odd.txt" && ok || bad "escaped plug-in file name: $(cat -v "$work/odd.txt")"
 grep -qF 'Bell\x07.so' "$work/odd.txt" && ok || bad "escaped skipped file name: $(cat -v "$work/odd.txt")"
+# The same in from-plugin's messages, for a file that is no plug-in and one that is not there.
+"$TOOL" from-plugin "$work/odd/$(printf 'Bell\007.so')" "$work/none.syx" >/dev/null 2>"$work/err"
+grep -qF 'Bell\x07.so is not a usable VST 2 plug-in' "$work/err" && ok || bad "from-plugin escaped name: $(cat -v "$work/err")"
+"$TOOL" from-plugin "$work/odd/$(printf 'Gone\033[2J.so')" "$work/none.syx" >/dev/null 2>"$work/err"
+grep -qF 'Gone\x1b[2J.so' "$work/err" && ok || bad "from-plugin escaped missing name: $(cat -v "$work/err")"
+if LC_ALL=C grep -q "$(printf '[\001-\010\013-\037\177]')" "$work/err"; then bad "raw control characters in from-plugin's message"; else ok; fi
 
 # Without DIR or $VST_PATH every existing default folder is searched.
 mkdir -p "$work/home/.vst" "$work/home/.lxvst/deep"
