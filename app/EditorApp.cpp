@@ -19,6 +19,7 @@
 #include "app/WelcomeDialog.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "plugins/PluginInfo.h"
 #include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
@@ -111,7 +112,7 @@ void CEditorApp::SendErrorReport(const wxString& subjectWord, const wxString& he
 void CEditorApp::OnUnhandledException() { std::terminate(); }
 
 int CEditorApp::OnRun() {
-    if (!crashReportToOffer.empty()) return RunCrashReporter(crashReportToOffer);
+    if (!reporterArguments.empty()) return RunCrashReporter(reporterArguments);
     return wxApp::OnRun();
 }
 
@@ -129,7 +130,7 @@ void CEditorApp::LoadResources() {
 bool CEditorApp::OnInit() {
     previousActive = false;
 
-    if (argc == 3 && argv[1] == "--report") {
+    if (argc >= 3 && argv[1] == "--report") {
         // The reporter of a crashed editor: no lock, no windows but the report
         // dialog, and the settings only read (for the report server).
         SetVendorName("Quorvane");
@@ -138,7 +139,7 @@ bool CEditorApp::OnInit() {
         wxConfig config(title, "Quorvane");
         ReadSettings(config, settings);
         RememberReportingApplication(this);
-        crashReportToOffer = argv[2];
+        for (int i = 2; i < argc; ++i) reporterArguments.Add(argv[i]);
         return true;
     }
 
@@ -168,7 +169,7 @@ bool CEditorApp::OnInit() {
 
     LoadResources();
 
-    auto* config = new wxConfig(title, "Quorvane");
+    auto* config = new CSettingsStore(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
     ReadSettings(*config, settings);
@@ -180,6 +181,7 @@ bool CEditorApp::OnInit() {
     ChooseMidiPorts();
 
     WarnAboutUnfinishedPluginSearch();
+    TellAboutTemplatesSavedAtLastCrash(*this);
 
     if (!CreateMainWindow()) return false;
 
@@ -197,7 +199,10 @@ bool CEditorApp::OnInit() {
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
     if (settings.pluginsEnumeratedOK == 1) return;
-    messages.ShowMessage(wxOK, "It appears that the plug-in \"" + settings.lastPluginEnumerated +
+    // The path as stored, with anything that could garble the message escaped.
+    const wxString plugin =
+        wxString::FromUTF8(PluginNames::shownText(std::string(settings.lastPluginEnumerated.utf8_str())).c_str());
+    messages.ShowMessage(wxOK, "It appears that the plug-in \"" + plugin +
                           " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
                           "to change the VST plugin location, or remove the plug-in and try again.");
     settings.pluginsEnumeratedOK = 1;
@@ -311,7 +316,7 @@ void CEditorApp::IdlePass() {
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
-    if (!crashReportToOffer.empty()) return wxApp::OnExit();
+    if (!reporterArguments.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, settings);
         delete wxConfigBase::Set(nullptr);

@@ -110,8 +110,9 @@ protected:
     CMessageBoxes messages;
     wxTimer idleTimer;
     std::unique_ptr<IDataErrorSink> dataErrorSink;
-    // Set when the program runs as the reporter of a crash ("--report FILE").
-    wxString crashReportToOffer;
+    // Set when the program runs as the reporter of a crash ("--report FILE ..."):
+    // the arguments from FILE on.
+    wxArrayString reporterArguments;
 };
 
 // The folder holding Common.xrc, images/ and the other resources for a program
