@@ -137,115 +137,171 @@ def wrap(sizer, border=4):
 PORTS = [("Enable_Midi_Port_1", "MIDI 1"), ("Enable_Midi_Port_2", "MIDI 2"), ("Enable_USB_Port", "USB 1"),
          ("Enable_USB_Port_B", "USB 2"), ("Enable_USB_Port_C", "USB 3")]
 
+# --- The edit panels: one two-column form ---------------------------------------
+# The edit window stacks several panels; together they read as one form in the
+# manner of the GNOME guidelines: bold section headings, the rows of a section
+# indented under them, labels left-aligned in one column and every field in
+# the next (the window gives the label columns of all its panels one width),
+# 6 pixels between rows, 12 between a label and its field, 18 above a heading.
+# Each row's cells carry their own top gap instead of the grid's vgap: a row
+# whose cells are all hidden then takes no room at all.
+ROW_GAP = 6
+LABEL_GAP = 12
+INDENT = 12
+SECTION_GAP = 18
+SIDE = 6  # inside the panel, left and right (the window adds 5 more)
+
+
+def heading(text_):
+    # Panels of one section share its heading; the window keeps the first.
+    return obj("wxStaticText", "Section_Heading",
+               f"<label>{escape(text_)}</label>"
+               "<font><sysfont>wxSYS_DEFAULT_GUI_FONT</sysfont><weight>bold</weight></font>")
+
+
+def form(rows):
+    """A two-column form: label, field. A None label leaves the cell empty."""
+    body = f"<cols>2</cols><vgap>0</vgap><hgap>{LABEL_GAP}</hgap><growablecols>1</growablecols>"
+    for row in rows:
+        lab, field = row[0], row[1]
+        top_aligned = len(row) > 2 and row[2] == "top"
+        if lab is None:
+            # No gap of its own: a row whose field is hidden takes no room.
+            body += '<object class="spacer"><size>0,0</size></object>'
+        else:
+            # A label beside a list of options lines up with the first option.
+            align = "wxALIGN_TOP" if top_aligned else "wxALIGN_CENTER_VERTICAL"
+            body += item(lab, f"wxTOP|{align}", ROW_GAP + (4 if top_aligned else 0))
+        body += item(field, "wxTOP|wxALIGN_CENTER_VERTICAL", ROW_GAP)
+    return obj("wxFlexGridSizer", None, body)
+
+
+def options(buttons, cols=1):
+    """Radio buttons or check boxes in the field column, `cols` to a row."""
+    body = f"<cols>{cols}</cols><vgap>2</vgap><hgap>{LABEL_GAP}</hgap>"
+    for b in buttons:
+        body += item(b, "wxALIGN_CENTER_VERTICAL", 0)
+    return obj("wxFlexGridSizer", None, body)
+
+
+def side_by_side(children):
+    body = "<orient>wxHORIZONTAL</orient>"
+    for i, child in enumerate(children):
+        body += item(child, "wxLEFT|wxALIGN_CENTER_VERTICAL" if i else "wxALIGN_CENTER_VERTICAL", 6 if i else 0)
+    return obj("wxBoxSizer", None, body)
+
+
+def vbox(child, flag, border):
+    return obj("wxBoxSizer", None, "<orient>wxVERTICAL</orient>" + item(child, flag, border))
+
+
+def edit_panel(name, section, rows, after=()):
+    body = "<orient>wxVERTICAL</orient>"
+    body += item(vbox(heading(section), "wxLEFT|wxRIGHT", SIDE), "wxTOP|wxEXPAND", SECTION_GAP)
+    body += item(vbox(form(rows), "wxLEFT|wxEXPAND", INDENT), "wxLEFT|wxRIGHT|wxEXPAND", SIDE)
+    for child, flag, border in after:
+        body += item(child, flag, border)
+    return obj("wxPanel", name, "<style>wxTAB_TRAVERSAL</style>" + obj("wxBoxSizer", None, body))
+
+
 panels = []
 
 # --- Common panel -------------------------------------------------------------
-panels.append(panel("ID_GENERICDIALOG", box([
-    grid([
-        [label(None, "Name:"), text("Name", 110, "The name the hardware shows for this control")],
-        [label("ID_PARAMNAMETEXT", "Parameter:"), text("Parameter_Name", 110)],
-        [label(None, "Type:"), hbox_tight([choice("Type", (), 140), toggle("Learn", "Learn",
-            "Assign the next message from the MIDI input: CC, NRPN, RPN, Note On, Program Change or Pitch Bend")])],
-        [label("ID_MIDIGROUPTEXT", "Ports:"), choice("Midi_Port_Group", (), 140)],
-    ]),
-    (hbox([check(n, t) for n, t in PORTS[:2]]), "wxLEFT|wxRIGHT", 2),
-    (hbox([check(n, t) for n, t in PORTS[2:]]), "wxLEFT|wxRIGHT", 2),
-    (obj("wxStaticLine", "ID_SEPARATOR", "<style>wxLI_HORIZONTAL</style>"), "wxTOP|wxEXPAND", 6),
-])))
+panels.append(edit_panel("ID_GENERICDIALOG", "Control", [
+    (label(None, "Name:"), text("Name", 110, "The name the hardware shows for this control")),
+    (label("ID_PARAMNAMETEXT", "Parameter:"), text("Parameter_Name", 110)),
+    (label(None, "Type:"), side_by_side([choice("Type"), toggle("Learn", "Learn",
+        "Assign the next message from the MIDI input: CC, NRPN, RPN, Note On, Program Change or Pitch Bend")])),
+    (label("ID_MIDIGROUPTEXT", "Ports:"), choice("Midi_Port_Group")),
+    (None, options([check(n, t) for n, t in PORTS], 2)),
+], after=[(obj("wxStaticLine", "ID_SEPARATOR", "<style>wxLI_HORIZONTAL</style>"),
+           "wxLEFT|wxRIGHT|wxTOP|wxEXPAND", 12)]))
 
 # --- Channel -------------------------------------------------------------------
-panels.append(panel("ID_MIDICHANNELDIALOG", grid([
-    [label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Chanel_Group", (), 140)],
-    [label(None, "MIDI channel:"), number("Midi_Channel", tooltip="1 to 16")],
-])))
+panels.append(edit_panel("ID_MIDICHANNELDIALOG", "Message", [
+    (label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Chanel_Group")),
+    (label(None, "Channel:"), number("Midi_Channel", tooltip="1 to 16")),
+]))
 
 # --- CC, NRPN -----------------------------------------------------------------------
-panels.append(panel("ID_CCDIALOG", grid([
-    [label(None, "CC number:"), number("CC_Number", tooltip="0 to 127")],
-])))
-panels.append(panel("ID_NRPNDIALOG", grid([
-    [label(None, "MSB:"), number("Most_Significant_Byte", tooltip="Parameter number, high byte (0 to 127)")],
-    [label(None, "LSB:"), number("Least_Significant_Byte", tooltip="Parameter number, low byte (0 to 127)")],
-])))
+panels.append(edit_panel("ID_CCDIALOG", "Message", [
+    (label(None, "CC number:"), number("CC_Number", tooltip="0 to 127")),
+]))
+panels.append(edit_panel("ID_NRPNDIALOG", "Message", [
+    (label(None, "Parameter MSB:"), number("Most_Significant_Byte", tooltip="Parameter number, high byte (0 to 127)")),
+    (label(None, "Parameter LSB:"), number("Least_Significant_Byte", tooltip="Parameter number, low byte (0 to 127)")),
+]))
 
 # --- Snapshot --------------------------------------------------------------------------
-panels.append(panel("ID_SNAPVALUEDIALOG", grid([
-    [label("ID_SNAPLABEL", "Snapshot value:"), number("Snapshot_Value")],
-])))
+panels.append(edit_panel("ID_SNAPVALUEDIALOG", "Values", [
+    (label("ID_SNAPLABEL", "Snapshot value:"), number("Snapshot_Value")),
+]))
 
 # --- MMC ----------------------------------------------------------------------------------
 MMC = [("ID_STOP", "Stop"), ("ID_PLAY", "Play"), ("ID_DEFPLAY", "Deferred play"), ("ID_FORWARD", "Fast forward"),
        ("ID_REWIND", "Rewind"), ("ID_RECORD", "Record strobe"), ("ID_RECEXIT", "Record exit"),
        ("ID_RECPAUSE", "Record pause"), ("ID_PAUSE", "Pause"), ("ID_EJECT", "Eject"), ("ID_CHASE", "Chase"),
        ("ID_ERRRESET", "Error reset"), ("ID_MMCRESET", "MMC reset")]
-mmc_rows = []
-for i in range(0, len(MMC), 2):
-    pair = MMC[i:i + 2]
-    mmc_rows.append([radio(n, t, first=(i == 0 and k == 0)) for k, (n, t) in enumerate(pair)]
-                    + ([no_choice("ID_MMCNONE")] if len(pair) == 1 else []))
-panels.append(panel("ID_MMCDIALOG", box([
-    grid([[label(None, "Device number:"), number("MMC_Device_Number", tooltip="0 to 127")]]),
-    static_box("Command", grid(mmc_rows, 2, 0)),
-])))
+panels.append(edit_panel("ID_MMCDIALOG", "Message", [
+    (label(None, "Device number:"), number("MMC_Device_Number", tooltip="0 to 127")),
+    (label(None, "Command:"), options([radio(n, t, first=(i == 0)) for i, (n, t) in enumerate(MMC)]
+                                      + [no_choice("ID_MMCNONE")], 2), "top"),
+]))
 
 # --- SysEx ---------------------------------------------------------------------------------
-panels.append(panel("ID_SYSEXDIALOG", box([
-    label(None, "SysEx message (hex bytes, DV for the value):"),
-    (hbox([text("Sys_Ex_Message", 190), obj("wxButton", "ID_SETBUTTON", "<label>Set</label>")]), "wxEXPAND", 0),
-    (obj("wxStaticText", "Message_Status", "<label>Message status</label><style>wxST_NO_AUTORESIZE</style>"
-         "<size>230,-1</size>"), "wxALL|wxEXPAND", 3),
-])))
+panels.append(edit_panel("ID_SYSEXDIALOG", "Message", [
+    (label(None, "SysEx bytes:"),
+     side_by_side([text("Sys_Ex_Message", 180, "Hex bytes separated by blanks; DV stands for the control's value"),
+                   obj("wxButton", "ID_SETBUTTON", "<label>Set</label>")])),
+    # The window wraps the status to the field column (two lines are kept free).
+    (None, obj("wxStaticText", "Message_Status", "<label>Message status</label>")),
+]))
 
 # --- Button ----------------------------------------------------------------------------------
-panels.append(panel("ID_BUTTONSPECIFICDIALOG", box([
-    grid([
-        [label(None, "Low value:"), number("Press_Stroke_Min_Value", tooltip="Value sent on press (0 to 127)")],
-        [label(None, "High value:"), number("Release_Stroke_Max_Value", tooltip="Value sent on release or toggle (0 to 127)")],
-        [label("ID_DISPFMTTEXT", "Display:"), None],
-    ]),
-    (hbox([radio("Display_0_To_127", "0 to 127", True), radio("Display_Minus_64_To_63", "-64 to 63"),
-           radio("Display_On_Stroke_Off", "On / Off")]), "wxLEFT", 8),
-    static_box("Action", grid([
-        [radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary")],
-        [radio("Toggle_Button", "Toggle"), radio("Step_Button", "Step")],
-        [label(None, "Step size:"), spin("Button_Step_Size", 1, 127, 1)],
-    ], 2, 0)),
-])))
+panels.append(edit_panel("ID_BUTTONSPECIFICDIALOG", "Values", [
+    (label("ID_LOWTEXT", "Low value:"), number("Press_Stroke_Min_Value", tooltip="Value sent on press (0 to 127)")),
+    (label("ID_HIGHTEXT", "High value:"),
+     number("Release_Stroke_Max_Value", tooltip="Value sent on release or toggle (0 to 127)")),
+    (label("ID_DISPFMTTEXT", "Display:"), options([radio("Display_0_To_127", "0 to 127", True),
+                                                    radio("Display_Minus_64_To_63", "-64 to 63"),
+                                                    radio("Display_On_Stroke_Off", "On / Off")]), "top"),
+    (label(None, "Action:"), options([radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary"),
+                                      radio("Toggle_Button", "Toggle"), radio("Step_Button", "Step")], 2), "top"),
+    (label(None, "Step size:"), spin("Button_Step_Size", 1, 127, 1)),
+]))
 
 # --- Drum note --------------------------------------------------------------------------------
-panels.append(panel("ID_DRUMNOTEDIALOG", grid([
-    [label(None, "Note:"), hbox([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])],
-    [label(None, "Velocity curve:"), number("Velocity_Curve")],
-    [label(None, "Auto off:"), number("Auto_Off", tooltip="Auto-off time (0 to 127)")],
-    [label(None, "Off sync:"), choice("Off_Sync", ("No sync", "1/16", "1/8", "1/4", "1/2", "1 bar"), 110)],
-])))
+panels.append(edit_panel("ID_DRUMNOTEDIALOG", "Message", [
+    (label(None, "Note:"), side_by_side([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])),
+    (label(None, "Velocity curve:"), number("Velocity_Curve")),
+    (label(None, "Auto off:"), number("Auto_Off", tooltip="Auto-off time (0 to 127)")),
+    (label(None, "Off sync:"), choice("Off_Sync", ("No sync", "1/16", "1/8", "1/4", "1/2", "1 bar"))),
+]))
 
 # --- Note on ------------------------------------------------------------------------------------
-panels.append(panel("ID_NOTEONDIALOG", box([
-    grid([
-        [label(None, "Note:"), hbox([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])],
-        [label(None, "Velocity:"), number("Note_Velocity")],
-    ]),
-    static_box("Action", hbox([radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary"),
-                               radio("Toggle_Button", "Toggle")])),
-])))
+panels.append(edit_panel("ID_NOTEONDIALOG", "Message", [
+    (label(None, "Note:"), side_by_side([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])),
+    (label(None, "Velocity:"), number("Note_Velocity")),
+    (label(None, "Action:"), options([radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary"),
+                                      radio("Toggle_Button", "Toggle")]), "top"),
+]))
 
 # --- Pot -------------------------------------------------------------------------------------------
-panels.append(panel("ID_POTSPECIFICDIALOG", box([
-    grid([
-        [label(None, "High value:"), number("High_Value")],
-        [label(None, "Low value:"), number("Low_Value")],
-        [label("ID_CATCHUPTEXT", "Pick-up:"),
-         choice("Pot_Strategy", ("Jump", "Pick-up", "Template setting", "Value scaling", "Strategy 4",
-                                 "Strategy 5", "Strategy 6", "Strategy 7"))],
-    ]),
-    (check("Do_Pot_Pickup", "Pot pick-up"), "wxALL", 3),
-    (check("Send_14_Bit_Values", "Send 14-bit values"), "wxALL", 3),
-    (label("ID_DISPFMTTEXT", "Display:"), "wxALL", 3),
-    (grid([[radio("Display_0_To_127", "0 to 127", True), radio("Display_Minus_64_To_63", "-64 to 63")],
-           [radio("REL_1", "Relative 1"), radio("REL_2", "Relative 2")],
-           [radio("A_POT", "Absolute pot"), no_choice("ID_DISPNONE")]], 2, 0), "wxLEFT", 8),
-])))
+# Entry n of "Pot_Strategy" stands for the stored value n; the panel adds
+# entries for values a file holds beyond these.
+panels.append(edit_panel("ID_POTSPECIFICDIALOG", "Values", [
+    (label(None, "Low value:"), number("Low_Value")),
+    (label(None, "High value:"), number("High_Value")),
+    (label("ID_CATCHUPTEXT", "Pick-up:"), choice("Pot_Strategy", ("Jump", "Pick-up", "Template setting",
+                                                                   "Value scaling"))),
+    (None, check("Do_Pot_Pickup", "Pot pick-up")),
+    (None, check("Send_14_Bit_Values", "Send 14-bit values")),
+    (label("ID_DISPFMTTEXT", "Display:"), options([radio("Display_0_To_127", "0 to 127", True),
+                                                    radio("Display_Minus_64_To_63", "-64 to 63"),
+                                                    radio("REL_1", "Relative 1"), radio("REL_2", "Relative 2"),
+                                                    radio("A_POT", "Absolute pot"), no_choice("ID_DISPNONE")], 2),
+     "top"),
+]))
 
 # --- Template settings ------------------------------------------------------------------------------
 general = obj("wxPanel", None, "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
