@@ -76,44 +76,6 @@ def choice(name, entries=(), width=-1):
                + ("<selection>0</selection>" if entries else ""))
 
 
-def grid(rows, cols=2, growable=1):
-    body = f"<cols>{cols}</cols><vgap>2</vgap><hgap>6</hgap><growablecols>{growable}</growablecols>"
-    for row in rows:
-        for cell in row:
-            if cell is None:
-                body += '<object class="spacer"><size>0,0</size></object>'
-            elif isinstance(cell, tuple):
-                body += item(cell[0], cell[1])
-            else:
-                body += item(cell)
-    return obj("wxFlexGridSizer", None, body)
-
-
-def box(children, orient="wxVERTICAL"):
-    body = f"<orient>{orient}</orient>"
-    for child in children:
-        if isinstance(child, tuple):
-            body += item(*child)
-        else:
-            body += item(child, "wxALL|wxEXPAND", 2)
-    return obj("wxBoxSizer", None, body)
-
-
-def hbox(children):
-    body = "<orient>wxHORIZONTAL</orient>"
-    for child in children:
-        body += item(child, "wxALL|wxALIGN_CENTER_VERTICAL", 3)
-    return obj("wxBoxSizer", None, body)
-
-
-def hbox_tight(children):
-    # Side by side in one grid cell, without a border around the row.
-    body = "<orient>wxHORIZONTAL</orient>"
-    for i, child in enumerate(children):
-        body += item(child, "wxLEFT|wxALIGN_CENTER_VERTICAL" if i else "wxALIGN_CENTER_VERTICAL", 4 if i else 0)
-    return obj("wxBoxSizer", None, body)
-
-
 def toggle(name, text_, tooltip):
     return obj("wxToggleButton", name, f"<label>{escape(text_)}</label><tooltip>{escape(tooltip)}</tooltip>")
 
@@ -304,34 +266,40 @@ panels.append(edit_panel("ID_POTSPECIFICDIALOG", "Values", [
 ]))
 
 # --- Template settings ------------------------------------------------------------------------------
-general = obj("wxPanel", None, "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
-    [label(None, "Template name:"), text("Template_Name", 240)],
-    [label("ID_MFRNAMELABEL", "Manufacturer:"), text("Manufacturer_Name", 120)],
-    [label("ID_OVERRIDE_TEXT", "Override channel:"), spin("Override_Midi_Channel", 0, 16)],
-    [label("ID_GROUPPAGECOUNTTEXT", "Group pages:"), spin("Number_Of_Group_Pages", 1, 16, 1)],
-    [label("ID_CURRENTPAGETEXT", "Current page:"), spin("Group_Page_Number", 1, 16, 1)],
-]), 8))
-controls = obj("wxPanel", "Template_Panel", "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
-    [label("PADXTYPE_TEXT", "Touchpad X:"), choice("Pad_X_Type", (), 150)],
-    [label("PADYTYPE_TEXT", "Touchpad Y:"), choice("Pad_Y_Type", (), 150)],
-    [label("Synth_By_Control_Text", "Synth by control:"), choice("Synth_By_Control", ("Off", "On", "Auto"), 150)],
-    [label("Synth_By_Midi_Text", "Synth by MIDI:"), check("Synth_By_MIDI", "Enabled")],
-    [label("Global_Hybrid", "Hybrid mode:"), check("Hybrid", "Enabled")],
-    [spacer_label("ID_SNAPSPACER"), check("Auto_Snapshot", "Send snapshot when the template is chosen")],
-    [spacer_label("ID_SYNTHSPACER"), check("Synth_Template", "Synth template")],
-    [spacer_label("ID_CATCHUPSPACER"), check("Pot_Pickup", "Pot pick-up for every pot")],
-]), 8))
-keyboard = obj("wxPanel", "Keyboard_Panel", "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
-    [label("ID_KBDCHANTEXT", "Keyboard channel:"), spin("Keybaord_Midi_Channel", 1, 16)],
-    [label("ID_VELCURVETEXT", "Velocity curve:"), spin("Velocity_Curve", 1, 8)],
-    [label("OCTAVE_TEXT", "Octave:"), spin("Octave_Setting", -4, 4, 0)],
-    [label("TRANSPOSE_TEXT", "Transpose:"), spin("Transpose", -12, 12, 0)],
-    [spacer_label("ID_AFTERSPACER"), check("After_Touch", "Aftertouch")],
-    [spacer_label("ID_MIDI1SPACER"), check("Enable_Midi_Port_1", "MIDI 1")],
-    [spacer_label("ID_MIDI2SPACER"), check("Enable_Midi_Port_2", "MIDI 2")],
-    [spacer_label("IUD_USBSPACER"), check("Enable_USB_Port", "USB 1")],
-    [spacer_label("ID_USB2SPACER"), check("Enable_USB_Port_B", "USB 2")],
-]), 8))
+# The dialogs are forms in the same manner: one grid each, labels left, fields
+# in the next column; a spacer label keeps a check box in the field column.
+def page_panel(name, rows):
+    return obj("wxPanel", name, "<style>wxTAB_TRAVERSAL</style>" + wrap(form(rows), 12))
+
+
+general = page_panel(None, [
+    (label(None, "Template name:"), text("Template_Name", 240)),
+    (label("ID_MFRNAMELABEL", "Manufacturer:"), text("Manufacturer_Name", 120)),
+    (label("ID_OVERRIDE_TEXT", "Override channel:"), spin("Override_Midi_Channel", 0, 16)),
+    (label("ID_GROUPPAGECOUNTTEXT", "Group pages:"), spin("Number_Of_Group_Pages", 1, 16, 1)),
+    (label("ID_CURRENTPAGETEXT", "Current page:"), spin("Group_Page_Number", 1, 16, 1)),
+])
+controls = page_panel("Template_Panel", [
+    (label("PADXTYPE_TEXT", "Touchpad X:"), choice("Pad_X_Type")),
+    (label("PADYTYPE_TEXT", "Touchpad Y:"), choice("Pad_Y_Type")),
+    (label("Synth_By_Control_Text", "Synth by control:"), choice("Synth_By_Control", ("Off", "On", "Auto"))),
+    (label("Synth_By_Midi_Text", "Synth by MIDI:"), check("Synth_By_MIDI", "Enabled")),
+    (label("Global_Hybrid", "Hybrid mode:"), check("Hybrid", "Enabled")),
+    (spacer_label("ID_SNAPSPACER"), check("Auto_Snapshot", "Send snapshot when the template is chosen")),
+    (spacer_label("ID_SYNTHSPACER"), check("Synth_Template", "Synth template")),
+    (spacer_label("ID_CATCHUPSPACER"), check("Pot_Pickup", "Pot pick-up for every pot")),
+])
+keyboard = page_panel("Keyboard_Panel", [
+    (label("ID_KBDCHANTEXT", "Keyboard channel:"), spin("Keybaord_Midi_Channel", 1, 16)),
+    (label("ID_VELCURVETEXT", "Velocity curve:"), spin("Velocity_Curve", 1, 8)),
+    (label("OCTAVE_TEXT", "Octave:"), spin("Octave_Setting", -4, 4, 0)),
+    (label("TRANSPOSE_TEXT", "Transpose:"), spin("Transpose", -12, 12, 0)),
+    (spacer_label("ID_AFTERSPACER"), check("After_Touch", "Aftertouch")),
+    (spacer_label("ID_MIDI1SPACER"), check("Enable_Midi_Port_1", "MIDI 1")),
+    (spacer_label("ID_MIDI2SPACER"), check("Enable_Midi_Port_2", "MIDI 2")),
+    (spacer_label("IUD_USBSPACER"), check("Enable_USB_Port", "USB 1")),
+    (spacer_label("ID_USB2SPACER"), check("Enable_USB_Port_B", "USB 2")),
+])
 
 
 def page(title, child):
@@ -339,13 +307,15 @@ def page(title, child):
 
 
 def buttons(with_restore=True):
+    # The desktop's order: the affirmative button last, at the right.
     parts = []
     if with_restore:
         parts.append(item(obj("wxButton", "Restore_Defaults", "<label>Restore Defaults</label>"),
-                          "wxALL|wxALIGN_CENTER_VERTICAL", 4))
-    parts.append('<object class="spacer"><option>1</option><flag>wxEXPAND</flag><size>10,0</size></object>')
-    parts.append(item(obj("wxButton", "wxID_OK", "<label>OK</label><default>1</default>"), "wxALL", 4))
-    parts.append(item(obj("wxButton", "wxID_CANCEL", "<label>Cancel</label>"), "wxALL", 4))
+                          "wxALIGN_CENTER_VERTICAL", 0))
+    parts.append('<object class="spacer"><option>1</option><flag>wxEXPAND</flag><size>12,0</size></object>')
+    parts.append(item(obj("wxButton", "wxID_CANCEL", "<label>Cancel</label>"), "wxALIGN_CENTER_VERTICAL", 0))
+    parts.append(item(obj("wxButton", "wxID_OK", "<label>OK</label><default>1</default>"),
+                      "wxLEFT|wxALIGN_CENTER_VERTICAL", 6))
     return obj("wxBoxSizer", None, "<orient>wxHORIZONTAL</orient>" + "".join(parts))
 
 
@@ -358,52 +328,52 @@ def dialog(name, title, children):
 panels.append(dialog("ID_TEMPLATEDIALOG", "Template settings", [
     item(obj("wxNotebook", "Template_Settings",
              page("General", general) + page("Controls", controls) + page("Keyboard", keyboard)),
-         "wxALL|wxEXPAND", 8, 1),
-    item(buttons(), "wxLEFT|wxRIGHT|wxBOTTOM|wxEXPAND", 8),
+         "wxALL|wxEXPAND", 12, 1),
+    item(buttons(), "wxLEFT|wxRIGHT|wxBOTTOM|wxEXPAND", 12),
 ]))
 
 # --- Port groups -----------------------------------------------------------------------------------------
-common_group = grid([
-    [label(None, "Channel:"), spin("Common_Channel", 1, 16)],
-    [None, hbox([check("Common_Midi_Port_1", "MIDI 1"), check("Common_Midi_Port_2", "MIDI 2")])],
-    [None, hbox([check("Common_USB_Port", "USB 1"), check("Common_USB_Port_B", "USB 2"),
-                 check("Common_USB_Port_C", "USB 3")])],
+common_group = form([
+    (label(None, "Channel:"), spin("Common_Channel", 1, 16)),
+    (label(None, "Ports:"), options([check("Common_Midi_Port_1", "MIDI 1"), check("Common_Midi_Port_2", "MIDI 2"),
+                                     check("Common_USB_Port", "USB 1"), check("Common_USB_Port_B", "USB 2"),
+                                     check("Common_USB_Port_C", "USB 3")], 2), "top"),
 ])
-kbd_group = grid([
-    [label("ID_KBDCHANTEXT", "Channel:"), spin("Midi_Channel", 1, 16)],
-    [None, check("As_Common_Channel", "Same channel as the common group")],
-    [None, hbox([check("Midi_Port_1", "MIDI 1"), check("Midi_Port_2", "MIDI 2")])],
-    [None, hbox([check("USB_Port", "USB 1"), check("USB_Port_2", "USB 2")])],
-    [None, check("As_Common_Ports", "Same ports as the common group")],
+kbd_group = form([
+    (label("ID_KBDCHANTEXT", "Channel:"), spin("Midi_Channel", 1, 16)),
+    (None, check("As_Common_Channel", "Same channel as the common group")),
+    (label(None, "Ports:"), options([check("Midi_Port_1", "MIDI 1"), check("Midi_Port_2", "MIDI 2"),
+                                     check("USB_Port", "USB 1"), check("USB_Port_2", "USB 2")], 2), "top"),
+    (None, check("As_Common_Ports", "Same ports as the common group")),
 ])
 panels.append(dialog("ID_DIALOG", "MIDI port and channel groups", [
-    item(static_box("Common", common_group), "wxALL|wxEXPAND", 8),
+    item(static_box("Common", common_group), "wxLEFT|wxRIGHT|wxTOP|wxEXPAND", 12),
     item(obj("wxStaticBoxSizer", None, "<orient>wxVERTICAL</orient><label>Keyboard</label>"
-             + item(kbd_group, "wxALL|wxEXPAND", 4)).replace(
+             + item(kbd_group, "wxALL|wxEXPAND", 6)).replace(
         '<object class="wxStaticBoxSizer">',
-        '<object class="wxStaticBoxSizer" name="KEYBOARD_GROUP">', 1), "wxLEFT|wxRIGHT|wxEXPAND", 8),
-    item(buttons(), "wxALL|wxEXPAND", 8),
+        '<object class="wxStaticBoxSizer" name="KEYBOARD_GROUP">', 1), "wxLEFT|wxRIGHT|wxTOP|wxEXPAND", 12),
+    item(buttons(), "wxALL|wxEXPAND", 12),
 ]))
 
 # --- Keyboard zone ----------------------------------------------------------------------------------------
 panels.append(dialog("ID_KBDZONEDIALOG", "Keyboard zone settings", [
-    item(grid([
-        [label(None, "Top note:"), hbox([spin("Top_Note", 0, 127, 127), label("Top_Note_Name", "G8   ")])],
-        [label(None, "Bottom note:"), hbox([spin("Bottom_Note", 0, 127, 0), label("Bottom_Note_Name", "C-2  ")])],
-        [label(None, "Velocity offset:"), spin("Velocity_Offset", 1, 128, 3)],
-        [label(None, "Transpose:"), spin("Transpose", -64, 63, 0)],
-        [label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Channel_Group", (), 120)],
-        [label(None, "MIDI channel:"), spin("Midi_Channel", 1, 16)],
-        [label("ID_MIDIGROUPTEXT", "Port group:"), choice("Midi_Port_Group", (), 120)],
-        # The spacers sit inside the rows, so that taking one out keeps the grid aligned.
-        [None, hbox([spacer_label("ID_TEXTSPACER1"), check("Enable_Midi_Port_1", "MIDI 1"),
-                     check("Enable_Midi_Port_2", "MIDI 2")])],
-        [None, hbox([spacer_label("ID_TEXTSPACER2"), check("Enable_USB_Port", "USB 1"),
-                     check("Enable_USB_Port_2", "USB 2")])],
-        [None, hbox([check("After_Touch", "Aftertouch"), check("Pitch_Bend", "Pitch bend"),
-                     check("Mod_Wheel", "Mod wheel")])],
-    ]), "wxALL|wxEXPAND", 8),
-    item(buttons(False), "wxALL|wxEXPAND", 8),
+    item(form([
+        (label(None, "Top note:"), side_by_side([spin("Top_Note", 0, 127, 127), label("Top_Note_Name", "G8   ")])),
+        (label(None, "Bottom note:"), side_by_side([spin("Bottom_Note", 0, 127, 0), label("Bottom_Note_Name", "C-2  ")])),
+        (label(None, "Velocity offset:"), spin("Velocity_Offset", 1, 128, 3)),
+        (label(None, "Transpose:"), spin("Transpose", -64, 63, 0)),
+        (label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Channel_Group")),
+        (label(None, "MIDI channel:"), spin("Midi_Channel", 1, 16)),
+        (label("ID_MIDIGROUPTEXT", "Port group:"), choice("Midi_Port_Group")),
+        # The spacers stand in the label column of the port rows.
+        (spacer_label("ID_TEXTSPACER1"), options([check("Enable_Midi_Port_1", "MIDI 1"),
+                                                  check("Enable_Midi_Port_2", "MIDI 2")], 2)),
+        (spacer_label("ID_TEXTSPACER2"), options([check("Enable_USB_Port", "USB 1"),
+                                                  check("Enable_USB_Port_2", "USB 2")], 2)),
+        (None, options([check("After_Touch", "Aftertouch"), check("Pitch_Bend", "Pitch bend"),
+                        check("Mod_Wheel", "Mod wheel")], 3)),
+    ]), "wxALL|wxEXPAND", 12),
+    item(buttons(False), "wxLEFT|wxRIGHT|wxBOTTOM|wxEXPAND", 12),
 ]))
 
 document = minidom.parseString(

@@ -509,13 +509,18 @@ TEST_F(PanelTest, LowComesBeforeHighAndAProgramChangeNamesItsNumber) {
     Control(24).controlType = ControlType::CC;
     Open(24);
     EXPECT_TRUE(above("Press_Stroke_Min_Value", "Release_Stroke_Max_Value"));
-    EXPECT_EQ(Find<wxStaticText>("ID_LOWTEXT")->GetLabel(), "Low value:");
+    auto* low = Find<wxStaticText>("ID_LOWTEXT");
+    ASSERT_NE(low, nullptr);
+    EXPECT_EQ(low->GetLabel(), "Low value:");
     Control(24).controlType = ControlType::ProgramChange;
     Open(24);
-    EXPECT_EQ(Find<wxStaticText>("ID_LOWTEXT")->GetLabel(), "Program:");
-    EXPECT_EQ(Find<wxStaticText>("ID_HIGHTEXT")->GetLabel(), "High value:");
+    low = Find<wxStaticText>("ID_LOWTEXT");
+    auto* high = Find<wxStaticText>("ID_HIGHTEXT");
+    ASSERT_TRUE(low && high);
+    EXPECT_EQ(low->GetLabel(), "Program:");
+    EXPECT_EQ(high->GetLabel(), "High value:");
     // The caption sits beside the program's field.
-    const wxRect caption = Find<wxWindow>("ID_LOWTEXT")->GetScreenRect();
+    const wxRect caption = low->GetScreenRect();
     const wxRect field = Find<wxWindow>("Press_Stroke_Min_Value")->GetScreenRect();
     EXPECT_LT(std::abs(caption.y + caption.height / 2 - (field.y + field.height / 2)), 4);
 }
