@@ -164,6 +164,9 @@ void NumberTextCtrl::show(int v) {
     lastValue = v;
     const wxString text = wxString::Format("%d", v);
     if (GetValue() != text) ChangeValue(text);
+    // What is shown is the model's value, not the user's unfinished typing
+    // (undo must be able to replace it even while the field has the focus).
+    DiscardEdits();
 }
 
 int NumberTextCtrl::value() const {

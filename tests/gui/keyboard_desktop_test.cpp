@@ -1,0 +1,197 @@
+// The edit window from the keyboard and where windows open, on a desktop
+// (gui.desktop runs these under openbox): keys go through the display server
+// to whichever window the window manager made active.
+#include <wx/choice.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/uiaction.h>
+
+#include <functional>
+
+#include "GuiTestSupport.h"
+#include "LayoutChecks.h"
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "editing/History.h"
+#include "model/ControlState.h"
+#include "model/EditorTemplate.h"
+#include "ui/EditControlDialog.h"
+#include "ui/EditPanels.h"
+#include "ui/TemplateUI.h"
+
+namespace {
+class DesktopKeyboardTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        const wxString path = WriteTemplate("keys.syx", [](CEditorTemplate& t) {
+            t.controlAt(0)->setName("");
+            t.controlAt(0)->controlType = ControlType::CC;
+            t.controlAt(0)->lsbNumber = 1;
+        });
+        EXPECT_NO_DIALOG(frame->openFile(path, true));
+        tpl = frame->currentTemplate();
+        ASSERT_NE(tpl, nullptr);
+        frame->Move(0, 0);
+        WaitUntilMapped(frame);
+    }
+    void TearDown() override {
+        wxUIActionSimulator().MouseMove(wxGetDisplaySize().x - 2, wxGetDisplaySize().y - 2);
+        GuiTest::TearDown();
+    }
+    bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            if (done()) return true;
+            Pump(1);
+            frame->idleWork();
+            wxMilliSleep(10);
+        }
+        return done();
+    }
+    void Key(int code, int modifiers = wxMOD_NONE) {
+        wxUIActionSimulator().Char(code, modifiers);
+        for (int i = 0; i < 6; ++i) {
+            Pump(1);
+            frame->idleWork();
+            wxMilliSleep(5);
+        }
+    }
+    void Type(const char* text) {
+        for (const char* c = text; *c; ++c)
+            Key(static_cast<unsigned char>(*c), *c >= 'A' && *c <= 'Z' ? wxMOD_SHIFT : wxMOD_NONE);
+    }
+    // A real click on a control of the panel: the main window becomes active.
+    void ClickControl(int index) {
+        CControlButton* button = frame->View()->FindButton(index);
+        ASSERT_NE(button, nullptr);
+        wxUIActionSimulator sim;
+        sim.MouseMove(frame->Canvas()->ClientToScreen(frame->View()->ToWindow(button->GetRect()).GetPosition() +
+                                                      wxPoint(4, 4)));
+        Pump();
+        sim.MouseClick();
+        ASSERT_TRUE(WaitFor([&] { return frame->View()->GetSelectedIndices() == std::vector<int>{index}; }));
+        frame->hideEditWindow();  // a click may open it; the keys are what is tried here
+        ASSERT_TRUE(WaitFor([&] { return frame->IsActive(); }));
+    }
+    CEditControlDialog* Window() const { return frame->EditWindow(); }
+    template <class T>
+    T* Find(const char* name) const {
+        return dynamic_cast<T*>(wxWindow::FindWindowByName(name, Window()));
+    }
+
+    CEditorTemplate* tpl = nullptr;
+};
+}  // namespace
+
+TEST_F(DesktopKeyboardTest, ReturnOpensTheWindowWithTheFocusOnItsFirstField) {
+    ClickControl(0);
+    Key(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown(); }));
+    auto* name = Find<wxTextCtrl>("Name");
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return Window()->IsActive() && name->HasFocus(); }))
+        << "the window is " << (Window()->IsActive() ? "" : "not ") << "active";
+    // What the user types goes into the name.
+    Type("AB");
+    EXPECT_EQ(name->GetValue(), "AB");
+    EXPECT_EQ(tpl->controlAt(0)->getName(), "AB");
+}
+
+TEST_F(DesktopKeyboardTest, EscapeClosesTheWindow) {
+    ClickControl(0);
+    Key(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown() && Window()->IsActive(); }));
+    Key(WXK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !Window()->IsShown(); }));
+    // The menus that the window disabled are back.
+    EXPECT_TRUE(MenuEnabled(MenuId::Copy));
+}
+
+TEST_F(DesktopKeyboardTest, UndoAndRedoKeysWorkInTheWindowAndLeaveTheFocusThere) {
+    ClickControl(0);
+    Key(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown() && Window()->IsActive(); }));
+    auto* number = Find<NumberTextCtrl>("CC_Number");
+    ASSERT_NE(number, nullptr);
+    number->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return number->HasFocus(); }));
+    number->SelectAll();
+    Type("74");
+    Key(WXK_RETURN);
+    ASSERT_EQ(tpl->controlAt(0)->getLsbNumber(), 74);
+    Key('Z', wxMOD_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return tpl->controlAt(0)->getLsbNumber() == 1; })) << "Ctrl+Z in the window";
+    EXPECT_TRUE(WaitFor([&] { return number->GetValue() == "1"; }));
+    Key('Y', wxMOD_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return tpl->controlAt(0)->getLsbNumber() == 74; })) << "Ctrl+Y in the window";
+    EXPECT_TRUE(Window()->IsShown());
+    EXPECT_TRUE(WaitFor([&] { return Window()->IsActive(); })) << "the focus stays in the window";
+}
+
+TEST_F(DesktopKeyboardTest, ATypeChangeKeepsTheFocusOnTheTypeList) {
+    ClickControl(0);
+    Key(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown() && Window()->IsActive(); }));
+    Key(WXK_TAB);  // from the name to the type list
+    Key(WXK_DOWN);
+    ASSERT_TRUE(WaitFor([&] { return tpl->controlAt(0)->getControlType() == ControlType::NRPN; }));
+    // The window is rebuilt for the new type; the next key still reaches the list.
+    ASSERT_TRUE(WaitFor([&] { return Find<wxWindow>("ID_NRPNDIALOG") != nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return Window()->IsActive(); }));
+    Key(WXK_DOWN);
+    EXPECT_TRUE(WaitFor([&] { return tpl->controlAt(0)->getControlType() == ControlType::RPN; }))
+        << "type " << tpl->controlAt(0)->getControlType();
+}
+
+TEST_F(DesktopKeyboardTest, F6MovesBetweenThePanelAndTheWindow) {
+    ClickControl(0);
+    Key(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown() && Window()->IsActive(); }));
+    Key(WXK_F6);
+    EXPECT_TRUE(WaitFor([&] { return frame->IsActive() && frame->Canvas()->HasFocus(); })) << "F6 to the panel";
+    EXPECT_TRUE(Window()->IsShown());
+    Key(WXK_F6);
+    EXPECT_TRUE(WaitFor([&] { return Window()->IsActive(); })) << "F6 back to the window";
+}
+
+TEST_F(DesktopKeyboardTest, TheWindowManagersSwitchingReachesTheWindow) {
+    ClickControl(0);
+    Key(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown() && Window()->IsActive(); }));
+    Key(WXK_TAB, wxMOD_ALT);
+    EXPECT_TRUE(WaitFor([&] { return frame->IsActive(); })) << "Alt+Tab to the main window";
+    Key(WXK_TAB, wxMOD_ALT);
+    EXPECT_TRUE(WaitFor([&] { return Window()->IsActive(); })) << "Alt+Tab back to the edit window";
+}
+
+// The first edit window a program opens: the toolkit measures some fields
+// smaller before it has shown any window of the kind, so CTest runs each of
+// these in a program of its own (gui.desktop_first_opening_*).
+using DesktopFirstOpeningTest = DesktopKeyboardTest;
+
+TEST_F(DesktopFirstOpeningTest, FitsAndGoesWhereTheUserLeftTheWindow) {
+    Settings().editWindowPosition = "700,260";
+    frame->editControl(CPlacedControl(tpl->controlAt(0), 0), false);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown(); }));
+    WaitUntilMapped(Window());
+    WaitFor([] { return false; }, 200);
+    EXPECT_EQ(Window()->GetPosition(), wxPoint(700, 260));
+    // Tall enough for everything: the last display option is not cut.
+    EXPECT_GE(Window()->GetClientSize().y, Window()->GetSizer()->GetMinSize().y);
+    ExpectNoCutText(Window(), "first opening");
+}
+
+TEST_F(DesktopFirstOpeningTest, WithNoStoredPlaceGoesBesideTheMainWindowsMenus) {
+    Settings().editWindowPosition = "";
+    frame->editControl(CPlacedControl(tpl->controlAt(0), 0), false);
+    ASSERT_TRUE(WaitFor([&] { return Window()->IsShown(); }));
+    WaitUntilMapped(Window());
+    WaitFor([] { return false; }, 200);
+    const wxRect window = Window()->GetScreenRect();
+    const wxRect menus(frame->GetScreenPosition(),
+                       wxSize(frame->GetSize().x, frame->GetClientAreaOrigin().y +
+                                                      (frame->Canvas()->GetScreenPosition().y - frame->GetScreenPosition().y)));
+    EXPECT_FALSE(window.Intersects(menus)) << "window at " << window.x << "," << window.y << ", menus down to "
+                                           << menus.GetBottom();
+    EXPECT_TRUE(wxRect(wxGetDisplaySize()).Contains(window));
+}
