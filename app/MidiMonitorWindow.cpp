@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/MidiService.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 const char* const kHeadings[] = {"Time", "Kind", "Channel", "Data"};
@@ -140,7 +141,8 @@ CMidiMonitorWindow::CMidiMonitorWindow(wxWindow* parent, MidiService& midi)
     SetAcceleratorTable(wxAcceleratorTable(2, keys));
 
     SetMinSize(FromDIP(wxSize(480, 300)));
-    wxPersistentRegisterAndRestore(this, "MidiMonitor");
+    // Where the user left it last time, or beside the main window, clear of its menus.
+    if (!wxPersistentRegisterAndRestore(this, "MidiMonitor") && parent) PlaceBesideWhenShown(*this, *parent);
     updateStatus();
     Bind(wxEVT_TIMER, &CMidiMonitorWindow::OnTimer, this, timer.GetId());
     timer.Start(kRefreshMs);

@@ -13,6 +13,7 @@
 #include "model/ModelHooks.h"
 #include "ui/EditPanels.h"
 #include "ui/TemplateUI.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 CEditControlDialog::PanelBuilder& panelBuilder() {
@@ -223,25 +224,7 @@ wxPoint CEditControlDialog::Place() const {
     const wxRect mainWindow = parent ? parent->GetScreenRect() : wxDisplay(0u).GetClientArea();
     wxPoint at;
     if (owner && owner->StoredEditWindowPosition(at)) return KeepOnScreen(at, GetSize(), mainWindow);
-    return Beside(mainWindow, GetSize());
-}
-
-wxPoint CEditControlDialog::Beside(const wxRect& owner, const wxSize& size) {
-    int index = wxDisplay::GetFromPoint(owner.GetPosition() + owner.GetSize() / 2);
-    if (index == wxNOT_FOUND) index = 0;
-    const wxRect area = wxDisplay(static_cast<unsigned>(index)).GetClientArea();
-    const int gap = 8;
-    // Right of the main window, else left of it, else over its right edge
-    // below its menus; always wholly on the display where there is room.
-    wxPoint at(owner.GetRight() + 1 + gap, owner.y);
-    if (at.x + size.x > area.GetRight() + 1) at.x = owner.x - gap - size.x;
-    if (at.x < area.x) {
-        at.x = area.GetRight() + 1 - size.x;
-        at.y = owner.y + std::min(owner.height / 3, 120);
-    }
-    at.x = std::max(area.x, std::min(at.x, area.GetRight() + 1 - size.x));
-    at.y = std::max(area.y, std::min(at.y, area.GetBottom() + 1 - size.y));
-    return at;
+    return BesideWindow(mainWindow, GetSize());
 }
 
 void CEditControlDialog::OnMove(wxMoveEvent& event) {

@@ -64,12 +64,9 @@ public:
     // when its title bar is on a display; otherwise centred on `fallback`
     // (the main window) inside the display that shows most of it.
     static wxPoint KeepOnScreen(const wxPoint& wanted, const wxSize& size, const wxRect& fallback);
-    // Where it goes with no place stored: beside the main window `owner`
-    // (right, else left), never over its menus, on the display.
-    static wxPoint Beside(const wxRect& owner, const wxSize& size);
 
 private:
-    // Where the user left the window, or beside the main window.
+    // Where the user left the window, or beside the main window (BesideWindow).
     wxPoint Place() const;
     // Gives the focus to the field of that name, or to the first field.
     void FocusField(const wxString& name);

@@ -13,6 +13,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <cstdint>
 
@@ -948,6 +949,18 @@ void joinPanels(const std::vector<CEditPanel*>& panels) {
                 else if (cell->IsSpacer())
                     cell->SetMinSize(width, 0);
             }
+    // The lists of choices share one width too: the column reads as one.
+    std::vector<wxChoice*> choices;
+    std::function<void(wxWindow*)> collect = [&](wxWindow* w) {
+        for (wxWindow* child : w->GetChildren()) {
+            if (auto* choice = dynamic_cast<wxChoice*>(child); choice && choice->IsShown()) choices.push_back(choice);
+            collect(child);
+        }
+    };
+    for (CEditPanel* panel : panels) collect(panel);
+    int choiceWidth = 0;
+    for (wxChoice* choice : choices) choiceWidth = std::max(choiceWidth, choice->GetBestSize().x);
+    for (wxChoice* choice : choices) choice->SetMinSize(wxSize(choiceWidth, -1));
 }
 }  // namespace
 

@@ -2,6 +2,7 @@
 // (gui.desktop runs these under openbox): keys go through the display server
 // to whichever window the window manager made active.
 #include <wx/choice.h>
+#include <wx/display.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
 #include <wx/uiaction.h>
@@ -10,8 +11,10 @@
 
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
+#include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
+#include "app/WelcomeDialog.h"
 #include "editing/History.h"
 #include "model/ControlState.h"
 #include "model/EditorTemplate.h"
@@ -194,4 +197,88 @@ TEST_F(DesktopFirstOpeningTest, WithNoStoredPlaceGoesBesideTheMainWindowsMenus) 
     EXPECT_FALSE(window.Intersects(menus)) << "window at " << window.x << "," << window.y << ", menus down to "
                                            << menus.GetBottom();
     EXPECT_TRUE(wxRect(wxGetDisplaySize()).Contains(window));
+}
+
+namespace {
+// Where the other windows open on the desktop.
+class DesktopPlacementTest : public GuiTest {
+protected:
+    void Settle(int ms = 300) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            Pump(1);
+            wxMilliSleep(10);
+        }
+    }
+    // The main window's title and menu bars, on the screen.
+    wxRect MenuArea() const {
+        const wxRect outer = frame->GetScreenRect();
+        return wxRect(outer.x, outer.y, outer.width, frame->Canvas()->GetScreenPosition().y - outer.y);
+    }
+};
+}  // namespace
+
+TEST_F(DesktopPlacementTest, TheWelcomeDialogOpensCentredOnTheMainWindow) {
+    // As at start-up: the main window placed and shown, the dialog at once.
+    frame->Hide();
+    Pump();
+    frame->Centre(wxBOTH);
+    frame->Show();
+    CWelcomeDialog dialog(frame, frame->Profile());
+    ASSERT_TRUE(dialog.Loaded());
+    dialog.Show();
+    WaitUntilMapped(&dialog);
+    Settle();
+    const wxPoint mainCentre = frame->GetScreenRect().GetPosition() + frame->GetSize() / 2;
+    const wxPoint centre = dialog.GetScreenRect().GetPosition() + dialog.GetSize() / 2;
+    EXPECT_LE(std::abs(centre.x - mainCentre.x), 20) << centre.x << " vs " << mainCentre.x;
+    EXPECT_LE(std::abs(centre.y - mainCentre.y), 40) << centre.y << " vs " << mainCentre.y;
+    dialog.Hide();
+}
+
+TEST_F(DesktopPlacementTest, TheMidiMonitorOpensClearOfTheMainWindowsMenus) {
+    frame->Centre(wxBOTH);  // where start-up puts it
+    WaitUntilMapped(frame);
+    Settle();
+    wxCommandEvent open(wxEVT_MENU, MenuId::MidiMonitor);
+    frame->ProcessWindowEvent(open);
+    wxFrame* monitor = frame->MidiMonitorWindow();
+    ASSERT_NE(monitor, nullptr);
+    WaitUntilMapped(monitor);
+    Settle();
+    const wxRect shown = monitor->GetScreenRect();
+    EXPECT_FALSE(shown.Intersects(MenuArea())) << "monitor at " << shown.x << "," << shown.y << " size "
+                                               << shown.width << "x" << shown.height;
+    EXPECT_TRUE(wxRect(wxGetDisplaySize()).Contains(shown));
+    monitor->Close();
+    Pump();
+}
+
+// The panel enlarged on a screen too small for it (1280 x 1024 here; the panel
+// is 900 x 450, so 150 % and 200 % do not fit). Disabled until the View menu
+// and the start-up zoom ask the screen (the main window's menus are being
+// rebuilt on update events; this follows them).
+TEST_F(DesktopPlacementTest, DISABLED_OnlyTheZoomsThatFitTheScreenAreOfferedAndAStoredOneFallsBack) {
+    const wxRect screen = wxDisplay(0u).GetClientArea();
+    ASSERT_LT(screen.width, frame->View()->GetBackgroundSize().x * 3 / 2) << "needs a screen narrower than 150 %";
+    wxMenuBar* bar = frame->GetMenuBar();
+    frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+    EXPECT_TRUE(bar->IsEnabled(MenuId::Zoom100));
+    for (int id : {MenuId::Zoom150, MenuId::Zoom200}) {
+        EXPECT_FALSE(bar->IsEnabled(id)) << id;
+        EXPECT_NE(bar->FindItem(id)->GetHelp().Find("too large for this screen"), wxNOT_FOUND)
+            << bar->FindItem(id)->GetHelp().ToStdString();
+    }
+    // A zoom stored on a larger screen: the largest that fits, said in the
+    // status bar, and the choice kept for that screen.
+    Settings().panelZoom = 200;
+    frame->Destroy();
+    Pump();
+    ASSERT_TRUE(EditorApp().CreateMainWindow());
+    frame = EditorApp().GetMainFrame();
+    frame->Show();
+    WaitUntilMapped(frame);
+    EXPECT_EQ(frame->View()->GetZoom(), 100);
+    EXPECT_EQ(Settings().panelZoom, 200);
+    EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "Zoom 200% does not fit this screen: the panel is shown at 100%");
+    EXPECT_TRUE(screen.Contains(frame->GetScreenRect()));
 }
