@@ -21,6 +21,7 @@
 #include "model/EditorTemplate.h"
 #include "model/TaNGRAQVTemplate.h"
 #include "model/TemplateDiff.h"
+#include "ui/DifferenceWords.h"
 #include "ui/TemplateCanvas.h"
 
 namespace {
@@ -289,8 +290,10 @@ void CMainFrame::CompareWithFile(const wxString& path) {
     int shown = 0;
     for (const ControlDifference& control : diff.controls) {
         wxString lines;
+        const CBaseControlState* state = document->currentTemplate()->controlAt(control.index);
+        const int type = state ? state->getControlType() : ControlType::Disabled;
         for (const FieldDifference& field : control.fields)
-            lines += (lines.empty() ? "" : "\n") + wxString::FromUTF8(describeDifference(field));
+            lines += (lines.empty() ? "" : "\n") + DifferenceInWords(field, services.profile, type);
         notes[control.index] = lines;
         if (view->FindButton(control.index)) ++shown;
     }
@@ -307,9 +310,11 @@ void CMainFrame::CompareWithFile(const wxString& path) {
         status = wxString::Format("Compared with %s: %d marked control(s) differ", name, shown);
         const int hidden = static_cast<int>(diff.controls.size()) - shown;
         if (hidden > 0) status += wxString::Format(", %d imported control(s) differ", hidden);
+        // All of them: the status bar cuts a long line short and then shows
+        // the whole of it as its tool tip.
         wxString wide;
         for (const FieldDifference& field : diff.templateFields)
-            wide += (wide.empty() ? "" : "; ") + wxString::FromUTF8(describeDifference(field));
+            wide += (wide.empty() ? "" : "; ") + DifferenceInWords(field, services.profile);
         if (!wide.empty()) status += "; template: " + wide;
     }
     SetStatus(status);
@@ -328,7 +333,9 @@ bool CMainFrame::PreviewKey(wxKeyEvent& event) {
     }
     // While the edit window is shown the panel leaves the keys alone.
     if (IsEditWindowShown()) {
-        event.Skip();
+        // F6 goes back to the edit window, as F6 there comes to the panel.
+        if (event.GetKeyCode() == WXK_F6) EditWindow()->TakeFocus();
+        else event.Skip();
         return true;
     }
     return false;
