@@ -164,7 +164,11 @@ CControlsTableWindow::CControlsTableWindow(wxWindow* parent, const EditorService
     if (!wxPersistentRegisterAndRestore(this, "ControlsTable") && parent) PlaceBesideWhenShown(*this, *parent);
 }
 
-CControlsTableWindow::~CControlsTableWindow() = default;
+CControlsTableWindow::~CControlsTableWindow() {
+    // The grid asks for cells until it is gone (a focus change on the way
+    // out): it goes while the table it reads is still here.
+    DestroyChildren();
+}
 
 void CControlsTableWindow::BuildLayout() {
     auto* panel = new wxPanel(this);
@@ -293,6 +297,13 @@ void CControlsTableWindow::Sync() {
             gridTable->Resize(rows, 0);
         }
         return;
+    }
+    if (grid->IsCellEditControlEnabled()) {
+        // Changes of the template being edited wait for the cell's edit to
+        // end; another template cannot: the edit goes.
+        if (current == shownTemplate) return;
+        grid->HideCellEditControl();
+        grid->EnableCellEditControl(false);
     }
     const CTemplateUI* view = canvas.GetView();
     std::vector<int> marks = view ? view->GetComparisonMarks() : std::vector<int>{};
@@ -540,7 +551,10 @@ void CControlsTableWindow::OnCellChanging(wxGridEvent& event) {
     const int index = table->indexAt(row);
     if (std::find(indices.begin(), indices.end(), index) == indices.end()) indices = {index};
     const std::string text = event.GetString().ToStdString(wxConvUTF8);
-    CallAfter([this, indices, column, text] { SetCells(indices, column, text); });
+    const CEditorTemplate* edited = shownTemplate;
+    CallAfter([this, indices, column, text, edited] {
+        if (shownTemplate == edited) SetCells(indices, column, text);
+    });
 }
 
 bool CControlsTableWindow::CopySelection() {

@@ -76,6 +76,9 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
 }
 
 CMainFrame::~CMainFrame() {
+    // The table reads the templates: it goes before them.
+    delete controlsTable;
+    controlsTable = nullptr;
     if (EditorView::get() == this) EditorView::set(nullptr);
     if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
     device.reset();

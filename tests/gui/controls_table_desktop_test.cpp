@@ -363,12 +363,30 @@ TEST_F(DesktopControlsTableTest, ThePitchBendControlIsEditedFromTheTableAndSaved
     EXPECT_EQ(frame->EditWindow()->GetControlIndex(), 64);
     Key(WXK_ESCAPE);
     ASSERT_TRUE(WaitFor([&] { return !frame->EditWindow()->IsShown(); }));
+    // A double-click on the row does the same.
+    wxGrid* grid = window->Grid();
+    const wxRect cell = grid->CellToRect(window->Table()->rowOf(64), col(C::Place));
+    const wxPoint at = grid->GetGridWindow()->ClientToScreen(grid->CalcScrolledPosition(cell.GetPosition()) +
+                                                             cell.GetSize() / 2);
+    wxUIActionSimulator sim;
+    sim.MouseMove(at);
+    Settle();
+    sim.MouseDblClick();
+    ASSERT_TRUE(WaitFor([&] { return frame->EditWindow()->IsShown(); }));
+    EXPECT_EQ(frame->EditWindow()->GetControlIndex(), 64);
+    Key(WXK_ESCAPE);
+    ASSERT_TRUE(WaitFor([&] { return !frame->EditWindow()->IsShown(); }));
     window->Raise();
     ASSERT_TRUE(WaitFor([&] { return window->IsActive() && window->Grid()->HasFocus(); }));
+    ASSERT_EQ(grid->GetGridCursorRow(), window->Table()->rowOf(64));
+    ASSERT_EQ(grid->GetGridCursorCol(), col(C::Place));
+    Key(WXK_RIGHT);
 
     // F2 on its channel, a new value, Return; then Ctrl+S from the table.
     for (int c = col(C::Name); c < col(C::Channel); ++c) Key(WXK_RIGHT);
+    ASSERT_EQ(grid->GetGridCursorCol(), col(C::Channel));
     Key(WXK_F2);
+    ASSERT_TRUE(grid->IsCellEditControlEnabled());
     wxUIActionSimulator().Char('A', wxMOD_CONTROL);
     Type("3");
     Key(WXK_RETURN);
