@@ -242,10 +242,8 @@ void CControlsTableWindow::BuildLayout() {
     width += 2 * gap + scrollbar + FromDIP(4);
     width = std::max(width, top->GetMinSize().x);
     // Never wider than the screen: the grid scrolls.
-    const wxRect screen = wxDisplay(wxDisplay::GetFromWindow(GetParent()) == wxNOT_FOUND
-                                        ? 0u
-                                        : static_cast<unsigned>(wxDisplay::GetFromWindow(GetParent())))
-                              .GetClientArea();
+    const int display = GetParent() ? wxDisplay::GetFromWindow(GetParent()) : wxNOT_FOUND;
+    const wxRect screen = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
     width = std::min(width, screen.width - FromDIP(40));
     SetClientSize(width, std::min(FromDIP(560), screen.height * 8 / 10));
     SetMinClientSize(wxSize(std::min(width, FromDIP(600)), FromDIP(240)));

@@ -350,12 +350,31 @@ TEST_F(DesktopControlsTableTest, TheSelectionFollowsThePanelBothWays) {
     ASSERT_EQ(moved.size(), 1u);
     EXPECT_NE(moved.front(), 18);
     EXPECT_TRUE(WaitFor([&] { return window->SelectedIndices() == moved; }));
+
+    // Another template: the table shows it; none: an empty table that says so.
+    const wxString second = WriteTemplate("second.syx", [](CEditorTemplate& t) { t.controlAt(0)->setName("SECOND"); });
+    EXPECT_NO_DIALOG(frame->Document().openFile(second, true));
+    EXPECT_TRUE(WaitFor([&] { return Cell(window, 0, C::Name) == "SECOND"; }));
+    EXPECT_EQ(window->GetTitle(), "Controls table - second.syx");
+    EXPECT_NO_DIALOG(frame->Document().closeCurrentTemplate());
+    EXPECT_TRUE(WaitFor([&] { return Cell(window, 0, C::Name) == "QZCut"; }));
+    EXPECT_NO_DIALOG(frame->Document().closeCurrentTemplate());
+    ASSERT_EQ(frame->Document().currentTemplate(), nullptr);
+    EXPECT_EQ(window->Table(), nullptr);
+    EXPECT_EQ(window->Grid()->GetNumberRows(), 0);
+    EXPECT_EQ(window->GetStatusBar()->GetStatusText(0), "No template loaded");
+    window->Grid()->Refresh();
+    Settle();
 }
 
 TEST_F(DesktopControlsTableTest, ThePitchBendControlIsEditedFromTheTableAndSaved) {
+    const std::string before = FileBytes(path);
+    ASSERT_FALSE(before.empty());
     CControlsTableWindow* window = OpenTable();
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(tpl->controlAt(64)->getControlType(), ControlType::PitchBend);
+    // No place on the panel: only the table reaches it.
+    EXPECT_EQ(frame->View()->FindButton(64), nullptr);
     GoTo(window, 64, C::Name);
     // Return on the row opens its edit window, as for a control on the panel.
     Key(WXK_RETURN);
@@ -397,16 +416,17 @@ TEST_F(DesktopControlsTableTest, ThePitchBendControlIsEditedFromTheTableAndSaved
     Key('S', wxMOD_CONTROL);
     ASSERT_TRUE(WaitFor([&] { return !tpl->isModified(); }));
 
-    // The file holds exactly the template with that one change.
-    const std::string original = FileBytes(path);
-    ASSERT_FALSE(original.empty());
+    // The file holds exactly the old file with that one change.
+    const std::string written = FileBytes(path);
+    CTaNGRAQVTemplate expected;
+    ASSERT_TRUE(expected.load(ByteSequence(std::vector<uint8_t>(before.begin(), before.end()))));
+    expected.controlAt(64)->midiChannel = 3;
+    const ByteSequence expectedBytes = expected.save();
+    EXPECT_EQ(written, std::string(expectedBytes.vector().begin(), expectedBytes.vector().end()));
     CTaNGRAQVTemplate reopened;
-    ASSERT_TRUE(reopened.load(ByteSequence(std::vector<uint8_t>(original.begin(), original.end()))));
+    ASSERT_TRUE(reopened.load(ByteSequence(std::vector<uint8_t>(written.begin(), written.end()))));
     EXPECT_EQ(reopened.controlAt(64)->midiChannel, 3);
     EXPECT_EQ(reopened.controlAt(64)->getControlType(), ControlType::PitchBend);
-    const ByteSequence savedBytes = tpl->save();
-    const std::vector<uint8_t>& saved = savedBytes.vector();
-    EXPECT_EQ(std::string(saved.begin(), saved.end()), original);
 }
 
 TEST_F(DesktopControlsTableTest, MarkedRowsAndTheLookOfTheTable) {
