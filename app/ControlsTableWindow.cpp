@@ -430,6 +430,8 @@ void CControlsTableWindow::UpdateStatus() {
         if (std::binary_search(shownMarks.begin(), shownMarks.end(), index))
             text = "Differs from the compared template" + (text.empty() ? wxString() : "; " + text);
     }
+    // A clash of many controls is longer than the line: the bar shows it
+    // cut, and whole as its tool tip (wxSTB_SHOW_TIPS).
     SetStatusText(text, 0);
 }
 
