@@ -11,6 +11,7 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "GuiTestSupport.h"
@@ -324,6 +325,30 @@ TEST_F(DesktopControlsTableTest, SortAndFilter) {
     for (int row = 0; row < window->Table()->rowOf(16); ++row) Key(WXK_DOWN);
     const std::string status = window->GetStatusBar()->GetStatusText(0).ToStdString();
     EXPECT_NE(status.find("like Pot 1 (control 0)"), std::string::npos) << status;
+
+    // Sorting from the keyboard: the "Sort by" list, after the filter box and "Clashes".
+    Key('F', wxMOD_CONTROL);
+    Key(WXK_TAB);
+    Key(WXK_SPACE);  // all controls again
+    EXPECT_TRUE(WaitFor([&] { return grid->GetNumberRows() == all; }));
+    Key(WXK_TAB);
+    Key(WXK_DOWN);  // from Name to Type
+    EXPECT_TRUE(WaitFor([&] { return window->SortChoice()->GetSelection() == col(C::Type); }));
+    EXPECT_TRUE(window->DescendingBox()->GetValue());
+    const auto types = [&] {
+        std::vector<std::string> shown;
+        for (int row = 0; row < grid->GetNumberRows(); ++row)
+            shown.push_back(grid->GetCellValue(row, col(C::Type)).ToStdString());
+        return shown;
+    };
+    const std::vector<std::string> descending = types();
+    Key(WXK_TAB);
+    Key(WXK_SPACE);  // ascending
+    EXPECT_TRUE(WaitFor([&] { return !window->DescendingBox()->GetValue(); }));
+    std::vector<std::string> ascending = types();
+    EXPECT_NE(ascending.front(), ascending.back());
+    std::reverse(ascending.begin(), ascending.end());
+    EXPECT_EQ(ascending, descending);
 }
 
 TEST_F(DesktopControlsTableTest, TheSelectionFollowsThePanelBothWays) {
