@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "Command.h"
-#include "DeviceProfile.h"
+#include "DeviceFacts.h"
 #include "ModelHooks.h"
 #include "NameTools.h"
 #include "TemplateParts.h"
@@ -153,14 +153,14 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 }
 
 bool CEditorTemplate::clampControls() {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const DeviceFacts& facts = deviceFacts();
     bool changed = false;
     const int last = lastIndex();
     CBaseControlState* own = ownControls();
     for (int i = 0; i <= last; ++i) {
         CBaseControlState* ctl = own ? own + i : controlAt(i);
         if (!ctl) continue;
-        ctl->isContinuous = profile.IsContinuousControl(i);
+        ctl->isContinuous = facts.isContinuousControl(i);
         if (ctl->clampSnapshot()) changed = true;
     }
     return changed;
@@ -206,20 +206,20 @@ bool CEditorTemplate::appendImportedFrom(const CEditorTemplate& other) {
 }
 
 bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const DeviceFacts& facts = deviceFacts();
     bool dropped = false;
     for (int i = 0; i <= other.lastIndex(); ++i) {
         const CBaseControlState* ctl = other.controlAt(i);
         if (!ctl) break;
         if (ctl->controlType == ControlType::Disabled) continue;
-        if (!profile.IsMessageTypeSupported(ctl->controlType)) {
+        if (!facts.isMessageTypeSupported(ctl->controlType)) {
             dropped = true;
             continue;
         }
         CBaseControlState copy = *ctl;
         const std::string name = toNameCharacters(ctl->name);
         copy.setLongName(name);
-        copy.setName(abbreviate(name, profile.GetMaxNameLength()));
+        copy.setName(abbreviate(name, facts.maxNameLength));
         rememberName(copy.longName);
         rememberName(copy.name);
         bool present = false;
@@ -235,10 +235,10 @@ bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
 }
 
 bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const DeviceFacts& facts = deviceFacts();
     setTemplateName(toNameCharacters(trimTrailingBlanks(other.localSettings().templateName)));
     setManufacturerName(toNameCharacters(trimTrailingBlanks(other.localSettings().manufacturerName)));
-    if (profile.HasKeyboardZones()) {
+    if (facts.hasKeyboardZones) {
         setZonesEnabled(other.zonesEnabled());
         for (int z = 0; z < 4; ++z) {
             const CKeyboardZone* from = other.keyboardZone(z);
@@ -261,7 +261,7 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
     auto prepare = [&](int index) {
         CBaseControlState* dest = controlAt(index);
         if (!dest) return dest;
-        dest->isContinuous = profile.IsContinuousControl(index);
+        dest->isContinuous = facts.isContinuousControl(index);
         dest->clampSnapshot();
         return dest;
     };
@@ -277,7 +277,7 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
         while (target <= lastIndex() && !indexExists(target)) ++target;
         if (target > lastIndex()) continue;
         CBaseControlState* dest = prepare(target);
-        if (dest && profile.CanHoldState(target, imported)) {
+        if (dest && facts.canHoldState(target, imported)) {
             place(*dest, imported, target);
             ++target;
         } else {
@@ -288,7 +288,7 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
         for (int j = w.refusedAt + 1; j <= lastIndex(); ++j) {
             if (!indexExists(j) || taken[static_cast<size_t>(j)]) continue;
             CBaseControlState* dest = prepare(j);
-            if (dest && profile.CanHoldState(j, *w.control)) {
+            if (dest && facts.canHoldState(j, *w.control)) {
                 place(*dest, *w.control, j);
                 break;
             }

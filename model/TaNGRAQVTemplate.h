@@ -38,6 +38,7 @@ public:
     const CTemplateLocals& localSettings() const override { return locals; }
     CTemplateGroups* groupSettings() override { return &locals.groups; }
     int lastIndex() const override { return kLastIndex; }
+    const DeviceFacts& deviceFacts() const override;
     bool indexExists(int i) const override { return i < kControlCount; }
     void validate() override;
     CBaseControlState* controlAt(int index) override;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "DeviceProfile.h"
 
 // ---- helpers ---------------------------------------------------------------
 
