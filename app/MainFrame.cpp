@@ -10,6 +10,7 @@
 #include <map>
 
 #include "app/AboutDialog.h"
+#include "app/ControlsTableWindow.h"
 #include "app/DeviceController.h"
 #include "app/EditWindowHost.h"
 #include "app/PreferencesDialog.h"
@@ -75,6 +76,9 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
 }
 
 CMainFrame::~CMainFrame() {
+    // The table reads the templates: it goes before them.
+    delete controlsTable;
+    controlsTable = nullptr;
     if (EditorView::get() == this) EditorView::set(nullptr);
     if (ModelHooks::get().observers == this) ModelHooks::get().observers = nullptr;
     device.reset();
@@ -150,6 +154,11 @@ void CMainFrame::WireMenuCommands() {
     for (int zoom : {100, 150, 200})
         OnMenu(zoom == 100 ? MenuId::Zoom100 : zoom == 150 ? MenuId::Zoom150 : MenuId::Zoom200,
                [this, zoom] { SetZoom(zoom); });
+    OnMenu(MenuId::ControlsTable, [this] {
+        if (!controlsTable)
+            controlsTable = new CControlsTableWindow(this, services, *document, *canvas, *editHost, *this);
+        controlsTable->Open();
+    });
     for (int id = MenuId::ViewInfo; id <= MenuId::ViewChannel; ++id)
         OnMenu(id, [this, id] {
             services.settings.viewType = id - MenuId::ViewInfo;
@@ -369,6 +378,7 @@ void CMainFrame::idleWork() {
     device->IdleWork();
     editHost->IdleWork();
     canvas->IdleWork();
+    if (controlsTable) controlsTable->Sync();
 }
 
 bool CMainFrame::NeedsIdleWork() const {
@@ -381,6 +391,8 @@ void CMainFrame::ReleaseOutside() { canvas->ReleaseOutside(); }
 
 void CMainFrame::CurrentChanged() {
     view->SetTemplate(document->currentTemplate());
+    // Before the template it showed can go.
+    if (controlsTable) controlsTable->Sync();
     DocumentChanged();
     refreshControlTexts();
     canvas->RepaintIfRequested();

@@ -23,6 +23,8 @@
 #include "ui/TemplateUI.h"
 
 
+class CControlsTableWindow;
+
 class CMainFrame : public wxFrame,
                    public IEditorView,
                    public ITemplateUIHost,
@@ -42,6 +44,8 @@ public:
     CTemplateCanvas* Canvas() const { return canvas; }
     CTemplateUI* View() const { return view.get(); }
     CEditControlDialog* EditWindow() const;
+    // View > Controls table: made at its first opening (null before).
+    CControlsTableWindow* ControlsTable() const { return controlsTable; }
 
     // Runs a menu item's command, as when the user chooses it.
     void RunMenuCommand(int id);
@@ -118,6 +122,7 @@ private:
     std::unique_ptr<CDeviceController> device;
     std::unique_ptr<CTemplateMenu> templateMenu;
     std::unique_ptr<CMainMenus> menus;
+    CControlsTableWindow* controlsTable = nullptr;  // a child window
     // A Ctrl+Tab cycle through the templates is under way.
     bool switching = false;
 };

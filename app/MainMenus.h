@@ -34,6 +34,7 @@ enum : int {
     CompareWith = 631,
     MidiMonitor = 650,
     Zoom100 = 720, Zoom150 = 721, Zoom200 = 722,
+    ControlsTable = 730,
     About = 5013, Preferences = 5019
 };
 }

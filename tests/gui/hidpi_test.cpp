@@ -2,10 +2,13 @@
 // GDK_SCALE=2 on a large virtual display): the panel is drawn with two screen
 // pixels to each of its own, sharp, and the edit window and the template
 // dialogs lay out with no text cut. Pictures: <build>/screenshots/*_gdk_scale_2.png.
+#include <wx/grid.h>
+#include <wx/statusbr.h>
 #include <wx/uiaction.h>
 
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
+#include "app/ControlsTableWindow.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "model/Command.h"
@@ -147,4 +150,35 @@ TEST_F(HiDpiTest, TheEditWindowAndTheTemplateDialogsCutNoText) {
     }
     Pump();
     frame->Show();
+}
+
+TEST_F(HiDpiTest, TheControlsTableFitsItsTexts) {
+    const wxString path = WriteTemplate("hidpi_table.syx", [](CEditorTemplate& t) {
+        for (int i = 0; i < 8; ++i) t.controlAt(i)->controlType = ControlType::NRPN;
+        t.controlAt(0)->setName("CUTOFF");
+    });
+    EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+    frame->RunMenuCommand(MenuId::ControlsTable);
+    CControlsTableWindow* window = frame->ControlsTable();
+    ASSERT_NE(window, nullptr);
+    window->Move(0, 0);
+    window->Raise();
+    Settle();
+    wxGrid* grid = window->Grid();
+    ASSERT_EQ(grid->GetNumberRows(), frame->Document().currentTemplate()->lastIndex() + 1);
+    ExpectNoCutText(grid->GetParent(), "controls table");
+    for (int row = 0; row < grid->GetNumberRows(); ++row)
+        for (int c = 0; c < grid->GetNumberCols(); ++c) {
+            const wxString text = grid->GetCellValue(row, c);
+            EXPECT_LE(grid->GetTextExtent(text).x + 4, grid->GetColSize(c)) << "cut: " << text.ToStdString();
+        }
+    EXPECT_LE(window->GetSize().x, wxGetDisplaySize().x);
+    // The cursor's row clashes with seven others: a line cut short on the
+    // screen, whole as the bar's tool tip.
+    const wxString clash = window->GetStatusBar()->GetStatusText(0);
+    EXPECT_NE(clash.Find("Pot 8 (control 7)"), wxNOT_FOUND) << clash.ToStdString();
+    EXPECT_TRUE(window->GetStatusBar()->HasFlag(wxSTB_SHOW_TIPS));
+    const wxImage image = Capture(window);
+    ASSERT_TRUE(image.IsOk());
+    EXPECT_TRUE(image.SaveFile(ScreenshotFolder() + "/controls_table_gdk_scale_2.png", wxBITMAP_TYPE_PNG));
 }
