@@ -32,6 +32,19 @@ public:
         for (; i < n; ++i) p[i] = static_cast<int8_t>(p[i]) < 0 ? 0 : p[i];
     }
 
+    // True when one of n bytes has its top bit set.
+    static bool hasTopBitByte(const uint8_t* p, size_t n) {
+        size_t i = 0;
+#ifdef __SSE2__
+        __m128i any = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        if (_mm_movemask_epi8(any) != 0) return true;
+#endif
+        uint8_t rest = 0;
+        for (; i < n; ++i) rest |= p[i];
+        return rest & 0x80;
+    }
+
     void append(uint8_t b) { data_.push_back(dumpByte(b)); }
     // Appends n zero bytes and returns where they start, for writers that fill
     // a whole record at once (each byte still through dumpByte).

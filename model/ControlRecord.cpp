@@ -93,7 +93,8 @@ void writeTo(const CBaseControlState& ctl, uint8_t* r) {
 }
 
 namespace {
-// The name's first 8 characters up to a NUL, blank-filled to 8.
+// The name's first 8 characters as they are, blank-filled to 8: a NUL the
+// reader kept (some units pad names with NULs) is written back as a NUL.
 void writeName(const std::string& name, uint8_t* r) {
     const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
     if constexpr (std::endian::native == std::endian::little) {
@@ -103,16 +104,14 @@ void writeName(const std::string& name, uint8_t* r) {
         if (name.capacity() >= kNameLength) {
             uint64_t w;
             std::memcpy(&w, name.data(), 8);
-            uint64_t keep = length >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * length)) - 1;
-            const uint64_t zeros = (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull & keep;
-            if (zeros) keep = (uint64_t{1} << (std::countr_zero(zeros) & ~7)) - 1;
+            const uint64_t keep = length >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * length)) - 1;
             w = (w & keep) | (0x2020202020202020ull & ~keep);
             std::memcpy(r, &w, 8);
             return;
         }
     }
     size_t n = 0;
-    for (; n < length && name[n] != '\0'; ++n) r[n] = static_cast<uint8_t>(name[n]);
+    for (; n < length; ++n) r[n] = static_cast<uint8_t>(name[n]);
     for (; n < kNameLength; ++n) r[n] = 0x20;
 }
 }  // namespace

@@ -6,6 +6,7 @@
 namespace ControlRecord {
 constexpr size_t kSize = 41;
 constexpr size_t kNameLength = 8;
+constexpr size_t kTypeByte = 8;
 
 void write(const CBaseControlState& ctl, ByteSequence& out);
 // Writes one record into kSize bytes at `record`.

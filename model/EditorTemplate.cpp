@@ -28,32 +28,26 @@ void rememberName(const std::string& name) {
     if (auto* tools = ModelHooks::get().nameTools) tools->addName(name);
 }
 
-// Word-wise loops over whole dumps: every load and save runs them.
-void xorBytes(uint8_t* out, const uint8_t* a, size_t n) {
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, out + i, 8);
-        std::memcpy(&y, a + i, 8);
-        x ^= y;
-        std::memcpy(out + i, &x, 8);
+// Every save frames its bytes as one message: only the first and last byte
+// may carry the top bit, whatever was loaded or merged.
+void frameEnds(ByteSequence& bytes) {
+    const size_t n = bytes.size();
+    if (n >= 2) {
+        bytes[0] = 0xF0;
+        bytes[n - 1] = 0xF7;
     }
-    for (; i < n; ++i) out[i] ^= a[i];
 }
 
-// True when `now` equals loaded XOR mask (what the model wrote at loading) on n bytes.
-bool unchangedSinceLoading(const uint8_t* now, const uint8_t* loaded, const uint8_t* mask, size_t n) {
-    uint64_t diff = 0;
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t a, b, m;
-        std::memcpy(&a, now + i, 8);
-        std::memcpy(&b, loaded + i, 8);
-        std::memcpy(&m, mask + i, 8);
-        diff |= a ^ b ^ m;
-    }
-    for (; i < n; ++i) diff |= static_cast<uint8_t>(now[i] ^ loaded[i] ^ mask[i]);
-    return diff == 0;
+void frameMessage(ByteSequence& bytes) {
+    const size_t n = bytes.size();
+    if (n > 2) ByteSequence::clearTopBitBytes(bytes.data() + 1, n - 2);
+    frameEnds(bytes);
+}
+
+// Bytes [from, to) of `now` that the model still encodes as it did at
+// opening take what save wrote then.
+void keepUnchangedBytes(uint8_t* now, const uint8_t* opened, const uint8_t* kept, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) now[i] = now[i] == opened[i] ? kept[i] : now[i];
 }
 }  // namespace
 
@@ -66,22 +60,60 @@ bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     // as the save will write it, 0x00: otherwise the model would hold a value
     // its own save cannot carry, and reopening that save would differ.
     const size_t n = bytes.size();
-    const bool topBitData =
-        n > 2 && std::any_of(bytes.data() + 1, bytes.data() + n - 1, [](uint8_t b) { return b >= 0x80; });
+    const bool topBitData = n > 2 && ByteSequence::hasTopBitByte(bytes.data() + 1, n - 2);
+    ByteSequence cleared;
     if (topBitData) {
-        ByteSequence cleared = bytes;
-        ByteSequence::clearTopBitBytes(cleared.data() + 1, cleared.size() - 2);
-        if (!readBody(cleared, position)) return false;
-    } else if (!readBody(bytes, position)) {
-        return false;
+        cleared = bytes;
+        ByteSequence::clearTopBitBytes(cleared.data() + 1, n - 2);
     }
+    const ByteSequence& decoded = topBitData ? cleared : bytes;
+    if (!readBody(decoded, position)) return false;
     loadedBytes = bytes;
     // The model's own encoding, XORed with the input: the bits it cannot reproduce.
-    writeBodyInto(preservationMask);
-    const size_t common = std::min(loadedBytes.size(), preservationMask.size());
+    writeDecodedEncoding(decoded, openedEncoding_);
+    const size_t common = std::min(n, openedEncoding_.size());
     preservationMask.resize(common);
-    xorBytes(preservationMask.data(), loadedBytes.data(), common);
+    uint8_t* mask = preservationMask.data();
+    const uint8_t* loaded = loadedBytes.data();
+    const uint8_t* encoded = openedEncoding_.data();
+    for (size_t i = 0; i < common; ++i) mask[i] = loaded[i] ^ encoded[i];
+    if (common != n || common != openedEncoding_.size()) {
+        openedOutput_.clear();  // a longer dump than the device's: saves write the model alone
+        return true;
+    }
+    // Wherever the model encodes what it read, save writes the loaded bytes
+    // (those the mask marks included), as a clean message.
+    openedOutput_ = decoded;
+    frameEnds(openedOutput_);
     return true;
+}
+
+void CEditorTemplate::takeOpenedState() {
+    const size_t n = openedEncoding_.size();
+    if (n != loadedBytes.size() || n != preservationMask.size()) {
+        openedOutput_.clear();
+        return;
+    }
+    openedOutput_.resize(n);
+    uint8_t* out = openedOutput_.data();
+    const uint8_t* loaded = loadedBytes.data();
+    const uint8_t* mask = preservationMask.data();
+    const uint8_t* encoded = openedEncoding_.data();
+    for (size_t i = 0; i < n; ++i) {
+        // A data byte with its top bit was read, and is written, as 0x00: the
+        // bits to keep are those of the byte as read.
+        const uint8_t read = ByteSequence::dumpByte(loaded[i]);
+        const uint8_t unreproducible = static_cast<uint8_t>(read ^ loaded[i] ^ mask[i]);
+        out[i] = static_cast<uint8_t>((unreproducible & read) | (~unreproducible & encoded[i]));
+    }
+    frameMessage(openedOutput_);
+}
+
+void CEditorTemplate::forgetLoadedDump() {
+    loadedBytes.clear();
+    preservationMask.clear();
+    openedEncoding_.clear();
+    openedOutput_.clear();
 }
 
 const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const {
@@ -90,39 +122,41 @@ const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const 
 }
 
 // The loaded bits the model cannot reproduce are put back only where the model
-// still writes what it wrote at loading: once an edit has changed what a
-// control record or a field encodes, the loaded bits no longer mean what they
-// meant, and the piece is written from the model alone.
+// still writes what it wrote when the template was opened: once an edit has
+// changed a byte, its loaded bits no longer mean what they meant, and it is
+// written from the model alone. A control record whose type changed is
+// written from the model alone as a whole, since its type gives every other
+// byte its meaning.
 ByteSequence CEditorTemplate::save() const {
     ByteSequence out;
     writeBodyInto(out);
     const size_t n = out.size();
-    if (n != preservationMask.size() || n != loadedBytes.size()) return out;
-    const uint8_t* loaded = loadedBytes.data();
-    const uint8_t* mask = preservationMask.data();
+    if (n == 0 || n != openedOutput_.size() || n != openedEncoding_.size()) {
+        frameMessage(out);
+        return out;
+    }
+    const uint8_t* opened = openedEncoding_.data();
+    const uint8_t* kept = openedOutput_.data();
     uint8_t* now = out.data();
-    if (unchangedSinceLoading(now, loaded, mask, n)) {
-        std::memcpy(now, loaded, n);
-    } else {
-        const auto& units = preservationUnits();
-        if (units.empty()) {
-            for (size_t i = 0; i < n; ++i)
-                if (unchangedSinceLoading(now + i, loaded + i, mask + i, 1)) now[i] = loaded[i];
-        } else {
-            for (const PreservationUnit& u : units)
-                if (u.offset + u.length <= n &&
-                    unchangedSinceLoading(now + u.offset, loaded + u.offset, mask + u.offset, u.length))
-                    std::memcpy(now + u.offset, loaded + u.offset, u.length);
+    if (std::memcmp(now, opened, n) == 0) {
+        std::memcpy(now, kept, n);  // no edit since opening
+        return out;
+    }
+    size_t at = 0;
+    for (const PreservationUnit& u : preservationUnits()) {
+        const size_t end = static_cast<size_t>(u.offset) + u.length;
+        if (u.offset < at || end > n) break;
+        keepUnchangedBytes(now, opened, kept, at, u.offset);
+        if (u.keyByte == PreservationUnit::kWhole) {
+            if (std::memcmp(now + u.offset, opened + u.offset, u.length) == 0)
+                std::memcpy(now + u.offset, kept + u.offset, u.length);
+        } else if (now[u.offset + u.keyByte] == opened[u.offset + u.keyByte]) {
+            keepUnchangedBytes(now, opened, kept, u.offset, end);
         }
+        at = end;
     }
-    // A loaded dump may have brought data bytes with the top bit set; they
-    // are never written (only the first and last byte frame the dump), and
-    // the frame itself is always a message's start and end, whatever was read.
-    if (n > 2) ByteSequence::clearTopBitBytes(now + 1, n - 2);
-    if (n >= 2) {
-        now[0] = 0xF0;
-        now[n - 1] = 0xF7;
-    }
+    keepUnchangedBytes(now, opened, kept, at, n);
+    frameMessage(out);
     return out;
 }
 
@@ -167,9 +201,17 @@ bool CEditorTemplate::clampControls() {
 }
 
 void CEditorTemplate::validate() {
-    if (clampControls()) {
+    const bool clamped = clampControls();
+    if (clamped) {
         ModelHooks::notice(kClampNotice);
         markModified();
+    }
+    const bool repaired = repairOpenedSettings();
+    // The checks end opening: what they changed is part of the opened
+    // template, and a clamped record keeps every loaded bit but its new value.
+    if ((clamped || repaired) && !openedOutput_.empty()) {
+        writeBodyInto(openedEncoding_);
+        takeOpenedState();
     }
 }
 

@@ -15,11 +15,20 @@ class CTemplateLocals;
 class CTemplateGroups;
 class CKeyboardZone;
 
-// A piece of a dump that is preserved or rewritten as a whole: a control
-// record, a multi-byte field, or a single byte.
+// A piece of a dump whose bytes are not kept one by one. Every byte outside
+// such pieces keeps its loaded bits while the model still encodes it as it
+// did when the template was opened, and is written from the model alone once
+// an edit changes it.
 struct PreservationUnit {
+    // keyByte for a piece that is one value (a name): any change rewrites it whole.
+    static constexpr uint16_t kWhole = 0xFFFF;
+
     uint16_t offset;
     uint16_t length;
+    // The byte (counted from offset) that gives the others their meaning, such
+    // as a control record's type: once it changes, the whole piece is written
+    // from the model alone; until then its bytes are kept one by one.
+    uint16_t keyByte = kWhole;
 };
 
 // What a plug-in offers for naming controls.
@@ -74,6 +83,9 @@ public:
     virtual bool appendImportedFrom(const CEditorTemplate& other);
     virtual int lastIndex() const = 0;
     virtual bool indexExists(int) const { return true; }
+    // The checks that complete opening: clamps values into range, then lets
+    // the device repair its settings. What they change belongs to the opened
+    // template; it is not an edit made since opening.
     virtual void validate();
     // Own control for 0..lastIndex, then the imported controls; null otherwise.
     virtual CBaseControlState* controlAt(int index) = 0;
@@ -84,9 +96,8 @@ public:
     virtual ByteSequence writeBody() const = 0;
     // writeBody into a sequence whose storage is reused.
     virtual void writeBodyInto(ByteSequence& out) const { out = writeBody(); }
-    // The pieces of the dump whose loaded bits are kept only while the model
-    // still encodes the whole piece as it did at loading; empty means every
-    // byte on its own.
+    // The pieces of the dump that are not kept byte by byte (see
+    // PreservationUnit), in offset order; empty means every byte on its own.
     virtual const std::vector<PreservationUnit>& preservationUnits() const;
     virtual bool importControlsFrom(const CEditorTemplate& other);
 
@@ -115,11 +126,35 @@ public:
     bool fromFile = false;
     ByteSequence loadedBytes;
     ByteSequence preservationMask;
+    // Drops what was kept of the last loaded dump: saves write the model alone.
+    void forgetLoadedDump();
 
 protected:
+    // The device's own repairs of an opened template (after the clamps of
+    // validate); true when any setting changed.
+    virtual bool repairOpenedSettings() { return false; }
+    // The model's encoding right after readBody(decoded): by default
+    // writeBodyInto; a device whose decoding keeps most bytes as read may
+    // copy those from `decoded` and encode only the others.
+    virtual void writeDecodedEncoding(const ByteSequence& decoded, ByteSequence& out) const {
+        (void)decoded;
+        writeBodyInto(out);
+    }
     // The device's own controls 0..lastIndex as one array, when they are kept
     // so (spares the per-index lookup on every load); null otherwise.
     virtual CBaseControlState* ownControls() { return nullptr; }
     // Clamps the device's own controls; true when any value changed.
     bool clampControls();
+
+private:
+    // Works out, from openedEncoding_, what save writes for every byte the
+    // model still encodes as it did when opening ended.
+    void takeOpenedState();
+
+    // The model's encoding when opening ended (after the checks of validate),
+    // and the bytes save writes wherever the model still encodes that: the
+    // loaded bits where the mask says the model cannot reproduce them, the
+    // opened model elsewhere.
+    ByteSequence openedEncoding_;
+    ByteSequence openedOutput_;
 };

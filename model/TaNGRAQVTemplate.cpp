@@ -86,21 +86,28 @@ CBaseControlState* CTaNGRAQVTemplate::controlAt(int index) {
     return nullptr;
 }
 
-void CTaNGRAQVTemplate::validate() {
-    CEditorTemplate::validate();
+bool CTaNGRAQVTemplate::repairOpenedSettings() {
+    bool repaired = false;
     if (locals.numCmn != kRecordCount) {
         ModelHooks::notice("Fixing broken template NUMCMN");
         locals.numCmn = kRecordCount;
+        repaired = true;
     }
     if (locals.pgcnSize != ControlRecord::kSize) {
         ModelHooks::notice("Fixing broken template PGCNSIZE");
         locals.pgcnSize = ControlRecord::kSize;
+        repaired = true;
     }
     if (locals.rowSelectDefaults != CTaNGRAQVLocals::kRowSelectDefaults) {
         ModelHooks::notice("This template has corrupted row select default data - fixing it.");
         locals.rowSelectDefaults = CTaNGRAQVLocals::kRowSelectDefaults;
+        repaired = true;
     }
-    layoutByte = kLayoutByte;
+    if (layoutByte != kLayoutByte) {
+        layoutByte = kLayoutByte;
+        repaired = true;
+    }
+    return repaired;
 }
 
 bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
@@ -185,28 +192,20 @@ void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
 }
 
 const std::vector<PreservationUnit>& CTaNGRAQVTemplate::preservationUnits() const {
-    // Each control record and each multi-byte field is one unit; every other
-    // template-wide byte is a unit of its own.
+    // The two names are values of their own; a control record's bytes mean
+    // what its type byte says. Every other byte is kept on its own.
     static const std::vector<PreservationUnit> units = [] {
         std::vector<PreservationUnit> u;
-        auto add = [&u](size_t at, size_t n) { u.push_back({static_cast<uint16_t>(at), static_cast<uint16_t>(n)}); };
-        for (size_t i = 0; i < CSysExHeader::kSize; ++i) add(i, 1);
+        auto add = [&u](size_t at, size_t n, uint16_t key) {
+            u.push_back({static_cast<uint16_t>(at), static_cast<uint16_t>(n), key});
+        };
         const size_t locals = CSysExHeader::kSize;
-        add(locals, CTemplateLocalData::kTemplateNameLength);
-        add(locals + CTemplateLocalData::kTemplateNameLength, CTemplateLocalData::kManufacturerNameLength);
-        for (size_t i = 48; i < CTaNGRAQVLocals::kSize; ++i) add(locals + i, 1);
-        size_t at = locals + CTaNGRAQVLocals::kSize;
-        add(at++, 1);  // layout byte
-        add(at++, 1);  // zone flags
-        for (int z = 0; z < 4; ++z, at += CTaNGRAQVKeyboardZone::kSize) add(at, CTaNGRAQVKeyboardZone::kSize);
-        for (int i = 0; i < 4; ++i) add(at++, 1);
-        for (int d = 0; d < kDrumPadCount; ++d, at += 2) add(at, 2);
-        for (int d = 0; d < kDrumPadCount; ++d) add(at++, 1);
-        for (int i = 0; i < 8; ++i) add(at++, 1);
-        add(at, kSkippedBlock);
-        at += kSkippedBlock;
-        for (int r = 0; r < kRecordCount; ++r, at += ControlRecord::kSize) add(at, ControlRecord::kSize);
-        for (int i = 0; i < 3; ++i) add(at++, 1);
+        add(locals, CTemplateLocalData::kTemplateNameLength, PreservationUnit::kWhole);
+        add(locals + CTemplateLocalData::kTemplateNameLength, CTemplateLocalData::kManufacturerNameLength,
+            PreservationUnit::kWhole);
+        for (int r = 0; r < kRecordCount; ++r)
+            add(kRecordsOffset + static_cast<size_t>(r) * ControlRecord::kSize, ControlRecord::kSize,
+                ControlRecord::kTypeByte);
         return u;
     }();
     return units;

@@ -15,6 +15,7 @@ public:
     static constexpr int kFirstDrumPad = 70;
     static constexpr int kDrumPadCount = 8;
     static constexpr uint8_t kLayoutByte = 7;
+    static constexpr size_t kRecordsOffset = 419;  // the first control record in the dump
     // Control indices in the order their records appear in the dump
     // (-1..-4 stand for the four controls without index).
     static const std::array<int, kRecordCount>& dumpOrder();
@@ -39,7 +40,6 @@ public:
     CTemplateGroups* groupSettings() override { return &locals.groups; }
     int lastIndex() const override { return kLastIndex; }
     bool indexExists(int i) const override { return i < kControlCount; }
-    void validate() override;
     CBaseControlState* controlAt(int index) override;
     bool readBody(const ByteSequence& bytes, size_t& position) override;
     ByteSequence writeBody() const override;
@@ -54,6 +54,7 @@ public:
 
 protected:
     CBaseControlState* ownControls() override { return controls.data(); }
+    bool repairOpenedSettings() override;
 
 public:
     CTaNGRAQVLocals locals;

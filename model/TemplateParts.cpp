@@ -1,16 +1,18 @@
 #include "TemplateParts.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "DeviceProfile.h"
 
 // ---- helpers ---------------------------------------------------------------
 
+// Names are written as they were read: every stored character (a NUL
+// included) up to the field's length, then blanks.
 void writeNameField(ByteSequence& out, const std::string& text, size_t length) {
     uint8_t* field = out.extend(length);
     size_t n = 0;
-    for (; n < length && n < text.size() && text[n] != '\0'; ++n)
-        field[n] = ByteSequence::dumpByte(static_cast<uint8_t>(text[n]));
+    for (; n < length && n < text.size(); ++n) field[n] = ByteSequence::dumpByte(static_cast<uint8_t>(text[n]));
     for (; n < length; ++n) field[n] = 0x20;
 }
 
@@ -158,9 +160,9 @@ void CTaNGRAQVLocals::appendTo(ByteSequence& out) const {
 
 namespace {
 void putNameField(uint8_t* to, const std::string& text, size_t length) {
-    size_t n = 0;
-    for (; n < length && n < text.size() && text[n] != '\0'; ++n) to[n] = static_cast<uint8_t>(text[n]);
-    for (; n < length; ++n) to[n] = 0x20;
+    const size_t n = std::min(length, text.size());
+    std::memcpy(to, text.data(), n);
+    std::memset(to + n, 0x20, length - n);
 }
 }  // namespace
 
