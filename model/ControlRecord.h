@@ -14,11 +14,20 @@ void writeTo(const CBaseControlState& ctl, uint8_t* record);
 // As writeTo, but leaves the dump-byte rule to the caller (who applies it to
 // the whole dump at once).
 void writeRaw(const CBaseControlState& ctl, uint8_t* record);
+// writeRaw in two halves. The bytes a read stores unchanged in one field
+// each (name, 10, 12, 14, 16, 17, 20..25, 27..40): for a control just read
+// from a record, these are the record's own bytes.
+void writeReadBytes(const CBaseControlState& ctl, uint8_t* record);
+// The others (8, 9, 11, 13, 15, 18, 19, 26), whose encoding may differ from
+// the byte read: read as another value, made of several fields, or not read.
+void writeDerivedBytes(const CBaseControlState& ctl, uint8_t* record);
 // Reads one record at `position` and advances past it; the caller has made
 // sure the bytes are there.
 void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
-// Reads the kSize bytes at `record`.
-void readFrom(CBaseControlState& ctl, const uint8_t* record);
+// Reads the kSize bytes at `record`. With `encoded`, also stores there the
+// bytes writeDerivedBytes makes of the control read (the others are the
+// record's own bytes).
+void readFrom(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded = nullptr);
 
 // Pieces shared with the sibling devices' record forms.
 uint8_t encodeActionByte(const CBaseControlState& ctl);

@@ -67,10 +67,9 @@ bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
         ByteSequence::clearTopBitBytes(cleared.data() + 1, n - 2);
     }
     const ByteSequence& decoded = topBitData ? cleared : bytes;
-    if (!readBody(decoded, position)) return false;
-    loadedBytes = bytes;
     // The model's own encoding, XORed with the input: the bits it cannot reproduce.
-    writeDecodedEncoding(decoded, openedEncoding_);
+    if (!readBodyWithEncoding(decoded, position, openedEncoding_)) return false;
+    loadedBytes = bytes;
     const size_t common = std::min(n, openedEncoding_.size());
     preservationMask.resize(common);
     uint8_t* mask = preservationMask.data();

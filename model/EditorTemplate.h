@@ -133,12 +133,14 @@ protected:
     // The device's own repairs of an opened template (after the clamps of
     // validate); true when any setting changed.
     virtual bool repairOpenedSettings() { return false; }
-    // The model's encoding right after readBody(decoded): by default
-    // writeBodyInto; a device whose decoding keeps most bytes as read may
-    // copy those from `decoded` and encode only the others.
-    virtual void writeDecodedEncoding(const ByteSequence& decoded, ByteSequence& out) const {
-        (void)decoded;
-        writeBodyInto(out);
+    // readBody, and the model's encoding of what it read into `encoding`
+    // (changed only when the read succeeds). By default writeBodyInto; a
+    // device whose decoding keeps most bytes as read may copy those and
+    // encode only the others.
+    virtual bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) {
+        if (!readBody(bytes, position)) return false;
+        writeBodyInto(encoding);
+        return true;
     }
     // The device's own controls 0..lastIndex as one array, when they are kept
     // so (spares the per-index lookup on every load); null otherwise.

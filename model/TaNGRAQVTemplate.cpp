@@ -1,5 +1,7 @@
 #include "TaNGRAQVTemplate.h"
 
+#include <cstring>
+
 #include "ControlRecord.h"
 #include "DeviceProfile.h"
 #include "ModelHooks.h"
@@ -111,20 +113,28 @@ bool CTaNGRAQVTemplate::repairOpenedSettings() {
 }
 
 bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
+    return readDump(bytes, position, nullptr);
+}
+
+bool CTaNGRAQVTemplate::readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) {
+    return readDump(bytes, position, &encoding);
+}
+
+bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding) {
     if (bytes.size() != kDumpSize || position != 0) return false;
     // The header is checked into a fresh object: a rejected dump changes nothing.
     CTaNGRAQVSysExHeader header;
     size_t p = position;
     if (!header.read(bytes, p) || header.deviceType() != 0x03) return false;
+    // Nothing below can fail: the length is right.
     header_.bytes = header.bytes;
-    if (!locals.read(bytes, p)) return false;
+    locals.read(bytes, p);
     const uint8_t* in = bytes.data();
     layoutByte = in[p++];
     const uint8_t zoneFlags = in[p++];
     zonesEnabled_ = zoneFlags & 0x01;
     zoneFlag2 = zoneFlags & 0x04;
-    for (auto& z : zones)
-        if (!z.read(bytes, p)) return false;
+    for (auto& z : zones) z.read(bytes, p);
     locals.padXType = in[p++];
     locals.padYType = in[p++];
     deviceByte153 = in[p++];
@@ -134,15 +144,26 @@ bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
     for (int d = 0; d < kDrumPadCount; ++d) controls[kFirstDrumPad + d].drumOffSync = in[p++];
     for (auto& b : deviceBytes179) b = in[p++];
     p += kSkippedBlock;
+    // A record's read bytes encode as they were read: the encoding starts as
+    // a copy of the dump, and only the rest is encoded.
+    uint8_t* encoded = nullptr;
+    if (encoding) {
+        *encoding = bytes;
+        encoded = encoding->data();
+    }
     for (int index : dumpOrder()) {
-        CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
-                                            : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::readFrom(ctl, in + p);
+        ControlRecord::readFrom(recordControl(index), in + p, encoded ? encoded + p : nullptr);
         p += ControlRecord::kSize;
     }
     deviceByte4109 = in[p++];
     deviceByte4110 = in[p++];
     position = p + 1;  // the closing 0xF7 is not examined
+    if (encoded) {
+        // The settings before the records are few bytes: encoded whole.
+        writeSettingsTo(encoded);
+        ByteSequence::clearTopBitBytes(encoded + 1, kRecordsOffset - 1);
+        encoded[kDumpSize - 1] = 0xF7;
+    }
     return true;
 }
 
@@ -152,9 +173,7 @@ ByteSequence CTaNGRAQVTemplate::writeBody() const {
     return out;
 }
 
-void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
-    out.clear();
-    uint8_t* const start = out.extend(kDumpSize);  // zero-filled: the skipped block stays 0x00
+void CTaNGRAQVTemplate::writeSettingsTo(uint8_t* start) const {
     uint8_t* o = start;
     header_.writeTo(o);
     o += CSysExHeader::kSize;
@@ -177,11 +196,20 @@ void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
     }
     for (int d = 0; d < kDrumPadCount; ++d) *o++ = static_cast<uint8_t>(controls[kFirstDrumPad + d].drumOffSync);
     for (uint8_t b : deviceBytes179) *o++ = b;
-    o += kSkippedBlock;
+    std::memset(o, 0, kSkippedBlock);
+}
+
+const CBaseControlState& CTaNGRAQVTemplate::recordControl(int index) const {
+    return index >= 0 ? controls[static_cast<size_t>(index)] : extraControls[static_cast<size_t>(-index - 1)];
+}
+
+void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
+    out.resize(kDumpSize);
+    uint8_t* const start = out.data();
+    writeSettingsTo(start);
+    uint8_t* o = start + kRecordsOffset;
     for (int index : dumpOrder()) {
-        const CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
-                                                  : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::writeRaw(ctl, o);
+        ControlRecord::writeRaw(recordControl(index), o);
         o += ControlRecord::kSize;
     }
     *o++ = deviceByte4109;

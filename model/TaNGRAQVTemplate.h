@@ -1,6 +1,7 @@
 #pragma once
 // The template of the TaNGRA LuMI QV and its 4112-byte dump.
 #include <array>
+#include <utility>
 
 #include "EditorTemplate.h"
 #include "TemplateParts.h"
@@ -49,12 +50,23 @@ public:
     CBaseControlState* continuousControl(int index);
     CBaseControlState* buttonControl(int index);
 
-
     CTaNGRAQVSysExHeader header_;
 
 protected:
     CBaseControlState* ownControls() override { return controls.data(); }
     bool repairOpenedSettings() override;
+    bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) override;
+
+private:
+    // readBody; with `encoding`, also the model's encoding of what was read.
+    bool readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding);
+    // Everything before the control records (header to the skipped block).
+    void writeSettingsTo(uint8_t* start) const;
+    // The control whose record sits at a place of dumpOrder().
+    const CBaseControlState& recordControl(int index) const;
+    CBaseControlState& recordControl(int index) {
+        return const_cast<CBaseControlState&>(std::as_const(*this).recordControl(index));
+    }
 
 public:
     CTaNGRAQVLocals locals;
