@@ -1,4 +1,5 @@
 #include "Help.h"
+#include "LibraryCommands.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,12 +22,14 @@ struct CommandHelp {
 // it only lacks its own page.
 const CommandHelp kCommands[] = {
     {"info",
-     "Usage: tangra-qv-tool info [--json] FILE\n"
+     "Usage: tangra-qv-tool info [--json [--lossless]] FILE\n"
      "\n"
      "Opens FILE as the editor would (converting a sibling device's template) and\n"
      "prints the device kind, template name, OS version, notices and one line per\n"
      "assigned control. With --json the whole template is printed as a JSON object\n"
-     "whose \"controls\" entries name the fields that 'set' accepts.\n"
+     "whose \"controls\" entries name the fields that 'set' accepts. --lossless adds\n"
+     "\"preservedBits\": the bits the editor keeps from the file without showing\n"
+     "them, so that 'from-json' gives back the same bytes.\n"
      "\n"
      "Exit status: 0 on success, 1 when FILE cannot be read or is not a template,\n"
      "2 on a usage error.\n"},
@@ -113,14 +116,36 @@ const CommandHelp kCommands[] = {
      "Writes to OUT a new template whose controls are named after the parameters of\n"
      "the plug-in in PLUGIN_FILE.\n"},
     {"set",
-     "Usage: tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
+     "Usage: tangra-qv-tool set IN OUT INDEXES FIELD=VALUE...\n"
      "       tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
      "\n"
-     "Opens IN, applies each FIELD=VALUE in turn as the edit window would, and\n"
-     "writes the result to OUT. INDEX is a control number from 0 to 85; FIELD is\n"
-     "a key of the \"controls\" objects printed by 'info --json'. With 'template'\n"
-     "the fields are templateName and manufacturerName. A value out of range is\n"
-     "refused with a message and nothing is written.\n"},
+     "Opens IN, applies each FIELD=VALUE in turn to every control of INDEXES as the\n"
+     "edit window would, and writes the result to OUT. INDEXES is a control number\n"
+     "from 0 to 85 or a list of numbers and ranges such as 0-7,16,20-23; FIELD is a\n"
+     "key of the \"controls\" objects printed by 'info --json'. Each value is checked\n"
+     "as the edit window checks it, against the control as the earlier assignments\n"
+     "left it. With 'template' the fields are templateName and manufacturerName. A\n"
+     "value out of range on any control is refused with a message naming the\n"
+     "control, and nothing is written.\n"
+     "\n"
+     "Example: tangra-qv-tool set in.syx out.syx 0-7,16 midiChannel=3 portUsb1=1\n"},
+    {"clashes",
+     "Usage: tangra-qv-tool clashes [--json] FILE\n"
+     "\n"
+     "Lists the controls of the template in FILE that send the same message on the\n"
+     "same channel and port, one line per group of them:\n"
+     "    CC 7 on channel 1 (MIDI 1, USB 1): 0 (Pot 1, \"Volume\"), 16 (Slider 1)\n"
+     "The same message is: the same CC number; the same NRPN or RPN parameter; the\n"
+     "same note (Note On/Off and Drum Note alike); the same program; any pitch bend,\n"
+     "aftertouch or bank select; the same MMC command to the same device; the same\n"
+     "SysEx bytes. Channels and ports are the ones the controls send on, through\n"
+     "their channel and port groups; controls clash when they share a port. With\n"
+     "--json the same is printed as {\"clashes\": [{\"message\", \"channel\", \"ports\",\n"
+     "\"controls\": [{\"index\", \"place\", \"name\", \"type\"}]}]}.\n"
+     "\n"
+     "Exit status: 0 when no controls clash (nothing is printed without --json), 1\n"
+     "when some do, 2 on a usage error or when FILE cannot be read or is not a\n"
+     "template.\n"},
     {"diff",
      "Usage: tangra-qv-tool diff [--json] A B\n"
      "\n"
@@ -156,6 +181,7 @@ bool isHelpOption(const char* arg) { return std::strcmp(arg, "--help") == 0 || s
 }  // namespace
 
 const char* commandHelp(const char* command) {
+    if (const char* text = libraryCommandHelp(command)) return text;
     for (const CommandHelp& c : kCommands)
         if (std::strcmp(c.name, command) == 0) return c.text;
     return nullptr;

@@ -32,9 +32,9 @@ int usage(const std::string& why) {
     return 2;
 }
 
-// The editor's saved port choice ("InputDevice"/"OutputDevice") from its
-// per-user settings file, empty when there is none.
-std::string savedChoice(const std::string& key) {
+}  // namespace
+
+std::string editorSetting(const std::string& key) {
     const char* home = std::getenv("HOME");
     if (!home) return {};
     const std::string title = CTaNGRAQVDeviceProfile().GetEditorTitle();
@@ -59,6 +59,8 @@ std::string savedChoice(const std::string& key) {
     return {};
 }
 
+namespace {
+
 // NAME when given; else the editor's saved choice, then the device's default
 // port name.
 bool choosePort(MidiService& midi, bool input, const std::string& given, std::string& error) {
@@ -73,7 +75,7 @@ bool choosePort(MidiService& midi, bool input, const std::string& given, std::st
                     : std::string("the ") + kind + " port \"" + given + "\" cannot be opened: " + midi.LastError();
         return false;
     }
-    const std::string saved = savedChoice(input ? "InputDevice" : "OutputDevice");
+    const std::string saved = editorSetting(input ? "InputDevice" : "OutputDevice");
     if (!saved.empty() && select(saved)) return true;
     const std::string fallback = CTaNGRAQVDeviceProfile().GetDefaultMidiDeviceName();
     if (select(fallback)) return true;

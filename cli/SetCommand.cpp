@@ -1,127 +1,17 @@
 #include "SetCommand.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <functional>
-#include <map>
 #include <memory>
+#include <set>
 
-#include "editing/ControlCommands.h"
 #include "editing/History.h"
+#include "editing/PlacedControl.h"
 #include "editing/TemplateCommands.h"
-#include "model/ControlRecord.h"
+#include "model/Command.h"
 #include "model/DeviceProfile.h"
 #include "model/EditorTemplate.h"
-#include "model/SysExText.h"
 #include "model/TemplateParts.h"
 
 namespace {
-
-bool parseInt(const std::string& text, long& out) {
-    if (text.empty()) return false;
-    if (text == "true") return out = 1, true;
-    if (text == "false") return out = 0, true;
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtol(text.c_str(), &end, 10);
-    return errno == 0 && end && *end == '\0';
-}
-
-// The characters the name fields accept: blank to "Z" and the lower-case letters.
-bool isNameText(const std::string& text) {
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (!((u >= 0x20 && u <= 0x5A) || (u >= 'a' && u <= 'z'))) return false;
-    }
-    return true;
-}
-
-std::string rangeText(long low, long high) { return std::to_string(low) + ".." + std::to_string(high); }
-
-struct Context {
-    CEditorTemplate& tpl;
-    int index;
-    CBaseControlState& state;
-    CPlacedControl placed() const { return CPlacedControl(&state, index); }
-};
-
-using Limits = std::function<std::pair<long, long>(const Context&)>;
-using Make = std::function<std::unique_ptr<ICommand>(const Context&, long)>;
-
-struct NumberField {
-    Limits limits;
-    Make make;
-};
-
-template <class Command>
-Make command() {
-    return [](const Context& c, long v) { return std::make_unique<Command>(c.placed(), static_cast<int>(v)); };
-}
-
-Limits fixed(long low, long high) {
-    return [low, high](const Context&) { return std::make_pair(low, high); };
-}
-
-// 0..127, or 0..16383 while the control sends 14-bit values.
-Limits valueRange() {
-    return [](const Context& c) {
-        return std::make_pair(0L, c.state.displayFormat == DisplayFormat::Send14Bit ? 16383L : 127L);
-    };
-}
-
-const std::map<std::string, NumberField>& numberFields() {
-    static const std::map<std::string, NumberField> fields = {
-        {"controlType", {fixed(0, 12), command<CSetControlTypeCommand>()}},
-        {"snapshotValue", {fixed(0, 16383), command<CSetSnapshotValueCommand>()}},
-        {"lsbNumber", {fixed(0, 127), command<CSetMIDIControlLSBNumCommand>()}},
-        {"msbNumber", {fixed(0, 127), command<CSetMIDIControlMSBNumCommand>()}},
-        {"midiChannel",
-         {[](const Context& c) {
-              if (c.state.controlType == ControlType::MMC)
-                  return std::make_pair(0L, static_cast<long>(IDeviceProfile::current().GetMaxMmcDeviceNumber()));
-              return std::make_pair(1L, 16L);
-          },
-          command<CSetMIDIChannelOrMMCDeviceNumCommand>()}},
-        {"mmcCommand", {fixed(1, 13), command<CSetMMCControlTypeCommand>()}},
-        {"channelGroup", {fixed(0, 2), command<CSetMIDIChanGroupCommand>()}},
-        {"portGroup", {fixed(0, 2), command<CSetMIDIPortGroupCommand>()}},
-        {"displayFormat", {fixed(0, 17), command<CSetDisplayFormatCommand>()}},
-        {"potCatchup", {fixed(0, 7), command<CSetPotCatchupCommand>()}},
-        {"portMidi1", {fixed(0, 1), command<CEnableMIDIPort1Command>()}},
-        {"portMidi2", {fixed(0, 1), command<CEnableMIDIPort2Command>()}},
-        {"portUsb1", {fixed(0, 1), command<CEnableMIDIPortUSBCommand>()}},
-        {"portUsb2", {fixed(0, 1), command<CEnableMIDIPortUSB2Command>()}},
-        {"portUsb3", {fixed(0, 1), command<CEnableMIDIPortUSB3Command>()}},
-        {"offValue", {valueRange(), command<CSetOffValueCommand>()}},
-        {"onValue", {valueRange(), command<CSetOnValueCommand>()}},
-        {"buttonAction", {fixed(0, 3), command<CSetActionCommand>()}},
-        {"stepSize", {fixed(1, 128), command<CSetMultiStepCommand>()}},
-        {"drumAutoOffTime", {fixed(0, 16383), command<CSetDrumAutoOffTimeCommand>()}},
-        {"drumOffSync", {fixed(0, 127), command<CSetDrumOffSyncCommand>()}},
-    };
-    return fields;
-}
-
-// Checks that go beyond a plain range: what the device allows on this control.
-bool allowedOnControl(const Context& c, const std::string& field, long v, std::string& why) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
-    if (field == "controlType") {
-        CBaseControlState probe = c.state;
-        probe.setControlType(static_cast<int>(v), false);
-        if (!profile.IsMessageTypeSupported(static_cast<int>(v)) || !profile.CanHoldState(c.index, probe)) {
-            why = "control " + std::to_string(c.index) + " cannot take controlType " + std::to_string(v);
-            return false;
-        }
-    }
-    if (field == "displayFormat") {
-        const bool known = ControlRecord::isStoredDisplayFormat(static_cast<int>(v));
-        if (!known || (v == DisplayFormat::Send14Bit && !profile.Allows14BitValues(c.index))) {
-            why = "control " + std::to_string(c.index) + " cannot take displayFormat " + std::to_string(v);
-            return false;
-        }
-    }
-    return true;
-}
 
 bool applyTemplate(CEditorTemplate& tpl, const Assignment& a, std::string& why) {
     const IDeviceProfile& profile = IDeviceProfile::current();
@@ -140,6 +30,13 @@ bool applyTemplate(CEditorTemplate& tpl, const Assignment& a, std::string& why) 
     return true;
 }
 
+// A plain decimal index of at most three digits.
+bool readIndex(const std::string& text, int& out) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    out = std::stoi(text);
+    return true;
+}
+
 }  // namespace
 
 bool parseAssignment(const std::string& text, Assignment& out, std::string& why) {
@@ -153,18 +50,40 @@ bool parseAssignment(const std::string& text, Assignment& out, std::string& why)
     return true;
 }
 
-bool isSettableControlField(const std::string& field) {
-    return numberFields().count(field) || field == "name" || field == "sysEx";
+bool parseIndexList(const std::string& text, int lastIndex, std::vector<int>& out, std::string& why) {
+    const std::string bounds = " (0-" + std::to_string(lastIndex) + ")";
+    std::set<int> indices;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const size_t dash = item.find('-');
+        int first = 0, last = 0;
+        const bool read = dash == std::string::npos
+                              ? readIndex(item, first) && (last = first, true)
+                              : readIndex(item.substr(0, dash), first) && readIndex(item.substr(dash + 1), last);
+        if (!read) {
+            why = "'" + item + "' in '" + text + "' is not a control index" + bounds + " or a range such as 0-7";
+            return false;
+        }
+        if (last < first) {
+            why = "the range '" + item + "' runs backwards";
+            return false;
+        }
+        if (last > lastIndex) {
+            why = "control " + std::to_string(last) + " in '" + text + "' does not exist" + bounds;
+            return false;
+        }
+        for (int i = first; i <= last; ++i) indices.insert(i);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    out.assign(indices.begin(), indices.end());
+    return true;
 }
 
 bool isSettableTemplateField(const std::string& field) {
     return field == "templateName" || field == "manufacturerName";
-}
-
-std::string settableControlFields() {
-    std::string text = "name, sysEx";
-    for (const auto& [name, field] : numberFields()) text += ", " + name;
-    return text;
 }
 
 bool applyAssignment(CEditorTemplate& tpl, int index, const Assignment& a, std::string& why) {
@@ -174,43 +93,12 @@ bool applyAssignment(CEditorTemplate& tpl, int index, const Assignment& a, std::
         why = "no control " + std::to_string(index);
         return false;
     }
-    const Context c{tpl, index, *state};
-    if (a.field == "name") {
-        const auto limit = static_cast<size_t>(IDeviceProfile::current().GetMaxNameLength());
-        if (a.value.size() > limit || !isNameText(a.value)) {
-            why = "name takes at most " + std::to_string(limit) +
-                  " characters: letters, digits, blanks and !\"#$%&'()*+,-./:;<=>?@";
-            return false;
-        }
-        executeCommand(std::make_unique<CSetNameCommand>(c.placed(), a.value), tpl);
-        return true;
-    }
-    if (a.field == "sysEx") {
-        SysExMessage message = state->sysExData;
-        std::string status;
-        if (!parseMessageText(a.value, message, status)) {
-            why = "sysEx '" + a.value + "': " + status;
-            return false;
-        }
-        executeCommand(std::make_unique<CSetSysExDataCommand>(c.placed(), message), tpl);
-        return true;
-    }
-    const auto it = numberFields().find(a.field);
-    if (it == numberFields().end()) {
-        why = "unknown field '" + a.field + "'";
+    const CPlacedControl placed(state, index);
+    const std::string reason = checkControlField(IDeviceProfile::current(), placed, a);
+    if (!reason.empty()) {
+        why = a.field + "=" + a.value + " for control " + std::to_string(index) + ": " + reason;
         return false;
     }
-    long v = 0;
-    if (!parseInt(a.value, v)) {
-        why = a.field + " takes a number, not '" + a.value + "'";
-        return false;
-    }
-    const auto [low, high] = it->second.limits(c);
-    if (v < low || v > high) {
-        why = a.field + " " + a.value + " is outside " + rangeText(low, high) + " for control " + std::to_string(index);
-        return false;
-    }
-    if (!allowedOnControl(c, a.field, v, why)) return false;
-    executeCommand(it->second.make(c, v), tpl);
+    executeCommand(controlFieldCommand(placed, a), tpl);
     return true;
 }

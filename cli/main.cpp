@@ -13,12 +13,15 @@
 #include <vector>
 
 #include "Help.h"
+#include "LibraryCommands.h"
 #include "BulkCommands.h"
+#include "ClashesCommand.h"
 #include "MidiCommands.h"
 #include "PluginCommands.h"
 #include "SetCommand.h"
 #include "model/TemplateDiff.h"
 #include "model/TemplateJson.h"
+#include "model/TemplateJsonReader.h"
 #include "model/DeviceKind.h"
 #include "model/DeviceProfile.h"
 #include "model/ModelHooks.h"
@@ -32,7 +35,8 @@ namespace {
 
 const char* const kUsage =
     "Usage:\n"
-    "  tangra-qv-tool info [--json] FILE   show the template in FILE\n"
+    "  tangra-qv-tool info [--json [--lossless]] FILE\n"
+    "                                      show the template in FILE\n"
     "  tangra-qv-tool convert IN OUT       open IN (converting other devices' templates)\n"
     "                                      and write it as a TaNGRA LuMI QV template to OUT\n"
     "  tangra-qv-tool new OUT              write a new default template to OUT\n"
@@ -61,18 +65,22 @@ const char* const kUsage =
     "  tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
     "                                      write a new template named after the plug-in's\n"
     "                                      parameters to OUT\n"
-    "  tangra-qv-tool set IN OUT INDEX FIELD=VALUE...\n"
-    "                                      open IN, change control INDEX (0-85) as the edit\n"
-    "                                      window would, write OUT; FIELD is a key of the\n"
-    "                                      \"controls\" objects of info --json\n"
+    "  tangra-qv-tool set IN OUT INDEXES FIELD=VALUE...\n"
+    "                                      open IN, change the controls INDEXES (0-85, a list\n"
+    "                                      such as 0-7,16,20-23) as the edit window would,\n"
+    "                                      write OUT; FIELD is a key of the \"controls\"\n"
+    "                                      objects of info --json\n"
     "  tangra-qv-tool set IN OUT template FIELD=VALUE...\n"
     "                                      the same for templateName and manufacturerName\n"
+    "  tangra-qv-tool clashes [--json] FILE\n"
+    "                                      list the controls that send the same message on\n"
+    "                                      the same channel and port; exit 1 when there are any\n"
     "  tangra-qv-tool diff [--json] A B    list the fields that differ from template A to B;\n"
     "                                      exit 0 when equal, 1 when different\n"
     "  tangra-qv-tool --help               show this help\n"
     "  tangra-qv-tool --version            show the version\n";
 
-void printUsage(std::ostream& out) { out << kUsage << kBulkUsage; }
+void printUsage(std::ostream& out) { out << kUsage << kBulkUsage << kLibraryUsage; }
 
 int usageError(const std::string& why) {
     std::cerr << "tangra-qv-tool: " << why << "\n";
@@ -152,14 +160,17 @@ void printSummary(const Opened& o, std::ostream& out) {
 
 int cmdInfo(const std::vector<std::string>& args) {
     bool asJson = false;
+    bool lossless = false;
     std::string path;
     for (const auto& a : args) {
         if (a == "--json") asJson = true;
+        else if (a == "--lossless") lossless = true;
         else if (!a.empty() && a[0] == '-' && a != "-") return usageError("unknown option '" + a + "'");
         else if (path.empty()) path = a;
         else return usageError("info takes one FILE");
     }
     if (path.empty()) return usageError("info needs a FILE");
+    if (lossless && !asJson) return usageError("--lossless goes with --json");
     Opened o;
     if (!openFile(path, o)) return 1;
     if (!asJson) {
@@ -175,6 +186,7 @@ int cmdInfo(const std::vector<std::string>& args) {
                         {"dataErrorBytes", o.tpl.preservationMask.countSetBytes()},
                         {"osVersion", versionOf(o.tpl)}};
     j.update(templateToJson(o.tpl));
+    if (lossless) j["preservedBits"] = preservedBitsToJson(o.tpl);
     return writeOutput(j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
@@ -280,27 +292,25 @@ int cmdReportCheck(const std::vector<std::string>& args) {
 }
 
 int cmdSet(const std::vector<std::string>& args) {
-    if (args.size() < 4) return usageError("set takes IN, OUT, a control INDEX or 'template', and FIELD=VALUE");
-    const std::string& target = args[2];
-    int index = -1;
-    if (target != "template") {
-        const bool digits = !target.empty() && target.size() <= 3 &&
-                            target.find_first_not_of("0123456789") == std::string::npos;
-        index = digits ? std::stoi(target) : -1;
-        if (index < 0 || index > CTaNGRAQVTemplate::kLastIndex)
-            return usageError("'" + target + "' is not a control index (0-" +
-                              std::to_string(CTaNGRAQVTemplate::kLastIndex) + ") or 'template'");
+    if (args.size() < 4) return usageError("set takes IN, OUT, control INDEXES or 'template', and FIELD=VALUE");
+    // Controls as a list of indices and ranges ("0-7,16,20-23"); index -1 is the template.
+    std::vector<int> indices{-1};
+    if (args[2] != "template") {
+        std::string why;
+        if (!parseIndexList(args[2], CTaNGRAQVTemplate::kLastIndex, indices, why))
+            return usageError(why + "; give control indices or 'template'");
     }
+    const bool forTemplate = indices.front() < 0;
     std::vector<Assignment> assignments;
     for (size_t i = 3; i < args.size(); ++i) {
         Assignment a;
         std::string why;
         if (!parseAssignment(args[i], a, why)) return usageError(why);
-        const bool known = index < 0 ? isSettableTemplateField(a.field) : isSettableControlField(a.field);
+        const bool known = forTemplate ? isSettableTemplateField(a.field) : isSettableControlField(a.field);
         if (!known)
             return usageError("unknown field '" + a.field + "'; " +
-                              (index < 0 ? std::string("the template takes templateName and manufacturerName")
-                                         : "a control takes " + settableControlFields()));
+                              (forTemplate ? std::string("the template takes templateName and manufacturerName")
+                                           : "a control takes " + settableControlFields()));
         assignments.push_back(a);
     }
     Opened o;
@@ -308,10 +318,11 @@ int cmdSet(const std::vector<std::string>& args) {
     for (const auto& n : o.notices) std::cerr << "Notice: " << n << "\n";
     // Each change is checked against the control as the earlier ones left it
     // (a channel's range depends on the type, a value's on the display format).
-    for (const Assignment& a : assignments) {
-        std::string why;
-        if (!applyAssignment(o.tpl, index, a, why)) return usageError(why);
-    }
+    for (const int index : indices)
+        for (const Assignment& a : assignments) {
+            std::string why;
+            if (!applyAssignment(o.tpl, index, a, why)) return usageError(why);
+        }
     return writeTemplate(o.tpl, args[1]);
 }
 
@@ -357,7 +368,7 @@ int cmdDiff(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const int status = handleHelpRequest(argc, argv, (std::string(kUsage) + kBulkUsage).c_str()); status >= 0)
+    if (const int status = handleHelpRequest(argc, argv, (std::string(kUsage) + kBulkUsage + kLibraryUsage).c_str()); status >= 0)
         return status;
     if (argc < 2) return usageError("no command given");
     const std::string command = argv[1];
@@ -378,8 +389,11 @@ int main(int argc, char** argv) {
         if (command == "report-check") return cmdReportCheck(args);
         if (command == "plugins") return cmdPlugins(args);
         if (command == "from-plugin") return cmdFromPlugin(args);
+        if (command == "clashes") return cmdClashes(args);
         if (command == "set") return cmdSet(args);
         if (command == "diff") return cmdDiff(args);
+        if (command == "from-json") return cmdFromJson(args);
+        if (command == "library") return cmdLibrary(args);
         return usageError("unknown command '" + command + "'");
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";

@@ -30,6 +30,23 @@ bool IDeviceProfile::CanHoldState(int index, const CBaseControlState& state) con
     return false;
 }
 
+std::string CTaNGRAQVDeviceProfile::GetControlPlace(int i) const {
+    const auto numbered = [](const char* what, int n) { return std::string(what) + " " + std::to_string(n); };
+    if (i < 0 || i > 85) return {};
+    if (i <= 7) return numbered("Pot", i + 1);
+    if (i <= 15) return numbered("Encoder", i - 7);
+    if (i <= 23) return numbered("Slider", i - 15);
+    // The four rows of eight buttons: left top, left middle, right top, right bottom.
+    if (i <= 55) return "Button row " + std::to_string((i - 24) / 8 + 1) + ", " + std::to_string((i - 24) % 8 + 1);
+    static const char* const kSingles[] = {"Rewind", "Forward", "Stop", "Play", "Record", "Loop",
+                                           "Pedal 1", "Pedal 2", "Pitch-bend wheel", "Modulation wheel"};
+    if (i <= 65) return kSingles[i - 56];
+    // Continuous controls the unit has but the panel does not draw.
+    if (i <= 69) return numbered("Further continuous", i - 65);
+    if (i <= 77) return numbered("Drum pad", i - 69);
+    return numbered("Further continuous", i - 73);
+}
+
 std::unique_ptr<CEditorTemplate> CTaNGRAQVDeviceProfile::CreateTemplate() const {
     return std::make_unique<CTaNGRAQVTemplate>();
 }

@@ -85,6 +85,9 @@ public:
     virtual bool IsMessageTypeSupported(int controlType) const = 0;
     virtual bool IsContinuousControl(int index) const = 0;
     virtual bool IsButtonControl(int index) const = 0;
+    // Where the control sits on the unit, as a user finds it ("Pot 3",
+    // "Button row 2, 5"); empty for an index the unit does not have.
+    virtual std::string GetControlPlace(int) const { return {}; }
     // Whether the control at `index` may take the settings `state`.
     virtual bool CanHoldState(int index, const CBaseControlState& state) const;
 
@@ -161,4 +164,5 @@ public:
         return (i >= 0 && i <= 23) || (i >= 63 && i <= 69) || (i >= 78 && i <= 85);
     }
     bool IsButtonControl(int i) const override { return (i >= 24 && i <= 62) || (i >= 70 && i <= 77); }
+    std::string GetControlPlace(int index) const override;
 };

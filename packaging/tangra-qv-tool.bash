@@ -11,6 +11,11 @@ _tangra_qv_tool() {
         help)
             [[ $COMP_CWORD -eq 2 ]] && COMPREPLY=($(compgen -W "$commands" -- "$cur"))
             return ;;
+        library)
+            if [[ $COMP_CWORD -eq 2 ]]; then
+                COMPREPLY=($(compgen -W "add list show export tag delete history snapshots restore-snapshot delete-snapshot check --library" -- "$cur"))
+                return
+            fi ;;
         set)
             if [[ $COMP_CWORD -eq 4 ]]; then
                 COMPREPLY=($(compgen -W "template $(seq 0 85)" -- "$cur"))
@@ -24,7 +29,7 @@ _tangra_qv_tool() {
             fi ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--help $([[ ${COMP_WORDS[1]} == info || ${COMP_WORDS[1]} == diff ]] && echo --json)" -- "$cur"))
+        COMPREPLY=($(compgen -W "--help $([[ ${COMP_WORDS[1]} == info || ${COMP_WORDS[1]} == diff || ${COMP_WORDS[1]} == clashes ]] && echo --json) $([[ ${COMP_WORDS[1]} == info ]] && echo --lossless) $([[ ${COMP_WORDS[1]} == library ]] && echo --library --json --search --tag --remove --location)" -- "$cur"))
         return
     fi
     compopt -o filenames 2>/dev/null

@@ -1,0 +1,7 @@
+#pragma once
+// tangra-qv-tool clashes: the controls of a template that send the same
+// message on the same channel and port (editing/ControlClashes.h).
+#include <string>
+#include <vector>
+
+int cmdClashes(const std::vector<std::string>& args);
