@@ -23,10 +23,13 @@ public:
     static void clearTopBitBytes(uint8_t* p, size_t n) {
         size_t i = 0;
 #ifdef __SSE2__
-        for (; i + 16 <= n; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            if (_mm_movemask_epi8(v) == 0) continue;  // the usual case: nothing to clear
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-1))));
+        // 64 bytes at a time: a dump seldom has a byte to clear.
+        for (; i + 64 <= n; i += 64) {
+            if (!hasTopBitByte(p + i, 64)) continue;
+            for (size_t k = i; k < i + 64; k += 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-1))));
+            }
         }
 #endif
         for (; i < n; ++i) p[i] = static_cast<int8_t>(p[i]) < 0 ? 0 : p[i];
@@ -43,6 +46,24 @@ public:
         uint8_t rest = 0;
         for (; i < n; ++i) rest |= p[i];
         return rest & 0x80;
+    }
+
+    // The first index in [from, to) whose byte is not 0, else `to`.
+    static size_t nextSetByte(const uint8_t* p, size_t from, size_t to) {
+        size_t i = from;
+#ifdef __SSE2__
+        // Masks are mostly zero: skip them 64 bytes at a time.
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 64 <= to; i += 64) {
+            __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            for (size_t k = 16; k < 64; k += 16)
+                any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k)));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF) break;
+        }
+#endif
+        for (; i < to; ++i)
+            if (p[i]) return i;
+        return to;
     }
 
     void append(uint8_t b) { data_.push_back(dumpByte(b)); }

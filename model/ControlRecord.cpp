@@ -226,11 +226,11 @@ inline void setName(std::string& name, uint64_t word, size_t len) {
     std::memcpy(bytes, &word, kNameLength);
     name.assign(bytes, len);
 }
-}  // namespace
 
 // Every open, receive and bulk-dump entry decodes 90 of these: fields are set
-// directly, with the same effects the setters would have.
-void readFrom(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
+// directly, with the same effects the setters would have. With `encoded`,
+// also stores there what writeDerivedBytes makes of the control read.
+inline void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
     // A local copy: storing a field of the control cannot change it, so each
     // byte is read once.
     uint8_t r[kSize];
@@ -327,5 +327,10 @@ void readFrom(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
         encoded[26] = r[28] != 0 ? 1 : 0;
     }
 }
+}  // namespace
+
+void readFrom(CBaseControlState& ctl, const uint8_t* record) { decode(ctl, record, nullptr); }
+
+void readInPlace(CBaseControlState& ctl, uint8_t* record) { decode(ctl, record, record); }
 
 }  // namespace ControlRecord

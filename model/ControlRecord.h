@@ -24,10 +24,13 @@ void writeDerivedBytes(const CBaseControlState& ctl, uint8_t* record);
 // Reads one record at `position` and advances past it; the caller has made
 // sure the bytes are there.
 void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
-// Reads the kSize bytes at `record`. With `encoded`, also stores there the
-// bytes writeDerivedBytes makes of the control read (the others are the
-// record's own bytes).
-void readFrom(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded = nullptr);
+// Reads the kSize bytes at `record`.
+void readFrom(CBaseControlState& ctl, const uint8_t* record);
+// As readFrom, from bytes that passed the dump-byte rule, and turns them into
+// the model's encoding of the control read: the bytes writeDerivedBytes
+// makes are stored over the record's (writeReadBytes would write the others
+// as they are).
+void readInPlace(CBaseControlState& ctl, uint8_t* record);
 
 // Pieces shared with the sibling devices' record forms.
 uint8_t encodeActionByte(const CBaseControlState& ctl);

@@ -30,24 +30,12 @@ void rememberName(const std::string& name) {
 
 // Every save frames its bytes as one message: only the first and last byte
 // may carry the top bit, whatever was loaded or merged.
-void frameEnds(ByteSequence& bytes) {
-    const size_t n = bytes.size();
-    if (n >= 2) {
-        bytes[0] = 0xF0;
-        bytes[n - 1] = 0xF7;
-    }
-}
-
 void frameMessage(ByteSequence& bytes) {
     const size_t n = bytes.size();
-    if (n > 2) ByteSequence::clearTopBitBytes(bytes.data() + 1, n - 2);
-    frameEnds(bytes);
-}
-
-// Bytes [from, to) of `now` that the model still encodes as it did at
-// opening take what save wrote then.
-void keepUnchangedBytes(uint8_t* now, const uint8_t* opened, const uint8_t* kept, size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) now[i] = now[i] == opened[i] ? kept[i] : now[i];
+    if (n < 2) return;
+    ByteSequence::clearTopBitBytes(bytes.data() + 1, n - 2);
+    bytes[0] = 0xF0;
+    bytes[n - 1] = 0xF7;
 }
 }  // namespace
 
@@ -55,69 +43,82 @@ CEditorTemplate::CEditorTemplate() = default;
 
 CEditorTemplate::~CEditorTemplate() = default;
 
+bool CEditorTemplate::readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) {
+    const size_t n = bytes.size();
+    if (n > 2 && ByteSequence::hasTopBitByte(bytes.data() + 1, n - 2)) {
+        ByteSequence cleared = bytes;
+        ByteSequence::clearTopBitBytes(cleared.data() + 1, n - 2);
+        if (!readBody(cleared, position)) return false;
+    } else if (!readBody(bytes, position)) {
+        return false;
+    }
+    writeBodyInto(encoding);
+    return true;
+}
+
 bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     // A data byte with the top bit set (MIDI input can deliver one) is read
     // as the save will write it, 0x00: otherwise the model would hold a value
     // its own save cannot carry, and reopening that save would differ.
-    const size_t n = bytes.size();
-    const bool topBitData = n > 2 && ByteSequence::hasTopBitByte(bytes.data() + 1, n - 2);
-    ByteSequence cleared;
-    if (topBitData) {
-        cleared = bytes;
-        ByteSequence::clearTopBitBytes(cleared.data() + 1, n - 2);
-    }
-    const ByteSequence& decoded = topBitData ? cleared : bytes;
-    // The model's own encoding, XORed with the input: the bits it cannot reproduce.
-    if (!readBodyWithEncoding(decoded, position, openedEncoding_)) return false;
+    if (!readBodyWithEncoding(bytes, position, readEncoding_)) return false;
+    std::swap(openedEncoding_, readEncoding_);
     loadedBytes = bytes;
-    const size_t common = std::min(n, openedEncoding_.size());
+    // The model's own encoding, XORed with the input: the bits it cannot reproduce.
+    const size_t common = std::min(bytes.size(), openedEncoding_.size());
     preservationMask.resize(common);
     uint8_t* mask = preservationMask.data();
     const uint8_t* loaded = loadedBytes.data();
     const uint8_t* encoded = openedEncoding_.data();
     for (size_t i = 0; i < common; ++i) mask[i] = loaded[i] ^ encoded[i];
-    if (common != n || common != openedEncoding_.size()) {
-        openedOutput_.clear();  // a longer dump than the device's: saves write the model alone
-        return true;
-    }
-    // Wherever the model encodes what it read, save writes the loaded bytes
-    // (those the mask marks included), as a clean message.
-    openedOutput_ = decoded;
-    frameEnds(openedOutput_);
+    keepUnreproducibleBits();
     return true;
 }
 
-void CEditorTemplate::takeOpenedState() {
+void CEditorTemplate::keepUnreproducibleBits() {
+    keptBytes_.clear();
     const size_t n = openedEncoding_.size();
-    if (n != loadedBytes.size() || n != preservationMask.size()) {
-        openedOutput_.clear();
-        return;
-    }
-    openedOutput_.resize(n);
-    uint8_t* out = openedOutput_.data();
+    // A longer dump than the device's own: saves write the model alone.
+    if (n < 2 || n != loadedBytes.size() || n != preservationMask.size()) return;
     const uint8_t* loaded = loadedBytes.data();
     const uint8_t* mask = preservationMask.data();
     const uint8_t* encoded = openedEncoding_.data();
-    for (size_t i = 0; i < n; ++i) {
+    const std::vector<PreservationUnit>& units = preservationUnits();
+    size_t unit = 0;
+    // Only bytes the mask marks can differ; the framing bytes are always written as such.
+    for (size_t i = ByteSequence::nextSetByte(mask, 1, n - 1); i < n - 1;
+         i = ByteSequence::nextSetByte(mask, i + 1, n - 1)) {
         // A data byte with its top bit was read, and is written, as 0x00: the
-        // bits to keep are those of the byte as read.
+        // bits to keep are those of the byte as read. After the checks of
+        // opening changed a value, the bits the model reproduced at loading
+        // take the new encoding.
         const uint8_t read = ByteSequence::dumpByte(loaded[i]);
         const uint8_t unreproducible = static_cast<uint8_t>(read ^ loaded[i] ^ mask[i]);
-        out[i] = static_cast<uint8_t>((unreproducible & read) | (~unreproducible & encoded[i]));
+        const uint8_t kept = static_cast<uint8_t>((unreproducible & read) | (~unreproducible & encoded[i]));
+        if (kept == encoded[i]) continue;
+        while (unit < units.size() && static_cast<size_t>(units[unit].offset) + units[unit].length <= i) ++unit;
+        const bool inUnit = unit < units.size() && units[unit].offset <= i;
+        keptBytes_.push_back({static_cast<uint32_t>(i), kept, inUnit ? static_cast<int32_t>(unit) : -1});
     }
-    frameMessage(openedOutput_);
 }
 
 void CEditorTemplate::forgetLoadedDump() {
     loadedBytes.clear();
     preservationMask.clear();
     openedEncoding_.clear();
-    openedOutput_.clear();
+    keptBytes_.clear();
 }
 
 const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const {
     static const std::vector<PreservationUnit> none;
     return none;
+}
+
+bool CEditorTemplate::unitEncodedAsOpened(const uint8_t* now, int32_t unit) const {
+    if (unit < 0) return true;
+    const PreservationUnit& u = preservationUnits()[static_cast<size_t>(unit)];
+    const uint8_t* opened = openedEncoding_.data();
+    if (u.keyByte != PreservationUnit::kWhole) return now[u.offset + u.keyByte] == opened[u.offset + u.keyByte];
+    return std::memcmp(now + u.offset, opened + u.offset, u.length) == 0;
 }
 
 // The loaded bits the model cannot reproduce are put back only where the model
@@ -130,31 +131,24 @@ ByteSequence CEditorTemplate::save() const {
     ByteSequence out;
     writeBodyInto(out);
     const size_t n = out.size();
-    if (n == 0 || n != openedOutput_.size() || n != openedEncoding_.size()) {
-        frameMessage(out);
-        return out;
-    }
-    const uint8_t* opened = openedEncoding_.data();
-    const uint8_t* kept = openedOutput_.data();
-    uint8_t* now = out.data();
-    if (std::memcmp(now, opened, n) == 0) {
-        std::memcpy(now, kept, n);  // no edit since opening
-        return out;
-    }
-    size_t at = 0;
-    for (const PreservationUnit& u : preservationUnits()) {
-        const size_t end = static_cast<size_t>(u.offset) + u.length;
-        if (u.offset < at || end > n) break;
-        keepUnchangedBytes(now, opened, kept, at, u.offset);
-        if (u.keyByte == PreservationUnit::kWhole) {
-            if (std::memcmp(now + u.offset, opened + u.offset, u.length) == 0)
-                std::memcpy(now + u.offset, kept + u.offset, u.length);
-        } else if (now[u.offset + u.keyByte] == opened[u.offset + u.keyByte]) {
-            keepUnchangedBytes(now, opened, kept, u.offset, end);
+    // Nothing kept when nothing was loaded, or when what was loaded has been
+    // dropped since.
+    if (n == openedEncoding_.size() && n == loadedBytes.size() && n == preservationMask.size()) {
+        uint8_t* now = out.data();
+        const uint8_t* opened = openedEncoding_.data();
+        // A piece is judged before any of its bytes takes a kept value (a
+        // record's type byte may be one of them).
+        for (size_t k = 0; k < keptBytes_.size();) {
+            const int32_t unit = keptBytes_[k].unit;
+            size_t end = k + 1;
+            while (unit >= 0 && end < keptBytes_.size() && keptBytes_[end].unit == unit) ++end;
+            const bool pieceAsOpened = unitEncodedAsOpened(now, unit);
+            for (; k < end; ++k) {
+                const KeptByte& kept = keptBytes_[k];
+                if (pieceAsOpened && now[kept.offset] == opened[kept.offset]) now[kept.offset] = kept.value;
+            }
         }
-        at = end;
     }
-    keepUnchangedBytes(now, opened, kept, at, n);
     frameMessage(out);
     return out;
 }
@@ -208,9 +202,9 @@ void CEditorTemplate::validate() {
     const bool repaired = repairOpenedSettings();
     // The checks end opening: what they changed is part of the opened
     // template, and a clamped record keeps every loaded bit but its new value.
-    if ((clamped || repaired) && !openedOutput_.empty()) {
+    if ((clamped || repaired) && !openedEncoding_.empty()) {
         writeBodyInto(openedEncoding_);
-        takeOpenedState();
+        keepUnreproducibleBits();
     }
 }
 

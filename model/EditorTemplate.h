@@ -133,15 +133,13 @@ protected:
     // The device's own repairs of an opened template (after the clamps of
     // validate); true when any setting changed.
     virtual bool repairOpenedSettings() { return false; }
-    // readBody, and the model's encoding of what it read into `encoding`
-    // (changed only when the read succeeds). By default writeBodyInto; a
-    // device whose decoding keeps most bytes as read may copy those and
-    // encode only the others.
-    virtual bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) {
-        if (!readBody(bytes, position)) return false;
-        writeBodyInto(encoding);
-        return true;
-    }
+    // readBody of `bytes` read as the save will write them (a data byte with
+    // the top bit set as 0x00), and the model's encoding of what it read into
+    // `encoding` (which a failed read may leave changed; the template it
+    // leaves as it was). By default readBody and
+    // writeBodyInto; a device whose decoding keeps most bytes as read may copy
+    // those and encode only the others.
+    virtual bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding);
     // The device's own controls 0..lastIndex as one array, when they are kept
     // so (spares the per-index lookup on every load); null otherwise.
     virtual CBaseControlState* ownControls() { return nullptr; }
@@ -149,14 +147,25 @@ protected:
     bool clampControls();
 
 private:
-    // Works out, from openedEncoding_, what save writes for every byte the
-    // model still encodes as it did when opening ended.
-    void takeOpenedState();
+    // A byte whose saved bits, while the model still encodes it (and its
+    // piece) as when opening ended, differ from the model's: bits it cannot
+    // reproduce, taken from the loaded dump.
+    struct KeptByte {
+        uint32_t offset;
+        uint8_t value;
+        int32_t unit;  // index into preservationUnits(), -1 for none
+    };
+    // Works out keptBytes_ from the loaded dump, its mask and openedEncoding_.
+    void keepUnreproducibleBits();
+    // Whether piece `unit` of `now` still encodes what it did when opening
+    // ended, as far as its bytes are not kept one by one.
+    bool unitEncodedAsOpened(const uint8_t* now, int32_t unit) const;
 
-    // The model's encoding when opening ended (after the checks of validate),
-    // and the bytes save writes wherever the model still encodes that: the
-    // loaded bits where the mask says the model cannot reproduce them, the
-    // opened model elsewhere.
+    // The model's encoding when opening ended (after the checks of validate);
+    // save writes the model's encoding but for keptBytes_.
     ByteSequence openedEncoding_;
-    ByteSequence openedOutput_;
+    std::vector<KeptByte> keptBytes_;
+    // Where a load makes its encoding; swapped with openedEncoding_ once the
+    // read succeeded, so that neither allocates again.
+    ByteSequence readEncoding_;
 };

@@ -122,19 +122,28 @@ bool CTaNGRAQVTemplate::readBodyWithEncoding(const ByteSequence& bytes, size_t& 
 
 bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding) {
     if (bytes.size() != kDumpSize || position != 0) return false;
+    // With an encoding to make, the dump is read from a copy whose data bytes
+    // went through the dump-byte rule, in place: a record's bytes that a read
+    // stores as they are already encode as the model would write them.
+    const ByteSequence* source = &bytes;
+    if (encoding) {
+        *encoding = bytes;
+        ByteSequence::clearTopBitBytes(encoding->data() + 1, kDumpSize - 2);
+        source = encoding;
+    }
     // The header is checked into a fresh object: a rejected dump changes nothing.
     CTaNGRAQVSysExHeader header;
     size_t p = position;
-    if (!header.read(bytes, p) || header.deviceType() != 0x03) return false;
+    if (!header.read(*source, p) || header.deviceType() != 0x03) return false;
     // Nothing below can fail: the length is right.
     header_.bytes = header.bytes;
-    locals.read(bytes, p);
-    const uint8_t* in = bytes.data();
+    locals.read(*source, p);
+    const uint8_t* const in = source->data();
     layoutByte = in[p++];
     const uint8_t zoneFlags = in[p++];
     zonesEnabled_ = zoneFlags & 0x01;
     zoneFlag2 = zoneFlags & 0x04;
-    for (auto& z : zones) z.read(bytes, p);
+    for (auto& z : zones) z.read(*source, p);
     locals.padXType = in[p++];
     locals.padYType = in[p++];
     deviceByte153 = in[p++];
@@ -144,25 +153,20 @@ bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, By
     for (int d = 0; d < kDrumPadCount; ++d) controls[kFirstDrumPad + d].drumOffSync = in[p++];
     for (auto& b : deviceBytes179) b = in[p++];
     p += kSkippedBlock;
-    // A record's read bytes encode as they were read: the encoding starts as
-    // a copy of the dump, and only the rest is encoded.
-    uint8_t* encoded = nullptr;
-    if (encoding) {
-        *encoding = bytes;
-        encoded = encoding->data();
-    }
     for (int index : dumpOrder()) {
-        ControlRecord::readFrom(recordControl(index), in + p, encoded ? encoded + p : nullptr);
+        if (encoding) ControlRecord::readInPlace(recordControl(index), encoding->data() + p);
+        else ControlRecord::readFrom(recordControl(index), in + p);
         p += ControlRecord::kSize;
     }
     deviceByte4109 = in[p++];
     deviceByte4110 = in[p++];
     position = p + 1;  // the closing 0xF7 is not examined
-    if (encoded) {
+    if (encoding) {
         // The settings before the records are few bytes: encoded whole.
-        writeSettingsTo(encoded);
-        ByteSequence::clearTopBitBytes(encoded + 1, kRecordsOffset - 1);
-        encoded[kDumpSize - 1] = 0xF7;
+        uint8_t* const out = encoding->data();
+        writeSettingsTo(out);
+        ByteSequence::clearTopBitBytes(out + 1, kRecordsOffset - 1);
+        out[kDumpSize - 1] = 0xF7;
     }
     return true;
 }
