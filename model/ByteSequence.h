@@ -48,6 +48,29 @@ public:
         return rest & 0x80;
     }
 
+    // Whether n bytes at a and b are equal (for short runs whose length the
+    // compiler knows, where a library call would cost more than the compare).
+    static bool sameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+        size_t i = 0;
+#ifdef __SSE2__
+        if (n >= 16) {
+            __m128i diff = _mm_setzero_si128();
+            for (; i + 16 <= n; i += 16)
+                diff = _mm_or_si128(diff, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
+                                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))));
+            if (i < n) {  // the last 16 bytes, overlapping those compared
+                i = n - 16;
+                diff = _mm_or_si128(diff, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
+                                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))));
+            }
+            return _mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) == 0xFFFF;
+        }
+#endif
+        uint8_t diff = 0;
+        for (; i < n; ++i) diff |= a[i] ^ b[i];
+        return diff == 0;
+    }
+
     // The first index in [from, to) whose byte is not 0, else `to`.
     static size_t nextSetByte(const uint8_t* p, size_t from, size_t to) {
         size_t i = from;

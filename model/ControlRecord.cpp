@@ -1,7 +1,7 @@
 #include "ControlRecord.h"
 
-#include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -10,23 +10,27 @@
 
 namespace ControlRecord {
 
+static_assert(kSize == 29 + SysExMessage::kMaxBytes, "the message bytes end the record");
+
 bool isNoteType(int t) { return t == ControlType::NoteOnOff || t == ControlType::NoteOnOffAlt; }
 
 namespace {
 // The bit formats of the bytes a record builds from several fields, shared by
 // the writer (from a control) and the reader (from the values it just read,
 // for the encoding the mask is taken from).
-inline uint8_t actionBits(int action) {
-    switch (action) {
-        case ButtonAction::Momentary: return 0x04;
-        case ButtonAction::Toggle: return 0x08;
-        case ButtonAction::Step: return 0x10;
-        default: return 0;
-    }
-}
+
+// Action bits by buttonAction (Normal, Momentary, Toggle, Step).
+constexpr uint8_t kActionBits[4] = {0x00, 0x04, 0x08, 0x10};
+// buttonAction by bits 2..4 of the action byte: the highest set bit wins.
+constexpr int8_t kActionByBits[8] = {ButtonAction::Normal, ButtonAction::Momentary, ButtonAction::Toggle,
+                                     ButtonAction::Toggle, ButtonAction::Step,      ButtonAction::Step,
+                                     ButtonAction::Step,   ButtonAction::Step};
+// portGroup by bits 5..6 of the ports byte: bit 5 (keyboard) wins over bit 6 (own).
+constexpr int8_t kPortGroupByBits[4] = {PortGroup::Common, PortGroup::Keyboard, PortGroup::Own, PortGroup::Keyboard};
 
 inline uint8_t actionByte(bool flagA0, bool flagA1, int action, bool mmc) {
-    return static_cast<uint8_t>((flagA0 ? 0x01 : 0) | (flagA1 ? 0x02 : 0) | (mmc ? 0 : actionBits(action)));
+    const uint8_t bits = !mmc && static_cast<unsigned>(action) < 4 ? kActionBits[action] : 0;
+    return static_cast<uint8_t>(flagA0 | (flagA1 << 1) | bits);
 }
 
 inline uint8_t portGroupBits(int group) {
@@ -43,9 +47,31 @@ inline uint8_t channelByte(bool mmc, int midiChannel, int group, bool flag) {
     return static_cast<uint8_t>(b);
 }
 
+inline uint8_t potByte(bool flagB0, bool flagB1, bool flagB2, bool reversed, bool flagB4, int catchup) {
+    return static_cast<uint8_t>((flagB0 ? 0 : 0x01) | (flagB1 << 1) | (flagB2 ? 0 : 0x04) | (reversed << 3) |
+                                (flagB4 << 4) | ((catchup & 0x07) << 5));
+}
+
 inline uint8_t displayByte(int format) { return static_cast<uint8_t>(isStoredDisplayFormat(format) ? format : 0); }
 
 inline uint8_t highBits(int value) { return static_cast<uint8_t>((value >> 7) & 0x7F); }
+inline uint8_t lowBits(int value) { return static_cast<uint8_t>(value & 0x7F); }
+
+void assignName(std::string& name, const uint8_t* bytes, size_t length) {
+    name.assign(reinterpret_cast<const char*>(bytes), length);
+}
+
+// Whether `name` is the first `length` bytes of the name bytes `word` (whose
+// mask is `keep`). Reading a dump into a template that already holds it
+// (reverting, reading a bulk dump again) finds most names as they are:
+// comparing costs less than rewriting.
+inline bool isName(const std::string& name, uint64_t word, uint64_t keep, size_t length) {
+    if (std::endian::native != std::endian::little || name.size() != length || name.capacity() < kNameLength)
+        return false;
+    uint64_t old;
+    std::memcpy(&old, name.data(), sizeof old);
+    return ((old ^ word) & keep) == 0;
+}
 }  // namespace
 
 uint8_t encodeActionByte(const CBaseControlState& ctl) {
@@ -55,16 +81,11 @@ uint8_t encodeActionByte(const CBaseControlState& ctl) {
 void decodeActionByte(CBaseControlState& ctl, uint8_t b) {
     ctl.flagA0 = b & 0x01;
     ctl.flagA1 = b & 0x02;
-    ctl.buttonAction = (b & 0x10)   ? ButtonAction::Step
-                       : (b & 0x08) ? ButtonAction::Toggle
-                       : (b & 0x04) ? ButtonAction::Momentary
-                                    : ButtonAction::Normal;
+    ctl.buttonAction = kActionByBits[(b >> 2) & 0x07];
 }
 
 uint8_t encodePotByte(const CBaseControlState& ctl) {
-    return static_cast<uint8_t>((ctl.flagB0 ? 0 : 0x01) | (ctl.flagB1 ? 0x02 : 0) | (ctl.flagB2 ? 0 : 0x04) |
-                                (ctl.reversedRange ? 0x08 : 0) | (ctl.flagB4 ? 0x10 : 0) |
-                                ((ctl.potCatchup & 0x07) << 5));
+    return potByte(ctl.flagB0, ctl.flagB1, ctl.flagB2, ctl.reversedRange, ctl.flagB4, ctl.potCatchup);
 }
 
 void decodePotByte(CBaseControlState& ctl, uint8_t b) {
@@ -83,7 +104,7 @@ uint8_t encodePortsByte(const CBaseControlState& ctl) {
 
 void decodePortsByte(CBaseControlState& ctl, uint8_t b) {
     decodePorts(b, ctl.portMidi1, ctl.portMidi2, ctl.portUsb1, ctl.portUsb2, ctl.portUsb3);
-    ctl.portGroup = (b & 0x20) ? PortGroup::Keyboard : (b & 0x40) ? PortGroup::Own : PortGroup::Common;
+    ctl.portGroup = kPortGroupByBits[(b >> 5) & 0x03];
 }
 
 uint8_t encodeChannelByte(const CBaseControlState& ctl) {
@@ -115,92 +136,43 @@ void writeTo(const CBaseControlState& ctl, uint8_t* r) {
     ByteSequence::clearTopBitBytes(r, kSize);
 }
 
-namespace {
-// The name's first 8 characters as they are, blank-filled to 8: a NUL the
-// reader kept (some units pad names with NULs) is written back as a NUL.
-inline uint64_t nameWord(const std::string& name) {
-    const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
-    if constexpr (std::endian::native == std::endian::little) {
-        // A string's buffer always holds at least 16 bytes (its short-string
-        // space or a larger allocation), so 8 can be read at once; the bytes
-        // past the name are masked off.
-        if (name.capacity() >= kNameLength) {
-            uint64_t w;
-            std::memcpy(&w, name.data(), 8);
-            const uint64_t keep = length >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * length)) - 1;
-            return (w & keep) | (0x2020202020202020ull & ~keep);
-        }
-    }
-    uint8_t bytes[kNameLength];
-    size_t n = 0;
-    for (; n < length; ++n) bytes[n] = static_cast<uint8_t>(name[n]);
-    for (; n < kNameLength; ++n) bytes[n] = 0x20;
-    uint64_t w;
-    std::memcpy(&w, bytes, kNameLength);
-    return w;
-}
-}  // namespace
-
-// Every field is read before the first byte is stored: a store through a
-// byte pointer could change any field, and the compiler would read the
-// fields after it again.
-void writeReadBytes(const CBaseControlState& ctl, uint8_t* r) {
-    const int type = ctl.controlType;
-    const bool note = isNoteType(type);
-    const SysExMessage& m = ctl.sysExData;
-    const uint64_t name = nameWord(ctl.name);
-    const uint8_t b10 =
-        static_cast<uint8_t>(type == ControlType::MMC ? ctl.mmcCommand : note ? ctl.lsbNumber : ctl.offValue & 0x7F);
-    const uint8_t b12 = static_cast<uint8_t>((note ? ctl.offValue : ctl.onValue) & 0x7F);
-    const uint8_t b14 = encodePotByte(ctl);
-    const uint8_t b16 = ctl.msbNumber;
-    const uint8_t b17 = static_cast<uint8_t>(note ? ctl.onValue : ctl.lsbNumber);
-    const int snapshot = ctl.snapshotValue;
-    const uint8_t b22 = static_cast<uint8_t>(ctl.stepSize - 1);
-    const uint8_t b23 = ctl.rawByte5, b24 = ctl.rawByte6, b25 = ctl.rawByte7;
-    const uint8_t b27 = static_cast<uint8_t>(m.endPosition - 1);
-    const uint8_t b28 = m.dataPosition;
-    const std::array<uint8_t, SysExMessage::kMaxBytes> message = m.bytes;
-    std::memcpy(r, &name, kNameLength);
-    r[10] = b10;
-    r[12] = b12;
-    r[14] = b14;
-    r[16] = b16;
-    r[17] = b17;
-    r[20] = highBits(snapshot);
-    r[21] = static_cast<uint8_t>(snapshot & 0x7F);
-    r[22] = b22;
-    r[23] = b23;
-    r[24] = b24;
-    r[25] = b25;
-    r[27] = b27;
-    r[28] = b28;
-    std::memcpy(r + 29, message.data(), message.size());
-}
-
-void writeDerivedBytes(const CBaseControlState& ctl, uint8_t* r) {
+// Every save encodes 90 of these. The record is built in a local array: a
+// store through a byte pointer could change any field of the control, and
+// the compiler would read the fields after it again.
+void writeRaw(const CBaseControlState& ctl, uint8_t* out) {
+    uint8_t r[kSize];
     const int type = ctl.controlType;
     const bool mmc = type == ControlType::MMC;
-    const uint8_t b9 = highBits(ctl.offValue);
-    const uint8_t b11 = isNoteType(type) ? 0 : highBits(ctl.onValue);
-    const uint8_t b13 = actionByte(ctl.flagA0, ctl.flagA1, ctl.buttonAction, mmc);
-    const uint8_t b15 = displayByte(ctl.displayFormat);
-    const uint8_t b18 = encodePortsByte(ctl);
-    const uint8_t b19 = channelByte(mmc, ctl.midiChannel, ctl.channelGroup, ctl.channelFlag);
-    const uint8_t b26 = ctl.sysExData.dataPosition != 0 ? 1 : 0;
+    const bool note = isNoteType(type);
+    const int off = ctl.offValue;
+    const int on = ctl.onValue;
+    const uint64_t name = nameBytes(ctl.name);
+    std::memcpy(r, &name, kNameLength);
     r[8] = static_cast<uint8_t>(type);
-    r[9] = b9;
-    r[11] = b11;
-    r[13] = b13;
-    r[15] = b15;
-    r[18] = b18;
-    r[19] = b19;
-    r[26] = b26;
-}
-
-void writeRaw(const CBaseControlState& ctl, uint8_t* r) {
-    writeDerivedBytes(ctl, r);
-    writeReadBytes(ctl, r);
+    r[9] = highBits(off);
+    r[10] = static_cast<uint8_t>(mmc ? ctl.mmcCommand : note ? ctl.lsbNumber : lowBits(off));
+    r[11] = note ? 0 : highBits(on);
+    r[12] = lowBits(note ? off : on);
+    r[13] = actionByte(ctl.flagA0, ctl.flagA1, ctl.buttonAction, mmc);
+    r[14] = potByte(ctl.flagB0, ctl.flagB1, ctl.flagB2, ctl.reversedRange, ctl.flagB4, ctl.potCatchup);
+    r[15] = displayByte(ctl.displayFormat);
+    r[16] = ctl.msbNumber;
+    r[17] = static_cast<uint8_t>(note ? on : ctl.lsbNumber);
+    r[18] = static_cast<uint8_t>(encodePorts(ctl.portMidi1, ctl.portMidi2, ctl.portUsb1, ctl.portUsb2, ctl.portUsb3) |
+                                 portGroupBits(ctl.portGroup));
+    r[19] = channelByte(mmc, ctl.midiChannel, ctl.channelGroup, ctl.channelFlag);
+    r[20] = highBits(ctl.snapshotValue);
+    r[21] = lowBits(ctl.snapshotValue);
+    r[22] = static_cast<uint8_t>(ctl.stepSize - 1);
+    r[23] = ctl.rawByte5;
+    r[24] = ctl.rawByte6;
+    r[25] = ctl.rawByte7;
+    const SysExMessage& m = ctl.sysExData;
+    r[26] = m.dataPosition != 0 ? 1 : 0;
+    r[27] = static_cast<uint8_t>(m.endPosition - 1);
+    r[28] = m.dataPosition;
+    std::memcpy(r + 29, m.bytes.data(), SysExMessage::kMaxBytes);
+    std::memcpy(out, r, kSize);
 }
 
 void read(CBaseControlState& ctl, const ByteSequence& in, size_t& position) {
@@ -211,116 +183,120 @@ void read(CBaseControlState& ctl, const ByteSequence& in, size_t& position) {
 }
 
 namespace {
-// Reading a dump into a template that already holds it (reverting, reading
-// a bulk dump again) finds most names as they are: comparing a name costs
-// less than rewriting it.
-inline void setName(std::string& name, uint64_t word, size_t len) {
-    if (name.size() == len) {
-        if (len == 0) return;
-        uint64_t old;
-        std::memcpy(&old, name.data(), sizeof old);  // a string's buffer holds at least 16 bytes
-        const uint64_t keep = len >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * len)) - 1;
-        if (((old ^ word) & keep) == 0) return;
-    }
-    char bytes[kNameLength];
-    std::memcpy(bytes, &word, kNameLength);
-    name.assign(bytes, len);
-}
+// Each of the bits 0..6 of `bits` as a byte of its own, 0 or 1, in that order
+// (bit i in byte i). The multiplier puts copies of `bits` 7 bits apart, which
+// cannot overlap: bit i of copy i lands on bit 8i.
+inline uint64_t bitsAsBytes(unsigned bits) { return ((bits & 0x7Fu) * 0x0002040810204081ull) & 0x0101010101010101ull; }
+
+// The action flags and the ports are seven bools in a row, set in one store;
+// so are the four bools of the pot byte's low bits.
+static_assert(offsetof(ControlValues, flagA1) == offsetof(ControlValues, flagA0) + 1 &&
+              offsetof(ControlValues, portMidi1) == offsetof(ControlValues, flagA0) + 2 &&
+              offsetof(ControlValues, portMidi2) == offsetof(ControlValues, flagA0) + 3 &&
+              offsetof(ControlValues, portUsb1) == offsetof(ControlValues, flagA0) + 4 &&
+              offsetof(ControlValues, portUsb2) == offsetof(ControlValues, flagA0) + 5 &&
+              offsetof(ControlValues, portUsb3) == offsetof(ControlValues, flagA0) + 6);
+static_assert(offsetof(ControlValues, flagB1) == offsetof(ControlValues, flagB0) + 1 &&
+              offsetof(ControlValues, flagB2) == offsetof(ControlValues, flagB0) + 2 &&
+              offsetof(ControlValues, reversedRange) == offsetof(ControlValues, flagB0) + 3);
+static_assert(sizeof(bool) == 1);
+static_assert(offsetof(SysExMessage, hasDataPosition) == 0 && offsetof(SysExMessage, endPosition) == 1 &&
+              offsetof(SysExMessage, dataPosition) == 2 && offsetof(SysExMessage, bytes) == 3 &&
+              sizeof(SysExMessage) == kSize - 26);
 
 // Every open, receive and bulk-dump entry decodes 90 of these: fields are set
 // directly, with the same effects the setters would have. With `encoded`,
-// also stores there what writeDerivedBytes makes of the control read.
+// also stores there the bytes of the record whose encoding by writeRaw may
+// differ from the byte read (read as another value, made of several fields,
+// or not read); writeRaw writes every other byte as it was read.
 inline void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
     // A local copy: storing a field of the control cannot change it, so each
     // byte is read once.
     uint8_t r[kSize];
     std::memcpy(r, record, kSize);
-    uint64_t nameBytes;
-    std::memcpy(&nameBytes, r, kNameLength);
-    size_t len = kNameLength;
+
+    size_t length = kNameLength;
+    uint64_t name;
+    std::memcpy(&name, r, kNameLength);
     if constexpr (std::endian::native == std::endian::little) {
         // Trailing blanks found in one word: the highest byte that is not a blank ends the name.
-        const uint64_t nonBlank = nameBytes ^ 0x2020202020202020ull;
-        len = nonBlank ? static_cast<size_t>(71 - std::countl_zero(nonBlank)) / 8 : 0;
-        setName(ctl.name, nameBytes, len);
-        setName(ctl.pluginBinding.shortName, nameBytes, len);
+        const uint64_t nonBlank = name ^ 0x2020202020202020ull;
+        length = nonBlank ? static_cast<size_t>(71 - std::countl_zero(nonBlank)) / 8 : 0;
     } else {
-        while (len > 0 && r[len - 1] == ' ') --len;
-        ctl.name.assign(reinterpret_cast<const char*>(r), len);
-        ctl.pluginBinding.shortName.assign(reinterpret_cast<const char*>(r), len);
+        while (length > 0 && r[length - 1] == ' ') --length;
     }
+    const uint64_t keep = firstNameBytes(length);
+    if (!isName(ctl.name, name, keep, length)) assignName(ctl.name, r, length);
+    if (!isName(ctl.pluginBinding.shortName, name, keep, length)) assignName(ctl.pluginBinding.shortName, r, length);
 
-    int type = r[8];
-    if (type == ControlType::NoteOnOffAlt) type = ControlType::NoteOnOff;
     // As setControlType without the clamp; the pot byte below sets flagB0.
-    ctl.controlType = type;
+    const int type = r[8] == ControlType::NoteOnOffAlt ? ControlType::NoteOnOff : r[8];
     const bool mmc = type == ControlType::MMC;
     const bool note = type == ControlType::NoteOnOff;
+    ctl.controlType = type;
+
     int format = ctl.displayFormat;
-    if (mmc) format = DisplayFormat::Mmc;
-    else if (format == DisplayFormat::Mmc) format = DisplayFormat::Range0To127;
     if (isStoredDisplayFormat(r[15])) format = r[15];
+    else if (mmc) format = DisplayFormat::Mmc;
+    else if (format == DisplayFormat::Mmc) format = DisplayFormat::Range0To127;
     ctl.displayFormat = format;
-    int offValue = ctl.offValue;  // an MMC record does not hold it
+
+    // An MMC record holds its command where the low value would be.
+    int off = ctl.offValue;
     if (mmc) ctl.mmcCommand = r[10];
-    else offValue = note ? r[12] : r[9] * 128 + r[10];
-    ctl.offValue = offValue;
-    const int onValue = note ? r[17] : r[11] * 128 + r[12];
-    ctl.onValue = onValue;
+    else off = note ? r[12] : r[9] * 128 + r[10];
+    ctl.offValue = off;
+    const int on = note ? r[17] : r[11] * 128 + r[12];
+    ctl.onValue = on;
     ctl.lsbNumber = note ? r[10] : r[17];
     ctl.msbNumber = r[16];
+
     const uint8_t action = r[13];
-    const bool flagA0 = action & 0x01, flagA1 = action & 0x02;
-    const int buttonAction = (action & 0x10)   ? ButtonAction::Step
-                             : (action & 0x08) ? ButtonAction::Toggle
-                             : (action & 0x04) ? ButtonAction::Momentary
-                                               : ButtonAction::Normal;
-    ctl.flagA0 = flagA0;
-    ctl.flagA1 = flagA1;
-    ctl.buttonAction = buttonAction;
-    decodePotByte(ctl, r[14]);  // also reversedRange, from its own bit
     const uint8_t ports = r[18];
-    decodePorts(ports, ctl.portMidi1, ctl.portMidi2, ctl.portUsb1, ctl.portUsb2, ctl.portUsb3);
-    const int portGroup = (ports & 0x20) ? PortGroup::Keyboard : (ports & 0x40) ? PortGroup::Own : PortGroup::Common;
+    const uint64_t flags = bitsAsBytes((action & 0x03u) | ((ports & 0x1Fu) << 2));
+    std::memcpy(&ctl.flagA0, &flags, 7);  // flagA0, flagA1, portMidi1 .. portUsb3
+    const int buttonAction = kActionByBits[(action >> 2) & 0x07];
+    ctl.buttonAction = buttonAction;
+    // Bits 0 and 2 of the pot byte are set when flagB0 and flagB2 are false.
+    const uint8_t pot = r[14];
+    const uint64_t potFlags = bitsAsBytes((pot ^ 0x05u) & 0x0Fu);
+    std::memcpy(&ctl.flagB0, &potFlags, 4);  // flagB0, flagB1, flagB2, reversedRange
+    ctl.flagB4 = pot & 0x10;
+    ctl.potCatchup = pot >> 5;
+    const int portGroup = kPortGroupByBits[(ports >> 5) & 0x03];
     ctl.portGroup = portGroup;
+
     const uint8_t channel = r[19];
-    int midiChannel, channelGroup = ctl.channelGroup;
+    int midiChannel = channel;
+    int channelGroup = ctl.channelGroup;
     bool channelFlag = ctl.channelFlag;
-    if (mmc) {
-        midiChannel = channel;
-    } else {
+    if (!mmc) {  // an MMC record's channel byte is its device number alone
+        channelGroup = channel == 0      ? int{ChannelGroup::Common}
+                       : channel & 0x20 ? int{ChannelGroup::Keyboard}
+                                        : int{ChannelGroup::Own};
         channelFlag = channel & 0x10;
-        if (channel == 0) {
-            midiChannel = 1;
-            channelGroup = ChannelGroup::Common;
-        } else if (channel & 0x20) {
-            midiChannel = 1;
-            channelGroup = ChannelGroup::Keyboard;
-        } else {
-            channelGroup = ChannelGroup::Own;
-            midiChannel = (channel & 0x0F) + 1;
-        }
+        midiChannel = channelGroup == ChannelGroup::Own ? (channel & 0x0F) + 1 : 1;
     }
     ctl.midiChannel = midiChannel;
     ctl.channelGroup = channelGroup;
     ctl.channelFlag = channelFlag;
+
     ctl.snapshotValue = r[20] * 128 + r[21];
     ctl.stepSize = static_cast<uint8_t>(r[22] + 1);
     ctl.rawByte5 = r[23];
     ctl.rawByte6 = r[24];
     ctl.rawByte7 = r[25];
+    // The message's three header bytes and its bytes are read as they are,
+    // but for the end position (the length + 1).
     SysExMessage& m = ctl.sysExData;
-    m.hasDataPosition = r[26];
+    std::memcpy(&m, r + 26, kSize - 26);
     m.endPosition = static_cast<uint8_t>(r[27] + 1);
-    m.dataPosition = r[28];
-    std::memcpy(m.bytes.data(), r + 29, m.bytes.size());
 
     if (encoded) {
-        // What writeDerivedBytes makes of the control now, from the values at hand.
         encoded[8] = static_cast<uint8_t>(type);
-        encoded[9] = highBits(offValue);
-        encoded[11] = note ? 0 : highBits(onValue);
-        encoded[13] = actionByte(flagA0, flagA1, buttonAction, mmc);
+        encoded[9] = highBits(off);
+        encoded[11] = note ? 0 : highBits(on);
+        encoded[13] = static_cast<uint8_t>((action & 0x03) | (mmc ? 0 : kActionBits[buttonAction]));
         encoded[15] = displayByte(format);
         encoded[18] = static_cast<uint8_t>((ports & 0x1F) | portGroupBits(portGroup));
         encoded[19] = channelByte(mmc, midiChannel, channelGroup, channelFlag);
@@ -332,5 +308,9 @@ inline void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encod
 void readFrom(CBaseControlState& ctl, const uint8_t* record) { decode(ctl, record, nullptr); }
 
 void readInPlace(CBaseControlState& ctl, uint8_t* record) { decode(ctl, record, record); }
+
+void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records) {
+    for (size_t i = 0; i < count; ++i) decode(*controls[i], records + i * kSize, records + i * kSize);
+}
 
 }  // namespace ControlRecord

@@ -1,5 +1,10 @@
 #pragma once
 // The 41-byte control record of the target device's dump.
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
 #include "ByteSequence.h"
 #include "ControlState.h"
 
@@ -14,23 +19,72 @@ void writeTo(const CBaseControlState& ctl, uint8_t* record);
 // As writeTo, but leaves the dump-byte rule to the caller (who applies it to
 // the whole dump at once).
 void writeRaw(const CBaseControlState& ctl, uint8_t* record);
-// writeRaw in two halves. The bytes a read stores unchanged in one field
-// each (name, 10, 12, 14, 16, 17, 20..25, 27..40): for a control just read
-// from a record, these are the record's own bytes.
-void writeReadBytes(const CBaseControlState& ctl, uint8_t* record);
-// The others (8, 9, 11, 13, 15, 18, 19, 26), whose encoding may differ from
-// the byte read: read as another value, made of several fields, or not read.
-void writeDerivedBytes(const CBaseControlState& ctl, uint8_t* record);
+// The mask of the first `length` (at most 8) bytes of a word of name bytes.
+inline uint64_t firstNameBytes(size_t length) {
+    static constexpr uint64_t kMasks[kNameLength + 1] = {
+        0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFFF, ~uint64_t{0}};
+    return kMasks[length];
+}
+
+// The record's 8 name bytes for `name`, as one word (first byte lowest): the
+// name's first 8 characters as they are, blank-filled to 8 (a NUL the reader
+// kept, as some units pad names with NULs, is written back as a NUL).
+inline uint64_t nameBytes(const std::string& name) {
+    const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
+    if constexpr (std::endian::native == std::endian::little) {
+        // A string's buffer holds at least 16 bytes (its short-string space
+        // or a larger allocation), so 8 can be read at once; the bytes past
+        // the name are masked off.
+        if (name.capacity() >= kNameLength) {
+            uint64_t w;
+            std::memcpy(&w, name.data(), 8);
+            const uint64_t keep = firstNameBytes(length);
+            return (w & keep) | (0x2020202020202020ull & ~keep);
+        }
+    }
+    uint8_t bytes[kNameLength];
+    size_t n = 0;
+    for (; n < length; ++n) bytes[n] = static_cast<uint8_t>(name[n]);
+    for (; n < kNameLength; ++n) bytes[n] = 0x20;
+    uint64_t w;
+    std::memcpy(&w, bytes, kNameLength);
+    return w;
+}
+
+// What a control's record is made of, kept to tell at little cost whether
+// the control still encodes as it did.
+struct Snapshot {
+    ControlValues values;
+    uint64_t name;  // nameBytes of the name
+};
+inline void takeSnapshot(const CBaseControlState& ctl, Snapshot& snapshot) {
+    // Byte for byte, padding included: a copy member by member may leave the
+    // padding of the copy as it was.
+    std::memcpy(&snapshot.values, static_cast<const ControlValues*>(&ctl), sizeof(ControlValues));
+    snapshot.name = nameBytes(ctl.name);
+}
+// True when writeRaw writes for `ctl` what it wrote for the control the
+// snapshot was taken of. (False may also mean only that the padding between
+// the values differs.)
+inline bool encodesAs(const CBaseControlState& ctl, const Snapshot& snapshot) {
+    return ByteSequence::sameBytes(reinterpret_cast<const uint8_t*>(&snapshot.values),
+                                   reinterpret_cast<const uint8_t*>(static_cast<const ControlValues*>(&ctl)),
+                                   sizeof(ControlValues)) &&
+           nameBytes(ctl.name) == snapshot.name;
+}
+
 // Reads one record at `position` and advances past it; the caller has made
 // sure the bytes are there.
 void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
 // Reads the kSize bytes at `record`.
 void readFrom(CBaseControlState& ctl, const uint8_t* record);
 // As readFrom, from bytes that passed the dump-byte rule, and turns them into
-// the model's encoding of the control read: the bytes writeDerivedBytes
-// makes are stored over the record's (writeReadBytes would write the others
-// as they are).
+// what writeRaw writes for the control read: a read stores most bytes in a
+// field of their own, which writes them back as they are; the others are
+// encoded over the record's.
 void readInPlace(CBaseControlState& ctl, uint8_t* record);
+// readInPlace of `count` records in a row, record i into *controls[i].
+void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records);
 
 // Pieces shared with the sibling devices' record forms.
 uint8_t encodeActionByte(const CBaseControlState& ctl);

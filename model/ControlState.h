@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 // Stored as plain ints: a dump may hold values outside these names and they
 // must survive a round trip.
@@ -55,9 +56,55 @@ struct PluginBinding {
     bool operator==(const PluginBinding&) const = default;
 };
 
-class CBaseControlState {
+// The plain values among a control's settings: everything but its names and
+// its plug-in link (see CBaseControlState). Kept in one piece so that a copy
+// of them can be taken and compared at once.
+struct ControlValues {
+    uint8_t sourcePortByte;
+    uint8_t rawByte5;
+    uint8_t rawByte6;
+    uint8_t rawByte7;
+    bool channelFlag;
+    int32_t controlType;
+    int32_t snapshotValue;
+    bool flagA0;
+    bool flagA1;
+    bool portMidi1;
+    bool portMidi2;
+    bool portUsb1;
+    bool portUsb2;
+    bool portUsb3;
+    int32_t portGroup;
+    int32_t channelGroup;
+    // In the order of their bits in a dump record's pot byte.
+    bool flagB0;
+    bool flagB1;
+    bool flagB2;
+    bool reversedRange;
+    int32_t potCatchup;
+    bool potBit6 = false;  // reset leaves it as it is
+    uint8_t lsbNumber;
+    uint8_t msbNumber;
+    int32_t midiChannel;
+    int32_t mmcCommand;
+    int32_t displayFormat;
+    bool flagB4;
+    uint8_t channelHighBits;
+    int32_t offValue;
+    int32_t onValue;
+    uint8_t stepSize;
+    int32_t buttonAction;
+    int32_t drumAutoOffTime;
+    int32_t drumOffSync;
+    SysExMessage sysExData;
+};
+static_assert(std::is_trivially_copyable_v<ControlValues>);
+
+class CBaseControlState : public ControlValues {
 public:
-    CBaseControlState() { reset(); }
+    // The values start from all bytes zero (padding included, so that two
+    // copies of equal values compare equal byte for byte), then take their defaults.
+    CBaseControlState() : ControlValues() { reset(); }
     CBaseControlState(const CBaseControlState&) = default;
     CBaseControlState& operator=(const CBaseControlState&) = default;
     virtual ~CBaseControlState() = default;
@@ -150,45 +197,9 @@ public:
     static std::string mmcCommandName(int command);
     static std::string noteName(int note);
 
-    // The control's settings.
-    uint8_t sourcePortByte;
-    uint8_t rawByte5;
-    uint8_t rawByte6;
-    uint8_t rawByte7;
-    bool channelFlag;
+    // The control's settings: the plain values above (ControlValues), and these.
     std::string name;
     std::string longName;
-    int32_t controlType;
-    int32_t snapshotValue;
-    bool flagA0;
-    bool flagA1;
-    bool portMidi1;
-    bool portMidi2;
-    bool portUsb1;
-    bool portUsb2;
-    bool portUsb3;
-    int32_t portGroup;
-    int32_t channelGroup;
-    bool flagB0;
-    bool flagB1;
-    bool reversedRange;
-    bool flagB2;
-    int32_t potCatchup;
-    bool potBit6 = false;  // reset leaves it as it is
-    uint8_t lsbNumber;
-    uint8_t msbNumber;
-    int32_t midiChannel;
-    int32_t mmcCommand;
-    int32_t displayFormat;
-    bool flagB4;
-    uint8_t channelHighBits;
-    int32_t offValue;
-    int32_t onValue;
-    uint8_t stepSize;
-    int32_t buttonAction;
-    int32_t drumAutoOffTime;
-    int32_t drumOffSync;
-    SysExMessage sysExData;
     PluginBinding pluginBinding;
     bool isContinuous = false;
 };

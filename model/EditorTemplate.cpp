@@ -71,6 +71,7 @@ bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     const uint8_t* encoded = openedEncoding_.data();
     for (size_t i = 0; i < common; ++i) mask[i] = loaded[i] ^ encoded[i];
     keepUnreproducibleBits();
+    openingEnded();
     return true;
 }
 
@@ -203,8 +204,10 @@ void CEditorTemplate::validate() {
     // The checks end opening: what they changed is part of the opened
     // template, and a clamped record keeps every loaded bit but its new value.
     if ((clamped || repaired) && !openedEncoding_.empty()) {
-        writeBodyInto(openedEncoding_);
+        writeBodyInto(readEncoding_);  // which may copy from openedEncoding_
+        std::swap(openedEncoding_, readEncoding_);
         keepUnreproducibleBits();
+        openingEnded();
     }
 }
 

@@ -140,6 +140,12 @@ protected:
     // writeBodyInto; a device whose decoding keeps most bytes as read may copy
     // those and encode only the others.
     virtual bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding);
+    // The model's encoding when opening ended (the load, then the checks of
+    // validate); empty when nothing was loaded or it was dropped since.
+    const ByteSequence& openedEncoding() const { return openedEncoding_; }
+    // Called whenever openedEncoding() was taken anew, for devices that keep
+    // more of the opened state.
+    virtual void openingEnded() {}
     // The device's own controls 0..lastIndex as one array, when they are kept
     // so (spares the per-index lookup on every load); null otherwise.
     virtual CBaseControlState* ownControls() { return nullptr; }

@@ -33,9 +33,13 @@ const std::array<int, CTaNGRAQVTemplate::kRecordCount>& CTaNGRAQVTemplate::dumpO
     return order;
 }
 
-CTaNGRAQVTemplate::CTaNGRAQVTemplate() { reset(); }
+CTaNGRAQVTemplate::CTaNGRAQVTemplate() {
+    bindRecordControls();
+    reset();
+}
 
 CTaNGRAQVTemplate::CTaNGRAQVTemplate(const CTaNGRAQVTemplate& other) : CEditorTemplate() {
+    bindRecordControls();
     reset();
     assignFrom(other);
 }
@@ -153,10 +157,14 @@ bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, By
     for (int d = 0; d < kDrumPadCount; ++d) controls[kFirstDrumPad + d].drumOffSync = in[p++];
     for (auto& b : deviceBytes179) b = in[p++];
     p += kSkippedBlock;
-    for (int index : dumpOrder()) {
-        if (encoding) ControlRecord::readInPlace(recordControl(index), encoding->data() + p);
-        else ControlRecord::readFrom(recordControl(index), in + p);
-        p += ControlRecord::kSize;
+    if (encoding) {
+        ControlRecord::readInPlace(recordControls_.data(), kRecordCount, encoding->data() + p);
+        p += kRecordCount * ControlRecord::kSize;
+    } else {
+        for (CBaseControlState* ctl : recordControls_) {
+            ControlRecord::readFrom(*ctl, in + p);
+            p += ControlRecord::kSize;
+        }
     }
     deviceByte4109 = in[p++];
     deviceByte4110 = in[p++];
@@ -203,24 +211,38 @@ void CTaNGRAQVTemplate::writeSettingsTo(uint8_t* start) const {
     std::memset(o, 0, kSkippedBlock);
 }
 
-const CBaseControlState& CTaNGRAQVTemplate::recordControl(int index) const {
-    return index >= 0 ? controls[static_cast<size_t>(index)] : extraControls[static_cast<size_t>(-index - 1)];
+void CTaNGRAQVTemplate::bindRecordControls() {
+    const auto& order = dumpOrder();
+    for (size_t r = 0; r < order.size(); ++r) {
+        const int index = order[r];
+        recordControls_[r] = index >= 0 ? &controls[static_cast<size_t>(index)]
+                                        : &extraControls[static_cast<size_t>(-index - 1)];
+    }
+}
+
+void CTaNGRAQVTemplate::openingEnded() {
+    for (size_t r = 0; r < kRecordCount; ++r) ControlRecord::takeSnapshot(*recordControls_[r], openedRecords_[r]);
 }
 
 void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
-    out.resize(kDumpSize);
+    // Most controls are as they were opened: the encoding then holds their
+    // records, and only the others are encoded.
+    const ByteSequence& opened = openedEncoding();
+    const bool fromOpened = opened.size() == kDumpSize;
+    if (fromOpened) out = opened;
+    else out.resize(kDumpSize);
     uint8_t* const start = out.data();
     writeSettingsTo(start);
-    uint8_t* o = start + kRecordsOffset;
-    for (int index : dumpOrder()) {
-        ControlRecord::writeRaw(recordControl(index), o);
-        o += ControlRecord::kSize;
+    ByteSequence::clearTopBitBytes(start + 1, kRecordsOffset - 1);
+    uint8_t* record = start + kRecordsOffset;
+    for (size_t r = 0; r < kRecordCount; ++r, record += ControlRecord::kSize) {
+        const CBaseControlState& ctl = *recordControls_[r];
+        if (fromOpened && ControlRecord::encodesAs(ctl, openedRecords_[r])) continue;
+        ControlRecord::writeTo(ctl, record);
     }
-    *o++ = deviceByte4109;
-    *o++ = deviceByte4110;
-    // Every byte between the framing bytes through the dump-byte rule at once.
-    ByteSequence::clearTopBitBytes(start + 1, kDumpSize - 2);
-    *o = 0xF7;
+    record[0] = ByteSequence::dumpByte(deviceByte4109);
+    record[1] = ByteSequence::dumpByte(deviceByte4110);
+    record[2] = 0xF7;
 }
 
 const std::vector<PreservationUnit>& CTaNGRAQVTemplate::preservationUnits() const {

@@ -1,8 +1,8 @@
 #pragma once
 // The template of the TaNGRA LuMI QV and its 4112-byte dump.
 #include <array>
-#include <utility>
 
+#include "ControlRecord.h"
 #include "EditorTemplate.h"
 #include "TemplateParts.h"
 
@@ -56,17 +56,20 @@ protected:
     CBaseControlState* ownControls() override { return controls.data(); }
     bool repairOpenedSettings() override;
     bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) override;
+    void openingEnded() override;
 
 private:
     // readBody; with `encoding`, also the model's encoding of what was read.
     bool readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding);
     // Everything before the control records (header to the skipped block).
     void writeSettingsTo(uint8_t* start) const;
-    // The control whose record sits at a place of dumpOrder().
-    const CBaseControlState& recordControl(int index) const;
-    CBaseControlState& recordControl(int index) {
-        return const_cast<CBaseControlState&>(std::as_const(*this).recordControl(index));
-    }
+    // The control of each record, in the order of the dump.
+    void bindRecordControls();
+    std::array<CBaseControlState*, kRecordCount> recordControls_;
+
+    // Each record's control as it was when openedEncoding() was taken: a
+    // control that still encodes so takes its record from there.
+    std::array<ControlRecord::Snapshot, kRecordCount> openedRecords_;
 
 public:
     CTaNGRAQVLocals locals;
