@@ -21,31 +21,49 @@ public:
     static constexpr uint8_t dumpByte(uint8_t b) { return b < 0x80 ? b : 0x00; }
     // Applies dumpByte to n bytes in place.
     static void clearTopBitBytes(uint8_t* p, size_t n) {
-        size_t i = 0;
-#ifdef __SSE2__
-        // 64 bytes at a time: a dump seldom has a byte to clear.
-        for (; i + 64 <= n; i += 64) {
-            if (!hasTopBitByte(p + i, 64)) continue;
-            for (size_t k = i; k < i + 64; k += 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + k), _mm_and_si128(v, _mm_cmpgt_epi8(v, _mm_set1_epi8(-1))));
-            }
+        // A dump seldom has a byte to clear: look first, 64 bytes at a time.
+        for (size_t i = 0; i < n; i += 64) {
+            const size_t length = n - i < 64 ? n - i : 64;
+            if (!hasTopBitByte(p + i, length)) continue;
+            for (size_t k = i; k < i + length; ++k) p[k] = dumpByte(p[k]);
         }
-#endif
-        for (; i < n; ++i) p[i] = static_cast<int8_t>(p[i]) < 0 ? 0 : p[i];
     }
 
     // True when one of n bytes has its top bit set.
     static bool hasTopBitByte(const uint8_t* p, size_t n) {
-        size_t i = 0;
 #ifdef __SSE2__
-        __m128i any = _mm_setzero_si128();
-        for (; i + 16 <= n; i += 16) any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-        if (_mm_movemask_epi8(any) != 0) return true;
+        if (n >= 16) {
+            // 16 bytes at a time; the last 16 may overlap those before.
+            __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
+            for (size_t i = 0; i + 16 < n; i += 16)
+                any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+            return _mm_movemask_epi8(any) != 0;
+        }
 #endif
-        uint8_t rest = 0;
-        for (; i < n; ++i) rest |= p[i];
-        return rest & 0x80;
+        uint8_t any = 0;
+        for (size_t i = 0; i < n; ++i) any |= p[i];
+        return any & 0x80;
+    }
+
+    // out := a XOR b over n bytes; true when some byte of out is not 0.
+    static bool xorBytes(uint8_t* out, const uint8_t* a, const uint8_t* b, size_t n) {
+        size_t i = 0;
+        uint8_t any = 0;
+#ifdef __SSE2__
+        __m128i anyVector = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) {
+            const __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), x);
+            anyVector = _mm_or_si128(anyVector, x);
+        }
+        any = _mm_movemask_epi8(_mm_cmpeq_epi8(anyVector, _mm_setzero_si128())) != 0xFFFF;
+#endif
+        for (; i < n; ++i) {
+            out[i] = a[i] ^ b[i];
+            any |= out[i];
+        }
+        return any != 0;
     }
 
     // Whether n bytes at a and b are equal (for short runs whose length the

@@ -1,5 +1,6 @@
 #include "ControlRecord.h"
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -25,8 +26,32 @@ constexpr uint8_t kActionBits[4] = {0x00, 0x04, 0x08, 0x10};
 constexpr int8_t kActionByBits[8] = {ButtonAction::Normal, ButtonAction::Momentary, ButtonAction::Toggle,
                                      ButtonAction::Toggle, ButtonAction::Step,      ButtonAction::Step,
                                      ButtonAction::Step,   ButtonAction::Step};
+// What writing the buttonAction read from bits 2..4 writes there.
+constexpr uint8_t kActionBitsByBits[8] = {0x00, 0x04, 0x08, 0x08, 0x10, 0x10, 0x10, 0x10};
 // portGroup by bits 5..6 of the ports byte: bit 5 (keyboard) wins over bit 6 (own).
 constexpr int8_t kPortGroupByBits[4] = {PortGroup::Common, PortGroup::Keyboard, PortGroup::Own, PortGroup::Keyboard};
+// What writing that portGroup writes in bits 5..6.
+constexpr uint8_t kPortGroupBitsByBits[4] = {0x00, 0x20, 0x40, 0x20};
+
+// What the channel byte of a record that is not MMC reads as, and what
+// writing that back gives: 0 is the common channel, bit 5 the keyboard
+// channel, anything else channel (b AND 0x0F) + 1 of the control's own;
+// bit 4 is channelFlag.
+struct alignas(4) ChannelBits {
+    int8_t group;
+    int8_t midiChannel;
+    uint8_t encoded;
+};
+constexpr std::array<ChannelBits, 128> kChannelBits = [] {
+    std::array<ChannelBits, 128> table{};
+    for (int b = 0; b < 128; ++b) {
+        const uint8_t flag = b & 0x10;
+        if (b == 0) table[b] = {ChannelGroup::Common, 1, 0x00};
+        else if (b & 0x20) table[b] = {ChannelGroup::Keyboard, 1, static_cast<uint8_t>(0x20 | flag)};
+        else table[b] = {ChannelGroup::Own, static_cast<int8_t>((b & 0x0F) + 1), static_cast<uint8_t>(0x40 | flag | (b & 0x0F))};
+    }
+    return table;
+}();
 
 inline uint8_t actionByte(bool flagA0, bool flagA1, int action, bool mmc) {
     const uint8_t bits = !mmc && static_cast<unsigned>(action) < 4 ? kActionBits[action] : 0;
@@ -57,7 +82,8 @@ inline uint8_t displayByte(int format) { return static_cast<uint8_t>(isStoredDis
 inline uint8_t highBits(int value) { return static_cast<uint8_t>((value >> 7) & 0x7F); }
 inline uint8_t lowBits(int value) { return static_cast<uint8_t>(value & 0x7F); }
 
-void assignName(std::string& name, const uint8_t* bytes, size_t length) {
+// Out of line: the rare case, kept from taking the registers of the reader.
+[[gnu::noinline]] void assignName(std::string& name, const uint8_t* bytes, size_t length) {
     name.assign(reinterpret_cast<const char*>(bytes), length);
 }
 
@@ -66,7 +92,7 @@ void assignName(std::string& name, const uint8_t* bytes, size_t length) {
 // (reverting, reading a bulk dump again) finds most names as they are:
 // comparing costs less than rewriting.
 inline bool isName(const std::string& name, uint64_t word, uint64_t keep, size_t length) {
-    if (std::endian::native != std::endian::little || name.size() != length || name.capacity() < kNameLength)
+    if (std::endian::native != std::endian::little || name.size() != length || !holdsNameBytes(name))
         return false;
     uint64_t old;
     std::memcpy(&old, name.data(), sizeof old);
@@ -205,15 +231,22 @@ static_assert(offsetof(SysExMessage, hasDataPosition) == 0 && offsetof(SysExMess
               sizeof(SysExMessage) == kSize - 26);
 
 // Every open, receive and bulk-dump entry decodes 90 of these: fields are set
-// directly, with the same effects the setters would have. With `encoded`,
-// also stores there the bytes of the record whose encoding by writeRaw may
-// differ from the byte read (read as another value, made of several fields,
-// or not read); writeRaw writes every other byte as it was read.
-inline void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
+// directly, with the same effects the setters would have. With `encoded`
+// (the record itself), the record is first put through the dump-byte rule,
+// and the bytes whose encoding by writeRaw may differ from the byte read
+// (read as another value, made of several fields, or not read) are stored
+// over it; writeRaw writes every other byte as it was read.
+template <bool kInPlace>
+void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
     // A local copy: storing a field of the control cannot change it, so each
     // byte is read once.
     uint8_t r[kSize];
     std::memcpy(r, record, kSize);
+    if (kInPlace && ByteSequence::hasTopBitByte(r, kSize)) {
+        // What the save will write: the dump-byte rule, in place.
+        for (uint8_t& b : r) b = ByteSequence::dumpByte(b);
+        std::memcpy(encoded, r, kSize);
+    }
 
     size_t length = kNameLength;
     uint64_t name;
@@ -229,88 +262,95 @@ inline void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encod
     if (!isName(ctl.name, name, keep, length)) assignName(ctl.name, r, length);
     if (!isName(ctl.pluginBinding.shortName, name, keep, length)) assignName(ctl.pluginBinding.shortName, r, length);
 
-    // As setControlType without the clamp; the pot byte below sets flagB0.
-    const int type = r[8] == ControlType::NoteOnOffAlt ? ControlType::NoteOnOff : r[8];
-    const bool mmc = type == ControlType::MMC;
-    const bool note = type == ControlType::NoteOnOff;
-    ctl.controlType = type;
-
-    int format = ctl.displayFormat;
-    if (isStoredDisplayFormat(r[15])) format = r[15];
-    else if (mmc) format = DisplayFormat::Mmc;
-    else if (format == DisplayFormat::Mmc) format = DisplayFormat::Range0To127;
-    ctl.displayFormat = format;
-
-    // An MMC record holds its command where the low value would be.
-    int off = ctl.offValue;
-    if (mmc) ctl.mmcCommand = r[10];
-    else off = note ? r[12] : r[9] * 128 + r[10];
-    ctl.offValue = off;
-    const int on = note ? r[17] : r[11] * 128 + r[12];
-    ctl.onValue = on;
-    ctl.lsbNumber = note ? r[10] : r[17];
-    ctl.msbNumber = r[16];
-
+    const int type = r[8] == ControlType::NoteOnOffAlt ? int{ControlType::NoteOnOff} : r[8];
     const uint8_t action = r[13];
-    const uint8_t ports = r[18];
-    const uint64_t flags = bitsAsBytes((action & 0x03u) | ((ports & 0x1Fu) << 2));
-    std::memcpy(&ctl.flagA0, &flags, 7);  // flagA0, flagA1, portMidi1 .. portUsb3
-    const int buttonAction = kActionByBits[(action >> 2) & 0x07];
-    ctl.buttonAction = buttonAction;
-    // Bits 0 and 2 of the pot byte are set when flagB0 and flagB2 are false.
     const uint8_t pot = r[14];
-    const uint64_t potFlags = bitsAsBytes((pot ^ 0x05u) & 0x0Fu);
-    std::memcpy(&ctl.flagB0, &potFlags, 4);  // flagB0, flagB1, flagB2, reversedRange
-    ctl.flagB4 = pot & 0x10;
-    ctl.potCatchup = pot >> 5;
-    const int portGroup = kPortGroupByBits[(ports >> 5) & 0x03];
-    ctl.portGroup = portGroup;
+    const uint8_t ports = r[18];
+    const uint8_t channelByte = r[19];
+    const unsigned actionBits = (action >> 2) & 0x07u;
+    const unsigned groupBits = (ports >> 5) & 0x03u;
+    const ChannelBits channel = kChannelBits[channelByte];
 
-    const uint8_t channel = r[19];
-    int midiChannel = channel;
-    int channelGroup = ctl.channelGroup;
-    bool channelFlag = ctl.channelFlag;
-    if (!mmc) {  // an MMC record's channel byte is its device number alone
-        channelGroup = channel == 0      ? int{ChannelGroup::Common}
-                       : channel & 0x20 ? int{ChannelGroup::Keyboard}
-                                        : int{ChannelGroup::Own};
-        channelFlag = channel & 0x10;
-        midiChannel = channelGroup == ChannelGroup::Own ? (channel & 0x0F) + 1 : 1;
-    }
-    ctl.midiChannel = midiChannel;
-    ctl.channelGroup = channelGroup;
-    ctl.channelFlag = channelFlag;
-
-    ctl.snapshotValue = r[20] * 128 + r[21];
-    ctl.stepSize = static_cast<uint8_t>(r[22] + 1);
+    // As setControlType without the clamp (the pot byte below sets flagB0).
+    // The fields as most types read them; MMC and Note On/Off records follow.
     ctl.rawByte5 = r[23];
     ctl.rawByte6 = r[24];
     ctl.rawByte7 = r[25];
+    ctl.controlType = type;
+    ctl.snapshotValue = r[20] * 128 + r[21];
+    const uint64_t flags = bitsAsBytes((action & 0x03u) | ((ports & 0x1Fu) << 2));
+    std::memcpy(&ctl.flagA0, &flags, 7);  // flagA0, flagA1, portMidi1 .. portUsb3
+    ctl.portGroup = kPortGroupByBits[groupBits];
+    // Bits 0 and 2 of the pot byte are set when flagB0 and flagB2 are false.
+    const uint64_t potFlags = bitsAsBytes((pot ^ 0x05u) & 0x0Fu);
+    std::memcpy(&ctl.flagB0, &potFlags, 4);  // flagB0, flagB1, flagB2, reversedRange
+    ctl.potCatchup = pot >> 5;
+    ctl.msbNumber = r[16];
+    ctl.flagB4 = pot & 0x10;
+    ctl.stepSize = static_cast<uint8_t>(r[22] + 1);
+    ctl.buttonAction = kActionByBits[actionBits];
     // The message's three header bytes and its bytes are read as they are,
     // but for the end position (the length + 1).
     SysExMessage& m = ctl.sysExData;
     std::memcpy(&m, r + 26, kSize - 26);
     m.endPosition = static_cast<uint8_t>(r[27] + 1);
 
-    if (encoded) {
-        encoded[8] = static_cast<uint8_t>(type);
-        encoded[9] = highBits(off);
-        encoded[11] = note ? 0 : highBits(on);
-        encoded[13] = static_cast<uint8_t>((action & 0x03) | (mmc ? 0 : kActionBits[buttonAction]));
+    int format = ctl.displayFormat;
+    if (isStoredDisplayFormat(r[15])) format = r[15];
+    else if (type == ControlType::MMC) format = DisplayFormat::Mmc;
+    else if (format == DisplayFormat::Mmc) format = DisplayFormat::Range0To127;
+    ctl.displayFormat = format;
+
+    if (type == ControlType::MMC) {
+        // The command where the low value would be; the channel byte is the
+        // device number alone, and the group and the flag stay as they were.
+        ctl.mmcCommand = r[10];
+        ctl.onValue = r[11] * 128 + r[12];
+        ctl.lsbNumber = r[17];
+        ctl.midiChannel = channelByte;
+        if (kInPlace) {
+            encoded[9] = highBits(ctl.offValue);
+            encoded[13] = action & 0x03;
+        }
+    } else {
+        ctl.channelFlag = channelByte & 0x10;
+        ctl.channelGroup = channel.group;
+        ctl.midiChannel = channel.midiChannel;
+        if (kInPlace) {
+            encoded[13] = static_cast<uint8_t>((action & 0x03) | kActionBitsByBits[actionBits]);
+            encoded[19] = channel.encoded;
+        }
+        if (type == ControlType::NoteOnOff) {
+            // The note where the low value would be, the velocity in the low
+            // byte of the high value, the high value in the number byte.
+            ctl.offValue = r[12];
+            ctl.onValue = r[17];
+            ctl.lsbNumber = r[10];
+            if (kInPlace) {
+                encoded[8] = static_cast<uint8_t>(type);
+                encoded[9] = 0;
+                encoded[11] = 0;
+            }
+        } else {
+            ctl.offValue = r[9] * 128 + r[10];
+            ctl.onValue = r[11] * 128 + r[12];
+            ctl.lsbNumber = r[17];
+        }
+    }
+    if (kInPlace) {
+        // Writing the display format, the port group and the data-position
+        // flag back may give other bytes than those read.
         encoded[15] = displayByte(format);
-        encoded[18] = static_cast<uint8_t>((ports & 0x1F) | portGroupBits(portGroup));
-        encoded[19] = channelByte(mmc, midiChannel, channelGroup, channelFlag);
+        encoded[18] = static_cast<uint8_t>((ports & 0x1F) | kPortGroupBitsByBits[groupBits]);
         encoded[26] = r[28] != 0 ? 1 : 0;
     }
 }
 }  // namespace
 
-void readFrom(CBaseControlState& ctl, const uint8_t* record) { decode(ctl, record, nullptr); }
-
-void readInPlace(CBaseControlState& ctl, uint8_t* record) { decode(ctl, record, record); }
+void readFrom(CBaseControlState& ctl, const uint8_t* record) { decode<false>(ctl, record, nullptr); }
 
 void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records) {
-    for (size_t i = 0; i < count; ++i) decode(*controls[i], records + i * kSize, records + i * kSize);
+    for (size_t i = 0; i < count; ++i) decode<true>(*controls[i], records + i * kSize, records + i * kSize);
 }
 
 }  // namespace ControlRecord

@@ -19,6 +19,18 @@ void writeTo(const CBaseControlState& ctl, uint8_t* record);
 // As writeTo, but leaves the dump-byte rule to the caller (who applies it to
 // the whole dump at once).
 void writeRaw(const CBaseControlState& ctl, uint8_t* record);
+// Whether 8 bytes can be read from the start of any string's buffer. The
+// standard libraries keep short strings in a buffer of at least 16 bytes
+// within the string and allocate only for longer ones.
+inline bool holdsNameBytes(const std::string& name) {
+#if defined(__GLIBCXX__) || defined(_LIBCPP_VERSION) || defined(_MSVC_STL_VERSION)
+    (void)name;
+    return true;
+#else
+    return name.capacity() >= kNameLength;
+#endif
+}
+
 // The mask of the first `length` (at most 8) bytes of a word of name bytes.
 inline uint64_t firstNameBytes(size_t length) {
     static constexpr uint64_t kMasks[kNameLength + 1] = {
@@ -32,10 +44,8 @@ inline uint64_t firstNameBytes(size_t length) {
 inline uint64_t nameBytes(const std::string& name) {
     const size_t length = name.size() < kNameLength ? name.size() : kNameLength;
     if constexpr (std::endian::native == std::endian::little) {
-        // A string's buffer holds at least 16 bytes (its short-string space
-        // or a larger allocation), so 8 can be read at once; the bytes past
-        // the name are masked off.
-        if (name.capacity() >= kNameLength) {
+        // 8 bytes are read at once; the bytes past the name are masked off.
+        if (holdsNameBytes(name)) {
             uint64_t w;
             std::memcpy(&w, name.data(), 8);
             const uint64_t keep = firstNameBytes(length);
@@ -57,11 +67,12 @@ struct Snapshot {
     ControlValues values;
     uint64_t name;  // nameBytes of the name
 };
-inline void takeSnapshot(const CBaseControlState& ctl, Snapshot& snapshot) {
+// Of `ctl`, whose record is `record` (as writeRaw writes it).
+inline void takeSnapshot(const CBaseControlState& ctl, const uint8_t* record, Snapshot& snapshot) {
     // Byte for byte, padding included: a copy member by member may leave the
     // padding of the copy as it was.
     std::memcpy(&snapshot.values, static_cast<const ControlValues*>(&ctl), sizeof(ControlValues));
-    snapshot.name = nameBytes(ctl.name);
+    std::memcpy(&snapshot.name, record, kNameLength);
 }
 // True when writeRaw writes for `ctl` what it wrote for the control the
 // snapshot was taken of. (False may also mean only that the padding between
@@ -78,12 +89,11 @@ inline bool encodesAs(const CBaseControlState& ctl, const Snapshot& snapshot) {
 void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
 // Reads the kSize bytes at `record`.
 void readFrom(CBaseControlState& ctl, const uint8_t* record);
-// As readFrom, from bytes that passed the dump-byte rule, and turns them into
-// what writeRaw writes for the control read: a read stores most bytes in a
+// For `count` records in a row, record i for *controls[i]: puts the record
+// through the dump-byte rule, reads it as readFrom does, and turns it into
+// what writeRaw writes for the control read (a read stores most bytes in a
 // field of their own, which writes them back as they are; the others are
-// encoded over the record's.
-void readInPlace(CBaseControlState& ctl, uint8_t* record);
-// readInPlace of `count` records in a row, record i into *controls[i].
+// encoded over the record's).
 void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records);
 
 // Pieces shared with the sibling devices' record forms.

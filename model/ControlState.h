@@ -1,8 +1,10 @@
 #pragma once
 // The settings record of one control: which MIDI message it sends, where,
 // over which range, and how the hardware shows it.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -189,7 +191,12 @@ public:
     // Full equality of every field; used to check that undo restores exactly.
     bool sameState(const CBaseControlState& o) const;
 
+    // Brings the default value into the control's range (true when it
+    // changed) and notifies the snapshot observer, unless the control has no
+    // range to clamp against (then nothing happens and the result is false).
     bool clampSnapshot();
+    // The default value clampSnapshot sets, or none when it leaves the control alone.
+    std::optional<int> clampedSnapshot() const;
     void bindPluginParameter(const PluginBinding& binding);
     std::string infoText() const;
 
@@ -203,3 +210,16 @@ public:
     PluginBinding pluginBinding;
     bool isContinuous = false;
 };
+
+// Inline: opening a template clamps every control.
+inline std::optional<int> CBaseControlState::clampedSnapshot() const {
+    // An MMC control sends a fixed command and has no value range; its record
+    // does not even keep the low value (that byte holds the command), so a
+    // clamp against it would change the default value on every reopening.
+    if (controlType == ControlType::Disabled || controlType == ControlType::DrumNote ||
+        controlType == ControlType::MMC)
+        return std::nullopt;
+    if (buttonAction == ButtonAction::Normal && !isContinuous) return offValue;  // a button in normal mode
+    if (controlType == ControlType::NoteOnOff) return 0;
+    return std::clamp(snapshotValue, std::min(offValue, onValue), std::max(offValue, onValue));
+}

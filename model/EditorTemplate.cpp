@@ -28,12 +28,12 @@ void rememberName(const std::string& name) {
     if (auto* tools = ModelHooks::get().nameTools) tools->addName(name);
 }
 
-// Every save frames its bytes as one message: only the first and last byte
-// may carry the top bit, whatever was loaded or merged.
+// Every save frames its bytes as one message, whatever was loaded: its data
+// bytes are the model's (every writer puts them through the dump-byte rule)
+// or kept bits of data bytes as read, which passed the rule too.
 void frameMessage(ByteSequence& bytes) {
     const size_t n = bytes.size();
     if (n < 2) return;
-    ByteSequence::clearTopBitBytes(bytes.data() + 1, n - 2);
     bytes[0] = 0xF0;
     bytes[n - 1] = 0xF7;
 }
@@ -66,10 +66,7 @@ bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     // The model's own encoding, XORed with the input: the bits it cannot reproduce.
     const size_t common = std::min(bytes.size(), openedEncoding_.size());
     preservationMask.resize(common);
-    uint8_t* mask = preservationMask.data();
-    const uint8_t* loaded = loadedBytes.data();
-    const uint8_t* encoded = openedEncoding_.data();
-    for (size_t i = 0; i < common; ++i) mask[i] = loaded[i] ^ encoded[i];
+    maskHasBits_ = ByteSequence::xorBytes(preservationMask.data(), loadedBytes.data(), openedEncoding_.data(), common);
     keepUnreproducibleBits();
     openingEnded();
     return true;
@@ -79,7 +76,7 @@ void CEditorTemplate::keepUnreproducibleBits() {
     keptBytes_.clear();
     const size_t n = openedEncoding_.size();
     // A longer dump than the device's own: saves write the model alone.
-    if (n < 2 || n != loadedBytes.size() || n != preservationMask.size()) return;
+    if (!maskHasBits_ || n < 2 || n != loadedBytes.size() || n != preservationMask.size()) return;
     const uint8_t* loaded = loadedBytes.data();
     const uint8_t* mask = preservationMask.data();
     const uint8_t* encoded = openedEncoding_.data();
@@ -107,6 +104,7 @@ void CEditorTemplate::forgetLoadedDump() {
     preservationMask.clear();
     openedEncoding_.clear();
     keptBytes_.clear();
+    maskHasBits_ = false;
 }
 
 const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const {
@@ -182,14 +180,20 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 
 bool CEditorTemplate::clampControls() {
     const IDeviceProfile& profile = IDeviceProfile::current();
+    // As clampSnapshot on each control, with the observer looked up once.
+    IControlObservers* const observers = ModelHooks::get().observers;
     bool changed = false;
     const int last = lastIndex();
-    CBaseControlState* own = ownControls();
+    CBaseControlState* const own = ownControls();
     for (int i = 0; i <= last; ++i) {
         CBaseControlState* ctl = own ? own + i : controlAt(i);
         if (!ctl) continue;
         ctl->isContinuous = profile.IsContinuousControl(i);
-        if (ctl->clampSnapshot()) changed = true;
+        const std::optional<int> value = ctl->clampedSnapshot();
+        if (!value) continue;
+        changed |= *value != ctl->snapshotValue;
+        ctl->snapshotValue = *value;
+        if (observers) observers->notifySnapshotObserver();
     }
     return changed;
 }

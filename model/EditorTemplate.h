@@ -171,6 +171,7 @@ private:
     // save writes the model's encoding but for keptBytes_.
     ByteSequence openedEncoding_;
     std::vector<KeptByte> keptBytes_;
+    bool maskHasBits_ = false;  // whether preservationMask, as loaded, has a byte not 0
     // Where a load makes its encoding; swapped with openedEncoding_ once the
     // read succeeded, so that neither allocates again.
     ByteSequence readEncoding_;

@@ -127,12 +127,15 @@ bool CTaNGRAQVTemplate::readBodyWithEncoding(const ByteSequence& bytes, size_t& 
 bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding) {
     if (bytes.size() != kDumpSize || position != 0) return false;
     // With an encoding to make, the dump is read from a copy whose data bytes
-    // went through the dump-byte rule, in place: a record's bytes that a read
-    // stores as they are already encode as the model would write them.
+    // go through the dump-byte rule (each control record's as it is read), in
+    // place: a record's bytes that a read stores as they are already encode as
+    // the model would write them.
     const ByteSequence* source = &bytes;
     if (encoding) {
         *encoding = bytes;
-        ByteSequence::clearTopBitBytes(encoding->data() + 1, kDumpSize - 2);
+        uint8_t* to = encoding->data();
+        ByteSequence::clearTopBitBytes(to + 1, kRecordsOffset - 1);
+        ByteSequence::clearTopBitBytes(to + kDumpSize - 3, 2);
         source = encoding;
     }
     // The header is checked into a fresh object: a rejected dump changes nothing.
@@ -221,7 +224,10 @@ void CTaNGRAQVTemplate::bindRecordControls() {
 }
 
 void CTaNGRAQVTemplate::openingEnded() {
-    for (size_t r = 0; r < kRecordCount; ++r) ControlRecord::takeSnapshot(*recordControls_[r], openedRecords_[r]);
+    // The name bytes are those of the records in openedEncoding().
+    const uint8_t* record = openedEncoding().data() + kRecordsOffset;
+    for (size_t r = 0; r < kRecordCount; ++r, record += ControlRecord::kSize)
+        ControlRecord::takeSnapshot(*recordControls_[r], record, openedRecords_[r]);
 }
 
 void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
