@@ -183,17 +183,20 @@ bool CEditorTemplate::clampControls() {
     // As clampSnapshot on each control, with the observer looked up once.
     IControlObservers* const observers = ModelHooks::get().observers;
     bool changed = false;
-    const int last = lastIndex();
-    CBaseControlState* const own = ownControls();
-    for (int i = 0; i <= last; ++i) {
-        CBaseControlState* ctl = own ? own + i : controlAt(i);
-        if (!ctl) continue;
-        ctl->isContinuous = profile.IsContinuousControl(i);
-        const std::optional<int> value = ctl->clampedSnapshot();
-        if (!value) continue;
-        changed |= *value != ctl->snapshotValue;
-        ctl->snapshotValue = *value;
+    auto clamp = [&](CBaseControlState& ctl, int index) {
+        ctl.isContinuous = profile.IsContinuousControl(index);
+        const std::optional<int> value = ctl.clampedSnapshot();
+        if (!value) return;
+        changed |= *value != ctl.snapshotValue;
+        ctl.snapshotValue = *value;
         if (observers) observers->notifySnapshotObserver();
+    };
+    const int last = lastIndex();
+    if (CBaseControlState* const own = ownControls()) {
+        for (int i = 0; i <= last; ++i) clamp(own[i], i);
+    } else {
+        for (int i = 0; i <= last; ++i)
+            if (CBaseControlState* ctl = controlAt(i)) clamp(*ctl, i);
     }
     return changed;
 }
