@@ -21,21 +21,25 @@ public:
     static constexpr uint8_t dumpByte(uint8_t b) { return b < 0x80 ? b : 0x00; }
     // Applies dumpByte to n bytes in place.
     static void clearTopBitBytes(uint8_t* p, size_t n) {
-        // A dump seldom has a byte to clear: look first, 64 bytes at a time.
-        for (size_t i = 0; i < n; i += 64) {
-            const size_t length = n - i < 64 ? n - i : 64;
-            if (!hasTopBitByte(p + i, length)) continue;
-            for (size_t k = i; k < i + length; ++k) p[k] = dumpByte(p[k]);
-        }
+        // A dump seldom has a byte to clear: look first.
+        if (!hasTopBitByte(p, n)) return;
+        for (size_t i = 0; i < n; ++i) p[i] = dumpByte(p[i]);
     }
 
     // True when one of n bytes has its top bit set.
     static bool hasTopBitByte(const uint8_t* p, size_t n) {
 #ifdef __SSE2__
         if (n >= 16) {
-            // 16 bytes at a time; the last 16 may overlap those before.
+            // 16 bytes at a time (64 a turn while they last); the last 16 may
+            // overlap those before.
             __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
-            for (size_t i = 0; i + 16 < n; i += 16)
+            size_t i = 0;
+            for (; i + 64 < n; i += 64) {
+                const __m128i* q = reinterpret_cast<const __m128i*>(p + i);
+                any = _mm_or_si128(any, _mm_or_si128(_mm_or_si128(_mm_loadu_si128(q), _mm_loadu_si128(q + 1)),
+                                                     _mm_or_si128(_mm_loadu_si128(q + 2), _mm_loadu_si128(q + 3))));
+            }
+            for (; i + 16 < n; i += 16)
                 any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
             return _mm_movemask_epi8(any) != 0;
         }
@@ -51,6 +55,16 @@ public:
         uint8_t any = 0;
 #ifdef __SSE2__
         __m128i anyVector = _mm_setzero_si128();
+        // Called on whole dumps: 64 bytes a turn keeps the loop's own work small.
+        for (; i + 64 <= n; i += 64) {
+            __m128i x[4];
+            for (size_t k = 0; k < 4; ++k) {
+                x[k] = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i + 16 * k)),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + 16 * k)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16 * k), x[k]);
+            }
+            anyVector = _mm_or_si128(anyVector, _mm_or_si128(_mm_or_si128(x[0], x[1]), _mm_or_si128(x[2], x[3])));
+        }
         for (; i + 16 <= n; i += 16) {
             const __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i)));

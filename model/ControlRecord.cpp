@@ -226,6 +226,10 @@ static_assert(offsetof(ControlValues, flagB1) == offsetof(ControlValues, flagB0)
               offsetof(ControlValues, flagB2) == offsetof(ControlValues, flagB0) + 2 &&
               offsetof(ControlValues, reversedRange) == offsetof(ControlValues, flagB0) + 3);
 static_assert(sizeof(bool) == 1);
+// The values a record is encoded from, up to the first that it is not.
+static_assert(offsetof(ControlValues, sysExData) + sizeof(SysExMessage) == kRecordValuesSize &&
+              kRecordValuesSize == 11 * sizeof(int32_t) + 19 + sizeof(SysExMessage),
+              "no padding among the values a record is encoded from");
 static_assert(offsetof(SysExMessage, hasDataPosition) == 0 && offsetof(SysExMessage, endPosition) == 1 &&
               offsetof(SysExMessage, dataPosition) == 2 && offsetof(SysExMessage, bytes) == 3 &&
               sizeof(SysExMessage) == kSize - 26);
@@ -237,15 +241,11 @@ static_assert(offsetof(SysExMessage, hasDataPosition) == 0 && offsetof(SysExMess
 // (read as another value, made of several fields, or not read) are stored
 // over it; writeRaw writes every other byte as it was read.
 template <bool kInPlace>
-void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
-    // A local copy: storing a field of the control cannot change it, so each
-    // byte is read once.
-    uint8_t r[kSize];
-    std::memcpy(r, record, kSize);
+void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded, Snapshot* snapshot) {
+    const uint8_t* const r = record;
     if (kInPlace && ByteSequence::hasTopBitByte(r, kSize)) {
         // What the save will write: the dump-byte rule, in place.
-        for (uint8_t& b : r) b = ByteSequence::dumpByte(b);
-        std::memcpy(encoded, r, kSize);
+        for (size_t i = 0; i < kSize; ++i) encoded[i] = ByteSequence::dumpByte(r[i]);
     }
 
     size_t length = kNameLength;
@@ -343,14 +343,18 @@ void decode(CBaseControlState& ctl, const uint8_t* record, uint8_t* encoded) {
         encoded[15] = displayByte(format);
         encoded[18] = static_cast<uint8_t>((ports & 0x1F) | kPortGroupBitsByBits[groupBits]);
         encoded[26] = r[28] != 0 ? 1 : 0;
+        // The name bytes as encoded are those read (blanks and all).
+        std::memcpy(snapshot->values, recordValues(ctl), kRecordValuesSize);
+        snapshot->name = name;
     }
 }
 }  // namespace
 
-void readFrom(CBaseControlState& ctl, const uint8_t* record) { decode<false>(ctl, record, nullptr); }
+void readFrom(CBaseControlState& ctl, const uint8_t* record) { decode<false>(ctl, record, nullptr, nullptr); }
 
-void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records) {
-    for (size_t i = 0; i < count; ++i) decode<true>(*controls[i], records + i * kSize, records + i * kSize);
+void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records, Snapshot* snapshots) {
+    for (size_t i = 0; i < count; ++i)
+        decode<true>(*controls[i], records + i * kSize, records + i * kSize, snapshots + i);
 }
 
 }  // namespace ControlRecord

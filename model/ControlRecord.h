@@ -1,6 +1,7 @@
 #pragma once
 // The 41-byte control record of the target device's dump.
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -61,26 +62,29 @@ inline uint64_t nameBytes(const std::string& name) {
     return w;
 }
 
+// The leading bytes of ControlValues that a control record is encoded from
+// (the names aside).
+constexpr size_t kRecordValuesSize = offsetof(ControlValues, sourcePortByte);
+
 // What a control's record is made of, kept to tell at little cost whether
 // the control still encodes as it did.
 struct Snapshot {
-    ControlValues values;
-    uint64_t name;  // nameBytes of the name
+    uint8_t values[kRecordValuesSize];  // the control's first kRecordValuesSize bytes of ControlValues
+    uint64_t name;                      // nameBytes of the name
 };
+inline const uint8_t* recordValues(const CBaseControlState& ctl) {
+    return reinterpret_cast<const uint8_t*>(static_cast<const ControlValues*>(&ctl));
+}
 // Of `ctl`, whose record is `record` (as writeRaw writes it).
 inline void takeSnapshot(const CBaseControlState& ctl, const uint8_t* record, Snapshot& snapshot) {
-    // Byte for byte, padding included: a copy member by member may leave the
-    // padding of the copy as it was.
-    std::memcpy(&snapshot.values, static_cast<const ControlValues*>(&ctl), sizeof(ControlValues));
+    // Byte for byte: the values hold no padding.
+    std::memcpy(snapshot.values, recordValues(ctl), kRecordValuesSize);
     std::memcpy(&snapshot.name, record, kNameLength);
 }
 // True when writeRaw writes for `ctl` what it wrote for the control the
-// snapshot was taken of. (False may also mean only that the padding between
-// the values differs.)
+// snapshot was taken of.
 inline bool encodesAs(const CBaseControlState& ctl, const Snapshot& snapshot) {
-    return ByteSequence::sameBytes(reinterpret_cast<const uint8_t*>(&snapshot.values),
-                                   reinterpret_cast<const uint8_t*>(static_cast<const ControlValues*>(&ctl)),
-                                   sizeof(ControlValues)) &&
+    return ByteSequence::sameBytes(snapshot.values, recordValues(ctl), kRecordValuesSize) &&
            nameBytes(ctl.name) == snapshot.name;
 }
 
@@ -90,11 +94,11 @@ void read(CBaseControlState& ctl, const ByteSequence& bytes, size_t& position);
 // Reads the kSize bytes at `record`.
 void readFrom(CBaseControlState& ctl, const uint8_t* record);
 // For `count` records in a row, record i for *controls[i]: puts the record
-// through the dump-byte rule, reads it as readFrom does, and turns it into
-// what writeRaw writes for the control read (a read stores most bytes in a
-// field of their own, which writes them back as they are; the others are
-// encoded over the record's).
-void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records);
+// through the dump-byte rule, reads it as readFrom does, turns it into what
+// writeRaw writes for the control read (a read stores most bytes in a field
+// of their own, which writes them back as they are; the others are encoded
+// over the record's), and takes snapshots[i] of the control and that record.
+void readInPlace(CBaseControlState* const* controls, size_t count, uint8_t* records, Snapshot* snapshots);
 
 // Pieces shared with the sibling devices' record forms.
 uint8_t encodeActionByte(const CBaseControlState& ctl);

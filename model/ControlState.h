@@ -60,15 +60,25 @@ struct PluginBinding {
 
 // The plain values among a control's settings: everything but its names and
 // its plug-in link (see CBaseControlState). Kept in one piece so that a copy
-// of them can be taken and compared at once.
+// of them can be taken and compared at once. Those a dump's control record
+// holds come first, without padding (up to sourcePortByte): telling whether
+// a control still encodes as it did compares only them.
 struct ControlValues {
-    uint8_t sourcePortByte;
+    int32_t controlType;
+    int32_t snapshotValue;
+    int32_t portGroup;
+    int32_t channelGroup;
+    int32_t potCatchup;
+    int32_t midiChannel;
+    int32_t mmcCommand;
+    int32_t displayFormat;
+    int32_t offValue;
+    int32_t onValue;
+    int32_t buttonAction;
     uint8_t rawByte5;
     uint8_t rawByte6;
     uint8_t rawByte7;
     bool channelFlag;
-    int32_t controlType;
-    int32_t snapshotValue;
     bool flagA0;
     bool flagA1;
     bool portMidi1;
@@ -76,29 +86,22 @@ struct ControlValues {
     bool portUsb1;
     bool portUsb2;
     bool portUsb3;
-    int32_t portGroup;
-    int32_t channelGroup;
     // In the order of their bits in a dump record's pot byte.
     bool flagB0;
     bool flagB1;
     bool flagB2;
     bool reversedRange;
-    int32_t potCatchup;
-    bool potBit6 = false;  // reset leaves it as it is
+    bool flagB4;
     uint8_t lsbNumber;
     uint8_t msbNumber;
-    int32_t midiChannel;
-    int32_t mmcCommand;
-    int32_t displayFormat;
-    bool flagB4;
-    uint8_t channelHighBits;
-    int32_t offValue;
-    int32_t onValue;
     uint8_t stepSize;
-    int32_t buttonAction;
+    SysExMessage sysExData;
+    // Kept elsewhere in a dump, or not at all.
+    uint8_t sourcePortByte;
+    bool potBit6 = false;  // reset leaves it as it is
+    uint8_t channelHighBits;
     int32_t drumAutoOffTime;
     int32_t drumOffSync;
-    SysExMessage sysExData;
 };
 static_assert(std::is_trivially_copyable_v<ControlValues>);
 

@@ -68,7 +68,6 @@ bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
     preservationMask.resize(common);
     maskHasBits_ = ByteSequence::xorBytes(preservationMask.data(), loadedBytes.data(), openedEncoding_.data(), common);
     keepUnreproducibleBits();
-    openingEnded();
     return true;
 }
 
@@ -180,16 +179,17 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 
 bool CEditorTemplate::clampControls() {
     const IDeviceProfile& profile = IDeviceProfile::current();
-    // As clampSnapshot on each control, with the observer looked up once.
-    IControlObservers* const observers = ModelHooks::get().observers;
+    // As clampSnapshot on each control, but the observer of default values
+    // is told once, after all of them.
     bool changed = false;
+    bool anyRange = false;
     auto clamp = [&](CBaseControlState& ctl, int index) {
         ctl.isContinuous = profile.IsContinuousControl(index);
         const std::optional<int> value = ctl.clampedSnapshot();
         if (!value) return;
+        anyRange = true;
         changed |= *value != ctl.snapshotValue;
         ctl.snapshotValue = *value;
-        if (observers) observers->notifySnapshotObserver();
     };
     const int last = lastIndex();
     if (CBaseControlState* const own = ownControls()) {
@@ -198,6 +198,8 @@ bool CEditorTemplate::clampControls() {
         for (int i = 0; i <= last; ++i)
             if (CBaseControlState* ctl = controlAt(i)) clamp(*ctl, i);
     }
+    if (anyRange)
+        if (IControlObservers* const observers = ModelHooks::get().observers) observers->notifySnapshotObserver();
     return changed;
 }
 

@@ -143,8 +143,9 @@ protected:
     // The model's encoding when opening ended (the load, then the checks of
     // validate); empty when nothing was loaded or it was dropped since.
     const ByteSequence& openedEncoding() const { return openedEncoding_; }
-    // Called whenever openedEncoding() was taken anew, for devices that keep
-    // more of the opened state.
+    // Called when the checks of validate() changed the opened state and
+    // openedEncoding() was taken anew, for devices that keep more of it (what
+    // they keep of a load, readBodyWithEncoding keeps as it reads).
     virtual void openingEnded() {}
     // The device's own controls 0..lastIndex as one array, when they are kept
     // so (spares the per-index lookup on every load); null otherwise.

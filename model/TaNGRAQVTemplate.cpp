@@ -161,7 +161,7 @@ bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, By
     for (auto& b : deviceBytes179) b = in[p++];
     p += kSkippedBlock;
     if (encoding) {
-        ControlRecord::readInPlace(recordControls_.data(), kRecordCount, encoding->data() + p);
+        ControlRecord::readInPlace(recordControls_.data(), kRecordCount, encoding->data() + p, openedRecords_.data());
         p += kRecordCount * ControlRecord::kSize;
     } else {
         for (CBaseControlState* ctl : recordControls_) {
