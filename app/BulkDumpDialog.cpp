@@ -14,7 +14,7 @@
 
 #include <algorithm>
 
-#include "app/EditorApp.h"
+#include "app/MessageBoxes.h"
 #include "model/BulkDump.h"
 #include "model/DeviceProfile.h"
 
@@ -24,11 +24,6 @@ const char* const kBulkFilter = "Bulk Dumps(*.blk)|*.blk";
 const char* const kSysExFilter = "SysEx Dump (*.syx)|*.syx";
 
 enum RowMenu { RowSaveAs = wxID_HIGHEST + 700, RowReplace, RowClear };
-
-wxString& factoryFolder() {
-    static wxString folder;
-    return folder;
-}
 
 template <class T>
 T* findNamed(wxWindow* parent, const char* name) {
@@ -43,10 +38,8 @@ wxString fromUtf8(const std::string& s) { return wxString::FromUTF8(s.c_str()); 
 std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 }  // namespace
 
-void CBulkDumpDialog::SetFactoryFolder(const wxString& folder) { factoryFolder() = folder; }
-
-CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, ITransferLink& link)
-    : link(link), dump(EditorApp().Profile().CreateBulkDump()), paceTimer(this) {
+CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link)
+    : services(services), link(link), dump(services.profile.CreateBulkDump()), paceTimer(this) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Bulk dump");
@@ -176,12 +169,12 @@ void CBulkDumpDialog::CloseProgress() {
     Fit();
 }
 
-void CBulkDumpDialog::ShowError(const wxString& text) { EditorApp().ShowMessage(wxOK | wxICON_ERROR, text); }
+void CBulkDumpDialog::ShowError(const wxString& text) { services.messages.ShowMessage(wxOK | wxICON_ERROR, text); }
 
 bool CBulkDumpDialog::SavePrompt() {
     if (!dump->IsModified()) return true;
     const int answer =
-        EditorApp().ShowMessage(wxYES_NO | wxCANCEL | wxICON_QUESTION, "Do you want to save your changes to the dump?");
+        services.messages.ShowMessage(wxYES_NO | wxCANCEL | wxICON_QUESTION, "Do you want to save your changes to the dump?");
     if (answer == wxCANCEL) return false;
     if (answer == wxYES) {
         wxFileDialog chooser(this, "Save bulk dump", "", "", kBulkFilter, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
@@ -198,7 +191,7 @@ void CBulkDumpDialog::Listen() {
     receiver = std::make_unique<CBulkReceiver>(link, *dump, this);
     if (!receiver->Start()) {
         DisableTransfers();
-        EditorApp().ReportInputLost();
+        services.messages.ReportInputLost();
         return;
     }
     counter = 0;
@@ -220,7 +213,7 @@ void CBulkDumpDialog::StartSending() {
     listening = false;
     ShowProgress("Writing dump...");
     sender = std::make_unique<CPacedSender>(link, BulkDumpMessages(*dump),
-                                            BulkSendPause(EditorApp().Profile().GetDeviceType()), this);
+                                            BulkSendPause(services.profile.GetDeviceType()), this);
     sender->Start();
 }
 
@@ -230,10 +223,9 @@ void CBulkDumpDialog::UploadFactorySettings() {
     if (!SavePrompt()) return;
     factoryEnabled = false;
     enable(factory, false);
-    const wxString folder = factoryFolder().empty() ? EditorApp().ProgramDirectory() : factoryFolder();
-    if (!LoadDump(folder + wxFileName::GetPathSeparator() + "FactorySettings.blk", true)) return;
+    if (!LoadDump(services.programDirectory + wxFileName::GetPathSeparator() + "FactorySettings.blk", true)) return;
     if (!link.HasOutput()) {
-        EditorApp().ReportOutputLost();
+        services.messages.ReportOutputLost();
         return;
     }
     StartSending();
@@ -298,8 +290,8 @@ void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
         case TransferEnd::CannotStart:
             if (!wasSending) FillList();
             DisableTransfers();
-            if (wasSending) EditorApp().ReportOutputLost();
-            else EditorApp().ReportInputLost();
+            if (wasSending) services.messages.ReportOutputLost();
+            else services.messages.ReportInputLost();
             break;
         case TransferEnd::Failed:
             if (!wasSending) FillList();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/EditorServices.h"
 #include "midi/Transfers.h"
 
 class IBulkDump;
@@ -20,7 +21,8 @@ class wxStaticText;
 
 class CBulkDumpDialog : public wxDialog, public ITransferObserver {
 public:
-    CBulkDumpDialog(wxWindow* parent, ITransferLink& link);
+    // The factory settings are read from the services' program directory.
+    CBulkDumpDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link);
     ~CBulkDumpDialog() override;
 
     IBulkDump& Dump() { return *dump; }
@@ -51,9 +53,6 @@ public:
     bool SavePrompt();
     // The close request: refused while busy, otherwise after the save prompt.
     bool TryClose();
-
-    // The folder the factory settings are read from (the program's own).
-    static void SetFactoryFolder(const wxString& folder);
 
     // ITransferObserver
     void OnTransferStep(int done, int total) override;
@@ -95,6 +94,7 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnPaceTimer(wxTimerEvent& event);
 
+    EditorServices services;
     ITransferLink& link;
     std::unique_ptr<IBulkDump> dump;
     std::unique_ptr<CBulkReceiver> receiver;

@@ -13,11 +13,14 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/AboutDialog.h"
-#include "app/EditorApp.h"
+#include "app/MessageBoxes.h"
 #include "app/MainFrame.h"
 #include "app/PreferencesDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
+#include "midi/MidiService.h"
+#include "model/DeviceProfile.h"
+#include "ui/TemplateCanvas.h"
 
 namespace {
 const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
@@ -43,8 +46,8 @@ void replaceProduct(wxWindow* window, const wxString& device) {
 
 // --- Welcome -----------------------------------------------------------------
 
-CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile) : frame(frame), profile(profile) {
-    CEditorApp& app = EditorApp();
+CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const EditorServices& services)
+    : frame(frame), services(services), profile(services.profile) {
     // Without its layout the dialog is never created: the caller skips it.
     loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG");
     if (!loaded) {
@@ -65,7 +68,7 @@ CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile)
                                                        nothing, dontShowAgain})
         replaceProduct(w, device);
 
-    const int ports = app.Midi().PortCount();
+    const int ports = services.midi.PortCount();
     if (ports == 0) removeFromLayout(listen);
     if (!(profile.HasOSUpdate() && ports > 0)) removeFromLayout(updateOS);
     if (!(profile.HasBulkDumps() && !profile.IsBulkDumpSingleMessage() && ports > 0)) removeFromLayout(bulkDumps);
@@ -86,32 +89,32 @@ CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile)
 }
 
 void CWelcomeDialog::DevicePrompt(bool input) {
-    EditorApp().ShowMessage(wxOK, wxString("You will need to select a MIDI ") + (input ? "input " : "output ") +
+    services.messages.ShowMessage(wxOK, wxString("You will need to select a MIDI ") + (input ? "input " : "output ") +
                                       "device - please do so now before continuing.");
-    frame->SelectMidiDeviceCommand();
+    frame->RunMenuCommand(MenuId::SelectMidiDevice);
 }
 
 void CWelcomeDialog::OnOK(wxCommandEvent&) {
     Hide();
-    EditorSettings& settings = Settings();
+    EditorSettings& settings = services.settings;
     const bool dontShow = dontShowAgain && dontShowAgain->GetValue();
     auto chosen = [](wxRadioButton* b) { return b && b->IsShown() && b->GetValue(); };
     if (chosen(nothing)) {
         if (dontShow) settings.startupAction = 1;
     } else if (chosen(createNew)) {
-        frame->NewTemplate();
+        frame->RunMenuCommand(MenuId::New);
         if (dontShow) settings.startupAction = 2;
     } else if (chosen(listen)) {
         DevicePrompt(true);
-        frame->ListenCommand();
+        frame->RunMenuCommand(MenuId::Listen);
     } else if (chosen(updateOS)) {
         DevicePrompt(false);
-        frame->UpdateOSCommand();
+        frame->RunMenuCommand(MenuId::UpdateOS);
     } else if (chosen(bulkDumps)) {
         DevicePrompt(false);
-        frame->BulkDumpsCommand();
+        frame->RunMenuCommand(MenuId::BulkDumps);
     } else if (chosen(readHelp)) {
-        frame->ViewHelpCommand();
+        frame->RunMenuCommand(MenuId::ViewHelp);
     }
     if (dontShow && settings.startupAction == 0) settings.startupAction = 1;
     Show();
@@ -120,8 +123,8 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
 
 // --- Preferences --------------------------------------------------------------------
 
-CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile)
-    : frame(frame), profile(profile) {
+CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const EditorServices& services)
+    : frame(frame), services(services), profile(services.profile) {
     // Without its layout the dialog is never created: the caller skips it.
     loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG");
     if (!loaded) {
@@ -150,7 +153,7 @@ CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& 
         abbreviateSpacer = nullptr;
     }
 
-    const EditorSettings& s = Settings();
+    const EditorSettings& s = services.settings;
     auto set = [](wxCheckBox* box, int value) {
         if (box) box->SetValue(value == 1);
     };
@@ -181,7 +184,7 @@ CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& 
 }
 
 void CPreferencesDialog::OnOK(wxCommandEvent&) {
-    EditorSettings& s = Settings();
+    EditorSettings& s = services.settings;
     auto store = [](wxCheckBox* box, int& value) {
         if (box) value = box->GetValue() ? 1 : 0;
     };
@@ -194,7 +197,7 @@ void CPreferencesDialog::OnOK(wxCommandEvent&) {
     store(autoCompleteNames, s.shouldUseAutoComplete);
     if (releaseMidiDriver) {
         if (releaseMidiDriver->GetValue() != (s.releaseDriver == 1))
-            EditorApp().ShowMessage(wxOK, "Please restart the " + wxString::FromUTF8(profile.GetEditorTitle()) +
+            services.messages.ShowMessage(wxOK, "Please restart the " + wxString::FromUTF8(profile.GetEditorTitle()) +
                                               " for your changes to take effect");
         store(releaseMidiDriver, s.releaseDriver);
     }
@@ -202,7 +205,7 @@ void CPreferencesDialog::OnOK(wxCommandEvent&) {
         frame->SetToolTip("");
         if (frame->Canvas()) frame->Canvas()->UnsetToolTip();
     }
-    WriteSettings();
+    WriteSettings(s);
     EndDialog(0);
 }
 
@@ -216,13 +219,12 @@ void CPreferencesDialog::OnRestoreDefaults(wxCommandEvent&) {
 }
 
 void CPreferencesDialog::OnPurgeRecentFiles(wxCommandEvent&) {
-    clearRecentFiles();
-    if (frame) frame->updateFileMenu();
+    services.settings.clearRecentFiles();
 }
 
 void CPreferencesDialog::OnChooseVSTDirectory(wxCommandEvent&) {
-    wxDirDialog dialog(this, "Select VST plugins directory", Settings().vstDir);
-    if (dialog.ShowModal() == wxID_OK) Settings().vstDir = dialog.GetPath();
+    wxDirDialog dialog(this, "Select VST plugins directory", services.settings.vstDir);
+    if (dialog.ShowModal() == wxID_OK) services.settings.vstDir = dialog.GetPath();
 }
 
 // --- About -------------------------------------------------------------------------

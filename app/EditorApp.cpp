@@ -24,16 +24,6 @@
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
 
-// Model notices become message boxes with the editor's caption.
-class CEditorApp::NoticeSink : public INoticeSink {
-public:
-    explicit NoticeSink(CEditorApp& app) : app(app) {}
-    void notice(const std::string& text) override { app.ShowMessage(wxOK, wxString::FromUTF8(text)); }
-
-private:
-    CEditorApp& app;
-};
-
 // The resources sit beside the program in a build folder, and under
 // <prefix>/share/tangra-qv-editor when the program is installed in <prefix>/bin.
 wxString ResourceFolderFor(const wxString& programFolder) {
@@ -44,10 +34,6 @@ wxString ResourceFolderFor(const wxString& programFolder) {
     if (wxFileName::FileExists(folder + "/Common.xrc")) return folder;
     return programFolder;
 }
-
-CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance()); }
-
-CEditorApp* EditorAppOrNull() { return dynamic_cast<CEditorApp*>(wxApp::GetInstance()); }
 
 namespace {
 // Set by the MIDI thread, cleared by the GUI thread: at most one wake-up is
@@ -61,14 +47,13 @@ void WakeOnMidiArrival() {
             arrivalWakeQueued = false;
             // The quick pace, not a pass right here: a stream of messages
             // then costs at most one pass per period.
-            if (CEditorApp* editor = EditorAppOrNull()) editor->WakeIdle();
+            if (auto* editor = dynamic_cast<CEditorApp*>(wxApp::GetInstance())) editor->WakeIdle();
         });
 }
 }  // namespace
 
-CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std::move(ownProfile)), idleTimer(this) {
-    // The model consults the same answers as the windows.
-    IDeviceProfile::setCurrent(profile.get());
+CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
+    : profile(std::move(ownProfile)), messages(wxString::FromUTF8(profile->GetEditorTitle())), idleTimer(this) {
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     midi.SetBusyHook([this] { WakeIdle(); });
     MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
@@ -77,9 +62,9 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile) : profile(std
         WakeIdle();
     });
     // After every burst of events: the crash handler's copies of modified templates.
-    Bind(wxEVT_IDLE, [](wxIdleEvent& event) {
+    Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
         event.Skip();
-        RefreshCrashRecovery();
+        RefreshCrashRecovery(mainFrame ? &mainFrame->Document() : nullptr);
     });
 }
 
@@ -90,30 +75,13 @@ void CEditorApp::WakeIdle() {
 
 CEditorApp::~CEditorApp() {
     MIDI::Input::SetArrivalNotifier(nullptr);
-    if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
-    if (&IDeviceProfile::current() == profile.get()) IDeviceProfile::setCurrent(nullptr);
+    if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 
-int CEditorApp::ShowMessage(long style, const wxString& text) {
-    wxWindow* parent = wxGetActiveWindow();
-    return wxMessageBox(text, wxString::FromUTF8(profile->GetEditorTitle()), style | wxCENTRE, parent);
-}
-
-void CEditorApp::ReportInputLost() {
-    if (deviceLostReported) return;
-    ShowMessage(wxOK,
-                "The input MIDI device is no longer accessible!\n\nPlease ensure the device is turned on and plugged "
-                "in correctly, then restart the editor");
-    deviceLostReported = true;
-}
-
-void CEditorApp::ReportOutputLost() {
-    if (deviceLostReported) return;
-    ShowMessage(wxOK,
-                "The output MIDI device is no longer accessible!\n\nPlease ensure the device is turned on and plugged "
-                "in correctly, then restart the editor");
-    deviceLostReported = true;
+EditorServices CEditorApp::Services() {
+    return EditorServices{*profile, settings, midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
+                          [this] { OnFirstPaint(); }};
 }
 
 wxString CEditorApp::InstanceLockName() const {
@@ -124,12 +92,11 @@ wxString CEditorApp::InstanceLockName() const {
 }
 
 void CEditorApp::InstallModelHooks() {
-    if (!noticeSink) noticeSink = std::make_unique<NoticeSink>(*this);
-    ModelHooks::get().notices = noticeSink.get();
+    ModelHooks::get().notices = &messages;
     if (!dataErrorSink)
         dataErrorSink = std::make_unique<report::CDataErrorReporter>(
             profile->GetEditorTitle(), profile->GetDeviceName(),
-            [] { return Settings().sendErrorsHome == 1; },
+            [this] { return settings.sendErrorsHome == 1; },
             [this](const report::ReportRequest& r) {
                 SendErrorReport(wxString::FromUTF8(r.subjectWord.c_str()), wxString::FromUTF8(r.headline.c_str()),
                                 wxString::FromUTF8(r.attachmentPath.c_str()));
@@ -161,7 +128,6 @@ void CEditorApp::LoadResources() {
 }
 
 bool CEditorApp::OnInit() {
-    mainFrame = nullptr;
     previousActive = false;
 
     if (argc >= 3 && argv[1] == "--report") {
@@ -171,7 +137,7 @@ bool CEditorApp::OnInit() {
         const wxString title = wxString::FromUTF8(profile->GetEditorTitle());
         SetAppName(title);
         wxConfig config(title, "Quorvane");
-        ReadSettings(config, Settings());
+        ReadSettings(config, settings);
         RememberReportingApplication(this);
         for (int i = 2; i < argc; ++i) reporterArguments.Add(argv[i]);
         return true;
@@ -184,7 +150,7 @@ bool CEditorApp::OnInit() {
     if (!lockFolder.empty() && !wxFileName::DirExists(lockFolder)) lockFolder.clear();
     instanceLock = std::make_unique<wxSingleInstanceChecker>();
     if (instanceLock->Create(InstanceLockName(), lockFolder) && instanceLock->IsAnotherRunning()) {
-        ShowMessage(wxOK, "Another copy of this program is already running.");
+        messages.ShowMessage(wxOK, "Another copy of this program is already running.");
         instanceLock.reset();
         return false;
     }
@@ -206,12 +172,12 @@ bool CEditorApp::OnInit() {
     auto* config = new CSettingsStore(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
-    ReadSettings(*config, Settings());
+    ReadSettings(*config, settings);
 
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
-    deviceLostReported = false;
-    if (!midi.Start(Settings().releaseDriver == 1)) return false;
+    messages.ForgetDeviceLost();
+    if (!midi.Start(settings.releaseDriver == 1)) return false;
     ChooseMidiPorts();
 
     WarnAboutUnfinishedPluginSearch();
@@ -232,28 +198,22 @@ bool CEditorApp::OnInit() {
 }
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
-    if (Settings().pluginsEnumeratedOK == 1) return;
+    if (settings.pluginsEnumeratedOK == 1) return;
     // The path as stored, with anything that could garble the message escaped.
     const wxString plugin =
-        wxString::FromUTF8(PluginNames::shownText(std::string(Settings().lastPluginEnumerated.utf8_str())).c_str());
-    ShowMessage(wxOK, "It appears that the plug-in \"" + plugin +
+        wxString::FromUTF8(PluginNames::shownText(std::string(settings.lastPluginEnumerated.utf8_str())).c_str());
+    messages.ShowMessage(wxOK, "It appears that the plug-in \"" + plugin +
                           " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
                           "to change the VST plugin location, or remove the plug-in and try again.");
-    Settings().pluginsEnumeratedOK = 1;
-    Settings().lastPluginEnumerated = "";
-    WriteSettings();
+    settings.pluginsEnumeratedOK = 1;
+    settings.lastPluginEnumerated = "";
+    WriteSettings(settings);
 }
 
 bool CEditorApp::CreateMainWindow() {
-    mainFrame = new CMainFrame(*profile, [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
-    if (!mainFrame->Initialise()) {
-        mainFrame->Destroy();
-        mainFrame = nullptr;
-        return false;
-    }
+    mainFrame = new CMainFrame(Services(), [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
     mainFrame->Centre(wxBOTH);
-    SetTopWindow(mainFrame);
-    midi.AddMessageListener(mainFrame);
+    SetTopWindow(mainFrame.get());
     WakeIdle();
     return true;
 }
@@ -261,34 +221,34 @@ bool CEditorApp::CreateMainWindow() {
 void CEditorApp::RunStartupAction(const wxArrayString& files) {
     if (!mainFrame) return;
     if (!files.empty()) {
-        for (const wxString& file : files) mainFrame->openFile(wxFileName(file).GetAbsolutePath(), true);
+        for (const wxString& file : files) mainFrame->Document().openFile(wxFileName(file).GetAbsolutePath(), true);
         return;
     }
-    switch (Settings().startupAction) {
+    switch (settings.startupAction) {
         case 0: {
-            CWelcomeDialog dialog(mainFrame, *profile);
+            CWelcomeDialog dialog(mainFrame.get(), Services());
             if (dialog.Loaded()) dialog.ShowModal();
             break;
         }
-        case 2: mainFrame->NewTemplate(); break;
+        case 2: mainFrame->RunMenuCommand(MenuId::New); break;
         case 3:
-            if (recentFileCount() > 0) mainFrame->openFile(recentFile(0), true);
+            if (settings.recentFileCount() > 0) mainFrame->Document().openFile(settings.recentFile(0), true);
             break;
-        case 4: mainFrame->OpenTemplate(); break;
+        case 4: mainFrame->RunMenuCommand(MenuId::Open); break;
         default: break;
     }
 }
 
 void CEditorApp::ChooseMidiPorts() {
     if (midi.PortCount() == 0) {
-        ShowMessage(wxOK,
+        messages.ShowMessage(wxOK,
                     "Unable to find any MIDI input and/or output devices!\n\nYou may still edit templates, but will be "
                     "unable to transfer them to/from the hardware.");
         return;
     }
     const std::string defaultName = profile->GetDefaultMidiDeviceName();
     bool inputMessageShown = false;
-    const wxString savedIn = Settings().inputDevice;
+    const wxString savedIn = settings.inputDevice;
     if (savedIn.empty()) {
         if (!midi.SelectInput(defaultName)) midi.SelectFirstInput();
     } else if (!midi.SelectInput(savedIn.ToStdString())) {
@@ -299,16 +259,16 @@ void CEditorApp::ChooseMidiPorts() {
                     "sequencers etc. and then restart this program.";
         else
             text += "Please select another device by choosing 'Device->Select MIDI input/output device...'";
-        ShowMessage(wxOK, text);
+        messages.ShowMessage(wxOK, text);
         inputMessageShown = true;
     }
-    const wxString savedOut = Settings().outputDevice;
+    const wxString savedOut = settings.outputDevice;
     if (savedOut.empty()) {
         if (!midi.SelectOutput(defaultName)) midi.SelectFirstOutput();
     } else if (!midi.SelectOutput(savedOut.ToStdString())) {
         midi.SelectFirstOutput();
         if (!inputMessageShown)
-            ShowMessage(wxOK, "Unable to find the output device \"" + savedOut +
+            messages.ShowMessage(wxOK, "Unable to find the output device \"" + savedOut +
                                   "\" which you were using before.\nPlease select another device by choosing "
                                   "'Device->Select MIDI input/output device...'");
     }
@@ -320,11 +280,10 @@ void CEditorApp::FindPortsIfNone() {
     if (midi.PortCount() == 0) return;
     // The unit was plugged in (or its server started) after start-up: choose
     // ports as start-up would, without its messages, and offer the menu.
-    const std::string saved[2] = {Settings().inputDevice.ToStdString(), Settings().outputDevice.ToStdString()};
+    const std::string saved[2] = {settings.inputDevice.ToStdString(), settings.outputDevice.ToStdString()};
     const std::string fallback = profile->GetDefaultMidiDeviceName();
     if (!(!saved[0].empty() && midi.SelectInput(saved[0])) && !midi.SelectInput(fallback)) midi.SelectFirstInput();
     if (!(!saved[1].empty() && midi.SelectOutput(saved[1])) && !midi.SelectOutput(fallback)) midi.SelectFirstOutput();
-    if (mainFrame) mainFrame->updateDeviceMenu();
 }
 
 void CEditorApp::OnIdleTimer(wxTimerEvent&) { IdlePass(); }
@@ -342,7 +301,7 @@ void CEditorApp::IdlePass() {
         }
         previousActive = active;
     }
-    if (!midi.Poll()) ReportInputLost();
+    if (!midi.Poll()) messages.ReportInputLost();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
     // The MIDI poll runs only while a port is open (or about to open).
@@ -359,7 +318,7 @@ int CEditorApp::OnExit() {
     idleTimer.Stop();
     if (!reporterArguments.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
-        WriteSettings(*config, Settings());
+        WriteSettings(*config, settings);
         delete wxConfigBase::Set(nullptr);
     }
     MIDI::Input::SetArrivalNotifier(nullptr);
@@ -367,6 +326,6 @@ int CEditorApp::OnExit() {
     if (midi.IsStarted()) midi.Shutdown();
     BitmapFont::Get().Free();
     instanceLock.reset();
-    if (ModelHooks::get().notices == noticeSink.get()) ModelHooks::get().notices = nullptr;
+    if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     return wxApp::OnExit();
 }

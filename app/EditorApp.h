@@ -4,15 +4,20 @@
 #include <wx/app.h>
 #include <wx/string.h>
 #include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include <map>
 #include <memory>
 #include <string>
 
-#include "app/MidiService.h"
+#include "app/EditorServices.h"
+#include "app/MainFrame.h"
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
+#include "midi/MidiService.h"
+#include "midi/Transfers.h"
 #include "model/DeviceProfile.h"
 
-class CMainFrame;
 class CTemplateUI;
 class ITemplateUIHost;
 class wxSingleInstanceChecker;
@@ -39,18 +44,15 @@ public:
     virtual void OnStarted() {}
 
     // --- Services ----------------------------------------------------------
-    // The one way a message box is shown; answers wxYES, wxNO, wxOK or wxCANCEL.
-    int ShowMessage(long style, const wxString& text);
+    // What the main window and its dialogs are handed.
+    EditorServices Services();
+    CMessageBoxes& Messages() { return messages; }
+    EditorSettings& Settings() { return settings; }
     // Offers a report with the main window as parent (Data-error reports).
     void SendErrorReport(const wxString& subjectWord, const wxString& headline, const wxString& attachmentPath);
-    void ReportInputLost();
-    void ReportOutputLost();
 
-    CMainFrame* GetMainFrame() const { return mainFrame; }
-    // The main window tells the application that it is going away.
-    void MainFrameGone(CMainFrame* frame) {
-        if (mainFrame == frame) mainFrame = nullptr;
-    }
+    // Null once the main window is gone.
+    CMainFrame* GetMainFrame() const { return mainFrame.get(); }
     MidiService& Midi() { return midi; }
     const wxString& ProgramDirectory() const { return programDirectory; }
     std::map<std::string, std::string>& AbbreviationTable() { return abbreviations; }
@@ -92,32 +94,27 @@ public:
     // built on this class reports the start-up time here).
     virtual void OnFirstPaint() {}
 
-    bool deviceLostReported = false;
-
 protected:
     void OnIdleTimer(wxTimerEvent& event);
 
     std::unique_ptr<IDeviceProfile> profile;
-    CMainFrame* mainFrame = nullptr;
+    wxWeakRef<CMainFrame> mainFrame;
     std::unique_ptr<wxSingleInstanceChecker> instanceLock;
     std::map<std::string, std::string> abbreviations;
     wxString programDirectory;
     bool previousActive = false;
 
+    EditorSettings settings;
     MidiService midi;
+    CServiceLink transfers{midi};
+    CMessageBoxes messages;
     wxTimer idleTimer;
-    class NoticeSink;
-    std::unique_ptr<NoticeSink> noticeSink;
     std::unique_ptr<IDataErrorSink> dataErrorSink;
     // Set when the program runs as the reporter of a crash ("--report FILE ..."):
     // the arguments from FILE on.
     wxArrayString reporterArguments;
 };
 
-// The application object as the editor's own class.
-CEditorApp& EditorApp();
 // The folder holding Common.xrc, images/ and the other resources for a program
 // in programFolder (its own folder, or the shared data folder once installed).
 wxString ResourceFolderFor(const wxString& programFolder);
-// Null while no editor application object exists (tests of pure helpers).
-CEditorApp* EditorAppOrNull();

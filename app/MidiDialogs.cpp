@@ -6,8 +6,9 @@
 #include <wx/log.h>
 #include <wx/xrc/xmlres.h>
 
-#include "app/EditorApp.h"
+#include "app/MessageBoxes.h"
 #include "app/Settings.h"
+#include "midi/MidiService.h"
 
 namespace {
 // Ends the dialog whether it runs modally or was shown as a plain window.
@@ -35,7 +36,7 @@ int indexOf(wxChoice* choice) {
 }
 }  // namespace
 
-CSelectMIDIDevices::CSelectMIDIDevices(wxWindow* parent) {
+CSelectMIDIDevices::CSelectMIDIDevices(wxWindow* parent, const EditorServices& services) : services(services) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_SELECTMIDIDEVICESDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Select MIDI devices");
@@ -44,7 +45,7 @@ CSelectMIDIDevices::CSelectMIDIDevices(wxWindow* parent) {
     SetTitle("Select MIDI devices");
     input = findNamed<wxChoice>(this, "Input_Midi_Device");
     output = findNamed<wxChoice>(this, "Output_Midi_Device");
-    const MidiService& midi = EditorApp().Midi();
+    const MidiService& midi = services.midi;
     for (int i = 0; i < midi.DeviceCount(); ++i) {
         wxChoice* choice = midi.IsInputIndex(i) ? input : output;
         if (!choice) continue;
@@ -60,35 +61,34 @@ CSelectMIDIDevices::CSelectMIDIDevices(wxWindow* parent) {
 }
 
 void CSelectMIDIDevices::OnOK(wxCommandEvent&) {
-    CEditorApp& app = EditorApp();
-    MidiService& midi = app.Midi();
+    MidiService& midi = services.midi;
     if (input && input->IsEnabled()) {
         const int i = indexOf(input);
         if (!midi.SelectInput(i)) {
-            app.ShowMessage(wxOK | wxICON_ERROR,
+            services.messages.ShowMessage(wxOK | wxICON_ERROR,
                             "Unable to set the input device.\n\nPerhaps it has been removed since the program was "
                             "launched,\nor is already in use by another program.");
             return;
         }
-        Settings().inputDevice = wxString::FromUTF8(midi.DeviceName(i));
+        services.settings.inputDevice = wxString::FromUTF8(midi.DeviceName(i));
     }
     if (output && output->IsEnabled()) {
         const int i = indexOf(output);
         if (!midi.SelectOutput(i)) {
-            app.ShowMessage(wxOK | wxICON_ERROR,
+            services.messages.ShowMessage(wxOK | wxICON_ERROR,
                             "Unable to set the output device.\n\nPerhaps it has been removed since the program was "
                             "launched,\nor is already in use by another program.");
             return;
         }
-        Settings().outputDevice = wxString::FromUTF8(midi.DeviceName(i));
+        services.settings.outputDevice = wxString::FromUTF8(midi.DeviceName(i));
     }
     midi.RequestClose();
     midi.RequestOpen();
-    app.WakeIdle();
+    services.wakeIdle();
     finish(this, wxID_OK);
 }
 
-COldOSDialog::COldOSDialog(wxWindow* parent) {
+COldOSDialog::COldOSDialog(wxWindow* parent, EditorSettings& settings) : settings(settings) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_OLDOSDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Old operating system detected");
@@ -100,6 +100,6 @@ COldOSDialog::COldOSDialog(wxWindow* parent) {
 }
 
 void COldOSDialog::OnOK(wxCommandEvent&) {
-    if (dontShowAgain && dontShowAgain->IsChecked()) Settings().showOldOSDialog = 0;
+    if (dontShowAgain && dontShowAgain->IsChecked()) settings.showOldOSDialog = 0;
     finish(this, wxID_OK);
 }

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MidiService.h"
+#include "midi/MidiService.h"
 #include "ui/WindowPlacement.h"
 
 namespace {

@@ -11,8 +11,9 @@
 #include <wx/utils.h>
 #include <wx/xrc/xmlres.h>
 
-#include "app/EditorApp.h"
+#include "app/MessageBoxes.h"
 #include "app/Settings.h"
+#include "model/DeviceProfile.h"
 #include "plugins/PluginSearch.h"
 
 namespace {
@@ -33,11 +34,13 @@ wxString lastPart(const wxString& path) {
 }
 }  // namespace
 
-std::vector<std::string> PluginFolders() { return PluginSearch::splitFolders(Settings().vstDir.ToStdString()); }
+std::vector<std::string> PluginFolders(const EditorSettings& settings) {
+    return PluginSearch::splitFolders(settings.vstDir.ToStdString());
+}
 
 // --- Progress -------------------------------------------------------------------
 
-CExaminingPlugins::CExaminingPlugins(wxWindow* parent) : timer(this) {
+CExaminingPlugins::CExaminingPlugins(wxWindow* parent, EditorSettings& settings) : settings(settings), timer(this) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_EXAMINEPROGRESS")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Examining plug-ins");
@@ -56,9 +59,8 @@ CExaminingPlugins::~CExaminingPlugins() {
 }
 
 bool CExaminingPlugins::Run(const std::vector<std::string>& files, const CPluginScan::Options& options) {
-    EditorSettings& s = Settings();
-    s.pluginsEnumeratedOK = 0;
-    WriteSettings();
+    settings.pluginsEnumeratedOK = 0;
+    WriteSettings(settings);
     const bool started = scan.start(files, options);
     if (started) {
         CentreOnParent();
@@ -74,14 +76,14 @@ bool CExaminingPlugins::Run(const std::vector<std::string>& files, const CPlugin
         timer.Stop();
         Hide();
     }
-    s.pluginsEnumeratedOK = 1;
-    WriteSettings();
+    settings.pluginsEnumeratedOK = 1;
+    WriteSettings(settings);
     return started && scan.finished() && scan.error().empty();
 }
 
 void CExaminingPlugins::ExaminingFile(const std::string& path) {
-    Settings().lastPluginEnumerated = fromUtf8(path);
-    WriteSettings();
+    settings.lastPluginEnumerated = fromUtf8(path);
+    WriteSettings(settings);
     if (!pluginName) return;
     pluginName->SetLabel(lastPart(fromUtf8(PluginNames::shownText(path))));
     Layout();
@@ -121,7 +123,7 @@ CPluginScan::Options& CVSTSelector::ScanOptions() {
     return options;
 }
 
-CVSTSelector::CVSTSelector(wxWindow* parent) {
+CVSTSelector::CVSTSelector(wxWindow* parent, const EditorServices& services) : services(services) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_VSTSELECTOR")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Plug-ins");
@@ -163,13 +165,13 @@ void CVSTSelector::FillList() {
     }
     UpdateOK();
 
-    const std::vector<std::string> files = PluginSearch::findPluginFiles(PluginFolders());
+    const std::vector<std::string> files = PluginSearch::findPluginFiles(PluginFolders(services.settings));
     CPluginScan::Options options = ScanOptions();
-    options.maxNameLength = EditorApp().Profile().GetMaxNameLength();
+    options.maxNameLength = services.profile.GetMaxNameLength();
     {
-        CExaminingPlugins progress(IsShown() ? static_cast<wxWindow*>(this) : GetParent());
+        CExaminingPlugins progress(IsShown() ? static_cast<wxWindow*>(this) : GetParent(), services.settings);
         if (!progress.Run(files, options) && !progress.cancelled() && !progress.error().empty())
-            EditorApp().ShowMessage(wxOK | wxICON_ERROR, fromUtf8(progress.error()));
+            services.messages.ShowMessage(wxOK | wxICON_ERROR, fromUtf8(progress.error()));
         plugins = progress.found();
         notLoadable = progress.skipped();
     }
@@ -236,11 +238,11 @@ void CVSTSelector::Close(int code) {
 }
 
 void CVSTSelector::OnChooseDirectory(wxCommandEvent&) {
-    const std::vector<std::string> folders = PluginFolders();
+    const std::vector<std::string> folders = PluginFolders(services.settings);
     wxDirDialog dialog(this, "Select VST plugins directory", folders.empty() ? wxString() : fromUtf8(folders[0]),
                        wxDD_DEFAULT_STYLE, wxDefaultPosition, wxDefaultSize, "wxDirCtrl");
     if (dialog.ShowModal() != wxID_OK) return;
-    Settings().vstDir = dialog.GetPath();
-    WriteSettings();
+    services.settings.vstDir = dialog.GetPath();
+    WriteSettings(services.settings);
     FillList();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/EditorServices.h"
 #include "plugins/PluginScanner.h"
 
 class wxButton;
@@ -20,7 +21,8 @@ class wxWindow;
 // throughout, so the window repaints and answers input.
 class CExaminingPlugins : public wxDialog, public IPluginHost {
 public:
-    explicit CExaminingPlugins(wxWindow* parent);
+    // The search is recorded in `settings`.
+    CExaminingPlugins(wxWindow* parent, EditorSettings& settings);
     ~CExaminingPlugins() override;
 
     // Examines `files` and waits for the result while handling events. The
@@ -48,6 +50,7 @@ private:
     void OnClose(wxCloseEvent& event);
     void Finish();
 
+    EditorSettings& settings;
     CPluginScan scan;
     wxTimer timer;
     class wxGUIEventLoop* loop = nullptr;
@@ -58,7 +61,7 @@ private:
 // loadable and cannot be chosen.
 class CVSTSelector : public wxDialog {
 public:
-    explicit CVSTSelector(wxWindow* parent);
+    CVSTSelector(wxWindow* parent, const EditorServices& services);
 
     // The chosen plug-in, or null.
     const PluginInfo* selectedPlugin() const;
@@ -84,7 +87,9 @@ private:
     void OnChooseDirectory(wxCommandEvent& event);
     void UpdateOK();
     void Close(int code);
+
+    EditorServices services;
 };
 
 // The folders the "VSTDir" setting names.
-std::vector<std::string> PluginFolders();
+std::vector<std::string> PluginFolders(const EditorSettings& settings);

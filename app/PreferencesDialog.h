@@ -2,6 +2,8 @@
 // The per-user settings that have a switch.
 #include <wx/dialog.h>
 
+#include "app/EditorServices.h"
+
 class CMainFrame;
 class IDeviceProfile;
 class wxChoice;
@@ -10,7 +12,7 @@ class wxWindow;
 
 class CPreferencesDialog : public wxDialog {
 public:
-    CPreferencesDialog(CMainFrame* frame, const IDeviceProfile& profile);
+    CPreferencesDialog(CMainFrame* frame, const EditorServices& services);
     // False when the layout is missing: the dialog was never created and must
     // not be shown (the error has been logged).
     bool Loaded() const { return loaded; }
@@ -33,6 +35,7 @@ private:
     void OnChooseVSTDirectory(wxCommandEvent& event);
 
     CMainFrame* frame;
+    EditorServices services;
     const IDeviceProfile& profile;
     bool loaded = false;
 };

@@ -160,7 +160,7 @@ void RememberReportingApplication(CEditorApp* app) { g_reportingApp = app; }
 bool ReportProblem(const wxString& attachmentPath, const wxString& headline, const wxString& subjectWord,
                    wxWindow* parent, const wxString& recoveryNote) {
     if (!g_reportingApp) return false;
-    const report::MailServer server = report::reportServerFor(utf8(Settings().reportServer));
+    const report::MailServer server = report::reportServerFor(utf8(g_reportingApp->Settings().reportServer));
     // The test connection waits a few seconds at most; meanwhile the windows repaint.
     if (!runOffGuiThread([server] { return report::canReachMailServer(server, std::chrono::seconds(5)); }))
         return false;
@@ -216,15 +216,13 @@ void ForgetRecoveryNotices(const report::RecoveryList& told) {
 
 }  // namespace
 
-void RefreshCrashRecovery() {
+void RefreshCrashRecovery(const CTemplateDocument* document) {
     // Handles of the templates the registry holds, by template.
     static std::map<const CEditorTemplate*, int> handles;
     auto& registry = report::CRecoveryRegistry::instance();
-    CEditorApp* app = EditorAppOrNull();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
     std::map<const CEditorTemplate*, int> open;
-    for (int i = 0; frame && i < frame->templateCount(); ++i) {
-        CEditorTemplate* tpl = frame->templateAt(i);
+    for (int i = 0; document && i < document->templateCount(); ++i) {
+        CEditorTemplate* tpl = document->templateAt(i);
         auto found = handles.find(tpl);
         if (found != handles.end()) {
             open.insert(*found);
@@ -260,8 +258,8 @@ int RunCrashReporter(const wxArrayString& arguments) {
     // No report to offer (no mail server, or no folder took the report): the
     // user still learns where the changes are.
     if (!shown && !note.empty() && g_reportingApp) {
-        g_reportingApp->ShowMessage(wxOK | wxICON_INFORMATION,
-                                    g_reportingApp->wxApp::GetAppName() + " closed unexpectedly.\n\n" + note);
+        g_reportingApp->Messages().ShowMessage(
+            wxOK | wxICON_INFORMATION, g_reportingApp->wxApp::GetAppName() + " closed unexpectedly.\n\n" + note);
         shown = true;
     }
     // Only once the user has seen where the changes are: a reporter that ends
@@ -274,9 +272,9 @@ void TellAboutTemplatesSavedAtLastCrash(CEditorApp& app) {
     for (const std::string& path : report::recoveryNoticePaths(utf8(app.wxApp::GetAppName()))) {
         const report::RecoveryList listed = report::recoveryListIn(path);
         if (listed.empty()) continue;
-        app.ShowMessage(wxOK | wxICON_INFORMATION,
-                        app.wxApp::GetAppName() + " closed unexpectedly last time.\n\n" +
-                            RecoveryNote(listed.recovered, listed.lost));
+        app.Messages().ShowMessage(wxOK | wxICON_INFORMATION, app.wxApp::GetAppName() +
+                                                                  " closed unexpectedly last time.\n\n" +
+                                                                  RecoveryNote(listed.recovered, listed.lost));
         // Forgotten once seen, not before.
         ::unlink(path.c_str());
     }
@@ -289,12 +287,12 @@ void ScheduleTestCrash(CEditorApp& app) {
         // A real edit through the undo history, so that the crash finds a
         // modified template to save: the template is renamed.
         CMainFrame* frame = app.GetMainFrame();
-        if (CEditorTemplate* tpl = frame ? frame->currentTemplate() : nullptr) {
+        if (CEditorTemplate* tpl = frame ? frame->Document().currentTemplate() : nullptr) {
             CTemplateLocalData settings = tpl->localSettings();
             settings.setTemplateName("Crash Test");
             executeCommand(std::make_unique<CSetTemplateLocalsCommand>(&tpl->localSettings(), settings), *tpl);
         }
-        RefreshCrashRecovery();
+        RefreshCrashRecovery(frame ? &frame->Document() : nullptr);
         auto* timer = new wxTimer();
         timer->Bind(wxEVT_TIMER, [kind](wxTimerEvent&) {
             // An exception out of an event handler travels through the toolkit's loop.

@@ -15,6 +15,7 @@
 #include "report/MailExchange.h"
 
 class CEditorApp;
+class CTemplateDocument;
 class wxButton;
 class wxStaticText;
 class wxTextCtrl;
@@ -84,8 +85,8 @@ bool ReportProblem(const wxString& attachmentPath, const wxString& headline, con
 void InstallCrashHandler(CEditorApp* app);
 
 // Keeps the crash handler's copies of the main window's modified templates
-// current; called whenever the program is idle.
-void RefreshCrashRecovery();
+// current (none without a main window); called whenever the program is idle.
+void RefreshCrashRecovery(const CTemplateDocument* document);
 
 // The reporter program mode ("--report FILE [--recovered PATH]...
 // [--not-recovered NAME]..."; `arguments` start with FILE): offers the crash

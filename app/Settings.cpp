@@ -32,11 +32,6 @@ bool CSettingsStore::Flush(bool) {
                             ByteSequence(std::vector<uint8_t>(begin, begin + content.GetSize())), false, error);
 }
 
-EditorSettings& Settings() {
-    static EditorSettings settings;
-    return settings;
-}
-
 wxString DefaultPluginFolder() { return wxString::FromUTF8(PluginSearch::defaultFolderSetting().c_str()); }
 
 namespace {
@@ -108,12 +103,12 @@ void WriteSettings(wxConfigBase& config, const EditorSettings& s) {
     config.Flush();
 }
 
-void WriteSettings() {
-    if (wxConfigBase* config = wxConfigBase::Get(false)) WriteSettings(*config, Settings());
+void WriteSettings(const EditorSettings& from) {
+    if (wxConfigBase* config = wxConfigBase::Get(false)) WriteSettings(*config, from);
 }
 
-void addRecentFile(const wxString& path) {
-    auto& list = Settings().recentFiles;
+void EditorSettings::addRecentFile(const wxString& path) {
+    auto& list = recentFiles;
     size_t remove = list.size() - 1;
     for (size_t i = 0; i < list.size(); ++i)
         if (list[i] == path) {
@@ -124,9 +119,9 @@ void addRecentFile(const wxString& path) {
     list[0] = path;
 }
 
-bool removeRecentFile(const wxString& path) {
+bool EditorSettings::removeRecentFile(const wxString& path) {
     if (path.empty()) return false;
-    auto& list = Settings().recentFiles;
+    auto& list = recentFiles;
     for (size_t i = 0; i < list.size(); ++i)
         if (list[i] == path) {
             for (size_t j = i; j + 1 < list.size(); ++j) list[j] = list[j + 1];
@@ -136,20 +131,20 @@ bool removeRecentFile(const wxString& path) {
     return false;
 }
 
-void clearRecentFiles() {
-    for (wxString& entry : Settings().recentFiles) entry.clear();
+void EditorSettings::clearRecentFiles() {
+    for (wxString& entry : recentFiles) entry.clear();
 }
 
-int recentFileCount() {
+int EditorSettings::recentFileCount() const {
     int n = 0;
-    for (const wxString& entry : Settings().recentFiles) {
+    for (const wxString& entry : recentFiles) {
         if (entry.empty()) break;
         ++n;
     }
     return n;
 }
 
-wxString recentFile(int i) {
+wxString EditorSettings::recentFile(int i) const {
     if (i < 0 || i >= kRecentFileCount) return wxString();
-    return Settings().recentFiles[static_cast<size_t>(i)];
+    return recentFiles[static_cast<size_t>(i)];
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The per-user settings: read once at start-up into these process-wide
-// values, changed while the program runs, written back at exit.
+// The per-user settings: read once at start-up into the values the
+// application object holds (and hands to whoever needs them), changed while
+// the program runs, written back at exit.
 #include <wx/fileconf.h>
 #include <wx/string.h>
 
@@ -46,10 +47,14 @@ struct EditorSettings {
     wxString reportServer;          // "ReportServer": "host:port" for reports; empty: the maker's server
     int panelZoom = 100;            // "PanelZoom": 100, 150 or 200 per cent
     wxString editWindowPosition;    // "EditWindowPosition": "x,y" of the control edit window; empty: never placed
-};
 
-// The values every part of the program reads and changes.
-EditorSettings& Settings();
+    // The recent-file list: 8 entries, used ones first, exact path compares.
+    void addRecentFile(const wxString& path);
+    bool removeRecentFile(const wxString& path);
+    void clearRecentFiles();
+    int recentFileCount() const;
+    wxString recentFile(int i) const;
+};
 
 // The folder searched for plug-ins when the store names none.
 wxString DefaultPluginFolder();
@@ -59,12 +64,5 @@ wxString DefaultPluginFolder();
 void ReadSettings(wxConfigBase& config, EditorSettings& into);
 // Writes every key in the store's fixed write order and flushes.
 void WriteSettings(wxConfigBase& config, const EditorSettings& from);
-// Writes the process-wide values to the process-wide store (when there is one).
-void WriteSettings();
-
-// The recent-file list: 8 entries, used ones first, exact path compares.
-void addRecentFile(const wxString& path);
-bool removeRecentFile(const wxString& path);
-void clearRecentFiles();
-int recentFileCount();
-wxString recentFile(int i);
+// Writes the values to the process-wide store (when there is one).
+void WriteSettings(const EditorSettings& from);

@@ -9,8 +9,7 @@
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
-#include "app/EditorApp.h"
-#include "app/MainFrame.h"
+#include "app/MessageBoxes.h"
 #include "app/Settings.h"
 #include "model/DeviceOS.h"
 #include "model/DeviceProfile.h"
@@ -31,10 +30,11 @@ void enable(wxWindow* w, bool on) {
 wxString versionString(const OsVersion& v) { return wxString::FromUTF8(versionText(v).c_str()); }
 }  // namespace
 
-CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, ITransferLink& link, std::function<void(bool)> restoreListening)
-    : link(link),
-      restoreListening(std::move(restoreListening)),
-      os(EditorApp().Profile().CreateDeviceOS()),
+CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link, Hooks hooks)
+    : services(services),
+      link(link),
+      hooks(std::move(hooks)),
+      os(services.profile.CreateDeviceOS()),
       paceTimer(this) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
         wxLogError(kMissingResource);
@@ -81,11 +81,11 @@ CUpdateOSDialog::~CUpdateOSDialog() {
     if (sender && sender->IsRunning()) sender->Cancel();
     sender.reset();
     link.StopListening();
-    if (restoreListening) restoreListening(wasListening);
+    if (hooks.restoreListening) hooks.restoreListening(wasListening);
 }
 
 void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
-    auto tpl = EditorApp().Profile().CreateTemplate();
+    auto tpl = services.profile.CreateTemplate();
     size_t position = 0;
     if (!tpl->load(ByteSequence(bytes), position)) return;
     installed = osVersionFromBytes(bytes[9], bytes[10]);
@@ -99,7 +99,7 @@ void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
 bool CUpdateOSDialog::LoadImage(const wxString& path) {
     // A refused file leaves the image loaded before (and its display) as it was.
     if (!os->LoadFromFile(std::string(path.utf8_str()))) {
-        EditorApp().ShowMessage(wxOK | wxICON_ERROR,
+        services.messages.ShowMessage(wxOK | wxICON_ERROR,
                                 "The file \"" + path + "\" is not a valid operating system.");
         return false;
     }
@@ -118,20 +118,19 @@ bool CUpdateOSDialog::LoadImage(const wxString& path) {
 
 void CUpdateOSDialog::Upload() {
     if (busy || !imageLoaded || !os->IsValid()) return;
-    CEditorApp& app = EditorApp();
-    if (!established && Settings().showOldOSDialog == 1) {
-        if (app.ShowMessage(wxYES_NO | wxICON_QUESTION,
+    if (!established && services.settings.showOldOSDialog == 1) {
+        if (services.messages.ShowMessage(wxYES_NO | wxICON_QUESTION,
                             "You have not established the current OS version on your unit,\nand it may be a later "
                             "version than the one you are about to upload.\n\nDo you wish to upload the selected OS "
                             "anyway?") != wxYES)
             return;
     } else if (established && versionLess(image, installed)) {
-        if (app.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (services.messages.ShowMessage(wxYES_NO | wxICON_QUESTION,
                             "The version of the operating system you are about to upload is older than the one "
                             "currently installed on the unit.\n\nDo you still want to upload it?") != wxYES)
             return;
     }
-    CConfirmOSUpdateDialog confirm(this);
+    CConfirmOSUpdateDialog confirm(this, services.profile);
     if (confirm.ShowModal() != CConfirmOSUpdateDialog::kConfirmed) return;
     StartUpload();
 }
@@ -181,13 +180,13 @@ void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
     BackToIdle();
     switch (end) {
         case TransferEnd::Completed:
-            EditorApp().ShowMessage(wxOK | wxICON_INFORMATION,
+            services.messages.ShowMessage(wxOK | wxICON_INFORMATION,
                                     "OS update completed!\n\nPlease click \"OK\" and exit the program before switching "
                                     "the hardware back on.");
             break;
-        case TransferEnd::CannotStart: EditorApp().ReportOutputLost(); break;
+        case TransferEnd::CannotStart: services.messages.ReportOutputLost(); break;
         case TransferEnd::Cancelled: break;
-        default: EditorApp().ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
+        default: services.messages.ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
     }
 }
 
@@ -212,7 +211,7 @@ void CUpdateOSDialog::OnButton(wxCommandEvent& event) {
         wxFileDialog chooser(this, "Load OS image", "", "", "SysEx Dump (*.syx)|*.syx", wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (chooser.ShowModal() == wxID_OK) LoadImage(chooser.GetPath());
     } else if (name == "Select_MIDI_Devices") {
-        if (CMainFrame* frame = EditorApp().GetMainFrame()) frame->SelectMidiDeviceCommand();
+        if (hooks.chooseDevices) hooks.chooseDevices();
     } else if (name == "Send_OS_To_Device") {
         Upload();
     } else if (event.GetId() == wxID_OK) {
@@ -233,7 +232,7 @@ void CUpdateOSDialog::OnClose(wxCloseEvent& event) {
 
 // ---- confirmation ----
 
-CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent) {
+CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent, const IDeviceProfile& profile) : profile(profile) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_CONFIRMOSUPDATEDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Confirm OS Update");
@@ -244,7 +243,7 @@ CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent) {
     confirm = findNamed<wxButton>(this, "ID_CONFIRM");
     if (message) {
         wxString text = message->GetValue();
-        text.Replace("PRODUCTNAME", wxString::FromUTF8(EditorApp().Profile().GetDeviceName()));
+        text.Replace("PRODUCTNAME", wxString::FromUTF8(profile.GetDeviceName()));
         message->ChangeValue(text);
     }
     Bind(wxEVT_BUTTON, &CConfirmOSUpdateDialog::OnButton, this);
@@ -256,7 +255,7 @@ void CConfirmOSUpdateDialog::OnButton(wxCommandEvent& event) {
     wxWindow* source = dynamic_cast<wxWindow*>(event.GetEventObject());
     const wxString name = source ? source->GetName() : wxString();
     if (name == "ID_INSTRUCTIONS") {
-        wxMessageBox(wxString::FromUTF8(EditorApp().Profile().GetOSUpdateInstructions()), "OS Update Instructions", wxOK | wxICON_INFORMATION, this);
+        wxMessageBox(wxString::FromUTF8(profile.GetOSUpdateInstructions()), "OS Update Instructions", wxOK | wxICON_INFORMATION, this);
     } else if (name == "ID_CONFIRM") {
         EndModal(kConfirmed);
     } else {

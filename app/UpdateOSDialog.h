@@ -8,19 +8,27 @@
 #include <functional>
 #include <memory>
 
+#include "app/EditorServices.h"
 #include "midi/Transfers.h"
 #include "model/OsVersion.h"
 
 class CDeviceOS;
+class IDeviceProfile;
 class wxButton;
 class wxGauge;
 class wxTextCtrl;
 
 class CUpdateOSDialog : public wxDialog, public ISysExListener, public ITransferObserver {
 public:
-    // `restoreListening` runs when the dialog goes, with whether the main
-    // window was listening when it opened.
-    CUpdateOSDialog(wxWindow* parent, ITransferLink& link, std::function<void(bool)> restoreListening = nullptr);
+    // What the dialog asks of the window that opened it (each may be empty).
+    struct Hooks {
+        // Runs when the dialog goes, with whether the main window was
+        // listening when it opened.
+        std::function<void(bool)> restoreListening;
+        // The "Select_MIDI_Devices" button: the port choice.
+        std::function<void()> chooseDevices;
+    };
+    CUpdateOSDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link, Hooks hooks = {});
     ~CUpdateOSDialog() override;
 
     bool LoadImage(const wxString& path);
@@ -53,8 +61,9 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnPaceTimer(wxTimerEvent& event);
 
+    EditorServices services;
     ITransferLink& link;
-    std::function<void(bool)> restoreListening;
+    Hooks hooks;
     std::unique_ptr<CDeviceOS> os;
     std::unique_ptr<CPacedSender> sender;
     wxTimer paceTimer;
@@ -71,11 +80,13 @@ private:
 class CConfirmOSUpdateDialog : public wxDialog {
 public:
     static constexpr int kConfirmed = 4;
-    explicit CConfirmOSUpdateDialog(wxWindow* parent);
+    CConfirmOSUpdateDialog(wxWindow* parent, const IDeviceProfile& profile);
     wxTextCtrl* message = nullptr;
     wxButton* instructions = nullptr;
     wxButton* confirm = nullptr;
 
 private:
     void OnButton(wxCommandEvent& event);
+
+    const IDeviceProfile& profile;
 };

@@ -2,6 +2,8 @@
 // The greeting at start-up: runs one of the main window's commands.
 #include <wx/dialog.h>
 
+#include "app/EditorServices.h"
+
 class CMainFrame;
 class IDeviceProfile;
 class wxStaticText;
@@ -10,7 +12,7 @@ class wxCheckBox;
 
 class CWelcomeDialog : public wxDialog {
 public:
-    CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile);
+    CWelcomeDialog(CMainFrame* frame, const EditorServices& services);
     // False when the layout is missing: the dialog was never created and must
     // not be shown (the error has been logged).
     bool Loaded() const { return loaded; }
@@ -30,6 +32,7 @@ private:
     void DevicePrompt(bool input);
 
     CMainFrame* frame;
+    EditorServices services;
     const IDeviceProfile& profile;
     bool loaded = false;
 };

@@ -13,7 +13,11 @@
 #include <vector>
 
 #include "library/TemplateLibrary.h"
+#include "model/TemplateFactory.h"
 #include "model/TaNGRAQVTemplate.h"
+
+// The library reads its dumps into the device's own templates.
+const CTaNGRAQVTemplateFactory templateFactory;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -63,7 +67,7 @@ int main(int argc, char** argv) {
     dumps.reserve(static_cast<size_t>(count));
     for (int n = 0; n < count; ++n) dumps.push_back(generated(n));
 
-    CTemplateLibrary library;
+    CTemplateLibrary library{templateFactory};
     if (!library.open(path)) {
         std::fprintf(stderr, "%s\n", library.lastError().c_str());
         return 1;
@@ -83,7 +87,7 @@ int main(int argc, char** argv) {
     library.close();
 
     const double openMs = median(5, [&] {
-        CTemplateLibrary again;
+        CTemplateLibrary again{templateFactory};
         again.open(path);
     });
     std::printf("open:    %.1f ms (median of 5; includes the quick check of the file)\n", openMs);

@@ -30,8 +30,8 @@ int blkError(const std::string& why) {
     return 2;
 }
 
-std::unique_ptr<IBulkDump> openDump(const std::string& path) {
-    auto dump = IDeviceProfile::current().CreateBulkDump();
+std::unique_ptr<IBulkDump> openDump(const IDeviceProfile& profile, const std::string& path) {
+    auto dump = profile.CreateBulkDump();
     std::string error;
     if (!dump->LoadFromFile(path, error)) {
         std::cerr << "Unable to load dump from file: " << path << " (" << error << ")\n";
@@ -40,7 +40,7 @@ std::unique_ptr<IBulkDump> openDump(const std::string& path) {
     return dump;
 }
 
-int blkList(const std::vector<std::string>& args) {
+int blkList(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     bool asJson = false;
     std::string path;
     for (const auto& a : args) {
@@ -50,7 +50,7 @@ int blkList(const std::vector<std::string>& args) {
         else return blkError("blk list takes one FILE.blk");
     }
     if (path.empty()) return blkError("blk list needs a FILE.blk");
-    auto dump = openDump(path);
+    auto dump = openDump(profile, path);
     if (!dump) return 1;
     nlohmann::json entries = nlohmann::json::array();
     for (int i = 0; i < dump->GetCount(); ++i) {
@@ -65,9 +65,9 @@ int blkList(const std::vector<std::string>& args) {
     return 0;
 }
 
-int blkExtract(const std::vector<std::string>& args) {
+int blkExtract(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     if (args.size() != 2) return blkError("blk extract takes FILE.blk and DIR");
-    auto dump = openDump(args[0]);
+    auto dump = openDump(profile, args[0]);
     if (!dump) return 1;
     std::error_code ec;
     fs::create_directories(args[1], ec);
@@ -83,9 +83,9 @@ int blkExtract(const std::vector<std::string>& args) {
     return failures.empty() ? 0 : 1;
 }
 
-int blkPack(const std::vector<std::string>& args) {
+int blkPack(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     if (args.size() < 2) return blkError("blk pack takes OUT.blk and at least one template file");
-    auto dump = IDeviceProfile::current().CreateBulkDump();
+    auto dump = profile.CreateBulkDump();
     const int files = static_cast<int>(args.size()) - 1;
     if (files > dump->GetCount())
         return blkError("a bulk dump holds " + std::to_string(dump->GetCount()) + " templates, " +
@@ -111,18 +111,18 @@ int blkPack(const std::vector<std::string>& args) {
 }
 }  // namespace
 
-int cmdBlk(const std::vector<std::string>& args) {
+int cmdBlk(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     if (args.empty()) return blkError("blk needs list, extract or pack");
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "list") return blkList(rest);
-    if (args[0] == "extract") return blkExtract(rest);
-    if (args[0] == "pack") return blkPack(rest);
+    if (args[0] == "list") return blkList(profile, rest);
+    if (args[0] == "extract") return blkExtract(profile, rest);
+    if (args[0] == "pack") return blkPack(profile, rest);
     return blkError("unknown blk command '" + args[0] + "'");
 }
 
-int cmdOsInfo(const std::vector<std::string>& args) {
+int cmdOsInfo(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     if (args.size() != 1) return blkError("os-info takes one IMAGE.syx");
-    auto os = IDeviceProfile::current().CreateDeviceOS();
+    auto os = profile.CreateDeviceOS();
     if (!os->LoadFromFile(args[0])) {
         std::cout << "Not a valid operating system: " << os->LastProblem() << "\n";
         return 1;

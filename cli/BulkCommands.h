@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
-int cmdBlk(const std::vector<std::string>& args);
-int cmdOsInfo(const std::vector<std::string>& args);
-int cmdBulkReceive(const std::vector<std::string>& args);
-int cmdBulkSend(const std::vector<std::string>& args);
-int cmdOsSend(const std::vector<std::string>& args);
+class IDeviceProfile;
+
+int cmdBlk(const IDeviceProfile& profile, const std::vector<std::string>& args);
+int cmdOsInfo(const IDeviceProfile& profile, const std::vector<std::string>& args);
+int cmdBulkReceive(const IDeviceProfile& profile, const std::vector<std::string>& args);
+int cmdBulkSend(const IDeviceProfile& profile, const std::vector<std::string>& args);
+int cmdOsSend(const IDeviceProfile& profile, const std::vector<std::string>& args);
 
 extern const char* const kBulkUsage;

@@ -67,7 +67,7 @@ nlohmann::json portsJson(const IDeviceProfile& profile, const PortSet& ports) {
 
 }  // namespace
 
-int cmdClashes(const std::vector<std::string>& args) {
+int cmdClashes(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     bool asJson = false;
     std::string path;
     for (const auto& a : args) {
@@ -79,7 +79,6 @@ int cmdClashes(const std::vector<std::string>& args) {
     if (path.empty()) return usage("clashes needs a FILE");
     CTaNGRAQVTemplate tpl;
     if (!openTemplate(path, tpl)) return kUnusable;
-    const IDeviceProfile& profile = IDeviceProfile::current();
     const std::vector<Clash> clashes = findClashes(tpl);
 
     std::string text;

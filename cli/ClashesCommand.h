@@ -4,4 +4,6 @@
 #include <string>
 #include <vector>
 
-int cmdClashes(const std::vector<std::string>& args);
+class IDeviceProfile;
+
+int cmdClashes(const IDeviceProfile& profile, const std::vector<std::string>& args);

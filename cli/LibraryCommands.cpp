@@ -180,7 +180,7 @@ bool hasExtension(const fs::path& p, const char* ext) {
 bool addFile(CTemplateLibrary& library, const fs::path& file, std::string& why) {
     const std::string path = absolutePath(file.string());
     if (hasExtension(file, ".blk")) {
-        auto dump = IDeviceProfile::current().CreateBulkDump();
+        auto dump = library.factory().CreateBulkDump();
         std::string error;
         if (!dump->LoadFromFile(path, error)) {
             why = "not a bulk dump (" + error + ")";
@@ -458,7 +458,7 @@ const char* libraryCommandHelp(const char* command) {
     return nullptr;
 }
 
-int cmdLibrary(const std::vector<std::string>& all) {
+int cmdLibrary(const IDeviceProfile& profile, const std::vector<std::string>& all) {
     // --library PATH may stand anywhere.
     std::string libraryPath;
     std::vector<std::string> args;
@@ -482,7 +482,7 @@ int cmdLibrary(const std::vector<std::string>& all) {
     };
     for (const auto& [name, handler] : commands) {
         if (command != name) continue;
-        CTemplateLibrary library;
+        CTemplateLibrary library(profile.Factory());
         if (!openLibrary(library, libraryPath)) return 1;
         return handler(library, args);
     }

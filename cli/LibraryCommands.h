@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-int cmdLibrary(const std::vector<std::string>& args);
+class IDeviceProfile;
+
+int cmdLibrary(const IDeviceProfile& profile, const std::vector<std::string>& args);
 int cmdFromJson(const std::vector<std::string>& args);
 
 // Their lines of the tool's usage text, and their help pages.

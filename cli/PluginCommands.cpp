@@ -43,10 +43,10 @@ private:
     bool shown_ = false;
 };
 
-CPluginScan::Options scanOptions(int timeoutSeconds = 10) {
+CPluginScan::Options scanOptions(const IDeviceProfile& profile, int timeoutSeconds = 10) {
     CPluginScan::Options o;
     o.timeoutSeconds = timeoutSeconds;
-    o.maxNameLength = IDeviceProfile::current().GetMaxNameLength();
+    o.maxNameLength = profile.GetMaxNameLength();
     return o;
 }
 
@@ -60,7 +60,7 @@ nlohmann::json toJson(const PluginInfo& p) {
 
 }  // namespace
 
-int cmdPlugins(const std::vector<std::string>& args) {
+int cmdPlugins(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     bool asJson = false;
     std::string folderSetting;
     bool haveFolder = false;
@@ -100,7 +100,7 @@ int cmdPlugins(const std::vector<std::string>& args) {
     bool ok;
     {
         CTerminalProgress progress;
-        ok = searchPlugins(folders, scanOptions(timeoutSeconds), &progress, found, skipped, error);
+        ok = searchPlugins(folders, scanOptions(profile, timeoutSeconds), &progress, found, skipped, error);
     }
     if (!ok) {
         std::cerr << error << "\n";
@@ -130,7 +130,7 @@ int cmdPlugins(const std::vector<std::string>& args) {
     return 0;
 }
 
-int cmdFromPlugin(const std::vector<std::string>& args) {
+int cmdFromPlugin(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("from-plugin takes PLUGIN_FILE and OUT.syx");
     const std::string& pluginFile = args[0];
     if (::access(pluginFile.c_str(), R_OK) != 0) {
@@ -138,7 +138,7 @@ int cmdFromPlugin(const std::vector<std::string>& args) {
         return 1;
     }
     CPluginScan scan;
-    if (!scan.start({pluginFile}, scanOptions())) {
+    if (!scan.start({pluginFile}, scanOptions(profile))) {
         std::cerr << scan.error() << "\n";
         return 1;
     }
@@ -155,7 +155,7 @@ int cmdFromPlugin(const std::vector<std::string>& args) {
         return 1;
     }
     const PluginInfo& plugin = scan.found().front();
-    std::unique_ptr<CEditorTemplate> tpl = IDeviceProfile::current().CreateTemplate();
+    std::unique_ptr<CEditorTemplate> tpl = profile.CreateTemplate();
     CollectingNoticeSink sink;
     {
         ModelHooks hooks = ModelHooks::get();

@@ -3,5 +3,7 @@
 #include <string>
 #include <vector>
 
-int cmdPlugins(const std::vector<std::string>& args);
-int cmdFromPlugin(const std::vector<std::string>& args);
+class IDeviceProfile;
+
+int cmdPlugins(const IDeviceProfile& profile, const std::vector<std::string>& args);
+int cmdFromPlugin(const IDeviceProfile& profile, const std::vector<std::string>& args);

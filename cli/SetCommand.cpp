@@ -13,8 +13,7 @@
 
 namespace {
 
-bool applyTemplate(CEditorTemplate& tpl, const Assignment& a, std::string& why) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+bool applyTemplate(const IDeviceProfile& profile, CEditorTemplate& tpl, const Assignment& a, std::string& why) {
     const bool isName = a.field == "templateName";
     const size_t limit = isName ? static_cast<size_t>(profile.GetMaxTemplateNameLength())
                                 : static_cast<size_t>(CTemplateLocalData::kManufacturerNameLength);
@@ -86,15 +85,16 @@ bool isSettableTemplateField(const std::string& field) {
     return field == "templateName" || field == "manufacturerName";
 }
 
-bool applyAssignment(CEditorTemplate& tpl, int index, const Assignment& a, std::string& why) {
-    if (index < 0) return applyTemplate(tpl, a, why);
+bool applyAssignment(const IDeviceProfile& profile, CEditorTemplate& tpl, int index, const Assignment& a,
+                     std::string& why) {
+    if (index < 0) return applyTemplate(profile, tpl, a, why);
     CBaseControlState* state = tpl.controlAt(index);
     if (!state) {
         why = "no control " + std::to_string(index);
         return false;
     }
     const CPlacedControl placed(state, index);
-    const std::string reason = checkControlField(IDeviceProfile::current(), placed, a);
+    const std::string reason = checkControlField(profile, placed, a);
     if (!reason.empty()) {
         why = a.field + "=" + a.value + " for control " + std::to_string(index) + ": " + reason;
         return false;

@@ -8,6 +8,7 @@
 #include "editing/ControlFields.h"
 
 class CEditorTemplate;
+class IDeviceProfile;
 
 // Splits FIELD=VALUE; false (with the reason) when the text has no '=' or no field.
 bool parseAssignment(const std::string& text, Assignment& out, std::string& why);
@@ -23,4 +24,5 @@ bool isSettableTemplateField(const std::string& field);
 // Applies one assignment to control `index` (or, with index -1, to the
 // template) through the property commands; false with the reason when the
 // value is out of range for the control as it stands.
-bool applyAssignment(CEditorTemplate& tpl, int index, const Assignment& a, std::string& why);
+bool applyAssignment(const IDeviceProfile& profile, CEditorTemplate& tpl, int index, const Assignment& a,
+                     std::string& why);

@@ -133,7 +133,7 @@ std::string deviceLost(bool input) {
 }
 }  // namespace
 
-int cmdBulkReceive(const std::vector<std::string>& args) {
+int cmdBulkReceive(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     PortOptions o;
     std::string why;
     if (!parseOptions(args, "--in", true, o, why)) return transferUsage("bulk-receive: " + why);
@@ -141,7 +141,7 @@ int cmdBulkReceive(const std::vector<std::string>& args) {
     midi.Start();
     std::string error;
     if (!chooseMidiPort(midi, true, o.port, error)) return transferFail(error);
-    auto dump = IDeviceProfile::current().CreateBulkDump();
+    auto dump = profile.CreateBulkDump();
     CServiceLink link(midi);
     ProgressLine line("Receiving %d of %d...");
     CBulkReceiver receiver(link, *dump, &line);
@@ -183,11 +183,10 @@ int cmdBulkReceive(const std::vector<std::string>& args) {
     return 0;
 }
 
-int cmdBulkSend(const std::vector<std::string>& args) {
+int cmdBulkSend(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     PortOptions o;
     std::string why;
     if (!parseOptions(args, "--out", false, o, why)) return transferUsage("bulk-send: " + why);
-    const IDeviceProfile& profile = IDeviceProfile::current();
     auto dump = profile.CreateBulkDump();
     std::string error;
     if (!dump->LoadFromFile(o.file, error))
@@ -212,11 +211,10 @@ int cmdBulkSend(const std::vector<std::string>& args) {
     }
 }
 
-int cmdOsSend(const std::vector<std::string>& args) {
+int cmdOsSend(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     PortOptions o;
     std::string why;
     if (!parseOptions(args, "--out", false, o, why)) return transferUsage("os-send: " + why);
-    const IDeviceProfile& profile = IDeviceProfile::current();
     auto os = profile.CreateDeviceOS();
     if (!os->LoadFromFile(o.file))
         return transferFail("The file \"" + o.file + "\" is not a valid operating system. (" + os->LastProblem() + ")");

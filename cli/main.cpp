@@ -291,7 +291,7 @@ int cmdReportCheck(const std::vector<std::string>& args) {
     return 0;
 }
 
-int cmdSet(const std::vector<std::string>& args) {
+int cmdSet(const IDeviceProfile& profile, const std::vector<std::string>& args) {
     if (args.size() < 4) return usageError("set takes IN, OUT, control INDEXES or 'template', and FIELD=VALUE");
     // Controls as a list of indices and ranges ("0-7,16,20-23"); index -1 is the template.
     std::vector<int> indices{-1};
@@ -321,7 +321,7 @@ int cmdSet(const std::vector<std::string>& args) {
     for (const int index : indices)
         for (const Assignment& a : assignments) {
             std::string why;
-            if (!applyAssignment(o.tpl, index, a, why)) return usageError(why);
+            if (!applyAssignment(profile, o.tpl, index, a, why)) return usageError(why);
         }
     return writeTemplate(o.tpl, args[1]);
 }
@@ -373,6 +373,8 @@ int main(int argc, char** argv) {
     if (argc < 2) return usageError("no command given");
     const std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
+    // The one device profile of this program, handed to the commands that ask it.
+    const CTaNGRAQVDeviceProfile profile;
     try {
         if (command == "info") return cmdInfo(args);
         if (command == "convert") return cmdConvert(args);
@@ -380,20 +382,20 @@ int main(int argc, char** argv) {
         if (command == "ports") return cmdPorts(args);
         if (command == "receive") return cmdReceive(args);
         if (command == "send") return cmdSend(args);
-        if (command == "blk") return cmdBlk(args);
-        if (command == "os-info") return cmdOsInfo(args);
-        if (command == "bulk-receive") return cmdBulkReceive(args);
-        if (command == "bulk-send") return cmdBulkSend(args);
-        if (command == "os-send") return cmdOsSend(args);
+        if (command == "blk") return cmdBlk(profile, args);
+        if (command == "os-info") return cmdOsInfo(profile, args);
+        if (command == "bulk-receive") return cmdBulkReceive(profile, args);
+        if (command == "bulk-send") return cmdBulkSend(profile, args);
+        if (command == "os-send") return cmdOsSend(profile, args);
         if (command == "report-send") return cmdReportSend(args);
         if (command == "report-check") return cmdReportCheck(args);
-        if (command == "plugins") return cmdPlugins(args);
-        if (command == "from-plugin") return cmdFromPlugin(args);
-        if (command == "clashes") return cmdClashes(args);
-        if (command == "set") return cmdSet(args);
+        if (command == "plugins") return cmdPlugins(profile, args);
+        if (command == "from-plugin") return cmdFromPlugin(profile, args);
+        if (command == "clashes") return cmdClashes(profile, args);
+        if (command == "set") return cmdSet(profile, args);
         if (command == "diff") return cmdDiff(args);
         if (command == "from-json") return cmdFromJson(args);
-        if (command == "library") return cmdLibrary(args);
+        if (command == "library") return cmdLibrary(profile, args);
         return usageError("unknown command '" + command + "'");
     } catch (const std::exception& e) {
         std::cerr << "tangra-qv-tool: internal error: " << e.what() << "\n";

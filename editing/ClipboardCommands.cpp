@@ -4,7 +4,7 @@
 
 #include "editing/ControlClipboard.h"
 #include "editing/PasteCommand.h"
-#include "model/DeviceProfile.h"
+#include "model/DeviceFacts.h"
 #include "model/EditorTemplate.h"
 
 namespace {
@@ -74,14 +74,13 @@ std::unique_ptr<CMetaCommand> assignImportedCommand(const CPlacedControl& target
     return meta;
 }
 
-bool canPaste(const ControlList& clipboard, const ControlList& targets) {
+bool canPaste(const DeviceFacts& facts, const ControlList& clipboard, const ControlList& targets) {
     if (targets.empty() || clipboard.size() != targets.size()) return false;
-    const IDeviceProfile& profile = IDeviceProfile::current();
     for (const CPlacedControl& target : targets)
-        if (profile.IsImportedControl(target.GetIndex())) return false;
+        if (facts.isImportedControl(target.GetIndex())) return false;
     for (size_t i = 0; i < targets.size(); ++i) {
         const CBaseControlState* state = clipboard[i].GetState();
-        if (!state || !profile.CanHoldState(targets[i].GetIndex(), *state)) return false;
+        if (!state || !facts.canHoldState(targets[i].GetIndex(), *state)) return false;
     }
     return true;
 }

@@ -14,6 +14,7 @@
 #include "editing/PlacedControl.h"
 
 class CEditorTemplate;
+struct DeviceFacts;
 
 using ControlList = std::vector<CPlacedControl>;
 
@@ -37,6 +38,7 @@ std::unique_ptr<CMetaCommand> swapCommand(const ControlList& a, const ControlLis
 // "Assign Imported Control". Null when there is no such imported control.
 std::unique_ptr<CMetaCommand> assignImportedCommand(const CPlacedControl& target, const CEditorTemplate& tpl,
                                                     int importedNumber);
-// Whether the copied controls may be pasted onto the targets: same number,
-// no imported target, and each target can hold its copied settings.
-bool canPaste(const ControlList& clipboard, const ControlList& targets);
+// Whether the copied controls may be pasted onto the targets (controls of a
+// device with these facts): same number, no imported target, and each target
+// can hold its copied settings.
+bool canPaste(const DeviceFacts& facts, const ControlList& clipboard, const ControlList& targets);

@@ -182,7 +182,8 @@ std::string checkControlField(const IDeviceProfile& profile, const CPlacedContro
     if (a.field == "sysEx") {
         SysExMessage message = state->sysExData;
         std::string status;
-        if (!parseMessageText(a.value, message, status)) return "'" + a.value + "': " + status;
+        if (!parseMessageText(a.value, message, status, profile.GetMaxSysExLength()))
+            return "'" + a.value + "': " + status;
         return {};
     }
     const auto it = numberFields().find(a.field);

@@ -5,7 +5,8 @@
 #include "editing/ClipboardCommands.h"
 #include "editing/ControlClipboard.h"
 #include "editing/History.h"
-#include "model/DeviceProfile.h"
+#include "model/DeviceFacts.h"
+#include "model/EditorTemplate.h"
 
 namespace {
 const char* const kRedoAccelerator = "Ctrl+Y";
@@ -30,13 +31,12 @@ EditMenuState editMenuState(const CEditorTemplate* tpl, bool canUndo, bool canRe
     s.redo = canRedo;
 
     const bool editable = tpl != nullptr && !editWindowShown;
-    const IDeviceProfile& profile = IDeviceProfile::current();
-    const bool anyImported = std::any_of(selection.begin(), selection.end(), [&](const CPlacedControl& c) {
-        return profile.IsImportedControl(c.GetIndex());
+    const bool anyImported = tpl && std::any_of(selection.begin(), selection.end(), [&](const CPlacedControl& c) {
+        return tpl->deviceFacts().isImportedControl(c.GetIndex());
     });
     s.cut = editable && !selection.empty() && !anyImported;
     s.copy = editable && !selection.empty();
-    s.paste = editable && canPaste(clipboard.placed(), selection);
+    s.paste = editable && canPaste(tpl->deviceFacts(), clipboard.placed(), selection);
     s.del = s.cut;
     s.selectAll = editable;
     s.getInfo = editable && !selection.empty();

@@ -8,11 +8,6 @@
 class CEditorTemplate;
 class CControlClipboard;
 
-// Identifiers of the Edit menu items.
-namespace EditMenuId {
-enum : int { Cut = 22, Copy = 23, Paste = 24, Delete = 25, Undo = 26, Redo = 27, GetInfo = 29, SelectAll = 30 };
-}
-
 // tpl is the current template (null when none is open).
 std::string undoItemLabel(const CEditorTemplate* tpl, bool canUndo);
 std::string redoItemLabel(const CEditorTemplate* tpl, bool canRedo);

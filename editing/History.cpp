@@ -68,6 +68,21 @@ std::string redoName(const CEditorTemplate& tpl) {
     return tpl.history[static_cast<size_t>(tpl.currentIndex + 1)]->GetName();
 }
 
+bool loadInPlace(CEditorTemplate& tpl, const std::function<bool()>& load) {
+    const int savedIndex = tpl.savedIndex;
+    const bool savedValid = tpl.savedValid;
+    tpl.markSaved();
+    if (load()) return true;
+    tpl.savedIndex = savedIndex;
+    tpl.savedValid = savedValid;
+    return false;
+}
+
+void restartHistory(CEditorTemplate& tpl) {
+    tpl.clearHistory();
+    if (tpl.savedValid) tpl.markSaved();
+}
+
 void updateUndoState(const CEditorTemplate& tpl) {
     EditorView::updateEditMenu(canUndo(tpl), canRedo(tpl));
     EditorView::updateTitle();

@@ -3,6 +3,7 @@
 // savedIndex and savedValid of CEditorTemplate). Every change to a template
 // goes through executeCommand; the menu calls undoCommand and redoCommand
 // only when they are possible.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,15 @@ bool canRedo(const CEditorTemplate& tpl);
 // The labels of the entries undo and redo would act on; "No command" when none.
 std::string undoName(const CEditorTemplate& tpl);
 std::string redoName(const CEditorTemplate& tpl);
+
+// Loads new content into a template in place (opening or reverting its
+// file): from here on it counts as saved, unless `load` marks it modified (a
+// converted or corrected template). When `load` fails the saved point goes
+// back to where it was, so edits made before still count as unsaved.
+bool loadInPlace(CEditorTemplate& tpl, const std::function<bool()>& load);
+// Empties the history of a template that now matches its file: one that
+// counted as saved still does; one marked modified stays modified.
+void restartHistory(CEditorTemplate& tpl);
 
 // Refreshes the Edit menu, the title and the Template menu, and asks for a
 // repaint; run after every change of the history.

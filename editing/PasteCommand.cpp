@@ -1,12 +1,5 @@
 #include "editing/PasteCommand.h"
 
-#include "model/DeviceProfile.h"
-
-void rebindControl(CBaseControlState& state, int controlIndex) {
-    state.isContinuous = IDeviceProfile::current().IsContinuousControl(controlIndex);
-    state.clampSnapshot();
-}
-
 CPasteCommand::CPasteCommand(const CPlacedControl& target, const CBaseControlState& source)
     : target(target), pasted(source) {}
 
@@ -15,7 +8,10 @@ void CPasteCommand::Do() {
     if (!s) return;
     saved = *s;
     *s = pasted;
-    rebindControl(*s, target.GetIndex());
+    // Whether a control is continuous belongs to its place, not to the
+    // settings pasted there; the snapshot then fits the place.
+    s->isContinuous = saved.isContinuous;
+    s->clampSnapshot();
 }
 
 void CPasteCommand::Undo() {
@@ -38,7 +34,7 @@ void CClearCommand::Do() {
     s->reset();
     // reset clears isContinuous; the control still sits in its place, and a
     // later clamp must treat it as what it is.
-    s->isContinuous = IDeviceProfile::current().IsContinuousControl(target.GetIndex());
+    s->isContinuous = saved.isContinuous;
 }
 
 void CClearCommand::Undo() {

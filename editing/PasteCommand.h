@@ -15,7 +15,7 @@ public:
     CPasteCommand(const CPlacedControl& target, const CBaseControlState& source);
 
     // The target takes the pasted settings, then is re-bound to its place:
-    // isContinuous from the device profile and the snapshot clamped.
+    // it keeps its own isContinuous and the snapshot is clamped.
     void Do() override;
     // The target gets back exactly the settings Do found.
     void Undo() override;
@@ -45,7 +45,3 @@ private:
     CPlacedControl target;
     CBaseControlState saved;
 };
-
-// Makes a control's settings fit its place: the continuous flag from the
-// device profile for its index, then the snapshot clamp.
-void rebindControl(CBaseControlState& state, int controlIndex);

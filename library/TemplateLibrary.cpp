@@ -14,7 +14,7 @@
 #include "library/ContentHash.h"
 #include "library/SqliteDatabase.h"
 #include "model/DeviceKind.h"
-#include "model/DeviceProfile.h"
+#include "model/TemplateFactory.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
 #include "model/TemplateParts.h"
@@ -216,7 +216,7 @@ struct CTemplateLibrary::Prepared {
     std::string controls;
 };
 
-CTemplateLibrary::CTemplateLibrary() = default;
+CTemplateLibrary::CTemplateLibrary(const ITemplateFactory& factory) : factory_(factory) {}
 CTemplateLibrary::~CTemplateLibrary() = default;
 
 void CTemplateLibrary::clearError() {
@@ -393,7 +393,7 @@ bool CTemplateLibrary::prepare(const ByteSequence& dump, Prepared& out) {
     hooks.notices = &quiet;
     hooks.dataErrors = nullptr;
     ScopedModelHooks scope(hooks);
-    std::unique_ptr<CEditorTemplate> tpl = IDeviceProfile::current().CreateTemplate();
+    std::unique_ptr<CEditorTemplate> tpl = factory_.CreateTemplate();
     const OpenResult r = openTemplateBytes(dump, *tpl);
     if (!r.ok) return false;
     if (r.foreign) {
@@ -815,7 +815,7 @@ bool CTemplateLibrary::snapshotDumps(int64_t id, std::vector<ByteSequence>& out)
     s.bind(1, id);
     while (s.next()) {
         ByteSequence dump = s.blob(1);
-        std::unique_ptr<CEditorTemplate> entry = IDeviceProfile::current().CreateTemplate();
+        std::unique_ptr<CEditorTemplate> entry = factory_.CreateTemplate();
         // Placed as a bulk dump places its entries: location = index, bulk flag set.
         if (!entry->load(dump)) {
             error_ = "the backup's template at location " + std::to_string(s.int64(0) + 1) + " cannot be read";

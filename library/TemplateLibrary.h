@@ -12,6 +12,7 @@
 
 #include "model/ByteSequence.h"
 
+class ITemplateFactory;
 class SqliteDatabase;
 
 // What happened to a template; stored as the text of libraryEventName.
@@ -97,8 +98,11 @@ public:
     static constexpr int kSchemaVersion = 2;
     static constexpr int kLocations = 40;
 
-    CTemplateLibrary();
+    // `factory` makes the templates the library reads its dumps into (the
+    // device's own); it outlives the library.
+    explicit CTemplateLibrary(const ITemplateFactory& factory);
     ~CTemplateLibrary();
+    const ITemplateFactory& factory() const { return factory_; }
     CTemplateLibrary(const CTemplateLibrary&) = delete;
     CTemplateLibrary& operator=(const CTemplateLibrary&) = delete;
 
@@ -177,6 +181,7 @@ private:
     bool fail(const std::string& what);
     void clearError();
 
+    const ITemplateFactory& factory_;
     std::unique_ptr<SqliteDatabase> db_;
     std::string path_;
     std::string notice_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "DeviceProfile.h"
+#include "DeviceFacts.h"
 #include "EditorTemplate.h"
 #include "ModelHooks.h"
 #include "TaNGRAQVTemplate.h"
@@ -41,7 +41,7 @@ std::string deviceKindName(int kind) {
 OpenResult openTemplateBytes(const ByteSequence& bytes, CEditorTemplate& target) {
     OpenResult result;
     result.kind = detectDeviceKind(bytes);
-    if (result.kind == IDeviceProfile::current().GetDeviceType()) {
+    if (result.kind == target.deviceFacts().deviceType) {
         result.foreign = false;
         size_t position = 0;
         result.ok = target.load(bytes, position);

@@ -1,34 +1,17 @@
 #include "DeviceProfile.h"
 
-#include "ControlState.h"
 #include "BulkDump.h"
 #include "DeviceOS.h"
-#include "TaNGRAQVTemplate.h"
+#include "EditorTemplate.h"
 
-namespace {
-const IDeviceProfile* g_profile = nullptr;
-}
+// The project version (CMake's project VERSION); set by the build.
+#ifndef TQV_VERSION
+#define TQV_VERSION "unknown"
+#endif
 
-const IDeviceProfile& IDeviceProfile::current() {
-    static const CTaNGRAQVDeviceProfile fallback;
-    return g_profile ? *g_profile : fallback;
-}
-
-void IDeviceProfile::setCurrent(const IDeviceProfile* profile) { g_profile = profile; }
-
-bool IDeviceProfile::CanHoldState(int index, const CBaseControlState& state) const {
-    const int t = state.getControlType();
-    if (IsImportedControl(index)) return false;
-    if (!Allows14BitValues(index) && state.getDisplayFormat() == DisplayFormat::Send14Bit) return false;
-    if (IsContinuousControl(index)) {
-        if (t >= 0 && t <= 4) return true;
-        if (t == ControlType::PitchBend) return AllowsPitchBend(index);
-        return false;
-    }
-    if ((t >= 0 && t <= 6) || t == ControlType::ProgramChange) return true;
-    if (t == ControlType::DrumNote) return UsesDrumNotes(index);
-    return false;
-}
+std::unique_ptr<CEditorTemplate> IDeviceProfile::CreateTemplate() const { return Factory().CreateTemplate(); }
+std::unique_ptr<IBulkDump> IDeviceProfile::CreateBulkDump() const { return Factory().CreateBulkDump(); }
+std::unique_ptr<CDeviceOS> IDeviceProfile::CreateDeviceOS() const { return Factory().CreateDeviceOS(); }
 
 std::string CTaNGRAQVDeviceProfile::GetControlPlace(int i) const {
     const auto numbered = [](const char* what, int n) { return std::string(what) + " " + std::to_string(n); };
@@ -47,17 +30,8 @@ std::string CTaNGRAQVDeviceProfile::GetControlPlace(int i) const {
     return numbered("Further continuous", i - 73);
 }
 
-std::unique_ptr<CEditorTemplate> CTaNGRAQVDeviceProfile::CreateTemplate() const {
-    return std::make_unique<CTaNGRAQVTemplate>();
-}
-
-std::unique_ptr<IBulkDump> CTaNGRAQVDeviceProfile::CreateBulkDump() const {
-    return std::make_unique<CBulkDump<CTaNGRAQVTemplate, 40>>();
-}
-
-std::unique_ptr<CDeviceOS> CTaNGRAQVDeviceProfile::CreateDeviceOS() const { return std::make_unique<CDeviceOS>(); }
 std::string CTaNGRAQVDeviceProfile::GetAboutText() const {
-    return "TaNGRA LuMI QV Editor\n\nVersion 1.0.0\n\nCreate, edit, load and save templates for the\n"
+    return "TaNGRA LuMI QV Editor\n\nVersion " TQV_VERSION "\n\nCreate, edit, load and save templates for the\n"
            "TaNGRA LuMI QV and send them to the hardware.\n\nCopyright (C) Quorvane Ltd.  All rights reserved.";
 }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "Command.h"
-#include "DeviceProfile.h"
+#include "DeviceFacts.h"
 #include "ModelHooks.h"
 #include "NameTools.h"
 #include "TemplateParts.h"
@@ -178,13 +178,13 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 }
 
 bool CEditorTemplate::clampControls() {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const DeviceFacts& facts = deviceFacts();
     // As clampSnapshot on each control, but the observer of default values
     // is told once, after all of them.
     bool changed = false;
     bool anyRange = false;
     auto clamp = [&](CBaseControlState& ctl, int index) {
-        ctl.isContinuous = profile.IsContinuousControl(index);
+        ctl.isContinuous = facts.isContinuousControl(index);
         const std::optional<int> value = ctl.clampedSnapshot();
         if (!value) return;
         anyRange = true;
@@ -253,20 +253,20 @@ bool CEditorTemplate::appendImportedFrom(const CEditorTemplate& other) {
 }
 
 bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const DeviceFacts& facts = deviceFacts();
     bool dropped = false;
     for (int i = 0; i <= other.lastIndex(); ++i) {
         const CBaseControlState* ctl = other.controlAt(i);
         if (!ctl) break;
         if (ctl->controlType == ControlType::Disabled) continue;
-        if (!profile.IsMessageTypeSupported(ctl->controlType)) {
+        if (!facts.isMessageTypeSupported(ctl->controlType)) {
             dropped = true;
             continue;
         }
         CBaseControlState copy = *ctl;
         const std::string name = toNameCharacters(ctl->name);
         copy.setLongName(name);
-        copy.setName(abbreviate(name, profile.GetMaxNameLength()));
+        copy.setName(abbreviate(name, facts.maxNameLength));
         rememberName(copy.longName);
         rememberName(copy.name);
         bool present = false;
@@ -282,10 +282,10 @@ bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
 }
 
 bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const DeviceFacts& facts = deviceFacts();
     setTemplateName(toNameCharacters(trimTrailingBlanks(other.localSettings().templateName)));
     setManufacturerName(toNameCharacters(trimTrailingBlanks(other.localSettings().manufacturerName)));
-    if (profile.HasKeyboardZones()) {
+    if (facts.hasKeyboardZones) {
         setZonesEnabled(other.zonesEnabled());
         for (int z = 0; z < 4; ++z) {
             const CKeyboardZone* from = other.keyboardZone(z);
@@ -308,7 +308,7 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
     auto prepare = [&](int index) {
         CBaseControlState* dest = controlAt(index);
         if (!dest) return dest;
-        dest->isContinuous = profile.IsContinuousControl(index);
+        dest->isContinuous = facts.isContinuousControl(index);
         dest->clampSnapshot();
         return dest;
     };
@@ -324,7 +324,7 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
         while (target <= lastIndex() && !indexExists(target)) ++target;
         if (target > lastIndex()) continue;
         CBaseControlState* dest = prepare(target);
-        if (dest && profile.CanHoldState(target, imported)) {
+        if (dest && facts.canHoldState(target, imported)) {
             place(*dest, imported, target);
             ++target;
         } else {
@@ -335,7 +335,7 @@ bool CEditorTemplate::importFrom(const CEditorTemplate& other) {
         for (int j = w.refusedAt + 1; j <= lastIndex(); ++j) {
             if (!indexExists(j) || taken[static_cast<size_t>(j)]) continue;
             CBaseControlState* dest = prepare(j);
-            if (dest && profile.CanHoldState(j, *w.control)) {
+            if (dest && facts.canHoldState(j, *w.control)) {
                 place(*dest, *w.control, j);
                 break;
             }

@@ -31,6 +31,8 @@ struct PreservationUnit {
     uint16_t keyByte = kWhole;
 };
 
+struct DeviceFacts;
+
 // What a plug-in offers for naming controls.
 struct PluginDescription {
     std::string name;
@@ -59,6 +61,10 @@ public:
     virtual ByteSequence save() const;
 
     std::string displayName() const override = 0;
+    // What the template asks about its device: which index is what, name
+    // lengths, ports. Conversion and import follow the facts of the template
+    // converted or imported into.
+    virtual const DeviceFacts& deviceFacts() const = 0;
     void setTemplateName(const std::string& text) override = 0;
     virtual void setManufacturerName(const std::string& text) = 0;
     void setLocation(int n) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DeviceFacts.h"
 #include "SiblingRecord.h"
 
 // ---- settings block ----------------------------------------------------------
@@ -87,6 +88,8 @@ void CTaNGRAKeyboardZone::appendTo(ByteSequence& out) const {
 }
 
 // ---- template ------------------------------------------------------------------
+
+const DeviceFacts& CSiblingTemplate::deviceFacts() const { return TaNGRAQVFacts(); }
 
 CSiblingTemplate::CSiblingTemplate(int controlCount, std::vector<int> recordOrder)
     : controls(static_cast<size_t>(controlCount)), recordOrder_(std::move(recordOrder)) {

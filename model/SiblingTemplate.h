@@ -75,6 +75,9 @@ public:
     void setZonesEnabled(bool enabled) override { zonesEnabled_ = enabled; }
     CTemplateGroups* groupSettings() override { return nullptr; }
     int lastIndex() const override { return static_cast<int>(controls.size()) - 1; }
+    // A sibling's template is read only to be converted into the target
+    // device's: it takes that device's defaults.
+    const DeviceFacts& deviceFacts() const override;
     bool indexExists(int i) const override { return i >= 0 && i <= lastIndex(); }
     CBaseControlState* controlAt(int index) override;
 

@@ -4,20 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "DeviceProfile.h"
 #include "OsVersion.h"
 
 namespace {
 bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
-int maxBytes() {
-    const int n = IDeviceProfile::current().GetMaxSysExLength();
-    return n > SysExMessage::kMaxBytes ? SysExMessage::kMaxBytes : n;
-}
+int limited(int maxBytes) { return maxBytes > SysExMessage::kMaxBytes ? SysExMessage::kMaxBytes : maxBytes; }
 }  // namespace
 
-bool parseMessageText(const std::string& original, SysExMessage& record, std::string& status) {
-    const int n = maxBytes();
+bool parseMessageText(const std::string& original, SysExMessage& record, std::string& status, int maxBytes) {
+    const int n = limited(maxBytes);
     std::string text = original;
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const size_t length = text.size();
@@ -85,11 +81,11 @@ bool parseMessageText(const std::string& original, SysExMessage& record, std::st
         }
     }
     record.hasDataPosition = record.dataPosition != 0 ? 1 : 0;
-    return validateMessage(record, status);
+    return validateMessage(record, status, maxBytes);
 }
 
-bool validateMessage(const SysExMessage& record, std::string& status) {
-    const int n = maxBytes();
+bool validateMessage(const SysExMessage& record, std::string& status, int maxBytes) {
+    const int n = limited(maxBytes);
     if (record.endPosition > n + 1) {
         status = "Message too long";
         return false;
@@ -107,9 +103,9 @@ bool validateMessage(const SysExMessage& record, std::string& status) {
     return true;
 }
 
-std::string formatMessageText(const SysExMessage& record) {
+std::string formatMessageText(const SysExMessage& record, int maxBytes) {
     std::string text;
-    const int n = maxBytes();
+    const int n = limited(maxBytes);
     for (int i = 0; i < n; ++i) {
         if (record.endPosition == i + 1) break;
         if (record.dataPosition == i + 1) {

@@ -6,6 +6,9 @@
 
 // Checks and converts text; `status` receives a message in every case. On
 // failure the record may hold part of the new message: apply it only on success.
-bool parseMessageText(const std::string& text, SysExMessage& record, std::string& status);
-bool validateMessage(const SysExMessage& record, std::string& status);
-std::string formatMessageText(const SysExMessage& record);
+// `maxBytes` is the device's longest message (GetMaxSysExLength), at most
+// SysExMessage::kMaxBytes.
+bool parseMessageText(const std::string& text, SysExMessage& record, std::string& status,
+                      int maxBytes = SysExMessage::kMaxBytes);
+bool validateMessage(const SysExMessage& record, std::string& status, int maxBytes = SysExMessage::kMaxBytes);
+std::string formatMessageText(const SysExMessage& record, int maxBytes = SysExMessage::kMaxBytes);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "ControlRecord.h"
-#include "DeviceProfile.h"
+#include "DeviceFacts.h"
 #include "ModelHooks.h"
 
 namespace {
@@ -48,13 +48,16 @@ std::string CTaNGRAQVTemplate::displayName() const {
     return trimTrailingBlanks(locals.manufacturerName) + " - " + trimTrailingBlanks(locals.templateName);
 }
 
+const DeviceFacts& CTaNGRAQVTemplate::deviceFacts() const { return TaNGRAQVFacts(); }
+
 void CTaNGRAQVTemplate::reset() {
     header_.bytes = {0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0x7F, 0x00, 0x00, 0x11, 0x02, 0x00, 0x01};
     locals.reset();
     zonesEnabled_ = false;
     zoneFlag2 = false;
     layoutByte = kLayoutByte;
-    const bool port2 = IDeviceProfile::current().HasMidiPort2();
+    const DeviceFacts& facts = deviceFacts();
+    const bool port2 = facts.hasMidiPort2;
     for (size_t z = 0; z < zones.size(); ++z) zones[z].resetZone(z == 0, port2);
     deviceBytes179 = {0x00, 0x01, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00};
     deviceByte153 = deviceByte154 = 0;
@@ -62,10 +65,9 @@ void CTaNGRAQVTemplate::reset() {
     deviceByte4110 = 52;
     // Whether a control is a pot or a button decides how its default value is
     // clamped: a template made without a file needs it as much as an opened one.
-    const IDeviceProfile& profile = IDeviceProfile::current();
     for (size_t i = 0; i < controls.size(); ++i) {
         controls[i].reset();
-        controls[i].isContinuous = profile.IsContinuousControl(static_cast<int>(i));
+        controls[i].isContinuous = facts.isContinuousControl(static_cast<int>(i));
     }
     filePath.clear();
     controls[64].setControlType(ControlType::PitchBend, true);

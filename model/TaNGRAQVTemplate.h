@@ -40,6 +40,7 @@ public:
     const CTemplateLocals& localSettings() const override { return locals; }
     CTemplateGroups* groupSettings() override { return &locals.groups; }
     int lastIndex() const override { return kLastIndex; }
+    const DeviceFacts& deviceFacts() const override;
     bool indexExists(int i) const override { return i < kControlCount; }
     CBaseControlState* controlAt(int index) override;
     bool readBody(const ByteSequence& bytes, size_t& position) override;

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "DeviceProfile.h"
+#include "DeviceFacts.h"
 #include "SiblingRecord.h"
 
 using namespace SiblingRecord;
@@ -71,7 +71,7 @@ void CTaNGRATemplate::reset() {
     locals.reset();
     settingsByte = 0;
     zonesEnabled_ = false;
-    const bool port2 = IDeviceProfile::current().HasMidiPort2();
+    const bool port2 = deviceFacts().hasMidiPort2;
     for (size_t z = 0; z < zones.size(); ++z) zones[z].resetZone(z == 0, port2);
     finalBytes = {};
     resetControls();

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
         std::cerr << "usage: make_factory_settings OUT.blk\n";
         return 2;
     }
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const CTaNGRAQVDeviceProfile profile;
     auto dump = profile.CreateBulkDump();
     const auto defaults = profile.CreateTemplate();
     for (int i = 0; i < dump->GetCount(); ++i) dump->SetEntry(*defaults, i);

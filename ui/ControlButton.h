@@ -50,8 +50,6 @@ public:
     wxSize BitmapSize() const { return wxSize(width, height); }
 
 private:
-    void DrawLine(wxDC& dc, const std::string& text, int ox, int oy, const wxColour& colour);
-
     const IDeviceProfile& profile;
     const CPlacedControl& control;
     int x, y;

@@ -173,7 +173,13 @@ void CEditControlDialog::OnShortcut(wxCommandEvent& event) {
     wxWindow* parent = GetParent();
     auto* frame = dynamic_cast<wxFrame*>(parent);
     wxMenuItem* item = frame && frame->GetMenuBar() ? frame->GetMenuBar()->FindItem(event.GetId()) : nullptr;
-    if (!item || !item->IsEnabled()) return;
+    if (!item) return;
+    // The main window works its menu states out when asked (wxEVT_UPDATE_UI),
+    // as it does before its own shortcuts run: ask for this item's now.
+    wxUpdateUIEvent update(event.GetId());
+    update.SetEventObject(frame);
+    frame->ProcessWindowEvent(update);
+    if (update.GetSetEnabled() ? !update.GetEnabled() : !item->IsEnabled()) return;
     wxString focusName;
     if (wxWindow* focused = FindFocus(); focused && wxGetTopLevelParent(focused) == this)
         focusName = focused->GetName();
@@ -267,5 +273,4 @@ void CEditControlDialog::ForgetControl() {
 void CEditControlDialog::OnClose(wxCloseEvent&) {
     // The window lives as long as the main window: closing only hides it.
     Hide();
-    if (owner) owner->UpdateEditMenuFromHistory();
 }

@@ -22,8 +22,6 @@ public:
     virtual void AddObserver(IObserver* observer) = 0;
     virtual void SetSnapshotObserver(IObserver* observer) = 0;
     virtual void ClearObservers() = 0;
-    // The window was closed: the Edit menu may offer other things now.
-    virtual void UpdateEditMenuFromHistory() = 0;
     // Where the user last left the window (screen coordinates of its frame);
     // false when it was never placed.
     virtual bool StoredEditWindowPosition(wxPoint&) const { return false; }

@@ -519,7 +519,7 @@ CSysExDialog::CSysExDialog(IEditPanelHost& host, wxWindow* parent) : CEditPanel(
             if (!state() || !message) return;
             SysExMessage record = state()->getSysExData();
             std::string text;
-            if (!parseMessageText(message->GetValue().ToStdString(), record, text)) return;
+            if (!parseMessageText(message->GetValue().ToStdString(), record, text, profile().GetMaxSysExLength())) return;
             editing = false;
             run(std::make_unique<CSetSysExDataCommand>(*control, record));
         });
@@ -529,7 +529,7 @@ void CSysExDialog::check() {
     if (!message || !state()) return;
     SysExMessage record = state()->getSysExData();
     std::string text;
-    const bool ok = parseMessageText(message->GetValue().ToStdString(), record, text);
+    const bool ok = parseMessageText(message->GetValue().ToStdString(), record, text, profile().GetMaxSysExLength());
     enable(set, ok);
     showStatus(wxString::FromUTF8(text));
 }
@@ -563,7 +563,7 @@ void CSysExDialog::refresh() {
     if (!s || !message) return;
     // Text being typed stays until it is set; the model changes only then.
     if (!editing) {
-        const wxString text = wxString::FromUTF8(formatMessageText(s->getSysExData()));
+        const wxString text = wxString::FromUTF8(formatMessageText(s->getSysExData(), profile().GetMaxSysExLength()));
         if (message->GetValue() != text) message->ChangeValue(text);
     }
     check();

@@ -1,9 +1,9 @@
 #pragma once
 // The panel view: a picture of the hardware with every control drawn as a
 // framed rectangle and its assignment written under it in the device's own
-// display font. The view is not a window: its host (the main frame, or the
-// ready-made CTemplateCanvas below) forwards paint, mouse, key and idle events
-// and repaints whenever an operation answers true.
+// display font. The view is not a window: the panel window showing it
+// (CTemplateCanvas) forwards paint, mouse, key and idle events and repaints
+// whenever an operation answers true.
 #include <wx/bitmap.h>
 #include <wx/colour.h>
 #include <wx/cursor.h>
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/PlacedControl.h"
 #include "ui/ControlButton.h"
 #include "ui/ToggleButton.h"
 
@@ -29,8 +30,8 @@ class IDeviceProfile;
 class ICommand;
 class CTemplateUI;
 
-// What the view needs from the window that shows it. The main frame
-// implements this; every call is made on the GUI thread.
+// What the view needs from the window around it (the main window wires
+// these to its parts); every call is made on the GUI thread.
 class ITemplateUIHost {
 public:
     virtual ~ITemplateUIHost() = default;
@@ -128,8 +129,8 @@ public:
     virtual bool OnPanelButtonHover(wxPoint p);
 
     // The one translation of the panel window's events into the operations
-    // above; every window that shows a view (the main frame, CTemplateCanvas)
-    // passes its pointer and key events through these. Pointer events: left
+    // above; the window that shows a view (CTemplateCanvas) passes its
+    // pointer and key events through these. Pointer events: left
     // down, up and double click, right down, motion and wheel (a wheel event
     // that states no delta counts 120 per notch). Keys: Tab, Return, Enter and
     // Space, the arrows and Page Up/Down, each also from the numeric keypad.
@@ -254,7 +255,6 @@ protected:
 
 private:
     bool InList(const std::vector<std::unique_ptr<CPlacedControl>>& list, int index) const;
-    void AddToSelection(const CPlacedControl& control);
     void RemoveFromSelection(int index);
     void UpdateRubberBand(wxPoint p);
     bool DropAllowed() const;
@@ -288,27 +288,3 @@ private:
     unsigned long comparedVersion = 0;
 };
 
-// A window that shows one view and forwards its events the way the main
-// frame must (paint into a back buffer; mouse, keys, idle with the release
-// seen outside the window). The main frame may use it as its client area.
-class CTemplateCanvas : public wxWindow {
-public:
-    CTemplateCanvas(wxWindow* parent, wxWindowID id = wxID_ANY);
-    // The view shown (not owned; null shows nothing).
-    void SetView(CTemplateUI* view);
-    CTemplateUI* GetView() const { return view; }
-    // The host's idle work for the view: pointer outside, release outside, Tick.
-    void IdleWork(long elapsedMs);
-
-private:
-    void OnPaint(wxPaintEvent& event);
-    void OnEraseBackground(wxEraseEvent&) {}
-    void OnMouse(wxMouseEvent& event);
-    void OnKey(wxKeyEvent& event);
-    bool ViewActive() const;
-
-    CTemplateUI* view = nullptr;
-    bool leftDownInside = false;
-    wxBitmap backBuffer;
-    wxBitmap zoomScratch;
-};

@@ -13,7 +13,7 @@ class ClipboardTest : public EditingTest {
 protected:
     void SetUp() override {
         EditingTest::SetUp();
-        for (int i = 0; i <= 85; ++i) tpl.controlAt(i)->isContinuous = IDeviceProfile::current().IsContinuousControl(i);
+        for (int i = 0; i <= 85; ++i) tpl.controlAt(i)->isContinuous = CTaNGRAQVDeviceProfile().IsContinuousControl(i);
         assign(3, ControlType::CC, "Cutoff", 74);
         assign(4, ControlType::NRPN, "Reso", 71);
         assign(5, ControlType::CC, "Attack", 73);
@@ -58,7 +58,7 @@ TEST_F(ClipboardTest, PasteNeedsOneFittingTargetPerCopiedControl) {
     copyToClipboard({at(70)});
     EXPECT_FALSE(menu({at(24)}).paste);  // not a drum pad
     EXPECT_TRUE(menu({at(71)}).paste);
-    EXPECT_FALSE(canPaste(clipboard().placed(), {CPlacedControl(&state(71), 86)}));  // imported index
+    EXPECT_FALSE(canPaste(TaNGRAQVFacts(), clipboard().placed(), {CPlacedControl(&state(71), 86)}));  // imported index
 }
 
 TEST_F(ClipboardTest, EditMenuClipboardItems) {
@@ -92,8 +92,6 @@ TEST_F(ClipboardTest, EditMenuClipboardItems) {
     const EditMenuState none = editMenuState(nullptr, false, false, false, {at(7)}, clipboard());
     EXPECT_FALSE(none.cut || none.copy || none.paste || none.del || none.selectAll || none.getInfo);
     EXPECT_EQ(none.undoLabel, "Can't undo\tCtrl+Z");
-    EXPECT_EQ(EditMenuId::Undo, 26);
-    EXPECT_EQ(EditMenuId::Redo, 27);
 }
 
 TEST_F(ClipboardTest, CompositeNamesTakeThePluralS) {

@@ -191,6 +191,41 @@ TEST_F(HistoryTest, MarkModifiedOutlastsUndoAndRedo) {
     }
 }
 
+TEST_F(HistoryTest, LoadingInPlaceMovesTheSavedPointOnlyWhenTheLoadWorks) {
+    // An edited template whose file is read in again (opening, reverting).
+    struct Case {
+        const char* what;
+        bool loads;
+        bool marksModified;  // a converted template
+        bool modifiedAfter;
+    };
+    const Case cases[] = {
+        {"read as it is", true, false, false},
+        {"converted on reading", true, true, true},
+        {"unreadable: the edits stay unsaved", false, false, true},
+    };
+    for (const Case& c : cases) {
+        tpl.clearHistory();
+        tpl.markSaved();
+        run(std::make_unique<CSetMIDIControlLSBNumCommand>(at(0), 20));
+        ASSERT_TRUE(tpl.isModified());
+        const bool loaded = loadInPlace(tpl, [&] {
+            if (c.marksModified) tpl.markModified();
+            return c.loads;
+        });
+        EXPECT_EQ(loaded, c.loads) << c.what;
+        EXPECT_EQ(tpl.isModified(), c.modifiedAfter) << c.what;
+        if (!c.loads) {
+            EXPECT_TRUE(canUndo(tpl)) << c.what;
+            continue;
+        }
+        // The template now matches its file: nothing to undo, the state kept.
+        restartHistory(tpl);
+        EXPECT_FALSE(canUndo(tpl)) << c.what;
+        EXPECT_EQ(tpl.isModified(), c.modifiedAfter) << c.what;
+    }
+}
+
 TEST_F(HistoryTest, FalseFromUpdateViewHidesTheEditWindow) {
     run(probe("Closing", false));  // fresh execute, nothing discarded
     EXPECT_FALSE(view.has("hide"));

@@ -95,7 +95,7 @@ protected:
         c.setDrumAutoOffTime(pick(0, 16383));
         c.setFlagB0(chance(50));
         c.rawByte5 = static_cast<uint8_t>(pick(0, 127));
-        c.isContinuous = IDeviceProfile::current().IsContinuousControl(index);
+        c.isContinuous = CTaNGRAQVDeviceProfile().IsContinuousControl(index);
     }
 
     std::unique_ptr<ICommand> randomCommand() {

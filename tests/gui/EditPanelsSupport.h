@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "TestApplication.h"
+#include "app/EditorApp.h"
 #include "model/Command.h"
 #include "editing/History.h"
 #include "editing/PlacedControl.h"
@@ -33,7 +35,7 @@ namespace paneltest {
 
 class TestPanelHost : public IEditPanelHost, public IControlObservers {
 public:
-    const IDeviceProfile& PanelProfile() const override { return IDeviceProfile::current(); }
+    const IDeviceProfile& PanelProfile() const override { return EditorApp().Profile(); }
     wxString PortCaption(int port) const override {
         static const char* const names[5] = {"MIDI Port 1", "MIDI Port 2", "USB Port 1", "USB Port 2", "USB Port 3"};
         return names[port];
@@ -66,7 +68,7 @@ protected:
     void SetUp() override {
         savedObservers = ModelHooks::get().observers;
         ModelHooks::get().observers = &host;
-        tpl = IDeviceProfile::current().CreateTemplate();
+        tpl = EditorApp().Profile().CreateTemplate();
         host.tpl = tpl.get();
         frame = new wxFrame(nullptr, wxID_ANY, "Control settings", wxDefaultPosition, wxDefaultSize,
                             wxCAPTION | wxTAB_TRAVERSAL);

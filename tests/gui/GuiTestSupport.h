@@ -100,8 +100,18 @@ private:
     std::function<int(T*)> drive;
 };
 
+#include "TestApplication.h"
+
 class CMainFrame;
 class CEditorTemplate;
+class wxMenuBar;
+struct EditorServices;
+struct EditorSettings;
+
+// What the application object hands to the main window and its dialogs.
+EditorServices Services();
+// The application object's settings.
+EditorSettings& Settings();
 
 // One main window over an empty settings store in a temporary folder.
 class GuiTest : public ::testing::Test {
@@ -118,6 +128,9 @@ protected:
     wxString WriteTemplate(const wxString& name, const std::function<void(CEditorTemplate&)>& edit = nullptr,
                            const std::string& templateName = "Untitled");
     wxString Path(const wxString& name) const { return dir + "/" + name; }
+    // The main window's menu bar with every item's state worked out, as
+    // when the user opens a menu.
+    wxMenuBar* MenuBar() const;
     // Menu item label, enabled state, of the main window's menu bar.
     wxString MenuLabel(int id) const;
     bool MenuEnabled(int id) const;

@@ -53,10 +53,11 @@ TEST(Profile, CanHoldStateFollowsTheControlKind) {
 // One profile: the model, the main window and its panel view answer with the application's.
 TEST_F(GuiTest, TheApplicationsProfileReachesTheModelTheMainWindowAndThePanel) {
     const IDeviceProfile& profile = EditorApp().Profile();
-    EXPECT_EQ(&IDeviceProfile::current(), &profile);
-    EXPECT_EQ(&frame->Profile(), &profile);
+    // The templates the profile makes ask the same facts the profile answers from.
+    EXPECT_EQ(&profile.CreateTemplate()->deviceFacts(), &profile.Facts());
     ASSERT_NE(frame->View(), nullptr);
     EXPECT_EQ(&frame->View()->Profile(), &profile);
+    EXPECT_EQ(&frame->EditHost().PanelProfile(), &profile);
 }
 
 TEST(Profile, DeviceAnswersMatchTheModel) {
@@ -123,22 +124,22 @@ TEST(SettingsStore, FirstReadWritesEveryDefaultAndWriteKeepsOrder) {
 
 TEST(SettingsStore, RecentFileListKeepsEightMostRecentFirst) {
     Settings() = EditorSettings();
-    for (int i = 0; i < 10; ++i) addRecentFile(wxString::Format("/f%d.syx", i));
-    EXPECT_EQ(recentFileCount(), 8);
-    EXPECT_EQ(recentFile(0), "/f9.syx");
-    EXPECT_EQ(recentFile(7), "/f2.syx");
-    addRecentFile("/f5.syx");  // reopened: moves to the top, no duplicate
-    EXPECT_EQ(recentFile(0), "/f5.syx");
-    EXPECT_EQ(recentFile(1), "/f9.syx");
-    EXPECT_EQ(recentFile(7), "/f2.syx");
-    EXPECT_EQ(recentFileCount(), 8);
-    EXPECT_TRUE(removeRecentFile("/f9.syx"));
-    EXPECT_FALSE(removeRecentFile("/F5.syx"));  // exact, case-sensitive compare
-    EXPECT_EQ(recentFileCount(), 7);
-    EXPECT_EQ(recentFile(1), "/f8.syx");
-    EXPECT_EQ(recentFile(7), "");
-    clearRecentFiles();
-    EXPECT_EQ(recentFileCount(), 0);
+    for (int i = 0; i < 10; ++i) Settings().addRecentFile(wxString::Format("/f%d.syx", i));
+    EXPECT_EQ(Settings().recentFileCount(), 8);
+    EXPECT_EQ(Settings().recentFile(0), "/f9.syx");
+    EXPECT_EQ(Settings().recentFile(7), "/f2.syx");
+    Settings().addRecentFile("/f5.syx");  // reopened: moves to the top, no duplicate
+    EXPECT_EQ(Settings().recentFile(0), "/f5.syx");
+    EXPECT_EQ(Settings().recentFile(1), "/f9.syx");
+    EXPECT_EQ(Settings().recentFile(7), "/f2.syx");
+    EXPECT_EQ(Settings().recentFileCount(), 8);
+    EXPECT_TRUE(Settings().removeRecentFile("/f9.syx"));
+    EXPECT_FALSE(Settings().removeRecentFile("/F5.syx"));  // exact, case-sensitive compare
+    EXPECT_EQ(Settings().recentFileCount(), 7);
+    EXPECT_EQ(Settings().recentFile(1), "/f8.syx");
+    EXPECT_EQ(Settings().recentFile(7), "");
+    Settings().clearRecentFiles();
+    EXPECT_EQ(Settings().recentFileCount(), 0);
 }
 
 TEST(InstanceLock, SecondCopyForTheSameLoginIsDetected) {
@@ -169,25 +170,25 @@ using AppTest = GuiTest;
 
 TEST_F(AppTest, LostDeviceMessageIsShownOncePerRun) {
     CEditorApp& app = EditorApp();
-    app.deviceLostReported = false;
-    wxTEST_DIALOG(app.ReportInputLost(),
+    app.Messages().ForgetDeviceLost();
+    wxTEST_DIALOG(app.Messages().ReportInputLost(),
                   ExpectMessage("The input MIDI device is no longer accessible!\n\nPlease ensure the device is turned "
                                 "on and plugged in correctly, then restart the editor",
                                 wxOK));
     // Any further report, input or output, stays silent.
     EXPECT_NO_DIALOG({
-        app.ReportOutputLost();
-        app.ReportInputLost();
+        app.Messages().ReportOutputLost();
+        app.Messages().ReportInputLost();
     });
-    EXPECT_TRUE(app.deviceLostReported);
-    app.deviceLostReported = false;
+    EXPECT_TRUE(app.Messages().DeviceLostReported());
+    app.Messages().ForgetDeviceLost();
 }
 
 TEST_F(AppTest, ShowMessageAnswersWithTheButtonPressed) {
     int answer = 0;
-    wxTEST_DIALOG(answer = EditorApp().ShowMessage(wxYES_NO, "Question?"), ExpectMessage("Question?", wxNO));
+    wxTEST_DIALOG(answer = EditorApp().Messages().ShowMessage(wxYES_NO, "Question?"), ExpectMessage("Question?", wxNO));
     EXPECT_EQ(answer, wxNO);
-    wxTEST_DIALOG(answer = EditorApp().ShowMessage(wxOK, "Note"), ExpectMessage("Note", wxOK));
+    wxTEST_DIALOG(answer = EditorApp().Messages().ShowMessage(wxOK, "Note"), ExpectMessage("Note", wxOK));
     EXPECT_EQ(answer, wxOK);
 }
 
@@ -199,7 +200,7 @@ TEST_F(AppTest, CommandLineFilesOpenInOrderAndIgnoreTheStartupAction) {
     files.Add(a);
     files.Add(b);
     EXPECT_NO_DIALOG(EditorApp().RunStartupAction(files));
-    ASSERT_EQ(frame->templateCount(), 2);
+    ASSERT_EQ(frame->Document().templateCount(), 2);
     // Each opened file goes to the front: b was opened last.
     EXPECT_EQ(OpenTemplateNames(), (std::vector<wxString>{"b.syx", "a.syx"}));
 }
@@ -213,12 +214,12 @@ TEST_F(AppTest, StartupActionsWithoutFiles) {
     const wxString last = WriteTemplate("last.syx");
     const Case cases[] = {{1, true, 0}, {2, false, 1}, {3, true, 1}, {3, false, 0}, {7, true, 0}, {-1, true, 0}};
     for (const Case& c : cases) {
-        while (frame->templateCount() > 0) {
-            frame->currentTemplate()->markSaved();
-            frame->closeCurrentTemplate();
+        while (frame->Document().templateCount() > 0) {
+            frame->Document().currentTemplate()->markSaved();
+            frame->Document().closeCurrentTemplate();
         }
-        clearRecentFiles();
-        if (c.recent) addRecentFile(last);
+        Settings().clearRecentFiles();
+        if (c.recent) Settings().addRecentFile(last);
         Settings().startupAction = c.action;
         if (c.action == 2) {
             // A new template opens with its settings dialog.
@@ -227,7 +228,7 @@ TEST_F(AppTest, StartupActionsWithoutFiles) {
         } else {
             EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
         }
-        EXPECT_EQ(frame->templateCount(), c.templates) << "action " << c.action << " recent " << c.recent;
+        EXPECT_EQ(frame->Document().templateCount(), c.templates) << "action " << c.action << " recent " << c.recent;
     }
 }
 
@@ -238,25 +239,25 @@ TEST_F(AppTest, StartupActionFourRunsTheOpenDialog) {
         FileDialogAnswers answer({{path, "", false}});
         EXPECT_NO_DIALOG(EditorApp().RunStartupAction(wxArrayString()));
     }
-    ASSERT_EQ(frame->templateCount(), 1);
-    EXPECT_EQ(CMainFrame::templateFileName(*frame->currentTemplate()), path);
+    ASSERT_EQ(frame->Document().templateCount(), 1);
+    EXPECT_EQ(CTemplateDocument::templateFileName(*frame->Document().currentTemplate()), path);
 }
 
 TEST_F(AppTest, IdlePassesRunOnlyWhileThereIsWorkAndWakeOnRequests) {
     CEditorApp& app = EditorApp();
     NewTemplateKeepingDefaults(frame);
     app.IdlePass();  // carries out the pending repaint
-    EXPECT_FALSE(frame->IsRepaintRequested());
+    EXPECT_FALSE(frame->Canvas()->IsRepaintRequested());
     EXPECT_FALSE(frame->NeedsIdleWork());
     EXPECT_FALSE(app.IdlePassesRunning());
     // A repaint request starts the passes; the pass that paints stops them.
     frame->requestRepaint();
     EXPECT_TRUE(app.IdlePassesRunning());
     app.IdlePass();
-    EXPECT_FALSE(frame->IsRepaintRequested());
+    EXPECT_FALSE(frame->Canvas()->IsRepaintRequested());
     EXPECT_FALSE(app.IdlePassesRunning());
     // A deferred edit is opened by the next pass.
-    frame->deferEdit(CPlacedControl(frame->currentTemplate()->controlAt(4), 4));
+    frame->editControl(CPlacedControl(frame->Document().currentTemplate()->controlAt(4), 4), true);
     EXPECT_TRUE(app.IdlePassesRunning());
     for (int i = 0; i < 50 && !frame->EditWindow()->IsShown(); ++i) {
         Pump();

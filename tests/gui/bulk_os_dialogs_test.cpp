@@ -115,11 +115,12 @@ protected:
         return path;
     }
     UnitLink link;
+    EditorServices services = Services();
 };
 }  // namespace
 
 TEST_F(BulkDialogTest, OpensEmptyWithItsControlsAndTitle) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     EXPECT_EQ(d.GetTitle(), "Bulk dump");
     ASSERT_NE(d.list, nullptr);
     ASSERT_EQ(d.list->GetColumnCount(), 2);
@@ -145,12 +146,12 @@ TEST_F(BulkDialogTest, OpensEmptyWithItsControlsAndTitle) {
         EXPECT_NE(wxWindow::FindWindowByName(name, &d), nullptr) << name;
 
     link.input = false;
-    CBulkDumpDialog noInput(frame, link);
+    CBulkDumpDialog noInput(frame, services, link);
     EXPECT_FALSE(noInput.listen->IsEnabled());
 }
 
 TEST_F(BulkDialogTest, ReceivesFortyTemplatesInArrivalOrder) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     d.Listen();
     EXPECT_TRUE(d.IsBusy());
     EXPECT_TRUE(d.progLine->IsShown());
@@ -176,7 +177,7 @@ TEST_F(BulkDialogTest, ReceivesFortyTemplatesInArrivalOrder) {
 }
 
 TEST_F(BulkDialogTest, ABadMessageDuringReceiveShowsTheMessageAndLeavesNoContents) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     d.Listen();
     link.deliver(unitTemplate("T1", 0));
     wxTEST_DIALOG(link.deliver({0xF0, 0x7E, 0x00, 0x06, 0x02, 0xF7}),
@@ -190,7 +191,7 @@ TEST_F(BulkDialogTest, ABadMessageDuringReceiveShowsTheMessageAndLeavesNoContent
 }
 
 TEST_F(BulkDialogTest, SendIsPacedByTimerWithoutFreezingTheWindowAndCancelStopsAtOnce) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     fillByReceiving(d);
     d.Show();
     runFor(300ms);  // the first paint of the dialog is not the transfer's
@@ -239,7 +240,7 @@ TEST_F(BulkDialogTest, SendIsPacedByTimerWithoutFreezingTheWindowAndCancelStopsA
 }
 
 TEST_F(BulkDialogTest, DropsReplaceRowsFromTheTargetOnAndRefuseOtherExtensions) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     fillByReceiving(d);
     d.Show();
     Pump();
@@ -280,7 +281,7 @@ TEST_F(BulkDialogTest, DropsReplaceRowsFromTheTargetOnAndRefuseOtherExtensions) 
 }
 
 TEST_F(BulkDialogTest, MovingRowsKeepsLocationsAndStopsAtTheEnds) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     fillByReceiving(d);
     d.SelectRow(0);
     EXPECT_FALSE(d.moveUp->IsEnabled());
@@ -299,7 +300,7 @@ TEST_F(BulkDialogTest, MovingRowsKeepsLocationsAndStopsAtTheEnds) {
 }
 
 TEST_F(BulkDialogTest, FilesSaveReopenAndAShortFileChangesNothing) {
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     fillByReceiving(d);
     ASSERT_TRUE(d.SaveDumpAs(Path("set")));  // ".blk" added
     EXPECT_FALSE(d.Dump().IsModified());
@@ -310,7 +311,7 @@ TEST_F(BulkDialogTest, FilesSaveReopenAndAShortFileChangesNothing) {
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::ofstream(std::string(Path("short.blk").utf8_str()), std::ios::binary).write(bytes.data(), 39 * 4112);
 
-    CBulkDumpDialog other(frame, link);
+    CBulkDumpDialog other(frame, services, link);
     other.ClearEntry(0);
     ASSERT_TRUE(other.LoadDump(Path("set.blk"), false));
     ASSERT_EQ(other.list->GetItemCount(), 40);
@@ -336,9 +337,9 @@ TEST_F(BulkDialogTest, FilesSaveReopenAndAShortFileChangesNothing) {
 }
 
 TEST_F(BulkDialogTest, FactorySettingsAreLoadedBesideTheProgramAndSent) {
-    CBulkDumpDialog::SetFactoryFolder(ProgramFolder());
+    services.programDirectory = ProgramFolder();
     ASSERT_TRUE(wxFileName::FileExists(ProgramFolder() + "/FactorySettings.blk"));
-    CBulkDumpDialog d(frame, link);
+    CBulkDumpDialog d(frame, services, link);
     d.UploadFactorySettings();
     EXPECT_TRUE(d.IsSending());
     EXPECT_FALSE(d.factory->IsEnabled());
@@ -350,12 +351,11 @@ TEST_F(BulkDialogTest, FactorySettingsAreLoadedBesideTheProgramAndSent) {
     EXPECT_TRUE(d.factory->IsEnabled());
 
     // A missing factory file fails silently and keeps the button off.
-    CBulkDumpDialog::SetFactoryFolder(dir + "/nowhere");
-    CBulkDumpDialog e(frame, link);
+    services.programDirectory = dir + "/nowhere";
+    CBulkDumpDialog e(frame, services, link);
     EXPECT_NO_DIALOG(e.UploadFactorySettings());
     EXPECT_FALSE(e.factory->IsEnabled());
     EXPECT_FALSE(e.IsBusy());
-    CBulkDumpDialog::SetFactoryFolder(ProgramFolder());
 }
 
 // ---- OS update ----
@@ -399,7 +399,7 @@ int refuseConfirmation(CConfirmOSUpdateDialog* c) {
 TEST_F(OsDialogTest, ShowsVersionsAndKeepsThePreviousImageWhenAFileIsRefused) {
     bool restored = false;
     {
-        CUpdateOSDialog d(frame, link, [&](bool) { restored = true; });
+        CUpdateOSDialog d(frame, services, link, {[&](bool) { restored = true; }});
         EXPECT_EQ(d.GetTitle(), "Update device OS");
         EXPECT_EQ(d.currentVersion->GetValue(), "Unknown");
         EXPECT_FALSE(d.currentVersion->IsEnabled());
@@ -433,7 +433,7 @@ TEST_F(OsDialogTest, QuestionsBeforeTheUpload) {
     // Not established, warning on: the question; No ends there.
     Settings().showOldOSDialog = 1;
     {
-        CUpdateOSDialog d(frame, link);
+        CUpdateOSDialog d(frame, services, link);
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7E, 0x7D}));
         wxTEST_DIALOG(d.Upload(), ExpectMessage(kNotEstablished, wxNO));
         EXPECT_TRUE(link.sent.empty());
@@ -444,21 +444,21 @@ TEST_F(OsDialogTest, QuestionsBeforeTheUpload) {
     // Warning off: straight to the confirmation.
     Settings().showOldOSDialog = 0;
     {
-        CUpdateOSDialog d(frame, link);
+        CUpdateOSDialog d(frame, services, link);
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7E, 0x7D}));
         wxTEST_DIALOG(d.Upload(), ExpectDialog<CConfirmOSUpdateDialog>(refuseConfirmation));
     }
     Settings().showOldOSDialog = 1;
     // An older image than the unit's: the downgrade question.
     {
-        CUpdateOSDialog d(frame, link);
+        CUpdateOSDialog d(frame, services, link);
         link.deliver(unitTemplate("Any", 0, 0x0B, 0));  // unit runs 1.3.00
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7D}));  // 1.2.05
         wxTEST_DIALOG(d.Upload(), ExpectMessage(kDowngrade, wxNO));
     }
     // The same version: no question.
     {
-        CUpdateOSDialog d(frame, link);
+        CUpdateOSDialog d(frame, services, link);
         link.deliver(unitTemplate("Any", 0, 0x0A, 5));
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7D}));
         wxTEST_DIALOG(d.Upload(), ExpectDialog<CConfirmOSUpdateDialog>(refuseConfirmation));
@@ -467,7 +467,7 @@ TEST_F(OsDialogTest, QuestionsBeforeTheUpload) {
 }
 
 TEST_F(OsDialogTest, UploadSendsEveryMessage100msApartAndRefusesToCloseMeanwhile) {
-    CUpdateOSDialog d(frame, link);
+    CUpdateOSDialog d(frame, services, link);
     link.deliver(unitTemplate("Any", 0, 0x0A, 5));
     const wxString path = writeImage("os.syx", {0x7F, 0x7E, 0x7E, 0x7D});
     d.LoadImage(path);
@@ -520,7 +520,7 @@ TEST_F(OsDialogTest, ScreenshotsIdleAndDuringATransfer) {
         }
     };
     {
-        CBulkDumpDialog d(frame, link);
+        CBulkDumpDialog d(frame, services, link);
         fillByReceiving(d);
         d.SelectRow(2);
         shoot(&d, "bulk_dump_idle.png");
@@ -531,7 +531,7 @@ TEST_F(OsDialogTest, ScreenshotsIdleAndDuringATransfer) {
         d.Hide();
     }
     {
-        CUpdateOSDialog d(frame, link);
+        CUpdateOSDialog d(frame, services, link);
         link.deliver(unitTemplate("Any", 0, 0x08, 10));
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7E, 0x7E, 0x7E, 0x7E, 0x7E, 0x7D}, 0x09, 1));
         shoot(&d, "update_os_idle.png");

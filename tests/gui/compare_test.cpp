@@ -61,8 +61,8 @@ protected:
                 t.controlAt(70)->lsbNumber = 38;
             },
             "Theirs");
-        EXPECT_NO_DIALOG(frame->openFile(mine, true));
-        tpl = frame->currentTemplate();
+        EXPECT_NO_DIALOG(frame->Document().openFile(mine, true));
+        tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
     }
     void Menu(int id) {
@@ -169,7 +169,7 @@ TEST_F(CompareTest, ANewComparisonReplacesTheMarks) {
     // Another template shown: the marks of this one are not carried over.
     CompareThroughMenu(theirs);
     const wxString other = WriteTemplate("other.syx", common, "Other");
-    EXPECT_NO_DIALOG(frame->openFile(other, true));
+    EXPECT_NO_DIALOG(frame->Document().openFile(other, true));
     EXPECT_TRUE(frame->View()->GetComparisonMarks().empty());
 }
 
@@ -196,7 +196,7 @@ TEST_F(CompareTest, UnusableFilesAreReportedAsOpenReportsThem) {
     EXPECT_EQ(Status(), "Compare cancelled");
     // A failed or cancelled comparison leaves the last one's marks.
     EXPECT_EQ(frame->View()->GetComparisonMarks(), (std::vector<int>{1, 5, 70}));
-    EXPECT_EQ(frame->templateCount(), 1);  // nothing was opened
+    EXPECT_EQ(frame->Document().templateCount(), 1);  // nothing was opened
 }
 
 TEST_F(CompareTest, ScreenshotOfAComparedPanel) {

@@ -28,7 +28,7 @@ bool inLayout(wxWindow* w) { return w && w->IsShown() && w->GetContainingSizer()
 using DialogsTest = GuiTest;
 
 TEST_F(DialogsTest, WelcomeWithoutPortsOffersNoDeviceActions) {
-    CWelcomeDialog dialog(frame, frame->Profile());
+    CWelcomeDialog dialog(frame, Services());
     ASSERT_NE(dialog.greeting, nullptr);
     EXPECT_TRUE(dialog.greeting->GetLabel().Contains("TaNGRA LuMI QV"));
     EXPECT_FALSE(dialog.greeting->GetLabel().Contains("$PRODUCT$"));
@@ -55,7 +55,7 @@ TEST_F(DialogsTest, WelcomeChoicesAndDontShowAgainSetTheNextStart) {
         {"Create_A_New_Template", false, 0, 1},
     };
     for (const Case& c : cases) {
-        while (frame->templateCount() > 0) frame->closeCurrentTemplate();
+        while (frame->Document().templateCount() > 0) frame->Document().closeCurrentTemplate();
         Settings().startupAction = 0;
         // The real start-up path shows it modally; the test drives it.
         auto drive = [&](CWelcomeDialog* dialog) {
@@ -74,14 +74,14 @@ TEST_F(DialogsTest, WelcomeChoicesAndDontShowAgainSetTheNextStart) {
             wxTEST_DIALOG(EditorApp().RunStartupAction(wxArrayString()), ExpectDialog<CWelcomeDialog>(drive));
         }
         EXPECT_EQ(Settings().startupAction, c.startupAction) << c.choice << " " << c.dontShow;
-        EXPECT_EQ(frame->templateCount(), c.templates) << c.choice;
+        EXPECT_EQ(frame->Document().templateCount(), c.templates) << c.choice;
     }
 }
 
 TEST_F(DialogsTest, PreferencesShowOnlyThisDevicesOptionsAndStoreOnOK) {
     Settings().startupAction = 2;
     Settings().showCtrlToolTips = 0;
-    CPreferencesDialog dialog(frame, frame->Profile());
+    CPreferencesDialog dialog(frame, Services());
     EXPECT_EQ(dialog.GetTitle(), "TaNGRA LuMI QV Editor preferences");
     // Display length 8 = name length 8, and no expanding panes on this device.
     EXPECT_FALSE(inLayout(wxWindow::FindWindowByName("Abbreviate_Names", &dialog)));
@@ -110,14 +110,14 @@ TEST_F(DialogsTest, PreferencesShowOnlyThisDevicesOptionsAndStoreOnOK) {
 
 TEST_F(DialogsTest, ReleaseModeChangeAsksForARestartOnlyWhenItReallyChanged) {
     {
-        CPreferencesDialog dialog(frame, frame->Profile());
+        CPreferencesDialog dialog(frame, Services());
         dialog.releaseMidiDriver->SetValue(false);
         dialog.releaseMidiDriver->SetValue(true);  // toggled twice: no change
         EXPECT_NO_DIALOG(click(&dialog, wxID_OK));
     }
     EXPECT_EQ(Settings().releaseDriver, 1);
     {
-        CPreferencesDialog dialog(frame, frame->Profile());
+        CPreferencesDialog dialog(frame, Services());
         dialog.releaseMidiDriver->SetValue(false);
         wxTEST_DIALOG(click(&dialog, wxID_OK),
                       ExpectMessage("Please restart the TaNGRA LuMI QV Editor for your changes to take effect", wxOK));
@@ -126,14 +126,13 @@ TEST_F(DialogsTest, ReleaseModeChangeAsksForARestartOnlyWhenItReallyChanged) {
 }
 
 TEST_F(DialogsTest, PurgeActsAtOnceAndCancelStoresNothingElse) {
-    addRecentFile(WriteTemplate("x.syx"));
-    frame->updateFileMenu();
+    Settings().addRecentFile(WriteTemplate("x.syx"));
     ASSERT_TRUE(MenuEnabled(MenuId::RecentFiles));
-    CPreferencesDialog dialog(frame, frame->Profile());
+    CPreferencesDialog dialog(frame, Services());
     click(&dialog, XRCID("Purge_Recent_Files"));
     dialog.warnOnOldOS->SetValue(false);
     click(&dialog, wxID_CANCEL);
-    EXPECT_EQ(recentFileCount(), 0);
+    EXPECT_EQ(Settings().recentFileCount(), 0);
     EXPECT_FALSE(MenuEnabled(MenuId::RecentFiles));
     EXPECT_EQ(Settings().showOldOSDialog, 1);
 }
@@ -141,7 +140,7 @@ TEST_F(DialogsTest, PurgeActsAtOnceAndCancelStoresNothingElse) {
 TEST_F(DialogsTest, AboutBoxShowsThePictureWhenThereIsOne) {
     const wxString signatures = ProgramFolder() + "/images/signatures.png";
     ASSERT_TRUE(wxFileName::FileExists(signatures));
-    CProductAboutDialog with(frame, "About TaNGRA LuMI QV Editor", wxString::FromUTF8(frame->Profile().GetAboutText()), signatures);
+    CProductAboutDialog with(frame, "About TaNGRA LuMI QV Editor", wxString::FromUTF8(EditorApp().Profile().GetAboutText()), signatures);
     EXPECT_TRUE(with.HasPicture());
     EXPECT_EQ(with.GetTitle(), "About TaNGRA LuMI QV Editor");
     EXPECT_NE(with.FindWindow(wxID_OK), nullptr);

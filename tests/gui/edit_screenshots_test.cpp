@@ -8,6 +8,7 @@
 #include <wx/tglbtn.h>
 #include <wx/utils.h>
 
+#include "app/EditorApp.h"
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
 #include "app/MainFrame.h"
@@ -63,7 +64,7 @@ TEST_F(EditScreenshotTest, EditWindowForEveryPanelSet) {
         {"edit_aftertouch.png", 65, ControlType::Aftertouch},
     };
     NewTemplateKeepingDefaults(frame);
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     for (const Shot& s : shots) {
         CBaseControlState& c = *tpl->controlAt(s.index);
         c.controlType = s.type;
@@ -79,9 +80,9 @@ TEST_F(EditScreenshotTest, EditWindowForEveryPanelSet) {
 
 TEST_F(EditScreenshotTest, TemplateDialogs) {
     NewTemplateKeepingDefaults(frame);
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     tpl->setTemplateName("Analog Lead");
-    const IDeviceProfile& profile = IDeviceProfile::current();
+    const IDeviceProfile& profile = EditorApp().Profile();
     TemplateDialogOptions options;
     auto ignore = [](std::unique_ptr<ICommand>) {};
     CKeyboardZone zone;

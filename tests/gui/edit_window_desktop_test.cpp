@@ -34,8 +34,8 @@ protected:
             t.controlAt(25)->setName("SYX");
             t.controlAt(25)->controlType = ControlType::SysEx;
         });
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        tpl = frame->currentTemplate();
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
         frame->Move(0, 0);
         WaitUntilMapped(frame);

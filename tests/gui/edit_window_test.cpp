@@ -35,8 +35,8 @@ protected:
             t.controlAt(0)->setName("CUTOFF");
             t.controlAt(0)->controlType = ControlType::CC;
         });
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        tpl = frame->currentTemplate();
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
     }
     void Menu(int id) {
@@ -129,7 +129,6 @@ TEST_F(EditWindowTest, UndoOfAFieldEditRefreshesTheOpenPanel) {
 
 TEST_F(EditWindowTest, EditMenuItemsAreDisabledWhileTheWindowIsShown) {
     frame->View()->SelectControl(0, true);
-    frame->UpdateEditMenuFromHistory();
     EXPECT_TRUE(MenuEnabled(MenuId::Copy));
     frame->editControl(CPlacedControl(tpl->controlAt(0), 0), false);
     Pump();
@@ -203,7 +202,7 @@ TEST_F(EditWindowTest, EveryShortcutBelongsToOneMenuItem) {
                                                  << item->GetItemLabelText().ToStdString();
         }
     };
-    wxMenuBar* bar = frame->GetMenuBar();
+    wxMenuBar* bar = MenuBar();
     for (size_t i = 0; i < bar->GetMenuCount(); ++i) walk(bar->GetMenu(i));
     EXPECT_TRUE(seen.count("CTRL+G"));
     EXPECT_TRUE(seen.count("CTRL+SHIFT+G"));
@@ -219,7 +218,7 @@ TEST_F(EditWindowTest, ImportedControlsShowTheirMessageTypeInTheLabel) {
     transport.mmcCommand = MmcCommand::Play;
     tpl->importedControls.push_back(transport);
     frame->View()->SelectControl(0, true);
-    std::unique_ptr<wxMenu> menu = frame->BuildContextMenu();
+    std::unique_ptr<wxMenu> menu = frame->Menus().BuildContextMenu();
     ASSERT_NE(menu, nullptr);
     wxMenuItem* first = menu->FindItem(MenuId::FirstImported);
     wxMenuItem* second = menu->FindItem(MenuId::FirstImported + 1);
@@ -248,7 +247,7 @@ TEST_F(EditWindowTest, StatusTextAndToolTipFollowDeletesAndClosedTemplates) {
     EXPECT_NE(frame->GetStatusBar()->GetStatusText(0).Find("CUTOFF"), wxNOT_FOUND);
     EXPECT_NE(view->GetToolTipText(), "");
     tpl->markSaved();
-    frame->closeCurrentTemplate();
+    frame->Document().closeCurrentTemplate();
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0), "");
     EXPECT_EQ(view->GetToolTipText(), "");
     EXPECT_EQ(frame->Canvas()->GetToolTipText(), "");
@@ -285,7 +284,7 @@ TEST_F(EditWindowTest, TheWindowReopensWhereTheUserLeftItEvenAfterARestart) {
 
     // A new main window (the next start) reads the place from the store.
     frame->hideEditWindow();
-    frame->templateAt(0)->markSaved();
+    frame->Document().templateAt(0)->markSaved();
     frame->Destroy();
     Pump();
     WriteSettings(*config, Settings());
@@ -296,8 +295,8 @@ TEST_F(EditWindowTest, TheWindowReopensWhereTheUserLeftItEvenAfterARestart) {
     frame = EditorApp().GetMainFrame();
     frame->Show();
     const wxString path = WriteTemplate("again.syx");
-    EXPECT_NO_DIALOG(frame->openFile(path, true));
-    tpl = frame->currentTemplate();
+    EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+    tpl = frame->Document().currentTemplate();
     Open(0);
     EXPECT_EQ(SettledPosition(frame->EditWindow(), wxPoint(310, 220)), wxPoint(310, 220));
 }
@@ -337,7 +336,7 @@ TEST_F(EditWindowTest, LearnWithoutAnOpenInputSaysSoAndStaysOff) {
     common->learn->GetEventHandler()->ProcessEvent(toggled);
     EXPECT_FALSE(common->IsLearning());
     EXPECT_FALSE(common->learn->GetValue());
-    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_FALSE(frame->EditHost().IsLearning());
     EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
               "MIDI learn needs an open MIDI input: choose one with Device > Select MIDI input/output device");
     EXPECT_FALSE(canUndo(*tpl));

@@ -56,9 +56,15 @@ void failOnAssert(const wxString& file, int line, const wxString& func, const wx
 
 wxString ProgramFolder() { return g_programFolder; }
 
+CEditorApp& EditorApp() { return *static_cast<CEditorApp*>(wxApp::GetInstance()); }
+
+EditorServices Services() { return EditorApp().Services(); }
+
+EditorSettings& Settings() { return EditorApp().Settings(); }
+
 void NewTemplateKeepingDefaults(CMainFrame* frame) {
     bool asked = false;
-    wxTEST_DIALOG(frame->NewTemplate(), ExpectDialog<CTemplateSettings>([&asked](CTemplateSettings* dialog) {
+    wxTEST_DIALOG(frame->RunMenuCommand(MenuId::New), ExpectDialog<CTemplateSettings>([&asked](CTemplateSettings* dialog) {
                       asked = true;
                       EXPECT_TRUE(dialog->Loaded());
                       return wxID_CANCEL;
@@ -75,7 +81,7 @@ bool unexpectedFileDialog(wxFileDialog& dialog, wxString&) {
 }  // namespace
 
 FileDialogAnswers::FileDialogAnswers(std::vector<Answer> list) : answers(std::move(list)) {
-    CMainFrame::SetFileDialogRunner([this](wxFileDialog& dialog, wxString& chosen) {
+    CTemplateDocument::SetFileDialogRunner([this](wxFileDialog& dialog, wxString& chosen) {
         if (used >= answers.size()) {
             ADD_FAILURE() << "one file dialog too many, proposing " << dialog.GetFilename().ToStdString();
             return false;
@@ -97,7 +103,7 @@ FileDialogAnswers::FileDialogAnswers(std::vector<Answer> list) : answers(std::mo
 
 FileDialogAnswers::~FileDialogAnswers() {
     EXPECT_EQ(used, answers.size()) << "file dialogs shown";
-    CMainFrame::SetFileDialogRunner(unexpectedFileDialog);
+    CTemplateDocument::SetFileDialogRunner(unexpectedFileDialog);
 }
 
 // Reads the screen through a connection of its own: the toolkit's screen
@@ -160,7 +166,7 @@ bool GuiTest::FrameAlive() const { return EditorApp().GetMainFrame() == frame &&
 void GuiTest::TearDown() {
     if (FrameAlive()) {
         // Leave without save prompts: the test decided what to keep.
-        for (int i = 0; i < frame->templateCount(); ++i) frame->templateAt(i)->markSaved();
+        for (int i = 0; i < frame->Document().templateCount(); ++i) frame->Document().templateAt(i)->markSaved();
         frame->Destroy();
     }
     Pump();
@@ -205,18 +211,25 @@ wxString GuiTest::WriteTemplate(const wxString& name, const std::function<void(C
     return path;
 }
 
+wxMenuBar* GuiTest::MenuBar() const {
+    wxMenuBar* bar = frame->GetMenuBar();
+    bar->UpdateMenus();
+    return bar;
+}
+
 wxString GuiTest::MenuLabel(int id) const {
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(id);
+    wxMenuItem* item = MenuBar()->FindItem(id);
     return item ? item->GetItemLabel() : wxString("<missing>");
 }
 
 bool GuiTest::MenuEnabled(int id) const {
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(id);
+    wxMenuItem* item = MenuBar()->FindItem(id);
     return item && item->IsEnabled();
 }
 
 std::vector<wxString> GuiTest::TemplateMenuLabels() const {
     std::vector<wxString> labels;
+    MenuBar();
     for (int id = MenuId::FirstTemplate; id <= MenuId::LastTemplate; ++id)
         if (wxMenuItem* item = frame->GetMenuBar()->FindItem(id)) labels.push_back(item->GetItemLabelText());
     return labels;
@@ -224,8 +237,8 @@ std::vector<wxString> GuiTest::TemplateMenuLabels() const {
 
 std::vector<wxString> GuiTest::OpenTemplateNames() const {
     std::vector<wxString> names;
-    for (int i = 0; i < frame->templateCount(); ++i)
-        names.push_back(wxFileName(CMainFrame::templateFileName(*frame->templateAt(i))).GetFullName());
+    for (int i = 0; i < frame->Document().templateCount(); ++i)
+        names.push_back(wxFileName(CTemplateDocument::templateFileName(*frame->Document().templateAt(i))).GetFullName());
     return names;
 }
 
@@ -246,7 +259,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load the display font from %s\n", g_programFolder.utf8_str().data());
         return 1;
     }
-    CMainFrame::SetFileDialogRunner(unexpectedFileDialog);
+    CTemplateDocument::SetFileDialogRunner(unexpectedFileDialog);
     CUnexpectedDialogHook fallback;
     fallback.Register();
     const int result = RUN_ALL_TESTS();

@@ -6,6 +6,7 @@
 
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
+#include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "model/Command.h"
 #include "model/ControlState.h"
@@ -58,7 +59,7 @@ TEST_F(HiDpiTest, ThePanelIsDrawnSharpAtTwiceTheSize) {
             t.controlAt(i)->controlType = ControlType::CC;
         }
     }, "High Density");
-    EXPECT_NO_DIALOG(frame->openFile(path, true));
+    EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
     frame->Move(0, 0);
     frame->Raise();
     wxUIActionSimulator().MouseMove(wxGetDisplaySize().x - 2, wxGetDisplaySize().y - 2);
@@ -111,7 +112,7 @@ TEST_F(HiDpiTest, TheEditWindowAndTheTemplateDialogsCutNoText) {
         {nullptr, 64, ControlType::PitchBend},
     };
     NewTemplateKeepingDefaults(frame);
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     frame->Hide();
     for (const Shot& s : shots) {
         CBaseControlState& c = *tpl->controlAt(s.index);
@@ -125,7 +126,7 @@ TEST_F(HiDpiTest, TheEditWindowAndTheTemplateDialogsCutNoText) {
             ExpectNoCutText(frame->EditWindow(), name);
         frame->hideEditWindow();
     }
-    const IDeviceProfile& profile = frame->Profile();
+    const IDeviceProfile& profile = EditorApp().Profile();
     TemplateDialogOptions options;
     auto ignore = [](std::unique_ptr<ICommand>) {};
     {

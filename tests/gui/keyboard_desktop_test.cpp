@@ -32,8 +32,8 @@ protected:
             t.controlAt(0)->controlType = ControlType::CC;
             t.controlAt(0)->lsbNumber = 1;
         });
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        tpl = frame->currentTemplate();
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
         frame->Move(0, 0);
         WaitUntilMapped(frame);
@@ -223,7 +223,7 @@ TEST_F(DesktopPlacementTest, TheWelcomeDialogOpensCentredOnTheMainWindow) {
     Pump();
     frame->Centre(wxBOTH);
     frame->Show();
-    CWelcomeDialog dialog(frame, frame->Profile());
+    CWelcomeDialog dialog(frame, Services());
     ASSERT_TRUE(dialog.Loaded());
     dialog.Show();
     WaitUntilMapped(&dialog);
@@ -241,7 +241,7 @@ TEST_F(DesktopPlacementTest, TheMidiMonitorOpensClearOfTheMainWindowsMenus) {
     Settle();
     wxCommandEvent open(wxEVT_MENU, MenuId::MidiMonitor);
     frame->ProcessWindowEvent(open);
-    wxFrame* monitor = frame->MidiMonitorWindow();
+    wxFrame* monitor = frame->Device().MidiMonitorWindow();
     ASSERT_NE(monitor, nullptr);
     WaitUntilMapped(monitor);
     Settle();

@@ -24,9 +24,9 @@ protected:
             t.controlAt(1)->setName("POT B");
             t.controlAt(1)->controlType = ControlType::NRPN;
         });
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        ASSERT_NE(frame->currentTemplate(), nullptr);
-        tpl = frame->currentTemplate();
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        ASSERT_NE(frame->Document().currentTemplate(), nullptr);
+        tpl = frame->Document().currentTemplate();
         view = frame->View();
         canvas = frame->Canvas();
         frame->Raise();
@@ -137,17 +137,14 @@ TEST_F(EditingTest, DragMovesOntoUnassignedSwapsOntoAssignedCopiesWithCtrlAndUnd
 
 TEST_F(EditingTest, EditMenuCopyPasteCutDeleteWorkOnTheSelection) {
     ASSERT_TRUE(view->SelectControl(0, true));
-    frame->UpdateEditMenuFromHistory();
     Menu(MenuId::Copy);
     view->ClearSelection();
     ASSERT_TRUE(view->SelectControl(5, true));
-    frame->UpdateEditMenuFromHistory();
     EXPECT_TRUE(MenuEnabled(MenuId::Paste));
     Menu(MenuId::Paste);
     EXPECT_EQ(tpl->controlAt(5)->getName(), "POT A");
     // Two targets for one copied control: no paste.
     ASSERT_TRUE(view->SelectControl(6, true));
-    frame->UpdateEditMenuFromHistory();
     EXPECT_FALSE(MenuEnabled(MenuId::Paste));
 
     view->ClearSelection();

@@ -69,7 +69,7 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelHelpAndKind) {
         {721, "Zoom 1&50%", "Show the panel one and a half times as large", wxITEM_RADIO},
         {722, "Zoom &200%", "Show the panel twice as large", wxITEM_RADIO},
     };
-    wxMenuBar* bar = frame->GetMenuBar();
+    wxMenuBar* bar = MenuBar();
     for (const MenuCase& c : cases) {
         wxMenuItem* item = bar->FindItem(c.id);
         ASSERT_NE(item, nullptr) << "id " << c.id;
@@ -122,19 +122,19 @@ TEST_F(MainFrameTest, NewTemplatesGoToTheFrontAndMenuChoiceMovesToFront) {
     const wxString p = WriteTemplate("p.syx");
     const wxString q = WriteTemplate("q.syx");
     EXPECT_NO_DIALOG({
-        frame->openFile(p, true);
-        frame->openFile(q, true);
+        frame->Document().openFile(p, true);
+        frame->Document().openFile(q, true);
     });
     EXPECT_EQ(TemplateMenuLabels(), (std::vector<wxString>{"q.syx", "p.syx", "Unknown - Untitled.syx"}));
-    EXPECT_TRUE(frame->GetMenuBar()->FindItem(MenuId::FirstTemplate)->IsChecked());
+    EXPECT_TRUE(MenuBar()->FindItem(MenuId::FirstTemplate)->IsChecked());
     // Choosing the last entry makes it current and moves it to the front.
     wxCommandEvent choose(wxEVT_MENU, MenuId::FirstTemplate + 2);
     frame->ProcessWindowEvent(choose);
     EXPECT_EQ(TemplateMenuLabels(), (std::vector<wxString>{"Unknown - Untitled.syx", "q.syx", "p.syx"}));
-    EXPECT_EQ(frame->currentIndex(), 0);
+    EXPECT_EQ(frame->Document().currentIndex(), 0);
     EXPECT_EQ(frame->GetTitle(), "TaNGRA LuMI QV Editor - Unknown - Untitled.syx");
     // Closing them all brings the placeholder back.
-    for (int i = 0; i < 3; ++i) frame->closeCurrentTemplate();
+    for (int i = 0; i < 3; ++i) frame->Document().closeCurrentTemplate();
     EXPECT_EQ(TemplateMenuLabels(), std::vector<wxString>{"No templates loaded"});
     EXPECT_FALSE(MenuEnabled(MenuId::FirstTemplate));
     EXPECT_EQ(frame->GetTitle(), "TaNGRA LuMI QV Editor - No Template Loaded");
@@ -145,9 +145,9 @@ TEST_F(MainFrameTest, CtrlTabCyclesAndReleasingCtrlMovesTheChoiceToTheFront) {
     const wxString q = WriteTemplate("Q.syx");
     const wxString p = WriteTemplate("P.syx");
     EXPECT_NO_DIALOG({
-        frame->openFile(r, true);
-        frame->openFile(q, true);
-        frame->openFile(p, true);
+        frame->Document().openFile(r, true);
+        frame->Document().openFile(q, true);
+        frame->Document().openFile(p, true);
     });
     ASSERT_EQ(OpenTemplateNames(), (std::vector<wxString>{"P.syx", "Q.syx", "R.syx"}));
     wxWindow* canvas = frame->Canvas();
@@ -159,7 +159,7 @@ TEST_F(MainFrameTest, CtrlTabCyclesAndReleasingCtrlMovesTheChoiceToTheFront) {
     EXPECT_EQ(OpenTemplateNames(), (std::vector<wxString>{"P.syx", "Q.syx", "R.syx"}));
     sendKey(canvas, wxEVT_KEY_UP, WXK_CONTROL);
     EXPECT_EQ(OpenTemplateNames(), (std::vector<wxString>{"R.syx", "P.syx", "Q.syx"}));
-    EXPECT_EQ(frame->currentIndex(), 0);
+    EXPECT_EQ(frame->Document().currentIndex(), 0);
     // A plain Ctrl release afterwards changes nothing.
     sendKey(canvas, wxEVT_KEY_UP, WXK_CONTROL);
     EXPECT_EQ(OpenTemplateNames(), (std::vector<wxString>{"R.syx", "P.syx", "Q.syx"}));
@@ -169,8 +169,8 @@ TEST_F(MainFrameTest, CtrlTabWithOneTemplateDoesNothing) {
     NewTemplateKeepingDefaults(frame);
     sendKey(frame->Canvas(), wxEVT_KEY_DOWN, WXK_TAB, true);
     sendKey(frame->Canvas(), wxEVT_KEY_UP, WXK_CONTROL);
-    EXPECT_EQ(frame->templateCount(), 1);
-    EXPECT_EQ(frame->currentIndex(), 0);
+    EXPECT_EQ(frame->Document().templateCount(), 1);
+    EXPECT_EQ(frame->Document().currentIndex(), 0);
 }
 
 // A dropped folder is taken, so that opening it can say it is a folder (see
@@ -191,17 +191,17 @@ TEST_F(MainFrameTest, DropAcceptsOnlyExistingLowerCaseSyxFiles) {
     for (const Case& c : cases) {
         wxArrayString paths;
         for (const wxString& p : c.paths) paths.Add(p);
-        const int before = frame->templateCount();
+        const int before = frame->Document().templateCount();
         bool result = false;
-        EXPECT_NO_DIALOG(result = frame->DropFiles(paths));
+        EXPECT_NO_DIALOG(result = frame->Document().DropFiles(paths));
         EXPECT_EQ(result, c.accepted) << (c.paths.empty() ? wxString("(none)") : c.paths.front());
-        EXPECT_EQ(frame->templateCount(), before + (c.accepted ? 1 : 0));
+        EXPECT_EQ(frame->Document().templateCount(), before + (c.accepted ? 1 : 0));
     }
 }
 
 TEST_F(MainFrameTest, ImportedControlsMenuListsAtMost513In49RowColumns) {
     NewTemplateKeepingDefaults(frame);
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     for (int k = 0; k < 600; ++k) {
         CBaseControlState ctl;
         ctl.setName(std::string("IMP") + std::to_string(k));
@@ -212,7 +212,7 @@ TEST_F(MainFrameTest, ImportedControlsMenuListsAtMost513In49RowColumns) {
     *tpl->controlAt(0) = tpl->importedControls[0];
     frame->View()->SetTemplate(tpl);
     ASSERT_TRUE(frame->View()->SelectControl(0, true));
-    std::unique_ptr<wxMenu> menu = frame->BuildContextMenu();
+    std::unique_ptr<wxMenu> menu = frame->Menus().BuildContextMenu();
     ASSERT_NE(menu, nullptr);
     wxMenuItem* sub = menu->FindItem(MenuId::ImportedControls);
     ASSERT_NE(sub, nullptr);
@@ -239,7 +239,7 @@ TEST_F(MainFrameTest, ImportedControlsMenuListsAtMost513In49RowColumns) {
 
     // With two controls selected there is no submenu and no "Edit selection".
     ASSERT_TRUE(frame->View()->SelectControl(1, true));
-    menu = frame->BuildContextMenu();
+    menu = frame->Menus().BuildContextMenu();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->FindItem(MenuId::ImportedControls), nullptr);
     EXPECT_EQ(menu->FindItem(MenuId::EditSelection), nullptr);
@@ -296,18 +296,16 @@ TEST_F(MainFrameTest, EditWindowDisablesClipboardItemsAndItsCloseBoxOnlyHides) {
     NewTemplateKeepingDefaults(frame);
     CTemplateUI* view = frame->View();
     ASSERT_TRUE(view->SelectControl(3, true));
-    frame->UpdateEditMenuFromHistory();
     for (int id : {MenuId::Cut, MenuId::Copy, MenuId::Delete, MenuId::SelectAll, MenuId::GetInfo})
         EXPECT_TRUE(MenuEnabled(id)) << id;
 
     // A deferred edit opens on the next idle pass.
-    CPlacedControl placed(frame->currentTemplate()->controlAt(3), 3);
+    CPlacedControl placed(frame->Document().currentTemplate()->controlAt(3), 3);
     frame->editControl(placed, true);
     EXPECT_FALSE(frame->EditWindow()->IsShown());
     frame->idleWork();
     WaitUntilMapped(frame->EditWindow());
     ASSERT_TRUE(frame->EditWindow()->IsShown());
-    frame->UpdateEditMenuFromHistory();
     for (int id : {MenuId::Cut, MenuId::Copy, MenuId::Paste, MenuId::Delete, MenuId::SelectAll, MenuId::GetInfo})
         EXPECT_FALSE(MenuEnabled(id)) << id;
 
@@ -316,9 +314,9 @@ TEST_F(MainFrameTest, EditWindowDisablesClipboardItemsAndItsCloseBoxOnlyHides) {
         int n = 0;
         void Notify() override { ++n; }
     } counter;
-    frame->AddObserver(&counter);
-    frame->SetSnapshotObserver(&counter);
-    frame->currentTemplate()->controlAt(3)->setButtonAction(ButtonAction::Toggle);
+    frame->EditHost().AddObserver(&counter);
+    frame->EditHost().SetSnapshotObserver(&counter);
+    frame->Document().currentTemplate()->controlAt(3)->setButtonAction(ButtonAction::Toggle);
     EXPECT_GE(counter.n, 1);
 
     frame->EditWindow()->Close();
@@ -326,9 +324,9 @@ TEST_F(MainFrameTest, EditWindowDisablesClipboardItemsAndItsCloseBoxOnlyHides) {
     Pump();
     EXPECT_FALSE(frame->EditWindow()->IsShown());
     EXPECT_NE(frame->EditWindow(), nullptr);
-    EXPECT_TRUE(frame->Observers().empty());
+    EXPECT_TRUE(frame->EditHost().Observers().empty());
     const int seen = counter.n;
-    frame->currentTemplate()->controlAt(3)->setButtonAction(ButtonAction::Momentary);
+    frame->Document().currentTemplate()->controlAt(3)->setButtonAction(ButtonAction::Momentary);
     EXPECT_EQ(counter.n, seen);
     for (int id : {MenuId::Cut, MenuId::Copy, MenuId::Delete, MenuId::SelectAll, MenuId::GetInfo})
         EXPECT_TRUE(MenuEnabled(id)) << id;

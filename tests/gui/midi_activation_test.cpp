@@ -49,7 +49,6 @@ TEST_F(MidiActivationTest, ReleasedPortsCloseWhenTheEditorIsLeftAndReopenOnRetur
     MidiService& midi = EditorApp().Midi();
     ASSERT_TRUE(midi.Start(/*releaseDriver=*/true));
     EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-    frame->updateDeviceMenu();
     EXPECT_FALSE(midi.IsInputOpen()) << "a released driver opens only for the active editor";
 
     setActive(false);
@@ -77,7 +76,6 @@ TEST_F(MidiActivationTest, AUnitPluggedInAfterAPortlessStartIsFoundOnReturn) {
     MidiService& midi = EditorApp().Midi();
     ASSERT_TRUE(midi.Start(false));
     EXPECT_EQ(midi.PortCount(), 0);
-    frame->updateDeviceMenu();
     EXPECT_FALSE(MenuEnabled(MenuId::SelectMidiDevice));
     EXPECT_FALSE(MenuEnabled(MenuId::Listen));
 

@@ -32,7 +32,7 @@ protected:
         GuiTest::SetUp();
         wxCommandEvent open(wxEVT_MENU, MenuId::MidiMonitor);
         frame->ProcessWindowEvent(open);
-        monitor = dynamic_cast<CMidiMonitorWindow*>(frame->MidiMonitorWindow());
+        monitor = dynamic_cast<CMidiMonitorWindow*>(frame->Device().MidiMonitorWindow());
         ASSERT_NE(monitor, nullptr);
         WaitUntilMapped(monitor);
     }
@@ -93,12 +93,12 @@ protected:
 };
 
 TEST_F(MidiMonitorTest, OpensOnceFromTheDeviceMenuWithItsColumns) {
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(MenuId::MidiMonitor);
+    wxMenuItem* item = MenuBar()->FindItem(MenuId::MidiMonitor);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->GetItemLabelText(), "MIDI Monitor");
-    int menuIndex = frame->GetMenuBar()->FindMenu("Device");
+    int menuIndex = MenuBar()->FindMenu("Device");
     ASSERT_NE(menuIndex, wxNOT_FOUND);
-    EXPECT_NE(frame->GetMenuBar()->GetMenu(static_cast<size_t>(menuIndex))->FindItem(MenuId::MidiMonitor), nullptr);
+    EXPECT_NE(MenuBar()->GetMenu(static_cast<size_t>(menuIndex))->FindItem(MenuId::MidiMonitor), nullptr);
 
     EXPECT_EQ(monitor->GetTitle(), "MIDI Monitor");
     EXPECT_TRUE(monitor->IsShown());
@@ -117,16 +117,16 @@ TEST_F(MidiMonitorTest, OpensOnceFromTheDeviceMenuWithItsColumns) {
     // Again from the menu: the same window.
     wxCommandEvent again(wxEVT_MENU, MenuId::MidiMonitor);
     frame->ProcessWindowEvent(again);
-    EXPECT_EQ(frame->MidiMonitorWindow(), monitor);
+    EXPECT_EQ(frame->Device().MidiMonitorWindow(), monitor);
 
     // Closed, it stops listening to the service and a new one opens next time.
     MidiService& midi = EditorApp().Midi();
     monitor->Close();
     Pump();
-    EXPECT_EQ(frame->MidiMonitorWindow(), nullptr);
+    EXPECT_EQ(frame->Device().MidiMonitorWindow(), nullptr);
     EXPECT_FALSE(midi.RemoveMonitor(monitor));
     frame->ProcessWindowEvent(again);
-    monitor = dynamic_cast<CMidiMonitorWindow*>(frame->MidiMonitorWindow());
+    monitor = dynamic_cast<CMidiMonitorWindow*>(frame->Device().MidiMonitorWindow());
     ASSERT_NE(monitor, nullptr);
     EXPECT_TRUE(midi.RemoveMonitor(monitor));  // it registered itself
     midi.AddMonitor(monitor);

@@ -48,8 +48,8 @@ protected:
             t.controlAt(40)->controlType = ControlType::NoteOnOff;
             t.controlAt(63)->setName("EXPR");
         }, "Zoomed Panel");
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        ASSERT_NE(frame->currentTemplate(), nullptr);
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        ASSERT_NE(frame->Document().currentTemplate(), nullptr);
     }
     void Menu(int id) {
         wxCommandEvent event(wxEVT_MENU, id);
@@ -95,13 +95,13 @@ TEST_F(PanelZoomTest, EachZoomSizesTheWindowAndMapsThePointer) {
     const wxSize panel = frame->View()->GetBackgroundSize();
     ASSERT_GT(panel.x, 0);
     EXPECT_EQ(frame->View()->GetZoom(), 100);
-    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(MenuId::Zoom100));
+    EXPECT_TRUE(MenuBar()->IsChecked(MenuId::Zoom100));
     for (const ZoomCase& z : kZooms) {
         SCOPED_TRACE(z.percent);
         Menu(z.menuId);
         EXPECT_EQ(frame->View()->GetZoom(), z.percent);
         EXPECT_EQ(Settings().panelZoom, z.percent);
-        EXPECT_TRUE(frame->GetMenuBar()->IsChecked(z.menuId));
+        EXPECT_TRUE(MenuBar()->IsChecked(z.menuId));
         const wxSize expected(panel.x * z.percent / 100, panel.y * z.percent / 100);
         EXPECT_EQ(frame->GetClientSize(), expected);
         EXPECT_EQ(frame->Canvas()->GetSize(), expected);
@@ -145,7 +145,7 @@ TEST_F(PanelZoomTest, ARealPointerClickFindsItsControlWhenEnlarged) {
 TEST_F(PanelZoomTest, TheZoomSurvivesARestartOfTheMainWindow) {
     Menu(MenuId::Zoom150);
     const wxSize panel = frame->View()->GetBackgroundSize();
-    frame->templateAt(0)->markSaved();
+    frame->Document().templateAt(0)->markSaved();
     frame->Destroy();
     Pump();
     ASSERT_EQ(EditorApp().GetMainFrame(), nullptr);
@@ -159,7 +159,7 @@ TEST_F(PanelZoomTest, TheZoomSurvivesARestartOfTheMainWindow) {
     frame->Show();
     Pump();
     EXPECT_EQ(frame->View()->GetZoom(), 150);
-    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(MenuId::Zoom150));
+    EXPECT_TRUE(MenuBar()->IsChecked(MenuId::Zoom150));
     EXPECT_EQ(frame->GetClientSize(), wxSize(panel.x * 3 / 2, panel.y * 3 / 2));
 
     // A stored value the menu does not offer falls back to 100 per cent.
@@ -188,7 +188,7 @@ long ink(const wxImage& shown, const wxImage& blank, const wxRect& area) {
 TEST_F(PanelZoomTest, TheEnlargedPanelCopiesThePictureAndDrawsItsTextsAtTheEnlargedSize) {
     // A note button named after its note: the same text on two lines, seven
     // panel pixels apart (one and a half times that is no whole number).
-    CEditorTemplate* tpl = frame->currentTemplate();
+    CEditorTemplate* tpl = frame->Document().currentTemplate();
     tpl->controlAt(40)->controlType = ControlType::NoteOnOff;
     tpl->controlAt(40)->lsbNumber = 60;
     tpl->controlAt(40)->setName(CBaseControlState::noteName(60));
@@ -199,7 +199,7 @@ TEST_F(PanelZoomTest, TheEnlargedPanelCopiesThePictureAndDrawsItsTextsAtTheEnlar
     const wxString blankPath = WriteTemplate("blank.syx", [](CEditorTemplate& t) {
         for (int i = 0; i < CTaNGRAQVTemplate::kControlCount; ++i) t.controlAt(i)->controlType = ControlType::Disabled;
     }, "");
-    EXPECT_NO_DIALOG(frame->openFile(blankPath, true));
+    EXPECT_NO_DIALOG(frame->Document().openFile(blankPath, true));
     const wxImage blank = CapturePanel();
     ASSERT_TRUE(blank.IsOk());
     wxImage text(plain.GetSize());  // white where a text is, or next to one
@@ -221,8 +221,8 @@ TEST_F(PanelZoomTest, TheEnlargedPanelCopiesThePictureAndDrawsItsTextsAtTheEnlar
         SCOPED_TRACE(z.percent);
         Menu(z.menuId);
         const wxImage blankShown = CapturePanel();
-        frame->selectTemplate(1);  // the panel with its texts again
-        frame->moveCurrentToFront();
+        frame->Document().selectTemplate(1);  // the panel with its texts again
+        frame->Document().moveCurrentToFront();
         const wxImage shown = CapturePanel();
         ASSERT_TRUE(shown.IsOk() && blankShown.IsOk());
         const double f = z.percent / 100.0;
@@ -252,8 +252,8 @@ TEST_F(PanelZoomTest, TheEnlargedPanelCopiesThePictureAndDrawsItsTextsAtTheEnlar
         const wxImage window = CaptureScreen(frame->GetScreenRect());
         ASSERT_TRUE(window.IsOk());
         EXPECT_TRUE(window.SaveFile(ScreenshotFolder() + "/" + z.screenshot, wxBITMAP_TYPE_PNG));
-        frame->selectTemplate(1);  // the blank panel for the next zoom
-        frame->moveCurrentToFront();
+        frame->Document().selectTemplate(1);  // the blank panel for the next zoom
+        frame->Document().moveCurrentToFront();
     }
     EXPECT_TRUE(plain.SaveFile(ScreenshotFolder() + "/panel_zoom_100.png", wxBITMAP_TYPE_PNG));
 }

@@ -109,7 +109,7 @@ protected:
 
 TEST_F(PluginDialogsTest, SelectorListsPluginsThenFilesThatAreNoPlugins) {
     Settings().vstDir = kMixed;
-    CVSTSelector selector(frame);
+    CVSTSelector selector(frame, Services());
     ASSERT_NE(selector.list, nullptr);
     ASSERT_NE(selector.okButton, nullptr);
     wxListItem column;
@@ -204,7 +204,7 @@ TEST_F(PluginDialogsTest, ProgressShowsEachFileRepaintsAndCancelsAHang) {
     });
     watcher.Start(100);
     {
-        CVSTSelector selector(frame);
+        CVSTSelector selector(frame, Services());
         cancelSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         watcher.Stop();
         EXPECT_TRUE(clicked);
@@ -234,9 +234,9 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
     };
     for (const Case& c : cases) {
         Settings().vstDir = c.folder;
-        const int before = frame->templateCount();
+        const int before = frame->Document().templateCount();
         std::vector<PluginBinding> chosen;
-        wxTEST_DIALOG(frame->ImportPluginNames(), ExpectDialog<CVSTSelector>([&](CVSTSelector* s) {
+        wxTEST_DIALOG(frame->Document().ImportPluginNames(), ExpectDialog<CVSTSelector>([&](CVSTSelector* s) {
                           for (size_t i = 0; i < s->plugins.size(); ++i)
                               if (s->plugins[i].fileName == c.fileName.ToStdString()) {
                                   chosen = s->plugins[i].parameters;
@@ -252,8 +252,8 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
                               }
                           return s->GetReturnCode();
                       }));
-        ASSERT_EQ(frame->templateCount(), before + 1) << c.fileName;
-        CEditorTemplate* tpl = frame->currentTemplate();
+        ASSERT_EQ(frame->Document().templateCount(), before + 1) << c.fileName;
+        CEditorTemplate* tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
         EXPECT_EQ(wxString::FromUTF8(tpl->displayName()), c.displayName);
         ASSERT_EQ(tpl->importedControls.size(), chosen.size());
@@ -262,19 +262,19 @@ TEST_F(PluginDialogsTest, MenuItemMakesATemplateFromTheChosenPlugin) {
         EXPECT_TRUE(frame->GetTitle().Contains(c.displayName)) << frame->GetTitle();
     }
     // Cancel makes nothing.
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     Settings().vstDir = kMixed;
-    wxTEST_DIALOG(frame->ImportPluginNames(), ExpectDialog<CVSTSelector>([](CVSTSelector* s) {
+    wxTEST_DIALOG(frame->Document().ImportPluginNames(), ExpectDialog<CVSTSelector>([](CVSTSelector* s) {
                       selectRow(s->list, 0);
                       click(s, wxID_CANCEL);
                       return s->GetReturnCode();
                   }));
-    EXPECT_EQ(frame->templateCount(), before);
+    EXPECT_EQ(frame->Document().templateCount(), before);
 }
 
 TEST_F(PluginDialogsTest, ChoosingAFolderStoresItAndListsAgain) {
     Settings().vstDir = "/nonexistent/plugins";
-    CVSTSelector selector(frame);
+    CVSTSelector selector(frame, Services());
     EXPECT_EQ(selector.list->GetItemCount(), 0);
     EXPECT_FALSE(selector.okButton->IsEnabled());
     wxTEST_DIALOG(click(&selector, XRCID("Choose_VST_Directory")), ExpectDialog<wxDirDialog>([](wxDirDialog* d) {
@@ -301,7 +301,7 @@ TEST_F(PluginDialogsTest, EditorMemoryIsUntouchedByExaminingEveryInstalledPlugin
     long during = 0;
     size_t listed = 0;
     {
-        CVSTSelector selector(frame);
+        CVSTSelector selector(frame, Services());
         during = residentKiB();
         listed = selector.plugins.size();
         EXPECT_FALSE(mappedHere("/usr/lib/vst/"));
@@ -342,7 +342,7 @@ TEST_F(PluginDialogsTest, ControlCharactersInFileNamesAreShownEscaped) {
     ASSERT_TRUE(wxFileName::Mkdir(folder));
     ASSERT_TRUE(wxCopyFile(kMixed + "/NotAPlugin.so", folder + "/Bell\a\n\x1b[2J.so"));
     Settings().vstDir = folder;
-    CVSTSelector selector(frame);
+    CVSTSelector selector(frame, Services());
     const auto r = rows(selector.list);
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].first, "(not loadable)");

@@ -225,13 +225,13 @@ TEST_F(ReportTest, DataErrorWritesTheMaskAndOffersItWhenAllowed) {
     Settings().reportServer = server.Address();
     EditorApp().InstallModelHooks();
     Settings().sendErrorsHome = 0;
-    EXPECT_NO_DIALOG(frame->openFile(WriteTemplateWithDataError("first.syx"), true));
+    EXPECT_NO_DIALOG(frame->Document().openFile(WriteTemplateWithDataError("first.syx"), true));
     ASSERT_TRUE(wxFileExists(MaskPath()));
     wxRemoveFile(MaskPath());
 
     Settings().sendErrorsHome = 1;
     int shown = 0;
-    wxTEST_DIALOG(frame->openFile(WriteTemplateWithDataError("second.syx"), true),
+    wxTEST_DIALOG(frame->Document().openFile(WriteTemplateWithDataError("second.syx"), true),
                   ExpectDialog<MyDialog>([&](MyDialog* dialog) {
                       ++shown;
                       EXPECT_EQ(frame, dialog->GetParent());
@@ -242,7 +242,7 @@ TEST_F(ReportTest, DataErrorWritesTheMaskAndOffersItWhenAllowed) {
                       return wxID_CANCEL;  // Don't send
                   }));
     EXPECT_EQ(1, shown);
-    EXPECT_EQ(2, frame->templateCount());  // loading went on
+    EXPECT_EQ(2, frame->Document().templateCount());  // loading went on
     std::ifstream mask(MaskPath().ToStdString(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(mask), std::istreambuf_iterator<char>()};
     EXPECT_EQ(4112u, bytes.size());

@@ -70,8 +70,8 @@ TEST_F(ScreenshotTest, MainWindowWithAVariedTemplate) {
             }
         },
         "Analog Lead");
-    EXPECT_NO_DIALOG(frame->openFile(path, true));
-    ASSERT_NE(frame->currentTemplate(), nullptr);
+    EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+    ASSERT_NE(frame->Document().currentTemplate(), nullptr);
     frame->View()->SelectControl(0, true);
     frame->View()->SelectControl(70, true);
     frame->SetStatus("Opened template: " + path);
@@ -113,12 +113,12 @@ TEST_F(ScreenshotTest, DialogsAreLaidOutWithTheirControls) {
         std::function<wxDialog*()> make;
     };
     const Shot shots[] = {
-        {"welcome.png", [this] { return static_cast<wxDialog*>(new CWelcomeDialog(frame, frame->Profile())); }},
-        {"preferences.png", [this] { return static_cast<wxDialog*>(new CPreferencesDialog(frame, frame->Profile())); }},
+        {"welcome.png", [this] { return static_cast<wxDialog*>(new CWelcomeDialog(frame, Services())); }},
+        {"preferences.png", [this] { return static_cast<wxDialog*>(new CPreferencesDialog(frame, Services())); }},
         {"about.png",
          [this] {
              return static_cast<wxDialog*>(new CProductAboutDialog(frame, "About TaNGRA LuMI QV Editor",
-                                                                    wxString::FromUTF8(frame->Profile().GetAboutText()),
+                                                                    wxString::FromUTF8(EditorApp().Profile().GetAboutText()),
                                                                     ProgramFolder() + "/images/signatures.png"));
          }},
     };

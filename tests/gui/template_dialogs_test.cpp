@@ -9,6 +9,7 @@
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
+#include "app/EditorApp.h"
 #include "EditPanelsSupport.h"
 #include "GuiTestSupport.h"
 #include "editing/TemplateCommands.h"
@@ -84,7 +85,7 @@ TEST_F(DialogTest, TemplateSettingsOkAddsOneEntryAndKeepsTheBytesItNeverShows) {
     locals.groupPageNumber = 2;
     const CTemplateLocalData before = locals;
 
-    auto* dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &locals, Runner());
+    auto* dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &locals, Runner());
     ASSERT_TRUE(dialog->Loaded());
     EXPECT_EQ(dialog->templateName->GetValue(), "Strings");
     Press(dialog, wxID_OK);
@@ -103,7 +104,7 @@ TEST_F(DialogTest, TemplateSettingsOkAddsOneEntryAndKeepsTheBytesItNeverShows) {
     dialog->Destroy();
 
     // A renamed template keeps them too, and undo restores the name.
-    dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &locals, Runner());
+    dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &locals, Runner());
     dialog->templateName->SetValue("Brass");
     Press(dialog, wxID_OK);
     EXPECT_EQ(locals.templateName, "Brass");
@@ -115,7 +116,7 @@ TEST_F(DialogTest, TemplateSettingsOkAddsOneEntryAndKeepsTheBytesItNeverShows) {
 }
 
 TEST_F(DialogTest, TemplateSettingsOffersWhatTheDeviceHas) {
-    auto* dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &tpl->localSettings(), Runner());
+    auto* dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &tpl->localSettings(), Runner());
     ASSERT_TRUE(dialog->Loaded());
     for (const char* shown : {"Template_Name", "Manufacturer_Name", "Number_Of_Group_Pages", "Group_Page_Number"})
         EXPECT_TRUE(Named<wxWindow>(dialog, shown)->IsShown()) << shown;
@@ -133,7 +134,7 @@ TEST_F(DialogTest, TemplateSettingsOffersWhatTheDeviceHas) {
 }
 
 TEST_F(DialogTest, TemplateNameRefusesTextBeyondItsLengthAndForeignCharacters) {
-    auto* dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &tpl->localSettings(), Runner());
+    auto* dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &tpl->localSettings(), Runner());
     struct Key {
         wxString before;
         wxChar key;
@@ -159,7 +160,7 @@ TEST_F(DialogTest, SpinFieldsPutBackWhatTheyShowedForText) {
     locals.octave = 6;
     locals.groupPageCount = 5;
     locals.groupPageNumber = 4;
-    auto* dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &locals, Runner());
+    auto* dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &locals, Runner());
     struct Case {
         const char* name;
         int shown;
@@ -179,7 +180,7 @@ TEST_F(DialogTest, SpinFieldsPutBackWhatTheyShowedForText) {
     zone.velocityOffset = 4;
     zone.transpose = 70;
     zone.channel = 2;
-    auto* zoneDialog = new CKbdZoneDialog(frame, IDeviceProfile::current(), options, &zone, 0, Runner());
+    auto* zoneDialog = new CKbdZoneDialog(frame, EditorApp().Profile(), options, &zone, 0, Runner());
     const Case zoneCases[] = {{"Velocity_Offset", 5}, {"Transpose", 6}, {"Midi_Channel", 3}, {"Top_Note", 127}};
     for (const Case& c : zoneCases) {
         auto* spin = Named<wxSpinCtrl>(zoneDialog, c.name);
@@ -213,7 +214,7 @@ TEST_F(DialogTest, RestoreDefaultsRefillsTheFields) {
     locals.setTemplateName("Keys");
     locals.potPickup = true;
     locals.localByteA = 9;
-    auto* dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &locals, Runner());
+    auto* dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &locals, Runner());
     PressNamed(dialog, "Restore_Defaults");
     EXPECT_EQ(dialog->templateName->GetValue(), "Untitled");
     EXPECT_FALSE(dialog->potPickup->GetValue());
@@ -231,7 +232,7 @@ TEST_F(DialogTest, PortGroupsEditTheKeyboardAndCommonGroups) {
     groups->kbdChannel = 11;
     groups->commonPortUsb1 = true;
     groups->kbdPortUsb3 = true;  // no field shows it
-    auto* dialog = new CEditPortGroups(frame, IDeviceProfile::current(), options, groups, Runner());
+    auto* dialog = new CEditPortGroups(frame, EditorApp().Profile(), options, groups, Runner());
     ASSERT_TRUE(dialog->Loaded());
     EXPECT_EQ(Named<wxWindow>(dialog, "KEYBOARD_GROUP")->GetLabel(), "Program");
     EXPECT_EQ(dialog->kbdChannel->GetValue(), 11);
@@ -262,7 +263,7 @@ TEST_F(DialogTest, PortGroupsEditTheKeyboardAndCommonGroups) {
 
     // The keyboard channel field changes only the keyboard channel.
     groups->kbdAsCommonChannel = false;
-    dialog = new CEditPortGroups(frame, IDeviceProfile::current(), options, groups, Runner());
+    dialog = new CEditPortGroups(frame, EditorApp().Profile(), options, groups, Runner());
     TypeInSpin(dialog->kbdChannel, "13", 13);
     EXPECT_EQ(dialog->commonChannel->GetValue(), 6);
     Press(dialog, wxID_OK);
@@ -272,7 +273,7 @@ TEST_F(DialogTest, PortGroupsEditTheKeyboardAndCommonGroups) {
     dialog->Destroy();
 
     // OK without a change still makes one entry.
-    dialog = new CEditPortGroups(frame, IDeviceProfile::current(), options, groups, Runner());
+    dialog = new CEditPortGroups(frame, EditorApp().Profile(), options, groups, Runner());
     Press(dialog, wxID_OK);
     EXPECT_EQ(host.commands.size(), 3u);
     dialog->Destroy();
@@ -283,7 +284,7 @@ TEST_F(DialogTest, KeyboardZoneOkMakesAnEntryOnlyForAChange) {
     zone.bottomNote = 36;
     zone.topNote = 60;
     zone.portUsb3 = true;
-    auto* dialog = new CKbdZoneDialog(frame, IDeviceProfile::current(), options, &zone, 1, Runner());
+    auto* dialog = new CKbdZoneDialog(frame, EditorApp().Profile(), options, &zone, 1, Runner());
     ASSERT_TRUE(dialog->Loaded());
     EXPECT_EQ(dialog->GetTitle(), "Keyboard zone 2 settings");
     EXPECT_EQ(dialog->topName->GetLabel(), wxString::FromUTF8(CBaseControlState::noteName(60)));
@@ -293,7 +294,7 @@ TEST_F(DialogTest, KeyboardZoneOkMakesAnEntryOnlyForAChange) {
     EXPECT_TRUE(host.commands.empty());
     dialog->Destroy();
 
-    dialog = new CKbdZoneDialog(frame, IDeviceProfile::current(), options, &zone, 1, Runner());
+    dialog = new CKbdZoneDialog(frame, EditorApp().Profile(), options, &zone, 1, Runner());
     TypeInSpin(dialog->bottomNote, "48", 48);
     EXPECT_EQ(dialog->topNote->GetMin(), 48);
     Check(dialog->ports[1], true);
@@ -311,7 +312,7 @@ TEST_F(DialogTest, KeyboardZoneNoteFieldsTakeTheNotePlayedWhileFocused) {
     CKeyboardZone zone;
     zone.bottomNote = 36;
     zone.topNote = 84;
-    auto* dialog = new CKbdZoneDialog(frame, IDeviceProfile::current(), options, &zone, 0, Runner());
+    auto* dialog = new CKbdZoneDialog(frame, EditorApp().Profile(), options, &zone, 0, Runner());
     ASSERT_TRUE(dialog->Loaded());
     dialog->Show();
     struct Case {
@@ -353,7 +354,7 @@ TEST_F(DialogTest, AMissingLayoutIsReportedAndTheDialogIsNotLoaded) {
     ASSERT_TRUE(wxXmlResource::Get()->Unload(file));
     {
         ErrorCapture capture;
-        auto* dialog = new CTemplateSettings(frame, IDeviceProfile::current(), options, &tpl->localSettings(), Runner());
+        auto* dialog = new CTemplateSettings(frame, EditorApp().Profile(), options, &tpl->localSettings(), Runner());
         EXPECT_FALSE(dialog->Loaded());
         delete dialog;  // never created as a window
         ASSERT_FALSE(capture.errors.empty());

@@ -1,6 +1,7 @@
 // Selection, dragging, keyboard navigation, tool tips and panel buttons.
 #include <wx/tooltip.h>
 
+#include "app/EditorApp.h"
 #include "editing/ControlClipboard.h"
 #include "ui_support.h"
 
@@ -324,7 +325,7 @@ TEST_F(KeyboardTest, ArrowsPickTheNearestControlInThatDirection) {
 class GridUI : public CTemplateUI {
 public:
     GridUI(ITemplateUIHost& host, CEditorTemplate& tpl, std::vector<std::pair<int, wxPoint>> places)
-        : CTemplateUI(host, IDeviceProfile::current()), tpl(tpl), places(std::move(places)) {}
+        : CTemplateUI(host, EditorApp().Profile()), tpl(tpl), places(std::move(places)) {}
     void SetTemplate(CEditorTemplate*) override {
         RebuildButtons();
         panelReady = true;

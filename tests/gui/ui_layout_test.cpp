@@ -1,4 +1,5 @@
 // The device layout: which control sits where, under which name, in which order.
+#include "app/EditorApp.h"
 #include "ui_support.h"
 
 using namespace uitest;
@@ -105,7 +106,7 @@ TEST_F(LayoutTest, BackgroundCoversEveryControlAndSizesTheHost) {
 TEST_F(LayoutTest, SecondTemplateReplacesButtonsAndEmptiesSelection) {
     view->SelectControl(3, true);
     view->SelectControl(4, true);
-    auto other = IDeviceProfile::current().CreateTemplate();
+    auto other = EditorApp().Profile().CreateTemplate();
     const int hidesBefore = host->hideCalls;
     view->SetTemplate(other.get());
     EXPECT_EQ(view->GetButtons().size(), 72u);

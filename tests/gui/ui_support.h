@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "TestApplication.h"
 #include "model/Command.h"
 #include "editing/EditorView.h"
 #include "editing/History.h"
@@ -19,6 +20,7 @@
 #include "model/EditorTemplate.h"
 #include "ui/BitmapFont.h"
 #include "ui/TaNGRAQVLumiTemplateUI.h"
+#include "ui/TemplateCanvas.h"
 #include "ui/TemplateUI.h"
 
 namespace uitest {

@@ -20,8 +20,12 @@
 #include "library/ContentHash.h"
 #include "library/LibraryPath.h"
 #include "library/TemplateLibrary.h"
+#include "model/TemplateFactory.h"
 #include "model/DeviceKind.h"
 #include "model/TaNGRAQVTemplate.h"
+
+// The library reads its dumps into the device's own templates.
+const CTaNGRAQVTemplateFactory templateFactory;
 
 namespace fs = std::filesystem;
 
@@ -116,7 +120,7 @@ protected:
 
     fs::path dir;
     std::string path;
-    CTemplateLibrary lib;
+    CTemplateLibrary lib{templateFactory};
 };
 
 TEST_F(LibraryTest, OneEntryPerContentWhateverLocationAndBulkFlag) {
@@ -373,7 +377,7 @@ TEST_F(LibraryTest, UnusableFilesAreMovedAsideAndANewLibraryStarts) {
          "it is not a library file"},
         {"newer library",
          [](const std::string& p) {
-             CTemplateLibrary newer;
+             CTemplateLibrary newer{templateFactory};
              ASSERT_TRUE(newer.open(p));
              ASSERT_TRUE(newer.addDump(makeDump("From", "Future"), {}).ok);
              newer.close();
@@ -382,7 +386,7 @@ TEST_F(LibraryTest, UnusableFilesAreMovedAsideAndANewLibraryStarts) {
          "written by a newer version of the editor (library version 99"},
         {"damaged pages",
          [](const std::string& p) {
-             CTemplateLibrary damaged;
+             CTemplateLibrary damaged{templateFactory};
              ASSERT_TRUE(damaged.open(p));
              for (int i = 0; i < 30; ++i) ASSERT_TRUE(damaged.addDump(makeDump("T" + std::to_string(i), "X"), {}).ok);
              damaged.close();  // the last connection checkpoints the WAL into the file
@@ -401,7 +405,7 @@ TEST_F(LibraryTest, UnusableFilesAreMovedAsideAndANewLibraryStarts) {
         c.make(path);
         if (::testing::Test::HasFatalFailure()) return;
         const std::string before = readFile(path);
-        CTemplateLibrary fresh;
+        CTemplateLibrary fresh{templateFactory};
         ASSERT_TRUE(fresh.open(path)) << fresh.lastError();
         EXPECT_NE(fresh.notice().find(c.reason), std::string::npos) << fresh.notice();
         EXPECT_NE(fresh.notice().find("new, empty library"), std::string::npos) << fresh.notice();
@@ -413,7 +417,7 @@ TEST_F(LibraryTest, UnusableFilesAreMovedAsideAndANewLibraryStarts) {
         EXPECT_TRUE(fresh.check().ok);
         fresh.close();
         // Opened again, the new library is simply used.
-        CTemplateLibrary again;
+        CTemplateLibrary again{templateFactory};
         ASSERT_TRUE(again.open(path));
         EXPECT_TRUE(again.notice().empty()) << again.notice();
         EXPECT_EQ(again.count(), 1);
@@ -429,7 +433,7 @@ TEST_F(LibraryTest, OlderLibraryIsMigrated) {
         lib.close();
     }
     rawSql(path, "DROP TABLE template_text; PRAGMA user_version = 1;");
-    CTemplateLibrary reopened;
+    CTemplateLibrary reopened{templateFactory};
     ASSERT_TRUE(reopened.open(path)) << reopened.lastError();
     EXPECT_TRUE(reopened.notice().empty());
     EXPECT_EQ(rawCount(path, "PRAGMA user_version"), CTemplateLibrary::kSchemaVersion);
@@ -553,7 +557,7 @@ TEST_F(LibraryTest, TwoWritersAtOnceLoseNothing) {
     lib.close();
     auto writer = [this](const std::string& who) {
         return [this, who] {
-            CTemplateLibrary mine;
+            CTemplateLibrary mine{templateFactory};
             if (!mine.open(path)) return false;
             for (int i = 0; i < 150; ++i)
                 if (!mine.addDump(makeDump(who + " " + std::to_string(i), who), {LibraryEventKind::Saved, "/" + who}).ok)
@@ -590,7 +594,7 @@ TEST_F(LibraryTest, KilledWriterLeavesAConsistentLibrary) {
     int round = 0;
     for (; round < 6; ++round) {
         const pid_t pid = runChild([&, round] {
-            CTemplateLibrary mine;
+            CTemplateLibrary mine{templateFactory};
             if (!mine.open(path)) return false;
             for (int i = 0;; ++i) {
                 const std::string name = "R" + std::to_string(round) + " " + std::to_string(i);

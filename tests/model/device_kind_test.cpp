@@ -93,7 +93,7 @@ TEST(OpenTemplateBytes, RejectsUnknownAndBrokenDumps) {
 }
 
 TEST(DeviceProfileAnswers, CanHoldState) {
-    const IDeviceProfile& p = IDeviceProfile::current();
+    const IDeviceProfile& p = CTaNGRAQVDeviceProfile();
     auto state = [](int type, int format = 0) {
         CBaseControlState s;
         s.setControlType(type, false);
@@ -128,8 +128,13 @@ TEST(DeviceProfileAnswers, CanHoldState) {
         EXPECT_EQ(p.CanHoldState(c.index, state(c.type, c.format)), c.allowed) << c.index << " type " << c.type;
 }
 
+TEST(DeviceProfileAnswers, AboutTextNamesTheProjectVersion) {
+    const std::string about = CTaNGRAQVDeviceProfile().GetAboutText();
+    EXPECT_NE(about.find("\n\nVersion " TQV_PROJECT_VERSION "\n\n"), std::string::npos) << about;
+}
+
 TEST(DeviceProfileAnswers, PerIndexRanges) {
-    const IDeviceProfile& p = IDeviceProfile::current();
+    const IDeviceProfile& p = CTaNGRAQVDeviceProfile();
     int continuous = 0, buttons = 0;
     for (int i = 0; i <= 85; ++i) {
         continuous += p.IsContinuousControl(i);

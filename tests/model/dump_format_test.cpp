@@ -404,8 +404,8 @@ TEST(ControlIndex, MapAndNavigation) {
     EXPECT_EQ(t.nextIndex(10, false), 9);
     for (int i = 0; i <= 85; ++i) {
         EXPECT_NE(t.controlAt(i), nullptr) << i;
-        EXPECT_EQ((t.continuousControl(i) != nullptr), IDeviceProfile::current().IsContinuousControl(i)) << i;
-        EXPECT_EQ((t.buttonControl(i) != nullptr), IDeviceProfile::current().IsButtonControl(i)) << i;
+        EXPECT_EQ((t.continuousControl(i) != nullptr), CTaNGRAQVDeviceProfile().IsContinuousControl(i)) << i;
+        EXPECT_EQ((t.buttonControl(i) != nullptr), CTaNGRAQVDeviceProfile().IsButtonControl(i)) << i;
     }
     EXPECT_EQ(t.controlAt(86), nullptr);
     EXPECT_EQ(t.controlAt(-1), nullptr);
@@ -424,7 +424,7 @@ TEST(NewTemplate, KnowsWhichControlsAreContinuous) {
     imported.importPluginNames(PluginDescription{"Plug", "Maker", {{"Gain", "Gain", 0}}});
     for (const CTaNGRAQVTemplate* t : {&fresh, &imported})
         for (int i = 0; i <= 85; ++i)
-            EXPECT_EQ(t->controls[static_cast<size_t>(i)].isContinuous, IDeviceProfile::current().IsContinuousControl(i)) << i;
+            EXPECT_EQ(t->controls[static_cast<size_t>(i)].isContinuous, CTaNGRAQVDeviceProfile().IsContinuousControl(i)) << i;
 
     CBaseControlState& pot = fresh.controls[0];
     pot.setControlType(ControlType::CC, true);

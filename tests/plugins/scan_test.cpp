@@ -302,7 +302,7 @@ TEST(RealPlugins, KnownPluginIsListedAndNamesATemplate) {
     EXPECT_EQ(e.parameters[0].fullName, "Low");
 
     // The template the File menu makes from it.
-    std::unique_ptr<CEditorTemplate> tpl = IDeviceProfile::current().CreateTemplate();
+    std::unique_ptr<CEditorTemplate> tpl = CTaNGRAQVDeviceProfile().CreateTemplate();
     CollectingNoticeSink sink;
     ModelHooks hooks = ModelHooks::get();
     hooks.notices = &sink;

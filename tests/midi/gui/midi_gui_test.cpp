@@ -56,14 +56,13 @@ protected:
         GuiTest::SetUp();
         ASSERT_EQ(unit("clear-received"), "ok");
         ASSERT_EQ(unit("set-os 1.0.10"), "ok os=1.0.10");
-        EditorApp().deviceLostReported = false;
+        EditorApp().Messages().ForgetDeviceLost();
         MidiService& midi = EditorApp().Midi();
         midi.Shutdown();
         ASSERT_TRUE(midi.Start(false));
         EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
         ASSERT_TRUE(midi.IsInputOpen()) << midi.LastError();
         ASSERT_TRUE(midi.IsOutputOpen()) << midi.LastError();
-        frame->updateDeviceMenu();
         EditorApp().WakeIdle();
     }
     void TearDown() override {
@@ -86,7 +85,7 @@ protected:
         runUntil([] { return false; }, ms);
     }
     void listen() {
-        frame->ListenCommand();
+        frame->Device().ListenCommand();
         ASSERT_TRUE(EditorApp().Midi().IsListening());
         // The user presses the unit's button a moment after clicking.
         runFor(200);
@@ -95,7 +94,7 @@ protected:
 };
 
 TEST_F(MidiGuiTest, DeviceSelectionListsTheUnitAndRemembersTheChoice) {
-    CSelectMIDIDevices dialog(frame);
+    CSelectMIDIDevices dialog(frame, Services());
     ASSERT_NE(dialog.input, nullptr);
     ASSERT_NE(dialog.output, nullptr);
     EXPECT_EQ(dialog.GetTitle(), "Select MIDI devices");
@@ -119,25 +118,25 @@ TEST_F(MidiGuiTest, DeviceSelectionListsTheUnitAndRemembersTheChoice) {
     EXPECT_EQ(Settings().outputDevice, "TaNGRA QV MIDI:in: Port 1");
 
     // The Device menu command shows the same dialog modally, listening stopped.
-    frame->ListenCommand();
-    wxTEST_DIALOG(frame->SelectMidiDeviceCommand(), ExpectDialog<CSelectMIDIDevices>([](CSelectMIDIDevices* d) {
+    frame->Device().ListenCommand();
+    wxTEST_DIALOG(frame->Device().SelectMidiDeviceCommand(), ExpectDialog<CSelectMIDIDevices>([](CSelectMIDIDevices* d) {
                       EXPECT_EQ(d->input->GetCount(), 1u);
                       return wxID_CANCEL;
                   }));
     EXPECT_FALSE(EditorApp().Midi().IsListening());
-    EXPECT_FALSE(frame->GetMenuBar()->IsChecked(MenuId::Listen));
+    EXPECT_FALSE(MenuBar()->IsChecked(MenuId::Listen));
 }
 
 TEST_F(MidiGuiTest, AReceivedTemplateOpensAsTheCurrentOneQuickly) {
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     listen();
     EXPECT_EQ(field(0), "Listening for template dump from device: TaNGRA QV MIDI:out: Port 1");
-    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(MenuId::Listen));
+    EXPECT_TRUE(MenuBar()->IsChecked(MenuId::Listen));
     EXPECT_TRUE(frame->View()->GetListenButton().on);
     ASSERT_EQ(unit("send 6"), "ok sending location 6");
     Clock::time_point openedAt;
     EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] {
-        if (frame->templateCount() == before + 1) {
+        if (frame->Document().templateCount() == before + 1) {
             openedAt = Clock::now();
             return true;
         }
@@ -148,13 +147,13 @@ TEST_F(MidiGuiTest, AReceivedTemplateOpensAsTheCurrentOneQuickly) {
     std::cout << "last byte of the dump -> template open in the editor: " << ms << " ms\n";
     EXPECT_LT(ms, 100.0);
 
-    ASSERT_NE(frame->currentTemplate(), nullptr);
-    EXPECT_EQ(frame->currentIndex(), 0);
-    EXPECT_EQ(frame->currentTemplate()->displayName(), "Unknown - Template 7");
+    ASSERT_NE(frame->Document().currentTemplate(), nullptr);
+    EXPECT_EQ(frame->Document().currentIndex(), 0);
+    EXPECT_EQ(frame->Document().currentTemplate()->displayName(), "Unknown - Template 7");
     unit("save-sent " + state() + "/gui-sent.syx");
-    EXPECT_EQ(frame->currentTemplate()->save().vector(), readFile(state() + "/gui-sent.syx"));
+    EXPECT_EQ(frame->Document().currentTemplate()->save().vector(), readFile(state() + "/gui-sent.syx"));
     EXPECT_FALSE(EditorApp().Midi().IsListening());
-    EXPECT_FALSE(frame->GetMenuBar()->IsChecked(MenuId::Listen));
+    EXPECT_FALSE(MenuBar()->IsChecked(MenuId::Listen));
     EXPECT_FALSE(frame->View()->GetListenButton().on);
 
     frame->Move(0, 0);
@@ -171,11 +170,11 @@ TEST_F(MidiGuiTest, UploadSendsTheCurrentTemplateAsASingleTemplate) {
         t.header().bytes[7] = 1;  // came from a bulk dump
         t.header().bytes[12] = 11;
     }, "Upload Me");
-    EXPECT_NO_DIALOG(frame->openFile(path, true));
-    ASSERT_NE(frame->currentTemplate(), nullptr);
+    EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+    ASSERT_NE(frame->Document().currentTemplate(), nullptr);
     ASSERT_TRUE(MenuEnabled(MenuId::Upload));
     listen();
-    EXPECT_NO_DIALOG(frame->UploadCommand());
+    EXPECT_NO_DIALOG(frame->Device().UploadCommand());
     EXPECT_FALSE(EditorApp().Midi().IsListening());  // sending ends the listen silently
     EXPECT_EQ(field(0), "Sending template to device: TaNGRA QV MIDI:in: Port 1");
     EXPECT_TRUE(frame->View()->GetSendButton().on);
@@ -183,7 +182,7 @@ TEST_F(MidiGuiTest, UploadSendsTheCurrentTemplateAsASingleTemplate) {
     EXPECT_EQ(field(0), "Template dump completed");
     EXPECT_FALSE(frame->View()->GetSendButton().on);
     ASSERT_EQ(unit("wait-received 1 3000"), "ok 1");
-    MidiBytes expected = frame->currentTemplate()->save().vector();
+    MidiBytes expected = frame->Document().currentTemplate()->save().vector();
     EXPECT_EQ(expected[7], 0);
     EXPECT_EQ(readFile(state() + "/unit/template-11.syx"), expected);
 }
@@ -203,50 +202,50 @@ TEST_F(MidiGuiTest, AForeignDumpIsConvertedWithItsNote) {
     d.back() = 0xF7;
     const std::string file = state() + "/gui-sibling.syx";
     ASSERT_TRUE(writeBytesToFile(file, ByteSequence(d), false));
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     listen();
     ASSERT_EQ(unit("send-file " + file), "ok sending 1 message(s)");
-    wxTEST_DIALOG(runUntil([&] { return frame->templateCount() == before + 1; }),
+    wxTEST_DIALOG(runUntil([&] { return frame->Document().templateCount() == before + 1; }),
                   ExpectMessage("This template has been recieved from a TaNGRA.\n\nIt has been converted to a TaNGRA "
                                 "LuMI QV template, which will not load back onto the TaNGRA.\n\nYou can find all of "
                                 "the controls from the original template by right-clicking on a control and choosing "
                                 "\"Imported Controls\".",
                                 wxOK));
-    ASSERT_EQ(frame->templateCount(), before + 1);
-    EXPECT_EQ(frame->currentTemplate()->displayName(), "Quorvane - Studio A");
+    ASSERT_EQ(frame->Document().templateCount(), before + 1);
+    EXPECT_EQ(frame->Document().currentTemplate()->displayName(), "Quorvane - Studio A");
 }
 
 TEST_F(MidiGuiTest, GarbageFromTheUnitIsAnInvalidDump) {
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     listen();
     ASSERT_EQ(unit("send-hex F0 00 20 29 02 11 22 F7"), "ok sending 8 byte(s)");
     wxTEST_DIALOG(runUntil([&] { return !EditorApp().Midi().IsListening(); }), ExpectMessage(kInvalidDump, wxOK));
-    EXPECT_EQ(frame->templateCount(), before);
-    EXPECT_FALSE(frame->GetMenuBar()->IsChecked(MenuId::Listen));
+    EXPECT_EQ(frame->Document().templateCount(), before);
+    EXPECT_FALSE(MenuBar()->IsChecked(MenuId::Listen));
 }
 
 TEST_F(MidiGuiTest, ListenToggledOffDropsADump) {
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     listen();
-    frame->ListenCommand();  // Ctrl+L again
+    frame->Device().ListenCommand();  // Ctrl+L again
     EXPECT_EQ(field(0), "Stopped listening for template dumps");
     EXPECT_FALSE(EditorApp().Midi().IsListening());
     ASSERT_EQ(unit("send 1"), "ok sending location 1");
     EXPECT_NO_DIALOG(runFor(500));
-    EXPECT_EQ(frame->templateCount(), before);
+    EXPECT_EQ(frame->Document().templateCount(), before);
     // A new listen does not get the dropped dump either.
     listen();
     EXPECT_NO_DIALOG(runFor(300));
-    EXPECT_EQ(frame->templateCount(), before);
+    EXPECT_EQ(frame->Document().templateCount(), before);
     EXPECT_TRUE(EditorApp().Midi().IsListening());
 }
 
 TEST_F(MidiGuiTest, AnOlderUnitShowsTheOldOSNoticeUntilTurnedOff) {
     ASSERT_EQ(unit("set-os 1.0.02"), "ok os=1.0.02");
-    const int before = frame->templateCount();
+    const int before = frame->Document().templateCount();
     listen();
     ASSERT_EQ(unit("send 0"), "ok sending location 0");
-    wxTEST_DIALOG(runUntil([&] { return frame->templateCount() == before + 1; }),
+    wxTEST_DIALOG(runUntil([&] { return frame->Document().templateCount() == before + 1; }),
                   ExpectDialog<COldOSDialog>([](COldOSDialog* d) {
                       EXPECT_EQ(d->GetTitle(), "Old operating system detected");
                       d->dontShowAgain->SetValue(true);
@@ -257,14 +256,14 @@ TEST_F(MidiGuiTest, AnOlderUnitShowsTheOldOSNoticeUntilTurnedOff) {
     EXPECT_EQ(Settings().showOldOSDialog, 0);
     listen();
     ASSERT_EQ(unit("send 0"), "ok sending location 0");
-    EXPECT_NO_DIALOG(runUntil([&] { return frame->templateCount() == before + 2; }));
+    EXPECT_NO_DIALOG(runUntil([&] { return frame->Document().templateCount() == before + 2; }));
 
     // The same version as expected: no notice even when asked for.
     Settings().showOldOSDialog = 1;
     ASSERT_EQ(unit("set-os 1.0.10"), "ok os=1.0.10");
     listen();
     ASSERT_EQ(unit("send 0"), "ok sending location 0");
-    EXPECT_NO_DIALOG(runUntil([&] { return frame->templateCount() == before + 3; }));
+    EXPECT_NO_DIALOG(runUntil([&] { return frame->Document().templateCount() == before + 3; }));
 }
 
 TEST_F(MidiGuiTest, TheStatusBarMonitorsIncomingMessages) {
@@ -315,7 +314,7 @@ TEST_F(MidiGuiTest, AtRestThePollSlowsAndAnIncomingMessageStillShowsAtOnce) {
     EXPECT_LT(delays[2], 100) << "median of " << delays[0] << ".." << delays[4] << " ms";
 
     // A transfer brings the quick pace back at once.
-    frame->ListenCommand();
+    frame->Device().ListenCommand();
     EXPECT_FALSE(EditorApp().IdlePassesResting());
 }
 
@@ -341,13 +340,13 @@ TEST_F(MidiGuiTest, AnUnpluggedUnitIsReportedOnceWithoutAHang) {
 
     // The health check runs every 200 polls (about 4 s at the idle rate).
     const auto start = Clock::now();
-    wxTEST_DIALOG(runUntil([] { return EditorApp().deviceLostReported; }, 8000), ExpectMessage(kInputLost, wxOK));
+    wxTEST_DIALOG(runUntil([] { return EditorApp().Messages().DeviceLostReported(); }, 8000), ExpectMessage(kInputLost, wxOK));
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(8));
     EXPECT_NO_DIALOG(runFor(4500));  // reported once per run
 
     // Sending to the vanished unit: the output message is suppressed as well.
     NewTemplateKeepingDefaults(frame);
-    EXPECT_NO_DIALOG(frame->UploadCommand());
+    EXPECT_NO_DIALOG(frame->Device().UploadCommand());
     EXPECT_EQ(field(0), "Invalid output device");
     EXPECT_FALSE(frame->View()->GetSendButton().on);
 }
@@ -368,8 +367,8 @@ protected:
             t.controlAt(24)->setName("KICK");
             t.controlAt(24)->controlType = ControlType::CC;
         });
-        EXPECT_NO_DIALOG(frame->openFile(path, true));
-        tpl = frame->currentTemplate();
+        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+        tpl = frame->Document().currentTemplate();
         ASSERT_NE(tpl, nullptr);
     }
     void Open(int index) {
@@ -404,7 +403,7 @@ protected:
     }
     const CBaseControlState& At(int index) const { return *tpl->controlAt(index); }
     std::string UndoLabel() const {
-        return frame->GetMenuBar()->FindItem(MenuId::Undo)->GetItemLabel().BeforeFirst('\t').ToStdString();
+        return MenuBar()->FindItem(MenuId::Undo)->GetItemLabel().BeforeFirst('\t').ToStdString();
     }
 
     CEditorTemplate* tpl = nullptr;
@@ -414,7 +413,7 @@ TEST_F(MidiLearnTest, AControlChangeIsLearnedAsOneUndoStepAndLearningStops) {
     Open(0);
     PressLearn();
     ASSERT_TRUE(Common()->IsLearning());
-    EXPECT_TRUE(frame->IsLearning());
+    EXPECT_TRUE(frame->EditHost().IsLearning());
     EXPECT_EQ(field(0), "MIDI learn: send a CC, NRPN, RPN, Note On, Program Change or Pitch Bend (Esc cancels)");
 
     // The screenshot shows the window with Learn pressed.
@@ -433,7 +432,7 @@ TEST_F(MidiLearnTest, AControlChangeIsLearnedAsOneUndoStepAndLearningStops) {
     EXPECT_EQ(UndoLabel(), "&Undo Learn CC 74");
     EXPECT_FALSE(Common()->IsLearning());
     EXPECT_FALSE(Common()->learn->GetValue());
-    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_FALSE(frame->EditHost().IsLearning());
     EXPECT_EQ(field(0), "Learned CC 74 on channel 4");
 
     // Learning stopped after one assignment: the next CC changes nothing.
@@ -486,7 +485,7 @@ TEST_F(MidiLearnTest, ANoteOnMakesAButtonANoteControlAndAPotRefusesIt) {
     frame->EditWindow()->GetEventHandler()->ProcessEvent(escape);
     EXPECT_FALSE(Common()->IsLearning());
     EXPECT_FALSE(Common()->learn->GetValue());
-    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_FALSE(frame->EditHost().IsLearning());
 
     // A button takes the note, on the channel it came on.
     Open(24);
@@ -530,12 +529,12 @@ TEST_F(MidiLearnTest, TheOpenWindowShowsWhatWasLearnedAtOnce) {
 TEST_F(MidiLearnTest, ClosingTheWindowEndsLearning) {
     Open(0);
     PressLearn();
-    ASSERT_TRUE(frame->IsLearning());
+    ASSERT_TRUE(frame->EditHost().IsLearning());
     wxCloseEvent close(wxEVT_CLOSE_WINDOW, frame->EditWindow()->GetId());
     frame->EditWindow()->ProcessWindowEvent(close);
     Pump();
     EXPECT_FALSE(frame->EditWindow()->IsShown());
-    EXPECT_FALSE(frame->IsLearning());
+    EXPECT_FALSE(frame->EditHost().IsLearning());
     Send("B0 4A 40");
     runFor(300);
     EXPECT_EQ(At(0).getLsbNumber(), 1);
@@ -548,7 +547,7 @@ TEST_F(MidiLearnTest, TheKeyboardZoneDialogTakesTheNotePlayed) {
     zone->bottomNote = 0;
     zone->topNote = 127;
     bool shown = false;
-    wxTEST_DIALOG(frame->EditKeyboardZone(0), ExpectDialog<CKbdZoneDialog>([&](CKbdZoneDialog* d) {
+    wxTEST_DIALOG(frame->TemplateCommands().EditKeyboardZone(0), ExpectDialog<CKbdZoneDialog>([&](CKbdZoneDialog* d) {
                       shown = true;
                       d->Show();
                       WaitUntilMapped(d);

@@ -22,17 +22,16 @@ protected:
         if (std::getenv("TQV_SIM_CONTROL") == nullptr) GTEST_SKIP() << "runs under the JACK test fixture";
         GuiTest::SetUp();
         ASSERT_EQ(unit("clear-received"), "ok");
-        EditorApp().deviceLostReported = false;
+        EditorApp().Messages().ForgetDeviceLost();
         MidiService& midi = EditorApp().Midi();
         midi.Shutdown();
         ASSERT_TRUE(midi.Start(false));
         EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
         ASSERT_TRUE(midi.IsInputOpen()) << midi.LastError();
-        frame->updateDeviceMenu();
         EditorApp().WakeIdle();
         wxCommandEvent open(wxEVT_MENU, MenuId::MidiMonitor);
         frame->ProcessWindowEvent(open);
-        monitor = dynamic_cast<CMidiMonitorWindow*>(frame->MidiMonitorWindow());
+        monitor = dynamic_cast<CMidiMonitorWindow*>(frame->Device().MidiMonitorWindow());
         ASSERT_NE(monitor, nullptr);
         WaitUntilMapped(monitor);
         runFor(200);  // a new JACK connection settles
@@ -69,13 +68,13 @@ TEST_F(MonitorJackTest, ListsWhatTheUnitSendsWhileAListenTakesItsDump) {
         ASSERT_EQ(unit(std::string("send-hex ") + hex).rfind("ok", 0), 0u) << hex;
         runFor(30);
     }
-    const int before = frame->templateCount();
-    frame->ListenCommand();
+    const int before = frame->Document().templateCount();
+    frame->Device().ListenCommand();
     ASSERT_TRUE(EditorApp().Midi().IsListening());
     runFor(200);
     ASSERT_EQ(unit("send 6"), "ok sending location 6");
     // The listen gets its template as if the monitor were not there.
-    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return frame->templateCount() == before + 1; })));
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return frame->Document().templateCount() == before + 1; })));
     ASSERT_EQ(unit("send-hex 91 40 7F"), "ok sending 3 byte(s)");
     ASSERT_TRUE(runUntil([&] { return rows() == 10; })) << rows() << " rows";
 
@@ -150,7 +149,7 @@ TEST_F(MonitorJackTest, TenThousandMessagesASecondKeepTheEditorResponsive) {
     // The same stream with the monitor closed, then open.
     monitor->Close();
     Pump();
-    ASSERT_EQ(frame->MidiMonitorWindow(), nullptr);
+    ASSERT_EQ(frame->Device().MidiMonitorWindow(), nullptr);
     probe.restart();
     ASSERT_EQ(unit(stream), "ok streaming 50000 messages at 10000 a second");
     runUntil([&] { return unit("status").find("streamed=50000") != std::string::npos; }, 9000);
@@ -159,7 +158,7 @@ TEST_F(MonitorJackTest, TenThousandMessagesASecondKeepTheEditorResponsive) {
 
     wxCommandEvent open(wxEVT_MENU, MenuId::MidiMonitor);
     frame->ProcessWindowEvent(open);
-    monitor = dynamic_cast<CMidiMonitorWindow*>(frame->MidiMonitorWindow());
+    monitor = dynamic_cast<CMidiMonitorWindow*>(frame->Device().MidiMonitorWindow());
     ASSERT_NE(monitor, nullptr);
     WaitUntilMapped(monitor);
     const auto dropsBefore = EditorApp().Midi().MonitorDroppedCount();

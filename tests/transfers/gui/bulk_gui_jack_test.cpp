@@ -8,7 +8,6 @@
 #include <chrono>
 #include <iostream>
 
-#include "app/AppTransferLink.h"
 #include "app/BulkDumpDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -32,7 +31,7 @@ protected:
         ASSERT_EQ(unit("clear-received"), "ok");
         ASSERT_EQ(unit("normal"), "ok normal mode");
         ASSERT_EQ(unit("set-os 1.0.10"), "ok os=1.0.10");
-        EditorApp().deviceLostReported = false;
+        EditorApp().Messages().ForgetDeviceLost();
         MidiService& midi = EditorApp().Midi();
         midi.Shutdown();
         ASSERT_TRUE(midi.Start(false));
@@ -70,7 +69,7 @@ void click(wxDialog* dialog, wxWindow* button) {
 }  // namespace
 
 TEST_F(BulkJackTest, ReceivesTheUnitsDumpThenSendsItBackUntilCancelled) {
-    CBulkDumpDialog d(frame, AppTransferLink());
+    CBulkDumpDialog d(frame, Services(), Services().transfers);
     d.Show();
     ASSERT_TRUE(d.listen->IsEnabled());
     click(&d, d.listen);
@@ -121,7 +120,7 @@ TEST_F(BulkJackTest, LearnsTheUnitsOSAndUpdatesIt) {
         }
         ASSERT_TRUE(writeBytesToFile(std::string(image.utf8_str()), all, false));
     }
-    CUpdateOSDialog d(frame, AppTransferLink());
+    CUpdateOSDialog d(frame, Services(), Services().transfers);
     d.Show();
     ASSERT_EQ(unit("send 0"), "ok sending location 0");
     ASSERT_TRUE(runUntil([&] { return d.VersionEstablished(); }, 5000));

@@ -1,8 +1,0 @@
-#include "app/AppTransferLink.h"
-
-#include "app/EditorApp.h"
-
-ITransferLink& AppTransferLink() {
-    static CServiceLink link(EditorApp().Midi());
-    return link;
-}
