@@ -123,8 +123,7 @@ private:
     void resetEntry(int index) {
         TTemplate& entry = at(index);
         entry.reset();
-        entry.loadedBytes.clear();
-        entry.preservationMask.clear();
+        entry.forgetLoadedDump();
         entry.importedControls.clear();
         entry.fromFile = false;
         place(entry, index);

@@ -98,35 +98,10 @@ void CBaseControlState::setOffValue(int v, bool clampNow) {
 }
 
 bool CBaseControlState::clampSnapshot() {
-    // An MMC control sends a fixed command and has no value range; its record
-    // does not even keep the low value (that byte holds the command), so a
-    // clamp against it would change the default value on every reopening.
-    if (controlType == ControlType::Disabled || controlType == ControlType::DrumNote ||
-        controlType == ControlType::MMC)
-        return false;
-    bool changed = false;
-    if (buttonAction == ButtonAction::Normal && !isContinuous) {
-        if (snapshotValue != offValue) {
-            snapshotValue = offValue;
-            changed = true;
-        }
-    } else if (controlType == ControlType::NoteOnOff) {
-        if (snapshotValue != 0) {
-            snapshotValue = 0;
-            changed = true;
-        }
-    } else {
-        const int high = std::max(offValue, onValue);
-        const int low = std::min(offValue, onValue);
-        if (snapshotValue > high) {
-            snapshotValue = high;
-            changed = true;
-        }
-        if (snapshotValue < low) {
-            snapshotValue = low;
-            changed = true;
-        }
-    }
+    const std::optional<int> value = clampedSnapshot();
+    if (!value) return false;
+    const bool changed = *value != snapshotValue;
+    snapshotValue = *value;
     if (auto* obs = ModelHooks::get().observers) obs->notifySnapshotObserver();
     return changed;
 }

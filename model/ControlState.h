@@ -1,9 +1,12 @@
 #pragma once
 // The settings record of one control: which MIDI message it sends, where,
 // over which range, and how the hardware shows it.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <type_traits>
 
 // Stored as plain ints: a dump may hold values outside these names and they
 // must survive a round trip.
@@ -55,9 +58,58 @@ struct PluginBinding {
     bool operator==(const PluginBinding&) const = default;
 };
 
-class CBaseControlState {
+// The plain values among a control's settings: everything but its names and
+// its plug-in link (see CBaseControlState). Kept in one piece so that a copy
+// of them can be taken and compared at once. Those a dump's control record
+// holds come first, without padding (up to sourcePortByte): telling whether
+// a control still encodes as it did compares only them.
+struct ControlValues {
+    int32_t controlType;
+    int32_t snapshotValue;
+    int32_t portGroup;
+    int32_t channelGroup;
+    int32_t potCatchup;
+    int32_t midiChannel;
+    int32_t mmcCommand;
+    int32_t displayFormat;
+    int32_t offValue;
+    int32_t onValue;
+    int32_t buttonAction;
+    uint8_t rawByte5;
+    uint8_t rawByte6;
+    uint8_t rawByte7;
+    bool channelFlag;
+    bool flagA0;
+    bool flagA1;
+    bool portMidi1;
+    bool portMidi2;
+    bool portUsb1;
+    bool portUsb2;
+    bool portUsb3;
+    // In the order of their bits in a dump record's pot byte.
+    bool flagB0;
+    bool flagB1;
+    bool flagB2;
+    bool reversedRange;
+    bool flagB4;
+    uint8_t lsbNumber;
+    uint8_t msbNumber;
+    uint8_t stepSize;
+    SysExMessage sysExData;
+    // Kept elsewhere in a dump, or not at all.
+    uint8_t sourcePortByte;
+    bool potBit6 = false;  // reset leaves it as it is
+    uint8_t channelHighBits;
+    int32_t drumAutoOffTime;
+    int32_t drumOffSync;
+};
+static_assert(std::is_trivially_copyable_v<ControlValues>);
+
+class CBaseControlState : public ControlValues {
 public:
-    CBaseControlState() { reset(); }
+    // The values start from all bytes zero (padding included, so that two
+    // copies of equal values compare equal byte for byte), then take their defaults.
+    CBaseControlState() : ControlValues() { reset(); }
     CBaseControlState(const CBaseControlState&) = default;
     CBaseControlState& operator=(const CBaseControlState&) = default;
     virtual ~CBaseControlState() = default;
@@ -142,7 +194,12 @@ public:
     // Full equality of every field; used to check that undo restores exactly.
     bool sameState(const CBaseControlState& o) const;
 
+    // Brings the default value into the control's range (true when it
+    // changed) and notifies the snapshot observer, unless the control has no
+    // range to clamp against (then nothing happens and the result is false).
     bool clampSnapshot();
+    // The default value clampSnapshot sets, or none when it leaves the control alone.
+    std::optional<int> clampedSnapshot() const;
     void bindPluginParameter(const PluginBinding& binding);
     std::string infoText() const;
 
@@ -150,45 +207,22 @@ public:
     static std::string mmcCommandName(int command);
     static std::string noteName(int note);
 
-    // The control's settings.
-    uint8_t sourcePortByte;
-    uint8_t rawByte5;
-    uint8_t rawByte6;
-    uint8_t rawByte7;
-    bool channelFlag;
+    // The control's settings: the plain values above (ControlValues), and these.
     std::string name;
     std::string longName;
-    int32_t controlType;
-    int32_t snapshotValue;
-    bool flagA0;
-    bool flagA1;
-    bool portMidi1;
-    bool portMidi2;
-    bool portUsb1;
-    bool portUsb2;
-    bool portUsb3;
-    int32_t portGroup;
-    int32_t channelGroup;
-    bool flagB0;
-    bool flagB1;
-    bool reversedRange;
-    bool flagB2;
-    int32_t potCatchup;
-    bool potBit6 = false;  // reset leaves it as it is
-    uint8_t lsbNumber;
-    uint8_t msbNumber;
-    int32_t midiChannel;
-    int32_t mmcCommand;
-    int32_t displayFormat;
-    bool flagB4;
-    uint8_t channelHighBits;
-    int32_t offValue;
-    int32_t onValue;
-    uint8_t stepSize;
-    int32_t buttonAction;
-    int32_t drumAutoOffTime;
-    int32_t drumOffSync;
-    SysExMessage sysExData;
     PluginBinding pluginBinding;
     bool isContinuous = false;
 };
+
+// Inline: opening a template clamps every control.
+inline std::optional<int> CBaseControlState::clampedSnapshot() const {
+    // An MMC control sends a fixed command and has no value range; its record
+    // does not even keep the low value (that byte holds the command), so a
+    // clamp against it would change the default value on every reopening.
+    if (controlType == ControlType::Disabled || controlType == ControlType::DrumNote ||
+        controlType == ControlType::MMC)
+        return std::nullopt;
+    if (buttonAction == ButtonAction::Normal && !isContinuous) return offValue;  // a button in normal mode
+    if (controlType == ControlType::NoteOnOff) return 0;
+    return std::clamp(snapshotValue, std::min(offValue, onValue), std::max(offValue, onValue));
+}

@@ -39,7 +39,11 @@ struct DeviceFacts {
     bool canHoldState(int index, const CBaseControlState& state) const;
 
 private:
-    static bool in(const IndexSet& set, int index) { return index >= 0 && index < kIndexLimit && set.test(index); }
+    // The index is checked here; set[] spares test()'s second check (opening
+    // asks this of every control).
+    static bool in(const IndexSet& set, int index) {
+        return index >= 0 && index < kIndexLimit && set[static_cast<size_t>(index)];
+    }
 };
 
 // The TaNGRA LuMI QV's facts.

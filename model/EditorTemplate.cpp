@@ -28,32 +28,14 @@ void rememberName(const std::string& name) {
     if (auto* tools = ModelHooks::get().nameTools) tools->addName(name);
 }
 
-// Word-wise loops over whole dumps: every load and save runs them.
-void xorBytes(uint8_t* out, const uint8_t* a, size_t n) {
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, out + i, 8);
-        std::memcpy(&y, a + i, 8);
-        x ^= y;
-        std::memcpy(out + i, &x, 8);
-    }
-    for (; i < n; ++i) out[i] ^= a[i];
-}
-
-// True when `now` equals loaded XOR mask (what the model wrote at loading) on n bytes.
-bool unchangedSinceLoading(const uint8_t* now, const uint8_t* loaded, const uint8_t* mask, size_t n) {
-    uint64_t diff = 0;
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t a, b, m;
-        std::memcpy(&a, now + i, 8);
-        std::memcpy(&b, loaded + i, 8);
-        std::memcpy(&m, mask + i, 8);
-        diff |= a ^ b ^ m;
-    }
-    for (; i < n; ++i) diff |= static_cast<uint8_t>(now[i] ^ loaded[i] ^ mask[i]);
-    return diff == 0;
+// Every save frames its bytes as one message, whatever was loaded: its data
+// bytes are the model's (every writer puts them through the dump-byte rule)
+// or kept bits of data bytes as read, which passed the rule too.
+void frameMessage(ByteSequence& bytes) {
+    const size_t n = bytes.size();
+    if (n < 2) return;
+    bytes[0] = 0xF0;
+    bytes[n - 1] = 0xF7;
 }
 }  // namespace
 
@@ -61,27 +43,67 @@ CEditorTemplate::CEditorTemplate() = default;
 
 CEditorTemplate::~CEditorTemplate() = default;
 
-bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
-    // A data byte with the top bit set (MIDI input can deliver one) is read
-    // as the save will write it, 0x00: otherwise the model would hold a value
-    // its own save cannot carry, and reopening that save would differ.
+bool CEditorTemplate::readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) {
     const size_t n = bytes.size();
-    const bool topBitData =
-        n > 2 && std::any_of(bytes.data() + 1, bytes.data() + n - 1, [](uint8_t b) { return b >= 0x80; });
-    if (topBitData) {
+    if (n > 2 && ByteSequence::hasTopBitByte(bytes.data() + 1, n - 2)) {
         ByteSequence cleared = bytes;
-        ByteSequence::clearTopBitBytes(cleared.data() + 1, cleared.size() - 2);
+        ByteSequence::clearTopBitBytes(cleared.data() + 1, n - 2);
         if (!readBody(cleared, position)) return false;
     } else if (!readBody(bytes, position)) {
         return false;
     }
+    writeBodyInto(encoding);
+    return true;
+}
+
+bool CEditorTemplate::load(const ByteSequence& bytes, size_t& position) {
+    // A data byte with the top bit set (MIDI input can deliver one) is read
+    // as the save will write it, 0x00: otherwise the model would hold a value
+    // its own save cannot carry, and reopening that save would differ.
+    if (!readBodyWithEncoding(bytes, position, readEncoding_)) return false;
+    std::swap(openedEncoding_, readEncoding_);
     loadedBytes = bytes;
     // The model's own encoding, XORed with the input: the bits it cannot reproduce.
-    writeBodyInto(preservationMask);
-    const size_t common = std::min(loadedBytes.size(), preservationMask.size());
+    const size_t common = std::min(bytes.size(), openedEncoding_.size());
     preservationMask.resize(common);
-    xorBytes(preservationMask.data(), loadedBytes.data(), common);
+    maskHasBits_ = ByteSequence::xorBytes(preservationMask.data(), loadedBytes.data(), openedEncoding_.data(), common);
+    keepUnreproducibleBits();
     return true;
+}
+
+void CEditorTemplate::keepUnreproducibleBits() {
+    keptBytes_.clear();
+    const size_t n = openedEncoding_.size();
+    // A longer dump than the device's own: saves write the model alone.
+    if (!maskHasBits_ || n < 2 || n != loadedBytes.size() || n != preservationMask.size()) return;
+    const uint8_t* loaded = loadedBytes.data();
+    const uint8_t* mask = preservationMask.data();
+    const uint8_t* encoded = openedEncoding_.data();
+    const std::vector<PreservationUnit>& units = preservationUnits();
+    size_t unit = 0;
+    // Only bytes the mask marks can differ; the framing bytes are always written as such.
+    for (size_t i = ByteSequence::nextSetByte(mask, 1, n - 1); i < n - 1;
+         i = ByteSequence::nextSetByte(mask, i + 1, n - 1)) {
+        // A data byte with its top bit was read, and is written, as 0x00: the
+        // bits to keep are those of the byte as read. After the checks of
+        // opening changed a value, the bits the model reproduced at loading
+        // take the new encoding.
+        const uint8_t read = ByteSequence::dumpByte(loaded[i]);
+        const uint8_t unreproducible = static_cast<uint8_t>(read ^ loaded[i] ^ mask[i]);
+        const uint8_t kept = static_cast<uint8_t>((unreproducible & read) | (~unreproducible & encoded[i]));
+        if (kept == encoded[i]) continue;
+        while (unit < units.size() && static_cast<size_t>(units[unit].offset) + units[unit].length <= i) ++unit;
+        const bool inUnit = unit < units.size() && units[unit].offset <= i;
+        keptBytes_.push_back({static_cast<uint32_t>(i), kept, inUnit ? static_cast<int32_t>(unit) : -1});
+    }
+}
+
+void CEditorTemplate::forgetLoadedDump() {
+    loadedBytes.clear();
+    preservationMask.clear();
+    openedEncoding_.clear();
+    keptBytes_.clear();
+    maskHasBits_ = false;
 }
 
 const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const {
@@ -89,40 +111,43 @@ const std::vector<PreservationUnit>& CEditorTemplate::preservationUnits() const 
     return none;
 }
 
+bool CEditorTemplate::unitEncodedAsOpened(const uint8_t* now, int32_t unit) const {
+    if (unit < 0) return true;
+    const PreservationUnit& u = preservationUnits()[static_cast<size_t>(unit)];
+    const uint8_t* opened = openedEncoding_.data();
+    if (u.keyByte != PreservationUnit::kWhole) return now[u.offset + u.keyByte] == opened[u.offset + u.keyByte];
+    return std::memcmp(now + u.offset, opened + u.offset, u.length) == 0;
+}
+
 // The loaded bits the model cannot reproduce are put back only where the model
-// still writes what it wrote at loading: once an edit has changed what a
-// control record or a field encodes, the loaded bits no longer mean what they
-// meant, and the piece is written from the model alone.
+// still writes what it wrote when the template was opened: once an edit has
+// changed a byte, its loaded bits no longer mean what they meant, and it is
+// written from the model alone. A control record whose type changed is
+// written from the model alone as a whole, since its type gives every other
+// byte its meaning.
 ByteSequence CEditorTemplate::save() const {
     ByteSequence out;
     writeBodyInto(out);
     const size_t n = out.size();
-    if (n != preservationMask.size() || n != loadedBytes.size()) return out;
-    const uint8_t* loaded = loadedBytes.data();
-    const uint8_t* mask = preservationMask.data();
-    uint8_t* now = out.data();
-    if (unchangedSinceLoading(now, loaded, mask, n)) {
-        std::memcpy(now, loaded, n);
-    } else {
-        const auto& units = preservationUnits();
-        if (units.empty()) {
-            for (size_t i = 0; i < n; ++i)
-                if (unchangedSinceLoading(now + i, loaded + i, mask + i, 1)) now[i] = loaded[i];
-        } else {
-            for (const PreservationUnit& u : units)
-                if (u.offset + u.length <= n &&
-                    unchangedSinceLoading(now + u.offset, loaded + u.offset, mask + u.offset, u.length))
-                    std::memcpy(now + u.offset, loaded + u.offset, u.length);
+    // Nothing kept when nothing was loaded, or when what was loaded has been
+    // dropped since.
+    if (n == openedEncoding_.size() && n == loadedBytes.size() && n == preservationMask.size()) {
+        uint8_t* now = out.data();
+        const uint8_t* opened = openedEncoding_.data();
+        // A piece is judged before any of its bytes takes a kept value (a
+        // record's type byte may be one of them).
+        for (size_t k = 0; k < keptBytes_.size();) {
+            const int32_t unit = keptBytes_[k].unit;
+            size_t end = k + 1;
+            while (unit >= 0 && end < keptBytes_.size() && keptBytes_[end].unit == unit) ++end;
+            const bool pieceAsOpened = unitEncodedAsOpened(now, unit);
+            for (; k < end; ++k) {
+                const KeptByte& kept = keptBytes_[k];
+                if (pieceAsOpened && now[kept.offset] == opened[kept.offset]) now[kept.offset] = kept.value;
+            }
         }
     }
-    // A loaded dump may have brought data bytes with the top bit set; they
-    // are never written (only the first and last byte frame the dump), and
-    // the frame itself is always a message's start and end, whatever was read.
-    if (n > 2) ByteSequence::clearTopBitBytes(now + 1, n - 2);
-    if (n >= 2) {
-        now[0] = 0xF0;
-        now[n - 1] = 0xF7;
-    }
+    frameMessage(out);
     return out;
 }
 
@@ -154,22 +179,44 @@ CBaseControlState* CEditorTemplate::importedControlAt(int index) {
 
 bool CEditorTemplate::clampControls() {
     const DeviceFacts& facts = deviceFacts();
+    // As clampSnapshot on each control, but the observer of default values
+    // is told once, after all of them.
     bool changed = false;
+    bool anyRange = false;
+    auto clamp = [&](CBaseControlState& ctl, int index) {
+        ctl.isContinuous = facts.isContinuousControl(index);
+        const std::optional<int> value = ctl.clampedSnapshot();
+        if (!value) return;
+        anyRange = true;
+        changed |= *value != ctl.snapshotValue;
+        ctl.snapshotValue = *value;
+    };
     const int last = lastIndex();
-    CBaseControlState* own = ownControls();
-    for (int i = 0; i <= last; ++i) {
-        CBaseControlState* ctl = own ? own + i : controlAt(i);
-        if (!ctl) continue;
-        ctl->isContinuous = facts.isContinuousControl(i);
-        if (ctl->clampSnapshot()) changed = true;
+    if (CBaseControlState* const own = ownControls()) {
+        for (int i = 0; i <= last; ++i) clamp(own[i], i);
+    } else {
+        for (int i = 0; i <= last; ++i)
+            if (CBaseControlState* ctl = controlAt(i)) clamp(*ctl, i);
     }
+    if (anyRange)
+        if (IControlObservers* const observers = ModelHooks::get().observers) observers->notifySnapshotObserver();
     return changed;
 }
 
 void CEditorTemplate::validate() {
-    if (clampControls()) {
+    const bool clamped = clampControls();
+    if (clamped) {
         ModelHooks::notice(kClampNotice);
         markModified();
+    }
+    const bool repaired = repairOpenedSettings();
+    // The checks end opening: what they changed is part of the opened
+    // template, and a clamped record keeps every loaded bit but its new value.
+    if ((clamped || repaired) && !openedEncoding_.empty()) {
+        writeBodyInto(readEncoding_);  // which may copy from openedEncoding_
+        std::swap(openedEncoding_, readEncoding_);
+        keepUnreproducibleBits();
+        openingEnded();
     }
 }
 

@@ -15,11 +15,20 @@ class CTemplateLocals;
 class CTemplateGroups;
 class CKeyboardZone;
 
-// A piece of a dump that is preserved or rewritten as a whole: a control
-// record, a multi-byte field, or a single byte.
+// A piece of a dump whose bytes are not kept one by one. Every byte outside
+// such pieces keeps its loaded bits while the model still encodes it as it
+// did when the template was opened, and is written from the model alone once
+// an edit changes it.
 struct PreservationUnit {
+    // keyByte for a piece that is one value (a name): any change rewrites it whole.
+    static constexpr uint16_t kWhole = 0xFFFF;
+
     uint16_t offset;
     uint16_t length;
+    // The byte (counted from offset) that gives the others their meaning, such
+    // as a control record's type: once it changes, the whole piece is written
+    // from the model alone; until then its bytes are kept one by one.
+    uint16_t keyByte = kWhole;
 };
 
 struct DeviceFacts;
@@ -80,6 +89,9 @@ public:
     virtual bool appendImportedFrom(const CEditorTemplate& other);
     virtual int lastIndex() const = 0;
     virtual bool indexExists(int) const { return true; }
+    // The checks that complete opening: clamps values into range, then lets
+    // the device repair its settings. What they change belongs to the opened
+    // template; it is not an edit made since opening.
     virtual void validate();
     // Own control for 0..lastIndex, then the imported controls; null otherwise.
     virtual CBaseControlState* controlAt(int index) = 0;
@@ -90,9 +102,8 @@ public:
     virtual ByteSequence writeBody() const = 0;
     // writeBody into a sequence whose storage is reused.
     virtual void writeBodyInto(ByteSequence& out) const { out = writeBody(); }
-    // The pieces of the dump whose loaded bits are kept only while the model
-    // still encodes the whole piece as it did at loading; empty means every
-    // byte on its own.
+    // The pieces of the dump that are not kept byte by byte (see
+    // PreservationUnit), in offset order; empty means every byte on its own.
     virtual const std::vector<PreservationUnit>& preservationUnits() const;
     virtual bool importControlsFrom(const CEditorTemplate& other);
 
@@ -121,11 +132,54 @@ public:
     bool fromFile = false;
     ByteSequence loadedBytes;
     ByteSequence preservationMask;
+    // Drops what was kept of the last loaded dump: saves write the model alone.
+    void forgetLoadedDump();
 
 protected:
+    // The device's own repairs of an opened template (after the clamps of
+    // validate); true when any setting changed.
+    virtual bool repairOpenedSettings() { return false; }
+    // readBody of `bytes` read as the save will write them (a data byte with
+    // the top bit set as 0x00), and the model's encoding of what it read into
+    // `encoding` (which a failed read may leave changed; the template it
+    // leaves as it was). By default readBody and
+    // writeBodyInto; a device whose decoding keeps most bytes as read may copy
+    // those and encode only the others.
+    virtual bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding);
+    // The model's encoding when opening ended (the load, then the checks of
+    // validate); empty when nothing was loaded or it was dropped since.
+    const ByteSequence& openedEncoding() const { return openedEncoding_; }
+    // Called when the checks of validate() changed the opened state and
+    // openedEncoding() was taken anew, for devices that keep more of it (what
+    // they keep of a load, readBodyWithEncoding keeps as it reads).
+    virtual void openingEnded() {}
     // The device's own controls 0..lastIndex as one array, when they are kept
     // so (spares the per-index lookup on every load); null otherwise.
     virtual CBaseControlState* ownControls() { return nullptr; }
     // Clamps the device's own controls; true when any value changed.
     bool clampControls();
+
+private:
+    // A byte whose saved bits, while the model still encodes it (and its
+    // piece) as when opening ended, differ from the model's: bits it cannot
+    // reproduce, taken from the loaded dump.
+    struct KeptByte {
+        uint32_t offset;
+        uint8_t value;
+        int32_t unit;  // index into preservationUnits(), -1 for none
+    };
+    // Works out keptBytes_ from the loaded dump, its mask and openedEncoding_.
+    void keepUnreproducibleBits();
+    // Whether piece `unit` of `now` still encodes what it did when opening
+    // ended, as far as its bytes are not kept one by one.
+    bool unitEncodedAsOpened(const uint8_t* now, int32_t unit) const;
+
+    // The model's encoding when opening ended (after the checks of validate);
+    // save writes the model's encoding but for keptBytes_.
+    ByteSequence openedEncoding_;
+    std::vector<KeptByte> keptBytes_;
+    bool maskHasBits_ = false;  // whether preservationMask, as loaded, has a byte not 0
+    // Where a load makes its encoding; swapped with openedEncoding_ once the
+    // read succeeded, so that neither allocates again.
+    ByteSequence readEncoding_;
 };

@@ -1,5 +1,7 @@
 #include "TaNGRAQVTemplate.h"
 
+#include <cstring>
+
 #include "ControlRecord.h"
 #include "DeviceFacts.h"
 #include "ModelHooks.h"
@@ -31,9 +33,13 @@ const std::array<int, CTaNGRAQVTemplate::kRecordCount>& CTaNGRAQVTemplate::dumpO
     return order;
 }
 
-CTaNGRAQVTemplate::CTaNGRAQVTemplate() { reset(); }
+CTaNGRAQVTemplate::CTaNGRAQVTemplate() {
+    bindRecordControls();
+    reset();
+}
 
 CTaNGRAQVTemplate::CTaNGRAQVTemplate(const CTaNGRAQVTemplate& other) : CEditorTemplate() {
+    bindRecordControls();
     reset();
     assignFrom(other);
 }
@@ -88,38 +94,65 @@ CBaseControlState* CTaNGRAQVTemplate::controlAt(int index) {
     return nullptr;
 }
 
-void CTaNGRAQVTemplate::validate() {
-    CEditorTemplate::validate();
+bool CTaNGRAQVTemplate::repairOpenedSettings() {
+    bool repaired = false;
     if (locals.numCmn != kRecordCount) {
         ModelHooks::notice("Fixing broken template NUMCMN");
         locals.numCmn = kRecordCount;
+        repaired = true;
     }
     if (locals.pgcnSize != ControlRecord::kSize) {
         ModelHooks::notice("Fixing broken template PGCNSIZE");
         locals.pgcnSize = ControlRecord::kSize;
+        repaired = true;
     }
     if (locals.rowSelectDefaults != CTaNGRAQVLocals::kRowSelectDefaults) {
         ModelHooks::notice("This template has corrupted row select default data - fixing it.");
         locals.rowSelectDefaults = CTaNGRAQVLocals::kRowSelectDefaults;
+        repaired = true;
     }
-    layoutByte = kLayoutByte;
+    if (layoutByte != kLayoutByte) {
+        layoutByte = kLayoutByte;
+        repaired = true;
+    }
+    return repaired;
 }
 
 bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
+    return readDump(bytes, position, nullptr);
+}
+
+bool CTaNGRAQVTemplate::readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) {
+    return readDump(bytes, position, &encoding);
+}
+
+bool CTaNGRAQVTemplate::readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding) {
     if (bytes.size() != kDumpSize || position != 0) return false;
+    // With an encoding to make, the dump is read from a copy whose data bytes
+    // go through the dump-byte rule (each control record's as it is read), in
+    // place: a record's bytes that a read stores as they are already encode as
+    // the model would write them.
+    const ByteSequence* source = &bytes;
+    if (encoding) {
+        *encoding = bytes;
+        uint8_t* to = encoding->data();
+        ByteSequence::clearTopBitBytes(to + 1, kRecordsOffset - 1);
+        ByteSequence::clearTopBitBytes(to + kDumpSize - 3, 2);
+        source = encoding;
+    }
     // The header is checked into a fresh object: a rejected dump changes nothing.
     CTaNGRAQVSysExHeader header;
     size_t p = position;
-    if (!header.read(bytes, p) || header.deviceType() != 0x03) return false;
+    if (!header.read(*source, p) || header.deviceType() != 0x03) return false;
+    // Nothing below can fail: the length is right.
     header_.bytes = header.bytes;
-    if (!locals.read(bytes, p)) return false;
-    const uint8_t* in = bytes.data();
+    locals.read(*source, p);
+    const uint8_t* const in = source->data();
     layoutByte = in[p++];
     const uint8_t zoneFlags = in[p++];
     zonesEnabled_ = zoneFlags & 0x01;
     zoneFlag2 = zoneFlags & 0x04;
-    for (auto& z : zones)
-        if (!z.read(bytes, p)) return false;
+    for (auto& z : zones) z.read(*source, p);
     locals.padXType = in[p++];
     locals.padYType = in[p++];
     deviceByte153 = in[p++];
@@ -129,15 +162,25 @@ bool CTaNGRAQVTemplate::readBody(const ByteSequence& bytes, size_t& position) {
     for (int d = 0; d < kDrumPadCount; ++d) controls[kFirstDrumPad + d].drumOffSync = in[p++];
     for (auto& b : deviceBytes179) b = in[p++];
     p += kSkippedBlock;
-    for (int index : dumpOrder()) {
-        CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
-                                            : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::readFrom(ctl, in + p);
-        p += ControlRecord::kSize;
+    if (encoding) {
+        ControlRecord::readInPlace(recordControls_.data(), kRecordCount, encoding->data() + p, openedRecords_.data());
+        p += kRecordCount * ControlRecord::kSize;
+    } else {
+        for (CBaseControlState* ctl : recordControls_) {
+            ControlRecord::readFrom(*ctl, in + p);
+            p += ControlRecord::kSize;
+        }
     }
     deviceByte4109 = in[p++];
     deviceByte4110 = in[p++];
     position = p + 1;  // the closing 0xF7 is not examined
+    if (encoding) {
+        // The settings before the records are few bytes: encoded whole.
+        uint8_t* const out = encoding->data();
+        writeSettingsTo(out);
+        ByteSequence::clearTopBitBytes(out + 1, kRecordsOffset - 1);
+        out[kDumpSize - 1] = 0xF7;
+    }
     return true;
 }
 
@@ -147,9 +190,7 @@ ByteSequence CTaNGRAQVTemplate::writeBody() const {
     return out;
 }
 
-void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
-    out.clear();
-    uint8_t* const start = out.extend(kDumpSize);  // zero-filled: the skipped block stays 0x00
+void CTaNGRAQVTemplate::writeSettingsTo(uint8_t* start) const {
     uint8_t* o = start;
     header_.writeTo(o);
     o += CSysExHeader::kSize;
@@ -172,43 +213,61 @@ void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
     }
     for (int d = 0; d < kDrumPadCount; ++d) *o++ = static_cast<uint8_t>(controls[kFirstDrumPad + d].drumOffSync);
     for (uint8_t b : deviceBytes179) *o++ = b;
-    o += kSkippedBlock;
-    for (int index : dumpOrder()) {
-        const CBaseControlState& ctl = index >= 0 ? controls[static_cast<size_t>(index)]
-                                                  : extraControls[static_cast<size_t>(-index - 1)];
-        ControlRecord::writeRaw(ctl, o);
-        o += ControlRecord::kSize;
+    std::memset(o, 0, kSkippedBlock);
+}
+
+void CTaNGRAQVTemplate::bindRecordControls() {
+    const auto& order = dumpOrder();
+    for (size_t r = 0; r < order.size(); ++r) {
+        const int index = order[r];
+        recordControls_[r] = index >= 0 ? &controls[static_cast<size_t>(index)]
+                                        : &extraControls[static_cast<size_t>(-index - 1)];
     }
-    *o++ = deviceByte4109;
-    *o++ = deviceByte4110;
-    // Every byte between the framing bytes through the dump-byte rule at once.
-    ByteSequence::clearTopBitBytes(start + 1, kDumpSize - 2);
-    *o = 0xF7;
+}
+
+void CTaNGRAQVTemplate::openingEnded() {
+    // The name bytes are those of the records in openedEncoding().
+    const uint8_t* record = openedEncoding().data() + kRecordsOffset;
+    for (size_t r = 0; r < kRecordCount; ++r, record += ControlRecord::kSize)
+        ControlRecord::takeSnapshot(*recordControls_[r], record, openedRecords_[r]);
+}
+
+void CTaNGRAQVTemplate::writeBodyInto(ByteSequence& out) const {
+    // Most controls are as they were opened: the encoding then holds their
+    // records, and only the others are encoded.
+    const ByteSequence& opened = openedEncoding();
+    const bool fromOpened = opened.size() == kDumpSize;
+    if (fromOpened) out = opened;
+    else out.resize(kDumpSize);
+    uint8_t* const start = out.data();
+    writeSettingsTo(start);
+    ByteSequence::clearTopBitBytes(start + 1, kRecordsOffset - 1);
+    uint8_t* record = start + kRecordsOffset;
+    for (size_t r = 0; r < kRecordCount; ++r, record += ControlRecord::kSize) {
+        const CBaseControlState& ctl = *recordControls_[r];
+        if (fromOpened && ControlRecord::encodesAs(ctl, openedRecords_[r])) continue;
+        ControlRecord::writeTo(ctl, record);
+    }
+    record[0] = ByteSequence::dumpByte(deviceByte4109);
+    record[1] = ByteSequence::dumpByte(deviceByte4110);
+    record[2] = 0xF7;
 }
 
 const std::vector<PreservationUnit>& CTaNGRAQVTemplate::preservationUnits() const {
-    // Each control record and each multi-byte field is one unit; every other
-    // template-wide byte is a unit of its own.
+    // The two names are values of their own; a control record's bytes mean
+    // what its type byte says. Every other byte is kept on its own.
     static const std::vector<PreservationUnit> units = [] {
         std::vector<PreservationUnit> u;
-        auto add = [&u](size_t at, size_t n) { u.push_back({static_cast<uint16_t>(at), static_cast<uint16_t>(n)}); };
-        for (size_t i = 0; i < CSysExHeader::kSize; ++i) add(i, 1);
+        auto add = [&u](size_t at, size_t n, uint16_t key) {
+            u.push_back({static_cast<uint16_t>(at), static_cast<uint16_t>(n), key});
+        };
         const size_t locals = CSysExHeader::kSize;
-        add(locals, CTemplateLocalData::kTemplateNameLength);
-        add(locals + CTemplateLocalData::kTemplateNameLength, CTemplateLocalData::kManufacturerNameLength);
-        for (size_t i = 48; i < CTaNGRAQVLocals::kSize; ++i) add(locals + i, 1);
-        size_t at = locals + CTaNGRAQVLocals::kSize;
-        add(at++, 1);  // layout byte
-        add(at++, 1);  // zone flags
-        for (int z = 0; z < 4; ++z, at += CTaNGRAQVKeyboardZone::kSize) add(at, CTaNGRAQVKeyboardZone::kSize);
-        for (int i = 0; i < 4; ++i) add(at++, 1);
-        for (int d = 0; d < kDrumPadCount; ++d, at += 2) add(at, 2);
-        for (int d = 0; d < kDrumPadCount; ++d) add(at++, 1);
-        for (int i = 0; i < 8; ++i) add(at++, 1);
-        add(at, kSkippedBlock);
-        at += kSkippedBlock;
-        for (int r = 0; r < kRecordCount; ++r, at += ControlRecord::kSize) add(at, ControlRecord::kSize);
-        for (int i = 0; i < 3; ++i) add(at++, 1);
+        add(locals, CTemplateLocalData::kTemplateNameLength, PreservationUnit::kWhole);
+        add(locals + CTemplateLocalData::kTemplateNameLength, CTemplateLocalData::kManufacturerNameLength,
+            PreservationUnit::kWhole);
+        for (int r = 0; r < kRecordCount; ++r)
+            add(kRecordsOffset + static_cast<size_t>(r) * ControlRecord::kSize, ControlRecord::kSize,
+                ControlRecord::kTypeByte);
         return u;
     }();
     return units;

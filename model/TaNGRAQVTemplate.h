@@ -2,6 +2,7 @@
 // The template of the TaNGRA LuMI QV and its 4112-byte dump.
 #include <array>
 
+#include "ControlRecord.h"
 #include "EditorTemplate.h"
 #include "TemplateParts.h"
 
@@ -15,6 +16,7 @@ public:
     static constexpr int kFirstDrumPad = 70;
     static constexpr int kDrumPadCount = 8;
     static constexpr uint8_t kLayoutByte = 7;
+    static constexpr size_t kRecordsOffset = 419;  // the first control record in the dump
     // Control indices in the order their records appear in the dump
     // (-1..-4 stand for the four controls without index).
     static const std::array<int, kRecordCount>& dumpOrder();
@@ -40,7 +42,6 @@ public:
     int lastIndex() const override { return kLastIndex; }
     const DeviceFacts& deviceFacts() const override;
     bool indexExists(int i) const override { return i < kControlCount; }
-    void validate() override;
     CBaseControlState* controlAt(int index) override;
     bool readBody(const ByteSequence& bytes, size_t& position) override;
     ByteSequence writeBody() const override;
@@ -50,11 +51,26 @@ public:
     CBaseControlState* continuousControl(int index);
     CBaseControlState* buttonControl(int index);
 
-
     CTaNGRAQVSysExHeader header_;
 
 protected:
     CBaseControlState* ownControls() override { return controls.data(); }
+    bool repairOpenedSettings() override;
+    bool readBodyWithEncoding(const ByteSequence& bytes, size_t& position, ByteSequence& encoding) override;
+    void openingEnded() override;
+
+private:
+    // readBody; with `encoding`, also the model's encoding of what was read.
+    bool readDump(const ByteSequence& bytes, size_t& position, ByteSequence* encoding);
+    // Everything before the control records (header to the skipped block).
+    void writeSettingsTo(uint8_t* start) const;
+    // The control of each record, in the order of the dump.
+    void bindRecordControls();
+    std::array<CBaseControlState*, kRecordCount> recordControls_;
+
+    // Each record's control as it was when openedEncoding() was taken: a
+    // control that still encodes so takes its record from there.
+    std::array<ControlRecord::Snapshot, kRecordCount> openedRecords_;
 
 public:
     CTaNGRAQVLocals locals;

@@ -1,15 +1,17 @@
 #include "TemplateParts.h"
 
 #include <algorithm>
+#include <cstring>
 
 
 // ---- helpers ---------------------------------------------------------------
 
+// Names are written as they were read: every stored character (a NUL
+// included) up to the field's length, then blanks.
 void writeNameField(ByteSequence& out, const std::string& text, size_t length) {
     uint8_t* field = out.extend(length);
     size_t n = 0;
-    for (; n < length && n < text.size() && text[n] != '\0'; ++n)
-        field[n] = ByteSequence::dumpByte(static_cast<uint8_t>(text[n]));
+    for (; n < length && n < text.size(); ++n) field[n] = ByteSequence::dumpByte(static_cast<uint8_t>(text[n]));
     for (; n < length; ++n) field[n] = 0x20;
 }
 
@@ -110,35 +112,37 @@ void CTaNGRAQVLocals::reset() {
 bool CTaNGRAQVLocals::read(const ByteSequence& in, size_t& p) {
     if (in.size() < kSize || p > in.size() - kSize) return false;
     const size_t base = p;
-    const char* text = reinterpret_cast<const char*>(in.data() + base);
+    // Checked once above: the bytes are read through a plain pointer.
+    const uint8_t* const b = in.data() + base;
+    const char* text = reinterpret_cast<const char*>(b);
     templateName.assign(text, kTemplateNameLength);
     manufacturerName.assign(text + kTemplateNameLength, kManufacturerNameLength);
-    deviceByte48 = in[base + 48];
-    deviceByte49 = in[base + 49];
-    deviceByte50 = in[base + 50];
-    deviceByte51 = in[base + 51];
+    deviceByte48 = b[48];
+    deviceByte49 = b[49];
+    deviceByte50 = b[50];
+    deviceByte51 = b[51];
     hasDeviceByte51 = deviceByte51 != 0;
-    groupPageCount = in[base + 52];
-    groupPageNumber = in[base + 53];
-    deviceByte54 = in[base + 54];
-    numCmn = in[base + 55];
-    pgcnSize = in[base + 56];
-    deviceByte57 = in[base + 57];
-    for (size_t i = 0; i < deviceBytes58.size(); ++i) deviceBytes58[i] = in[base + 58 + i];
-    for (size_t i = 0; i < rowSelectDefaults.size(); ++i) rowSelectDefaults[i] = in[base + 68 + i];
-    deviceByte84 = in[base + 84];
-    deviceByte85 = in[base + 85];
+    groupPageCount = b[52];
+    groupPageNumber = b[53];
+    deviceByte54 = b[54];
+    numCmn = b[55];
+    pgcnSize = b[56];
+    deviceByte57 = b[57];
+    for (size_t i = 0; i < deviceBytes58.size(); ++i) deviceBytes58[i] = b[58 + i];
+    for (size_t i = 0; i < rowSelectDefaults.size(); ++i) rowSelectDefaults[i] = b[68 + i];
+    deviceByte84 = b[84];
+    deviceByte85 = b[85];
     size_t g = base + 86;
     groups.read(in, g);
-    deviceByte90 = in[base + 90];
-    deviceByte91 = in[base + 91];
-    velocityCurve = in[base + 92];
-    octave = in[base + 93];
-    const uint8_t flags = in[base + 94];
+    deviceByte90 = b[90];
+    deviceByte91 = b[91];
+    velocityCurve = b[92];
+    octave = b[93];
+    const uint8_t flags = b[94];
     potPickup = flags & 0x01;
     autoSnapshot = flags & 0x02;
     afterTouch = !(flags & 0x04);
-    deviceByte95 = in[base + 95];
+    deviceByte95 = b[95];
     p = base + kSize;
     return true;
 }
@@ -157,9 +161,9 @@ void CTaNGRAQVLocals::appendTo(ByteSequence& out) const {
 
 namespace {
 void putNameField(uint8_t* to, const std::string& text, size_t length) {
-    size_t n = 0;
-    for (; n < length && n < text.size() && text[n] != '\0'; ++n) to[n] = static_cast<uint8_t>(text[n]);
-    for (; n < length; ++n) to[n] = 0x20;
+    const size_t n = std::min(length, text.size());
+    std::memcpy(to, text.data(), n);
+    std::memset(to + n, 0x20, length - n);
 }
 }  // namespace
 
@@ -214,17 +218,18 @@ bool CKeyboardZone::setTopNote(int n) {
 
 bool CTaNGRAQVKeyboardZone::read(const ByteSequence& in, size_t& p) {
     if (in.size() < kSize || p > in.size() - kSize) return false;
-    const uint8_t ch = in[p];
+    const uint8_t* const b = in.data() + p;
+    const uint8_t ch = b[0];
     channelGroup = ch == 0x00 ? 1 : ch == 0x20 ? 2 : 0;
     channel = ch & 0x0F;
-    const uint8_t ports = in[p + 1];
+    const uint8_t ports = b[1];
     decodePorts(ports, portMidi1, portMidi2, portUsb1, portUsb2, portUsb3);
     portGroup = (ports & 0x20) ? 2 : (ports & 0x40) ? 0 : 1;
-    velocityOffset = in[p + 2];
-    bottomNote = in[p + 3];
-    topNote = in[p + 4];
-    transpose = in[p + 5];
-    const uint8_t flags = in[p + 6];
+    velocityOffset = b[2];
+    bottomNote = b[3];
+    topNote = b[4];
+    transpose = b[5];
+    const uint8_t flags = b[6];
     pitchBend = flags & 0x01;
     modWheel = flags & 0x02;
     afterTouch = flags & 0x04;

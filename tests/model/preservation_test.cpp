@@ -54,9 +54,10 @@ TEST(Preservation, TopBitBytesAreReportedButNeverWrittenBack) {
     input[500] = 0x80;
     CTaNGRAQVTemplate t;
     ASSERT_TRUE(t.load(input));
-    // The model reads the byte as the save writes it, 0x00, where the name
-    // ends; its own encoding pads the name with blanks from there.
-    EXPECT_EQ(t.writeBody()[nameByte], 0x20);
+    // The model reads the byte as the save writes it, 0x00, and writes the
+    // name back as read: only the top bit is lost.
+    EXPECT_EQ(t.writeBody()[nameByte], 0x00);
+    EXPECT_EQ(t.preservationMask[nameByte], 0xC1);
     EXPECT_NE(t.preservationMask[nameByte], 0);
     EXPECT_NE(t.preservationMask[500], 0);
     EXPECT_EQ(t.save()[nameByte], 0x00);

@@ -1,0 +1,3 @@
+// Includes only what the editing engine may use.
+#include "editing/Command.h"
+#include "model/EditorTemplate.h"
