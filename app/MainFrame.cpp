@@ -63,7 +63,7 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
         *this, CMainMenus::Sources{services.profile, services.settings, *document, services.midi, *canvas, *editHost});
     CreateStatusBar(5);
     updateTitle();
-    SetZoom(services.settings.panelZoom);
+    ShowStoredZoom();
 
     canvas->SetHooks({services.wakeIdle, [this](wxKeyEvent& event) { return PreviewKey(event); },
                       services.firstPaint});
@@ -149,7 +149,9 @@ void CMainFrame::WireMenuCommands() {
     // View
     for (int zoom : {100, 150, 200})
         OnMenu(zoom == 100 ? MenuId::Zoom100 : zoom == 150 ? MenuId::Zoom150 : MenuId::Zoom200,
-               [this, zoom] { SetZoom(zoom); });
+               [this, zoom] {
+                   if (zoom == 100 || canvas->ZoomFitsScreen(zoom)) SetZoom(zoom);
+               });
     for (int id = MenuId::ViewInfo; id <= MenuId::ViewChannel; ++id)
         OnMenu(id, [this, id] {
             services.settings.viewType = id - MenuId::ViewInfo;
@@ -239,8 +241,21 @@ void CMainFrame::RunOnSelection(int id) {
 }
 
 void CMainFrame::SetZoom(int percent) {
-    if (!view->SetZoom(percent)) view->SetZoom(100);
+    ApplyZoom(percent);
     services.settings.panelZoom = view->GetZoom();
+}
+
+void CMainFrame::ShowStoredZoom() {
+    const int stored = services.settings.panelZoom;
+    int shown = CTemplateUI::IsZoomPercent(stored) ? stored : 100;
+    while (shown > 100 && !canvas->ZoomFitsScreen(shown)) shown = shown == 200 ? 150 : 100;
+    ApplyZoom(shown);
+    if (shown != stored && CTemplateUI::IsZoomPercent(stored))
+        SetStatus(wxString::Format("Zoom %d%% does not fit this screen: the panel is shown at %d%%", stored, shown));
+}
+
+void CMainFrame::ApplyZoom(int percent) {
+    if (!view->SetZoom(percent)) view->SetZoom(100);
     const wxSize panel = view->GetZoomedSize();
     // The first field takes what the four fixed ones leave.
     const int widths[5] = {panel.GetWidth() - 306, 74, 74, 74, 84};

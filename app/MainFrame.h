@@ -48,6 +48,9 @@ public:
     // Shows the panel at 100, 150 or 200 per cent (anything else: 100), sizes
     // the window to it and remembers the choice in the settings.
     void SetZoom(int percent);
+    // The stored zoom, or the largest that fits the screen when it does not
+    // (said in the status bar); the stored choice stays for a larger screen.
+    void ShowStoredZoom();
     void SetStatus(const wxString& text) { SetStatusText(text, 0); }
     // The status text and the panel's tool tip describe the controls as they are now.
     void refreshControlTexts();
@@ -100,6 +103,8 @@ private:
     void ShowNow() override;
     wxWindow* DialogParent() override { return this; }
 
+    // Shows the panel at this zoom and sizes the window to it.
+    void ApplyZoom(int percent);
     void WireMenuCommands();
     void OnMenu(int id, std::function<void()> action);
     void RunOnSelection(int id);

@@ -2,6 +2,7 @@
 
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/display.h>
 #include <wx/time.h>
 #include <wx/utils.h>
 
@@ -145,4 +146,14 @@ void CTemplateCanvas::OnKey(wxKeyEvent& event) {
     const PanelEventResult result = view->HandleKeyEvent(event);
     if (!result.used) event.Skip();
     if (result.repaint) RequestRepaint();
+}
+
+bool CTemplateCanvas::ZoomFitsScreen(int percent) const {
+    const wxWindow* window = wxGetTopLevelParent(const_cast<CTemplateCanvas*>(this));
+    if (!view || !window) return true;
+    const wxSize panel = view->GetBackgroundSize() * percent / 100;
+    // Title bar, menu bar, status bar and borders.
+    const wxSize around = window->GetSize() - window->GetClientSize();
+    const wxRect area = wxDisplay(window).GetClientArea();
+    return panel.x + around.x <= area.width && panel.y + around.y <= area.height;
 }

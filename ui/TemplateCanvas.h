@@ -51,6 +51,10 @@ public:
     void ReleaseOutside();
     // Brings the panel's animation up to now (between idle passes, during a transfer).
     void Animate();
+    // Whether the window around the canvas, showing the panel at this zoom,
+    // fits the work area of the screen that window is on. The canvas is taken
+    // to fill the window's client area.
+    bool ZoomFitsScreen(int percent) const;
 
 private:
     bool ViewActive() const;
