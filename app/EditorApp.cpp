@@ -81,7 +81,7 @@ CEditorApp::~CEditorApp() {
 
 EditorServices CEditorApp::Services() {
     return EditorServices{*profile, settings, midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
-                          [this] { OnFirstPaint(); }};
+                          [this] { WindowPainted(); }};
 }
 
 wxString CEditorApp::InstanceLockName() const {
@@ -177,9 +177,6 @@ bool CEditorApp::OnInit() {
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
     messages.ForgetDeviceLost();
-    if (!midi.Start(settings.releaseDriver == 1)) return false;
-    ChooseMidiPorts();
-
     WarnAboutUnfinishedPluginSearch();
     TellAboutTemplatesSavedAtLastCrash(*this);
 
@@ -190,11 +187,35 @@ bool CEditorApp::OnInit() {
     mainFrame->Show();
     wxArrayString files;
     for (int i = 1; i < argc; ++i) files.Add(argv[i]);
-    RunStartupAction(files);
+    // Templates to show are opened now, so that the first paint shows them;
+    // the MIDI ports are found after that paint (nothing needs them before),
+    // then an action that asks the user something runs.
+    actionAfterPorts = files.empty() && StartupActionAsks(settings.startupAction);
+    if (!actionAfterPorts) RunStartupAction(files);
+    portsAtStart = PortsAtStart::AwaitingPaint;
+    WakeIdle();
 
-    OnStarted();
     ScheduleTestCrash(*this);
     return true;
+}
+
+bool CEditorApp::StartupActionAsks(int action) { return action == 0 || action == 2 || action == 4; }
+
+void CEditorApp::WindowPainted() {
+    if (portsAtStart == PortsAtStart::AwaitingPaint) {
+        portsAtStart = PortsAtStart::Due;
+        WakeIdle();
+    }
+    OnFirstPaint();
+}
+
+void CEditorApp::FinishStartup() {
+    if (!mainFrame) return;  // closed before its first idle pass
+    midi.Start(settings.releaseDriver == 1);
+    ChooseMidiPorts();
+    if (actionAfterPorts) RunStartupAction(wxArrayString());
+    actionAfterPorts = false;
+    OnStarted();
 }
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
@@ -289,6 +310,24 @@ void CEditorApp::FindPortsIfNone() {
 void CEditorApp::OnIdleTimer(wxTimerEvent&) { IdlePass(); }
 
 void CEditorApp::IdlePass() {
+    if (portsAtStart != PortsAtStart::Found) {
+        // Until the ports are found the passes only keep the window drawn.
+        // A window that is never painted (not mapped) waits a second at most.
+        if (portsAtStart == PortsAtStart::AwaitingPaint && ++passesBeforePaint >= 1000 / kIdlePeriodMs)
+            portsAtStart = PortsAtStart::Due;
+        if (portsAtStart == PortsAtStart::Due) {
+            portsAtStart = PortsAtStart::Found;
+            // From the event loop rather than this timer: the start-up action
+            // may run a dialog of its own, with idle passes inside it.
+            CallAfter([this] {
+                FinishStartup();
+                WakeIdle();
+            });
+        }
+        if (mainFrame) mainFrame->idleWork();
+        if (!idleTimer.IsRunning() || idleTimer.GetInterval() != kIdlePeriodMs) idleTimer.Start(kIdlePeriodMs);
+        return;
+    }
     const bool active = IsActive();
     if (active != previousActive) {
         if (active) {
