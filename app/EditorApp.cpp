@@ -23,6 +23,7 @@
 #include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
+#include "ui/XrcResources.h"
 
 // The resources sit beside the program in a build folder, and under
 // <prefix>/share/tangra-qv-editor when the program is installed in <prefix>/bin.
@@ -120,10 +121,13 @@ void CEditorApp::LoadResources() {
     wxImage::AddHandler(new wxPNGHandler);
     wxFileSystem::AddHandler(new wxZipFSHandler);
     wxXmlResource::Get()->InitAllHandlers();
-    // A missing shared file is reported by each dialog that needs it.
-    wxXmlResource::Get()->Load(programDirectory + "/Common.xrc");
+    // Read when a window first needs them. A missing shared file is reported
+    // by each dialog that needs it.
+    wxArrayString files;
+    files.Add(programDirectory + "/Common.xrc");
     const wxString deviceFile = programDirectory + "/" + wxString::FromUTF8(profile->GetAppName()) + ".xrc";
-    if (wxFileName::FileExists(deviceFile)) wxXmlResource::Get()->Load(deviceFile);
+    if (wxFileName::FileExists(deviceFile)) files.Add(deviceFile);
+    XrcResources::SetFiles(files);
     CTemplateUI::SetImagesFolder(programDirectory + "/images");
 }
 
