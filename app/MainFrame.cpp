@@ -3,6 +3,7 @@
 #include <wx/dnd.h>
 #include <wx/filename.h>
 #include <wx/icon.h>
+#include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
@@ -44,7 +45,15 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
               wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
       services(services) {
     const wxString iconPath = services.programDirectory + "/images/icon.png";
-    if (wxFileName::FileExists(iconPath)) SetIcon(wxIcon(iconPath, wxBITMAP_TYPE_PNG));
+    // Decoded by the PNG reader the panel uses: the toolkit's own image
+    // loading would first look the file's type up in the MIME database.
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    const wxImage iconImage = wxFileName::FileExists(iconPath) ? wxImage(iconPath, wxBITMAP_TYPE_PNG) : wxImage();
+    if (iconImage.IsOk()) {
+        wxIcon icon;
+        icon.CopyFromBitmap(wxBitmap(iconImage));
+        SetIcon(icon);
+    }
 
     canvas = new CTemplateCanvas(this);
     canvas->SetBackgroundColour(wxColour(170, 170, 170));
