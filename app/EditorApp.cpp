@@ -120,7 +120,6 @@ int CEditorApp::OnRun() {
 void CEditorApp::LoadResources() {
     wxImage::AddHandler(new wxPNGHandler);
     wxFileSystem::AddHandler(new wxZipFSHandler);
-    wxXmlResource::Get()->InitAllHandlers();
     // Read when a window first needs them. A missing shared file is reported
     // by each dialog that needs it.
     wxArrayString files;
@@ -185,22 +184,26 @@ bool CEditorApp::OnInit() {
     TellAboutTemplatesSavedAtLastCrash(*this);
 
     if (!CreateMainWindow()) return false;
+    wxArrayString files;
+    for (int i = 1; i < argc; ++i) files.Add(argv[i]);
+    ShowAndStart(files);
 
+    ScheduleTestCrash(*this);
+    return true;
+}
+
+void CEditorApp::ShowAndStart(const wxArrayString& files) {
     // Shown first: the start-up action may open a dialog, which belongs over
     // the main window rather than alone on the desktop.
     mainFrame->Show();
-    wxArrayString files;
-    for (int i = 1; i < argc; ++i) files.Add(argv[i]);
     // Templates to show are opened now, so that the first paint shows them;
     // the MIDI ports are found after that paint (nothing needs them before),
     // then an action that asks the user something runs.
     actionAfterPorts = files.empty() && StartupActionAsks(settings.startupAction);
     if (!actionAfterPorts) RunStartupAction(files);
     portsAtStart = PortsAtStart::AwaitingPaint;
+    passesBeforePaint = 0;
     WakeIdle();
-
-    ScheduleTestCrash(*this);
-    return true;
 }
 
 bool CEditorApp::StartupActionAsks(int action) { return action == 0 || action == 2 || action == 4; }

@@ -66,6 +66,10 @@ public:
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
     bool CreateMainWindow();
+    // Shows the main window with the files (or the template the start-up
+    // action opens); the MIDI ports are found after its first paint, and a
+    // start-up action that asks something runs after them (FinishStartup).
+    void ShowAndStart(const wxArrayString& files);
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
     // Whether the start-up action asks the user something (a dialog) rather
