@@ -200,7 +200,10 @@ void CEditorApp::ShowAndStart(const wxArrayString& files) {
     // the MIDI ports are found after that paint (nothing needs them before),
     // then an action that asks the user something runs.
     actionAfterPorts = files.empty() && StartupActionAsks(settings.startupAction);
-    if (!actionAfterPorts) RunStartupAction(files);
+    if (!actionAfterPorts) {
+        RunStartupAction(files);
+        mainFrame->RepeatZoomNotice();
+    }
     portsAtStart = PortsAtStart::AwaitingPaint;
     passesBeforePaint = 0;
     WakeIdle();
@@ -220,7 +223,10 @@ void CEditorApp::FinishStartup() {
     if (!mainFrame) return;  // closed before its first idle pass
     midi.Start(settings.releaseDriver == 1);
     ChooseMidiPorts();
-    if (actionAfterPorts) RunStartupAction(wxArrayString());
+    if (actionAfterPorts && mainFrame) {
+        RunStartupAction(wxArrayString());
+        if (mainFrame) mainFrame->RepeatZoomNotice();
+    }
     actionAfterPorts = false;
     OnStarted();
 }

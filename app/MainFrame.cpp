@@ -259,8 +259,10 @@ void CMainFrame::ShowStoredZoom() {
     int shown = CTemplateUI::IsZoomPercent(stored) ? stored : 100;
     while (shown > 100 && !canvas->ZoomFitsScreen(shown)) shown = shown == 200 ? 150 : 100;
     ApplyZoom(shown);
+    zoomNotice.clear();
     if (shown != stored && CTemplateUI::IsZoomPercent(stored))
-        SetStatus(wxString::Format("Zoom %d%% does not fit this screen: the panel is shown at %d%%", stored, shown));
+        zoomNotice = wxString::Format("Zoom %d%% does not fit this screen: the panel is shown at %d%%", stored, shown);
+    RepeatZoomNotice();
 }
 
 void CMainFrame::ApplyZoom(int percent) {

@@ -51,6 +51,11 @@ public:
     // The stored zoom, or the largest that fits the screen when it does not
     // (said in the status bar); the stored choice stays for a larger screen.
     void ShowStoredZoom();
+    // Says again, after the start-up opened its templates (each saying so),
+    // that the stored zoom did not fit; nothing when it did.
+    void RepeatZoomNotice() {
+        if (!zoomNotice.empty()) SetStatus(zoomNotice);
+    }
     void SetStatus(const wxString& text) { SetStatusText(text, 0); }
     // The status text and the panel's tool tip describe the controls as they are now.
     void refreshControlTexts();
@@ -125,4 +130,6 @@ private:
     std::unique_ptr<CMainMenus> menus;
     // A Ctrl+Tab cycle through the templates is under way.
     bool switching = false;
+    // Why the panel is not shown at the stored zoom (empty when it is).
+    wxString zoomNotice;
 };
