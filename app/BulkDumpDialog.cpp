@@ -17,6 +17,7 @@
 #include "app/MessageBoxes.h"
 #include "model/BulkDump.h"
 #include "model/DeviceProfile.h"
+#include "ui/XrcResources.h"
 
 namespace {
 const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
@@ -40,6 +41,7 @@ std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 
 CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link)
     : services(services), link(link), dump(services.profile.CreateBulkDump()), paceTimer(this) {
+    XrcResources::Ensure("ID_BULKDUMPDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Bulk dump");

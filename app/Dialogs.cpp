@@ -21,6 +21,7 @@
 #include "midi/MidiService.h"
 #include "model/DeviceProfile.h"
 #include "ui/TemplateCanvas.h"
+#include "ui/XrcResources.h"
 
 namespace {
 const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
@@ -49,6 +50,7 @@ void replaceProduct(wxWindow* window, const wxString& device) {
 CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const EditorServices& services)
     : frame(frame), services(services), profile(services.profile) {
     // Without its layout the dialog is never created: the caller skips it.
+    XrcResources::Ensure("ID_WELCOMEDIALOG");
     loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG");
     if (!loaded) {
         wxLogError(kMissingResource);
@@ -126,6 +128,7 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
 CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const EditorServices& services)
     : frame(frame), services(services), profile(services.profile) {
     // Without its layout the dialog is never created: the caller skips it.
+    XrcResources::Ensure("ID_PREFSDIALOG");
     loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG");
     if (!loaded) {
         wxLogError(kMissingResource);

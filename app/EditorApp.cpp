@@ -23,6 +23,7 @@
 #include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
+#include "ui/XrcResources.h"
 
 // The resources sit beside the program in a build folder, and under
 // <prefix>/share/tangra-qv-editor when the program is installed in <prefix>/bin.
@@ -81,7 +82,7 @@ CEditorApp::~CEditorApp() {
 
 EditorServices CEditorApp::Services() {
     return EditorServices{*profile, settings, midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
-                          [this] { OnFirstPaint(); }};
+                          [this] { WindowPainted(); }};
 }
 
 wxString CEditorApp::InstanceLockName() const {
@@ -119,11 +120,13 @@ int CEditorApp::OnRun() {
 void CEditorApp::LoadResources() {
     wxImage::AddHandler(new wxPNGHandler);
     wxFileSystem::AddHandler(new wxZipFSHandler);
-    wxXmlResource::Get()->InitAllHandlers();
-    // A missing shared file is reported by each dialog that needs it.
-    wxXmlResource::Get()->Load(programDirectory + "/Common.xrc");
+    // Read when a window first needs them. A missing shared file is reported
+    // by each dialog that needs it.
+    wxArrayString files;
+    files.Add(programDirectory + "/Common.xrc");
     const wxString deviceFile = programDirectory + "/" + wxString::FromUTF8(profile->GetAppName()) + ".xrc";
-    if (wxFileName::FileExists(deviceFile)) wxXmlResource::Get()->Load(deviceFile);
+    if (wxFileName::FileExists(deviceFile)) files.Add(deviceFile);
+    XrcResources::SetFiles(files);
     CTemplateUI::SetImagesFolder(programDirectory + "/images");
 }
 
@@ -177,24 +180,55 @@ bool CEditorApp::OnInit() {
     if (!BitmapFont::Get().Load(CTemplateUI::ImagePath("Font"))) return false;
 
     messages.ForgetDeviceLost();
-    if (!midi.Start(settings.releaseDriver == 1)) return false;
-    ChooseMidiPorts();
-
     WarnAboutUnfinishedPluginSearch();
     TellAboutTemplatesSavedAtLastCrash(*this);
 
     if (!CreateMainWindow()) return false;
+    wxArrayString files;
+    for (int i = 1; i < argc; ++i) files.Add(argv[i]);
+    ShowAndStart(files);
 
+    ScheduleTestCrash(*this);
+    return true;
+}
+
+void CEditorApp::ShowAndStart(const wxArrayString& files) {
     // Shown first: the start-up action may open a dialog, which belongs over
     // the main window rather than alone on the desktop.
     mainFrame->Show();
-    wxArrayString files;
-    for (int i = 1; i < argc; ++i) files.Add(argv[i]);
-    RunStartupAction(files);
+    // Templates to show are opened now, so that the first paint shows them;
+    // the MIDI ports are found after that paint (nothing needs them before),
+    // then an action that asks the user something runs.
+    actionAfterPorts = files.empty() && StartupActionAsks(settings.startupAction);
+    if (!actionAfterPorts) {
+        RunStartupAction(files);
+        mainFrame->RepeatZoomNotice();
+    }
+    portsAtStart = PortsAtStart::AwaitingPaint;
+    passesBeforePaint = 0;
+    WakeIdle();
+}
 
+bool CEditorApp::StartupActionAsks(int action) { return action == 0 || action == 2 || action == 4; }
+
+void CEditorApp::WindowPainted() {
+    if (portsAtStart == PortsAtStart::AwaitingPaint) {
+        portsAtStart = PortsAtStart::Due;
+        WakeIdle();
+    }
+    OnFirstPaint();
+}
+
+void CEditorApp::FinishStartup() {
+    if (!mainFrame) return;  // closed before its first idle pass
+    midi.Start(settings.releaseDriver == 1);
+    ChooseMidiPorts();
+    if (actionAfterPorts && mainFrame) {
+        RunStartupAction(wxArrayString());
+        if (mainFrame) mainFrame->RepeatZoomNotice();
+    }
+    actionAfterPorts = false;
     OnStarted();
-    ScheduleTestCrash(*this);
-    return true;
 }
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
@@ -289,6 +323,24 @@ void CEditorApp::FindPortsIfNone() {
 void CEditorApp::OnIdleTimer(wxTimerEvent&) { IdlePass(); }
 
 void CEditorApp::IdlePass() {
+    if (portsAtStart != PortsAtStart::Found) {
+        // Until the ports are found the passes only keep the window drawn.
+        // A window that is never painted (not mapped) waits a second at most.
+        if (portsAtStart == PortsAtStart::AwaitingPaint && ++passesBeforePaint >= 1000 / kIdlePeriodMs)
+            portsAtStart = PortsAtStart::Due;
+        if (portsAtStart == PortsAtStart::Due) {
+            portsAtStart = PortsAtStart::Found;
+            // From the event loop rather than this timer: the start-up action
+            // may run a dialog of its own, with idle passes inside it.
+            CallAfter([this] {
+                FinishStartup();
+                WakeIdle();
+            });
+        }
+        if (mainFrame) mainFrame->idleWork();
+        if (!idleTimer.IsRunning() || idleTimer.GetInterval() != kIdlePeriodMs) idleTimer.Start(kIdlePeriodMs);
+        return;
+    }
     const bool active = IsActive();
     if (active != previousActive) {
         if (active) {

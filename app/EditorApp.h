@@ -40,7 +40,8 @@ public:
     const IDeviceProfile& Profile() const { return *profile; }
     // The device's panel view: a window, so it is made here, not by the profile.
     virtual std::unique_ptr<CTemplateUI> CreateTemplateUI(ITemplateUIHost& host) const = 0;
-    // Called once at the end of a successful start.
+    // Called once at the end of a successful start: after the first paint,
+    // the MIDI ports found and chosen and the start-up action run.
     virtual void OnStarted() {}
 
     // --- Services ----------------------------------------------------------
@@ -65,8 +66,19 @@ public:
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
     bool CreateMainWindow();
+    // Shows the main window with the files (or the template the start-up
+    // action opens); the MIDI ports are found after its first paint, and a
+    // start-up action that asks something runs after them (FinishStartup).
+    void ShowAndStart(const wxArrayString& files);
     // Runs the command-line files or the start-up action.
     void RunStartupAction(const wxArrayString& files);
+    // Whether the start-up action asks the user something (a dialog) rather
+    // than opening a template or nothing.
+    static bool StartupActionAsks(int action);
+    // After the first paint: lists the MIDI ports (one question for both
+    // directions), chooses them with their messages, then runs a start-up
+    // action that asks something.
+    void FinishStartup();
     // Selects the saved (or default) MIDI ports, with the messages when that fails.
     void ChooseMidiPorts();
     // With no MIDI port listed (none existed at start-up), lists them again
@@ -96,6 +108,8 @@ public:
 
 protected:
     void OnIdleTimer(wxTimerEvent& event);
+    // The main window's first paint: the ports may be found now.
+    void WindowPainted();
 
     std::unique_ptr<IDeviceProfile> profile;
     wxWeakRef<CMainFrame> mainFrame;
@@ -103,6 +117,12 @@ protected:
     std::map<std::string, std::string> abbreviations;
     wxString programDirectory;
     bool previousActive = false;
+    // Where the start-up stands with the MIDI ports. Without a start (the
+    // tests build the application piece by piece) they count as found.
+    enum class PortsAtStart { AwaitingPaint, Due, Found };
+    PortsAtStart portsAtStart = PortsAtStart::Found;
+    int passesBeforePaint = 0;
+    bool actionAfterPorts = false;
 
     EditorSettings settings;
     MidiService midi;

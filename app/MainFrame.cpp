@@ -3,6 +3,7 @@
 #include <wx/dnd.h>
 #include <wx/filename.h>
 #include <wx/icon.h>
+#include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
@@ -45,7 +46,15 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
               wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
       services(services) {
     const wxString iconPath = services.programDirectory + "/images/icon.png";
-    if (wxFileName::FileExists(iconPath)) SetIcon(wxIcon(iconPath, wxBITMAP_TYPE_PNG));
+    // Decoded by the PNG reader the panel uses: the toolkit's own image
+    // loading would first look the file's type up in the MIME database.
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    const wxImage iconImage = wxFileName::FileExists(iconPath) ? wxImage(iconPath, wxBITMAP_TYPE_PNG) : wxImage();
+    if (iconImage.IsOk()) {
+        wxIcon icon;
+        icon.CopyFromBitmap(wxBitmap(iconImage));
+        SetIcon(icon);
+    }
 
     canvas = new CTemplateCanvas(this);
     canvas->SetBackgroundColour(wxColour(170, 170, 170));
@@ -64,7 +73,7 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
         *this, CMainMenus::Sources{services.profile, services.settings, *document, services.midi, *canvas, *editHost});
     CreateStatusBar(5);
     updateTitle();
-    SetZoom(services.settings.panelZoom);
+    ShowStoredZoom();
 
     canvas->SetHooks({services.wakeIdle, [this](wxKeyEvent& event) { return PreviewKey(event); },
                       services.firstPaint});
@@ -153,7 +162,9 @@ void CMainFrame::WireMenuCommands() {
     // View
     for (int zoom : {100, 150, 200})
         OnMenu(zoom == 100 ? MenuId::Zoom100 : zoom == 150 ? MenuId::Zoom150 : MenuId::Zoom200,
-               [this, zoom] { SetZoom(zoom); });
+               [this, zoom] {
+                   if (zoom == 100 || canvas->ZoomFitsScreen(zoom)) SetZoom(zoom);
+               });
     OnMenu(MenuId::ControlsTable, [this] {
         if (!controlsTable)
             controlsTable = new CControlsTableWindow(this, services, *document, *canvas, *editHost, *this);
@@ -248,8 +259,23 @@ void CMainFrame::RunOnSelection(int id) {
 }
 
 void CMainFrame::SetZoom(int percent) {
-    if (!view->SetZoom(percent)) view->SetZoom(100);
+    ApplyZoom(percent);
     services.settings.panelZoom = view->GetZoom();
+}
+
+void CMainFrame::ShowStoredZoom() {
+    const int stored = services.settings.panelZoom;
+    int shown = CTemplateUI::IsZoomPercent(stored) ? stored : 100;
+    while (shown > 100 && !canvas->ZoomFitsScreen(shown)) shown = shown == 200 ? 150 : 100;
+    ApplyZoom(shown);
+    zoomNotice.clear();
+    if (shown != stored && CTemplateUI::IsZoomPercent(stored))
+        zoomNotice = wxString::Format("Zoom %d%% does not fit this screen: the panel is shown at %d%%", stored, shown);
+    RepeatZoomNotice();
+}
+
+void CMainFrame::ApplyZoom(int percent) {
+    if (!view->SetZoom(percent)) view->SetZoom(100);
     const wxSize panel = view->GetZoomedSize();
     // The first field takes what the four fixed ones leave.
     const int widths[5] = {panel.GetWidth() - 306, 74, 74, 74, 84};

@@ -52,6 +52,14 @@ public:
     // Shows the panel at 100, 150 or 200 per cent (anything else: 100), sizes
     // the window to it and remembers the choice in the settings.
     void SetZoom(int percent);
+    // The stored zoom, or the largest that fits the screen when it does not
+    // (said in the status bar); the stored choice stays for a larger screen.
+    void ShowStoredZoom();
+    // Says again, after the start-up opened its templates (each saying so),
+    // that the stored zoom did not fit; nothing when it did.
+    void RepeatZoomNotice() {
+        if (!zoomNotice.empty()) SetStatus(zoomNotice);
+    }
     void SetStatus(const wxString& text) { SetStatusText(text, 0); }
     // The status text and the panel's tool tip describe the controls as they are now.
     void refreshControlTexts();
@@ -104,6 +112,8 @@ private:
     void ShowNow() override;
     wxWindow* DialogParent() override { return this; }
 
+    // Shows the panel at this zoom and sizes the window to it.
+    void ApplyZoom(int percent);
     void WireMenuCommands();
     void OnMenu(int id, std::function<void()> action);
     void RunOnSelection(int id);
@@ -125,4 +135,6 @@ private:
     CControlsTableWindow* controlsTable = nullptr;  // a child window
     // A Ctrl+Tab cycle through the templates is under way.
     bool switching = false;
+    // Why the panel is not shown at the stored zoom (empty when it is).
+    wxString zoomNotice;
 };

@@ -37,6 +37,17 @@ wxString templateEntryLabel(const CEditorTemplate& tpl) {
 }
 
 const char* const kNoTemplates = "No templates loaded";
+struct ZoomItem {
+    int id;
+    int percent;
+    const char* label;
+    const char* help;
+};
+const ZoomItem kZoomItems[] = {
+    {MenuId::Zoom100, 100, "Zoom &100%", "Show the panel at its own size"},
+    {MenuId::Zoom150, 150, "Zoom 1&50%", "Show the panel one and a half times as large"},
+    {MenuId::Zoom200, 200, "Zoom &200%", "Show the panel twice as large"},
+};
 }  // namespace
 
 CMainMenus::CMainMenus(wxFrame& frame, const Sources& sources) : frame(frame), from(sources) {
@@ -100,9 +111,7 @@ wxMenuBar* CMainMenus::Build() {
         view->AppendSeparator();
     }
     // Every device can enlarge its panel.
-    view->AppendRadioItem(MenuId::Zoom100, "Zoom &100%", "Show the panel at its own size");
-    view->AppendRadioItem(MenuId::Zoom150, "Zoom 1&50%", "Show the panel one and a half times as large");
-    view->AppendRadioItem(MenuId::Zoom200, "Zoom &200%", "Show the panel twice as large");
+    for (const ZoomItem& zoom : kZoomItems) view->AppendRadioItem(zoom.id, zoom.label, zoom.help);
     view->AppendSeparator();
     view->Append(MenuId::ControlsTable, "&Controls table\tCtrl+Shift+T", "See and edit every control in a table");
 
@@ -238,6 +247,17 @@ void CMainMenus::OnUpdateView(wxUpdateUIEvent& event) {
         const int zoom = view ? view->GetZoom() : 100;
         const int checked = zoom == 200 ? MenuId::Zoom200 : zoom == 150 ? MenuId::Zoom150 : MenuId::Zoom100;
         if (id == checked) event.Check(true);
+        // A window larger than its screen cannot be seen whole: only the
+        // zooms that fit the screen the window is on now are offered (and
+        // the panel's own size, as there is nothing smaller).
+        const ZoomItem& item = kZoomItems[id - MenuId::Zoom100];
+        const bool fits = item.percent == 100 || from.canvas.ZoomFitsScreen(item.percent);
+        event.Enable(fits);
+        if (wxMenuItem* entry = frame.GetMenuBar() ? frame.GetMenuBar()->FindItem(id) : nullptr) {
+            const wxString help = fits ? wxString(item.help)
+                                       : wxString::Format("Zoom %d%% is too large for this screen", item.percent);
+            if (entry->GetHelp() != help) entry->SetHelp(help);
+        }
         return;
     }
     event.Check(from.settings.viewType == id - MenuId::ViewInfo);

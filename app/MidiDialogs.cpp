@@ -9,6 +9,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
 #include "midi/MidiService.h"
+#include "ui/XrcResources.h"
 
 namespace {
 // Ends the dialog whether it runs modally or was shown as a plain window.
@@ -37,6 +38,7 @@ int indexOf(wxChoice* choice) {
 }  // namespace
 
 CSelectMIDIDevices::CSelectMIDIDevices(wxWindow* parent, const EditorServices& services) : services(services) {
+    XrcResources::Ensure("ID_SELECTMIDIDEVICESDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_SELECTMIDIDEVICESDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Select MIDI devices");
@@ -89,6 +91,7 @@ void CSelectMIDIDevices::OnOK(wxCommandEvent&) {
 }
 
 COldOSDialog::COldOSDialog(wxWindow* parent, EditorSettings& settings) : settings(settings) {
+    XrcResources::Ensure("ID_OLDOSDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_OLDOSDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Old operating system detected");

@@ -15,6 +15,7 @@
 #include "app/Settings.h"
 #include "model/DeviceProfile.h"
 #include "plugins/PluginSearch.h"
+#include "ui/XrcResources.h"
 
 namespace {
 const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
@@ -41,6 +42,7 @@ std::vector<std::string> PluginFolders(const EditorSettings& settings) {
 // --- Progress -------------------------------------------------------------------
 
 CExaminingPlugins::CExaminingPlugins(wxWindow* parent, EditorSettings& settings) : settings(settings), timer(this) {
+    XrcResources::Ensure("ID_EXAMINEPROGRESS");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_EXAMINEPROGRESS")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Examining plug-ins");
@@ -124,6 +126,7 @@ CPluginScan::Options& CVSTSelector::ScanOptions() {
 }
 
 CVSTSelector::CVSTSelector(wxWindow* parent, const EditorServices& services) : services(services) {
+    XrcResources::Ensure("ID_VSTSELECTOR");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_VSTSELECTOR")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Plug-ins");

@@ -14,6 +14,7 @@
 #include "model/DeviceOS.h"
 #include "model/DeviceProfile.h"
 #include "model/EditorTemplate.h"
+#include "ui/XrcResources.h"
 
 namespace {
 const char* const kMissingResource = "Missing wxXmlResource::Get()->Load() in OnInit()?";
@@ -36,6 +37,7 @@ CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& service
       hooks(std::move(hooks)),
       os(services.profile.CreateDeviceOS()),
       paceTimer(this) {
+    XrcResources::Ensure("ID_UPDATEOSDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Update device OS");
@@ -233,6 +235,7 @@ void CUpdateOSDialog::OnClose(wxCloseEvent& event) {
 // ---- confirmation ----
 
 CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent, const IDeviceProfile& profile) : profile(profile) {
+    XrcResources::Ensure("ID_CONFIRMOSUPDATEDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_CONFIRMOSUPDATEDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Confirm OS Update");

@@ -1,13 +1,16 @@
 // The editor as bench/gui_startup.sh measures it: the real application class,
 // with nobody at the screen. Not installed; the shipped editor has no
 // measuring switch.
-// Usage: TQV_BENCH=paint tqv-editor-bench [FILE...]  - report the first paint and the peak memory, quit
+// Usage: TQV_BENCH=paint tqv-editor-bench [FILE...]  - report the first paint and the peak memory there,
+//                                                      then, once the start is finished, the MIDI ports found; quit
 //        TQV_BENCH=idle tqv-editor-bench [FILE...]   - keep running
 // (the files are opened as the editor opens its command-line arguments).
 // Every message box is answered as if the user pressed No (or OK), so an
 // unexpected box shows up in the figures instead of hanging the run.
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
+
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +28,14 @@ long peakMemoryKiB() {
     while (std::getline(status, line))
         if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
     return -1;
+}
+
+// Processor time used so far (all threads), in milliseconds: steadier than
+// the wall clock on a busy machine.
+long cpuMillis() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1000L + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1000L;
 }
 
 class NobodyAtTheScreen : public wxModalDialogHook {
@@ -53,9 +64,23 @@ public:
     void OnFirstPaint() override {
         if (!quitAfterPaint || reported) return;
         reported = true;
-        std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\n", static_cast<long long>(wxGetUTCTimeMillis().GetValue()),
-                    peakMemoryKiB());
+        std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\nCPU_MS %ld\n",
+                    static_cast<long long>(wxGetUTCTimeMillis().GetValue()), peakMemoryKiB(), cpuMillis());
         std::fflush(stdout);
+        QuitOnceDone();
+    }
+
+    // The ports are found after the first paint; the run ends once they are.
+    void OnStarted() override {
+        if (!quitAfterPaint) return;
+        started = true;
+        std::printf("PORTS %d\n", Midi().PortCount());
+        std::fflush(stdout);
+        QuitOnceDone();
+    }
+
+    void QuitOnceDone() {
+        if (!reported || !started) return;
         // Opened files are unchanged; a save question would be answered No.
         CallAfter([this] {
             if (CMainFrame* frame = GetMainFrame()) frame->Close();
@@ -66,6 +91,7 @@ private:
     NobodyAtTheScreen hook;
     bool quitAfterPaint = false;
     bool reported = false;
+    bool started = false;
 };
 }  // namespace
 

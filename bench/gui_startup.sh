@@ -1,10 +1,11 @@
 #!/bin/bash
 # Start-up, memory and idle figures of the editor beside a minimal wxWidgets
-# program, measured in the same run on the same virtual display.
+# program, measured in the same run on the same virtual display: the editor
+# with no MIDI ports, and with a JACK server running the simulated unit.
 #   bench/gui_startup.sh [build folder] [runs]
-# Needs xvfb-run. Measures tqv-editor-bench (the editor with every message box
-# answered, built beside the editor) and builds the minimal program into the
-# build folder.
+# Needs xvfb-run and jackd. Measures tqv-editor-bench (the editor with every
+# message box answered, built beside the editor; tangra-qv-sim and
+# tangra-qv-tool too) and builds the minimal program into the build folder.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build-app}"
@@ -22,41 +23,82 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+jack_pid="" sim_pid=""
+# The JACK clients first, then the server, each waited for: a server stopped
+# before its clients keeps a slot in JACK's registry.
+cleanup() {
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    [ -n "$jack_pid" ] && kill "$jack_pid" 2>/dev/null && wait "$jack_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
 export HOME="$work/home"
 mkdir -p "$HOME"
 # A template to have open, and a store that asks for nothing at start-up.
 cfg="$HOME/.TaNGRA LuMI QV Editor"
 printf 'StartupAction=1\n' > "$cfg"
-cp "$build/screenshots/main_window.syx" "$work/t.syx" 2>/dev/null || true
+cp "$build/screenshots/main_window.syx" "$work/t.syx" 2>/dev/null ||
+    "$build/tangra-qv-tool" new "$work/t.syx" > /dev/null 2>&1 || true
 template="$work/t.syx"
 [ -f "$template" ] || template=""
 
+# A private JACK server with the simulated unit, for the case with ports; the
+# case without ports names a server that does not run.
+jack_server="tqv-bench-$$"
+no_server="tqv-bench-none-$$"
+if command -v jackd > /dev/null && [ -x "$build/tangra-qv-sim" ]; then
+    JACK_DEFAULT_SERVER=$jack_server jackd -r -d dummy -r 48000 -p 1024 > "$work/jackd.log" 2>&1 < /dev/null &
+    jack_pid=$!
+    for _ in $(seq 100); do JACK_DEFAULT_SERVER=$jack_server jack_lsp > /dev/null 2>&1 && break; sleep 0.1; done
+    JACK_DEFAULT_SERVER=$jack_server "$build/tangra-qv-sim" run --dir "$work/unit" --log "$work/sim.log" \
+        < /dev/null > /dev/null 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 100); do
+        JACK_DEFAULT_SERVER=$jack_server jack_lsp 2>/dev/null | grep -qv '^system' && break
+        sleep 0.1
+    done
+fi
+
 now_ms() { date +%s%3N; }
 
-# Prints "<ms from launch to first paint> <peak KiB>".
+# Prints "<ms from launch to first paint> <peak KiB> <MIDI ports found> <processor ms to first paint>".
 measure() {
-    local start out paint peak
+    local start out paint peak ports cpu
     start=$(now_ms)
     out=$("$@" 2>/dev/null)
     paint=$(sed -n 's/^FIRST_PAINT_MS //p' <<<"$out")
     peak=$(sed -n 's/^PEAK_KIB //p' <<<"$out")
-    echo "$((paint - start)) $peak"
+    ports=$(sed -n 's/^PORTS //p' <<<"$out")
+    cpu=$(sed -n 's/^CPU_MS //p' <<<"$out")
+    echo "$((paint - start)) $peak ${ports:--} $cpu"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-: > "$work/min" ; : > "$work/ed"
+: > "$work/min" ; : > "$work/ed" ; : > "$work/jack"
 for ((i = 0; i < runs; i++)); do
     measure "$minimal" paint >> "$work/min"
-    measure env TQV_BENCH=paint "$editor" $template >> "$work/ed"
+    measure env JACK_DEFAULT_SERVER=$no_server TQV_BENCH=paint "$editor" $template >> "$work/ed"
+    [ -n "$sim_pid" ] && measure env JACK_DEFAULT_SERVER=$jack_server TQV_BENCH=paint "$editor" $template >> "$work/jack"
 done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 min_paint=$(cut -d' ' -f1 "$work/min" | median); min_peak=$(cut -d' ' -f2 "$work/min" | median)
 ed_paint=$(cut -d' ' -f1 "$work/ed" | median);   ed_peak=$(cut -d' ' -f2 "$work/ed" | median)
 echo "start to first paint (median of $runs): minimal ${min_paint} ms, editor${template:+ opening a template} ${ed_paint} ms," \
-     "ratio $(awk -v a="$ed_paint" -v b="$min_paint" 'BEGIN {printf "%.2f", a / b}')"
+     "ratio $(ratio "$ed_paint" "$min_paint")"
 echo "peak memory (VmHWM, median):        minimal ${min_peak} KiB, editor ${ed_peak} KiB," \
-     "ratio $(awk -v a="$ed_peak" -v b="$min_peak" 'BEGIN {printf "%.2f", a / b}')"
+     "ratio $(ratio "$ed_peak" "$min_peak")"
+min_cpu=$(cut -d' ' -f4 "$work/min" | median); ed_cpu=$(cut -d' ' -f4 "$work/ed" | median)
+echo "processor time to first paint:       minimal ${min_cpu} ms, editor ${ed_cpu} ms, ratio $(ratio "$ed_cpu" "$min_cpu")"
+if [ -s "$work/jack" ]; then
+    jack_paint=$(cut -d' ' -f1 "$work/jack" | median); jack_peak=$(cut -d' ' -f2 "$work/jack" | median)
+    echo "with JACK and the simulated unit:     editor ${jack_paint} ms to first paint, ratio $(ratio "$jack_paint" "$min_paint");" \
+         "peak ${jack_peak} KiB, ratio $(ratio "$jack_peak" "$min_peak");" \
+         "processor $(cut -d' ' -f4 "$work/jack" | median) ms;" \
+         "MIDI ports found after start-up: $(cut -d' ' -f3 "$work/jack" | sort -u | tr '\n' ' ')"
+else
+    echo "with JACK and the simulated unit: not measured (needs jackd and tangra-qv-sim)"
+fi
 
 # Idle: processor time over a quiet interval, the editor with a template open.
 tick=$(getconf CLK_TCK)
@@ -73,6 +115,6 @@ idle() {
     awk -v d=$((after - before)) -v t="$tick" -v s="${IDLE_SECONDS:-20}" 'BEGIN {printf "%.2f", 100 * d / t / s}'
 }
 min_idle=$(idle "$minimal" idle)
-ed_idle=$(idle env TQV_BENCH=idle "$editor" $template)
+ed_idle=$(idle env JACK_DEFAULT_SERVER=$no_server TQV_BENCH=idle "$editor" $template)
 echo "idle processor use over ${IDLE_SECONDS:-20} s: minimal (20 ms timer) ${min_idle}%," \
      "editor${template:+ with a template open} ${ed_idle}%"

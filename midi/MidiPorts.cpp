@@ -6,6 +6,7 @@
 #include <RtMidi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -310,35 +311,86 @@ private:
     jack_nframes_t sentCycle = 0;
 };
 
-// One listing client per direction and working API, kept for the program's
-// life so that listing does not create and destroy clients each time.
+// The JACK MIDI ports of both directions, listed through one client of
+// libjack's own (RtMidi would open one per direction, and try to connect
+// again for every listing while no server runs). The client is opened when
+// first needed and kept; a server that went away is noticed and a later
+// listing connects again.
+class JackLister {
+public:
+    JackLister() { silenceJackOnce(); }
+    ~JackLister() { close(); }
+    JackLister(const JackLister&) = delete;
+    JackLister& operator=(const JackLister&) = delete;
+
+    // Adds the ports other programs offer: their outputs are our inputs.
+    // False when no server answers.
+    bool list(std::vector<std::string>* inputs, std::vector<std::string>* outputs) {
+        if (serverGone.exchange(false)) close();
+        if (!client) {
+            client = jack_client_open((std::string(kClientName) + "-list").c_str(), JackNoStartServer, nullptr);
+            if (!client) return false;
+            // Listing needs no place in the server's graph: never activated.
+            jack_on_shutdown(client, &JackLister::onShutdown, this);
+        }
+        if (inputs) collect(JackPortIsOutput, *inputs);
+        if (outputs) collect(JackPortIsInput, *outputs);
+        return true;
+    }
+
+private:
+    void collect(unsigned long flags, std::vector<std::string>& into) {
+        const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+        if (!ports) return;
+        for (const char** p = ports; *p; ++p)
+            if (!isOwnPort(*p)) into.emplace_back(*p);
+        jack_free(ports);
+    }
+    void close() {
+        if (client) jack_client_close(client);
+        client = nullptr;
+    }
+    static void onShutdown(void* self) { static_cast<JackLister*>(self)->serverGone = true; }
+
+    jack_client_t* client = nullptr;
+    std::atomic<bool> serverGone{false};
+};
+
+// The ALSA sequencer through RtMidi, one listing client per direction, and
+// JACK through one listing client of both directions; each kept for the
+// program's life so that listing does not create and destroy clients.
 class RtSystem final : public ISystem {
 public:
     RtSystem() {
-        silenceJackOnce();
         std::vector<RtMidi::Api> compiled;
         RtMidi::getCompiledApi(compiled);
-        for (RtMidi::Api api : {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK}) {
-            if (std::find(compiled.begin(), compiled.end(), api) == compiled.end()) continue;
-            // Without the sequencer device the ALSA API only prints complaints.
-            if (api == RtMidi::LINUX_ALSA && ::access("/dev/snd/seq", R_OK | W_OK) != 0) continue;
-            Api a;
-            a.api = api;
+        auto has = [&](RtMidi::Api api) { return std::find(compiled.begin(), compiled.end(), api) != compiled.end(); };
+        // Without the sequencer device the ALSA API only prints complaints.
+        if (has(RtMidi::LINUX_ALSA) && ::access("/dev/snd/seq", R_OK | W_OK) == 0) {
             try {
-                a.in = std::make_unique<RtMidiIn>(api, kClientName);
-                a.out = std::make_unique<RtMidiOut>(api, kClientName);
+                alsa.in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
+                alsa.out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
+                alsa.trap = std::make_unique<ErrorTrap>();
+                alsa.in->setErrorCallback(&ErrorTrap::callback, alsa.trap.get());
+                alsa.out->setErrorCallback(&ErrorTrap::callback, alsa.trap.get());
             } catch (const RtMidiError&) {
-                continue;  // e.g. no ALSA sequencer on this machine
+                alsa = Alsa{};  // e.g. no ALSA sequencer on this machine
             }
-            a.trap = std::make_unique<ErrorTrap>();
-            a.in->setErrorCallback(&ErrorTrap::callback, a.trap.get());
-            a.out->setErrorCallback(&ErrorTrap::callback, a.trap.get());
-            apis.push_back(std::move(a));
         }
+        if (has(RtMidi::UNIX_JACK)) jack = std::make_unique<JackLister>();
     }
 
     std::vector<std::string> InputNames() override { return names(true, nullptr); }
     std::vector<std::string> OutputNames() override { return names(false, nullptr); }
+    PortLists ListPorts() override {
+        PortLists lists;
+        if (alsa.in) {
+            alsaNames(true, lists.inputs, nullptr);
+            alsaNames(false, lists.outputs, nullptr);
+        }
+        if (jack) jack->list(&lists.inputs, &lists.outputs);
+        return lists;
+    }
 
     std::shared_ptr<Input> OpenInput(const std::string& platformName, std::string& error) override {
         return open<RtInput>(true, platformName, error);
@@ -366,25 +418,29 @@ public:
     }
 
 private:
-    struct Api {
-        RtMidi::Api api = RtMidi::UNSPECIFIED;
+    struct Alsa {
         std::unique_ptr<RtMidiIn> in;
         std::unique_ptr<RtMidiOut> out;
         std::unique_ptr<ErrorTrap> trap;
     };
 
+    void alsaNames(bool input, std::vector<std::string>& list, std::vector<RtMidi::Api>* apiOf) {
+        RtMidi& m = input ? static_cast<RtMidi&>(*alsa.in) : static_cast<RtMidi&>(*alsa.out);
+        const unsigned n = m.getPortCount();
+        for (unsigned i = 0; i < n; ++i) {
+            std::string name = m.getPortName(i);
+            if (name.empty() || isOwnPort(name)) continue;
+            list.push_back(std::move(name));
+            if (apiOf) apiOf->push_back(RtMidi::LINUX_ALSA);
+        }
+        alsa.trap->take();
+    }
     std::vector<std::string> names(bool input, std::vector<RtMidi::Api>* apiOf) {
         std::vector<std::string> list;
-        for (auto& a : apis) {
-            RtMidi& m = input ? static_cast<RtMidi&>(*a.in) : static_cast<RtMidi&>(*a.out);
-            const unsigned n = m.getPortCount();
-            for (unsigned i = 0; i < n; ++i) {
-                std::string name = m.getPortName(i);
-                if (name.empty() || isOwnPort(name)) continue;
-                list.push_back(std::move(name));
-                if (apiOf) apiOf->push_back(a.api);
-            }
-            a.trap->take();
+        if (alsa.in) alsaNames(input, list, apiOf);
+        if (jack) {
+            jack->list(input ? &list : nullptr, input ? nullptr : &list);
+            if (apiOf) apiOf->resize(list.size(), RtMidi::UNIX_JACK);
         }
         return list;
     }
@@ -403,7 +459,8 @@ private:
         return find(input, platformName, api);
     }
 
-    std::vector<Api> apis;
+    Alsa alsa;
+    std::unique_ptr<JackLister> jack;
 };
 
 }  // namespace

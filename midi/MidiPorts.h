@@ -119,6 +119,12 @@ public:
     virtual ~ISystem() = default;
     virtual std::vector<std::string> InputNames() = 0;
     virtual std::vector<std::string> OutputNames() = 0;
+    struct PortLists {
+        std::vector<std::string> inputs, outputs;
+    };
+    // Both directions with one question to the system where it can answer
+    // so (one JACK client, one connection attempt when no server runs).
+    virtual PortLists ListPorts() { return {InputNames(), OutputNames()}; }
     // Null with `error` set when the port cannot be opened; never throws.
     virtual std::shared_ptr<Input> OpenInput(const std::string& platformName, std::string& error) = 0;
     virtual std::shared_ptr<Output> OpenOutput(const std::string& platformName, std::string& error) = 0;

@@ -12,8 +12,9 @@ bool MidiService::Start(bool release) {
     if (!system) system = MIDI::CreatePlatformSystem();
     releaseDriver = release;
     state = releaseDriver ? ServiceState::Released : ServiceState::Open;
-    inputs = system->InputNames();
-    outputs = system->OutputNames();
+    MIDI::ISystem::PortLists lists = system->ListPorts();
+    inputs = std::move(lists.inputs);
+    outputs = std::move(lists.outputs);
     started = true;
     return true;
 }
@@ -39,8 +40,9 @@ void MidiService::Rescan() {
     if (!system) return;
     const std::string inName = PlatformName(selectedInput);
     const std::string outName = PlatformName(selectedOutput);
-    inputs = system->InputNames();
-    outputs = system->OutputNames();
+    MIDI::ISystem::PortLists lists = system->ListPorts();
+    inputs = std::move(lists.inputs);
+    outputs = std::move(lists.outputs);
     selectedInput = -1;
     selectedOutput = -1;
     for (size_t i = 0; i < inputs.size(); ++i)

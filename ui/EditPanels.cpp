@@ -24,6 +24,7 @@
 #include "model/EditorTemplate.h"
 #include "model/TemplateParts.h"
 #include "model/SysExText.h"
+#include "ui/XrcResources.h"
 
 const char* const kMissingResourceText = "Missing wxXmlResource::Get()->Load() in OnInit()?";
 
@@ -67,6 +68,7 @@ void setLabel(wxWindow* w, const wxString& text) {
 // --- Base ---------------------------------------------------------------------------
 
 CEditPanel::CEditPanel(IEditPanelHost& host, wxWindow* parent, const char* resource) : host(host) {
+    XrcResources::Ensure(resource);
     loaded = wxXmlResource::Get()->LoadPanel(this, parent, resource);
     if (!loaded) {
         wxLogError(kMissingResourceText);

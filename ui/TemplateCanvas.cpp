@@ -2,6 +2,7 @@
 
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/display.h>
 #include <wx/time.h>
 #include <wx/utils.h>
 
@@ -94,16 +95,28 @@ void CTemplateCanvas::OnPaint(wxPaintEvent&) {
     // On a high-density screen the buffer holds device pixels, so the zoomed
     // panel is not enlarged a second time (and blurred) on its way out.
     const double density = std::max(1.0, GetContentScaleFactor());
-    if (!backBuffer.IsOk() || backBuffer.GetLogicalSize() != size || backBuffer.GetScaleFactor() != density)
-        backBuffer.CreateWithDIPSize(size, density);
-    wxMemoryDC memory(backBuffer);
-    if (active) {
-        view->PaintZoomed(memory, zoomScratch, GetBackgroundColour(), density);
+    if (density == 1 && (!active || view->GetZoom() == 100)) {
+        // The panel's own size: drawn straight into the window, which the
+        // toolkit already double-buffers, without a buffer of our own.
+        backBuffer = wxBitmap();
+        if (active) {
+            view->PaintZoomed(dc, zoomScratch, GetBackgroundColour(), density);
+        } else {
+            dc.SetBackground(wxBrush(GetBackgroundColour()));
+            dc.Clear();
+        }
     } else {
-        memory.SetBackground(wxBrush(GetBackgroundColour()));
-        memory.Clear();
+        if (!backBuffer.IsOk() || backBuffer.GetLogicalSize() != size || backBuffer.GetScaleFactor() != density)
+            backBuffer.CreateWithDIPSize(size, density);
+        wxMemoryDC memory(backBuffer);
+        if (active) {
+            view->PaintZoomed(memory, zoomScratch, GetBackgroundColour(), density);
+        } else {
+            memory.SetBackground(wxBrush(GetBackgroundColour()));
+            memory.Clear();
+        }
+        dc.Blit(0, 0, size.GetWidth(), size.GetHeight(), &memory, 0, 0);
     }
-    dc.Blit(0, 0, size.GetWidth(), size.GetHeight(), &memory, 0, 0);
     if (!painted) {
         painted = true;
         if (hooks.firstPaint) hooks.firstPaint();
@@ -145,4 +158,14 @@ void CTemplateCanvas::OnKey(wxKeyEvent& event) {
     const PanelEventResult result = view->HandleKeyEvent(event);
     if (!result.used) event.Skip();
     if (result.repaint) RequestRepaint();
+}
+
+bool CTemplateCanvas::ZoomFitsScreen(int percent) const {
+    const wxWindow* window = wxGetTopLevelParent(const_cast<CTemplateCanvas*>(this));
+    if (!view || !window) return true;
+    const wxSize panel = view->GetBackgroundSize() * percent / 100;
+    // Title bar, menu bar, status bar and borders.
+    const wxSize around = window->GetSize() - window->GetClientSize();
+    const wxRect area = wxDisplay(window).GetClientArea();
+    return panel.x + around.x <= area.width && panel.y + around.y <= area.height;
 }

@@ -3,7 +3,9 @@
 // window's paint, pointer, key and idle events become the view's operations.
 // The main window's client area is one; the tests show their views in one.
 //
-// Painting goes through a back buffer, one copy per paint. Repaints are
+// At the panel's own size painting goes straight into the window (the
+// toolkit double-buffers it); enlarged or on a high-density screen it goes
+// through a back buffer, one copy per paint. Repaints are
 // requested and carried out by the next idle pass, so that many changes in
 // one pass cost one repaint. A press on the panel followed by a release
 // outside it (a drag or a rubber band left the window) is seen by the idle
@@ -37,6 +39,8 @@ public:
     void SetView(CTemplateUI* view);
     CTemplateUI* GetView() const { return view; }
 
+    // Whether the window has been painted at least once.
+    bool Painted() const { return painted; }
     void RequestRepaint();
     void RepaintIfRequested();
     bool IsRepaintRequested() const { return repaintRequested; }
@@ -51,6 +55,10 @@ public:
     void ReleaseOutside();
     // Brings the panel's animation up to now (between idle passes, during a transfer).
     void Animate();
+    // Whether the window around the canvas, showing the panel at this zoom,
+    // fits the work area of the screen that window is on. The canvas is taken
+    // to fill the window's client area.
+    bool ZoomFitsScreen(int percent) const;
 
 private:
     bool ViewActive() const;

@@ -19,6 +19,7 @@
 #include "model/DeviceProfile.h"
 #include "ui/EditPanels.h"
 #include "ui/EntryFields.h"
+#include "ui/XrcResources.h"
 
 namespace {
 template <class T>
@@ -56,6 +57,7 @@ wxString trimmed(const std::string& text) {
     return s;
 }
 bool loadDialog(wxDialog* dialog, wxWindow* parent, const char* name) {
+    XrcResources::Ensure(name);
     if (wxXmlResource::Get()->LoadDialog(dialog, parent, name)) return true;
     wxLogError(kMissingResourceText);
     return false;

@@ -81,6 +81,10 @@ CTemplateUI::CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile) :
     }
     if (image.IsOk()) {
         loadedBackground = wxBitmap(image);
+        // Put into the form it is drawn from (a cairo surface) once, here:
+        // the toolkit then lets go of its own copy of the decoded pixels,
+        // which it would otherwise keep beside the surface.
+        { wxMemoryDC convert(loadedBackground); }
         background = loadedBackground;
         backgroundWidth = image.GetWidth();
         backgroundHeight = image.GetHeight();

@@ -121,7 +121,7 @@ public:
     // direction: 0 up, 1 down, 2 left, 3 right.
     virtual bool MoveSelection(int direction);
     virtual bool Tick(long elapsedMs);
-    // Draws everything into dc (the host passes a back buffer).
+    // Draws everything into dc (the window itself, or a back buffer when enlarged).
     virtual void Paint(wxDC& dc);
     virtual void EditAudioSettings();
     virtual void PaintDecorations(wxDC& dc);

@@ -15,6 +15,7 @@
 #include "editing/PlacedControl.h"
 #include "model/ControlState.h"
 #include "model/EditorTemplate.h"
+#include "midi/FakeMidiSystem.h"
 
 namespace {
 struct HoldCase {
@@ -167,6 +168,80 @@ TEST(InstanceLock, SecondCopyForTheSameLoginIsDetected) {
 }
 
 using AppTest = GuiTest;
+
+namespace {
+// Counts the questions put to the MIDI system and notes what the main window
+// showed when the ports were listed.
+class CountingMidiSystem : public FakeMidiSystem {
+public:
+    std::function<bool()> painted;
+    int lists = 0, oneDirection = 0;
+    bool paintedWhenListed = false;
+    std::vector<std::string> InputNames() override {
+        ++oneDirection;
+        return ins;
+    }
+    std::vector<std::string> OutputNames() override {
+        ++oneDirection;
+        return outs;
+    }
+    PortLists ListPorts() override {
+        ++lists;
+        paintedWhenListed = painted && painted();
+        return {ins, outs};
+    }
+};
+}  // namespace
+
+// The window with its template is drawn before anything asks the MIDI system;
+// then the ports are listed once, both directions together, and chosen (with
+// the message when there are none, over the window that is already shown).
+TEST_F(AppTest, TheMidiPortsAreListedOnceAfterTheFirstPaintOfTheTemplate) {
+    for (const bool withPorts : {true, false}) {
+        SCOPED_TRACE(withPorts ? "ports" : "no ports");
+        const wxString path = WriteTemplate("start.syx");
+        Settings().startupAction = 0;  // files given: no welcome dialog
+        frame->Destroy();
+        Pump();
+        auto owned = std::make_unique<CountingMidiSystem>();
+        CountingMidiSystem& system = *owned;
+        if (withPorts) {
+            system.ins = {"Unit In"};
+            system.outs = {"Unit Out"};
+        }
+        std::unique_ptr<MIDI::ISystem> previous = EditorApp().Midi().ReplaceSystem(std::move(owned));
+        ASSERT_TRUE(EditorApp().CreateMainWindow());
+        frame = EditorApp().GetMainFrame();
+        system.painted = [this] { return frame->Canvas()->Painted(); };
+        wxArrayString files;
+        files.Add(path);
+        EXPECT_NO_DIALOG(EditorApp().ShowAndStart(files));
+        ASSERT_NE(frame->Document().currentTemplate(), nullptr) << "the first paint shows the template";
+        EXPECT_EQ(system.lists, 0);
+        auto waitForList = [&] {
+            for (int i = 0; i < 300 && system.lists == 0; ++i) {
+                Pump(1);
+                wxMilliSleep(10);
+            }
+            Pump();
+        };
+        if (withPorts) {
+            EXPECT_NO_DIALOG(waitForList());
+        } else {
+            wxTEST_DIALOG(waitForList(), ExpectMessage("Unable to find any MIDI input and/or output devices!\n\nYou "
+                                                       "may still edit templates, but will be unable to transfer "
+                                                       "them to/from the hardware.",
+                                                       wxOK));
+        }
+        EXPECT_EQ(system.lists, 1);
+        EXPECT_EQ(system.oneDirection, 0);
+        EXPECT_TRUE(system.paintedWhenListed);
+        EXPECT_EQ(EditorApp().Midi().IsInputSelected(), withPorts);
+        EXPECT_EQ(EditorApp().Midi().IsOutputSelected(), withPorts);
+        frame->Document().currentTemplate()->markSaved();
+        EditorApp().Midi().ReplaceSystem(std::move(previous));
+    }
+}
 
 TEST_F(AppTest, LostDeviceMessageIsShownOncePerRun) {
     CEditorApp& app = EditorApp();

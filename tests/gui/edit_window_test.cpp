@@ -23,6 +23,7 @@
 #include "ui/EditPanels.h"
 #include "ui/TemplateDialogs.h"
 #include "ui/TemplateUI.h"
+#include "ui/XrcResources.h"
 
 namespace {
 class EditWindowTest : public GuiTest {
@@ -167,6 +168,8 @@ TEST_F(EditWindowTest, TemplateSettingsFromTheMenuMakeOneEntryAndKeepCarriedByte
 TEST_F(EditWindowTest, AMissingLayoutShowsTheErrorAndNoDialog) {
     const wxString file = ProgramFolder() + "/TaNGRAQVLumiEditor.xrc";
     const wxString common = ProgramFolder() + "/Common.xrc";
+    // The files are read when first needed: read them, then take them away.
+    XrcResources::Ensure("ID_TEMPLATEDIALOG");
     ASSERT_TRUE(wxXmlResource::Get()->Unload(file));
     ASSERT_TRUE(wxXmlResource::Get()->Unload(common));
     {

@@ -254,10 +254,8 @@ TEST_F(DesktopPlacementTest, TheMidiMonitorOpensClearOfTheMainWindowsMenus) {
 }
 
 // The panel enlarged on a screen too small for it (1280 x 1024 here; the panel
-// is 900 x 450, so 150 % and 200 % do not fit). Disabled until the View menu
-// and the start-up zoom ask the screen (the main window's menus are being
-// rebuilt on update events; this follows them).
-TEST_F(DesktopPlacementTest, DISABLED_OnlyTheZoomsThatFitTheScreenAreOfferedAndAStoredOneFallsBack) {
+// is 900 x 450, so 150 % and 200 % do not fit).
+TEST_F(DesktopPlacementTest, OnlyTheZoomsThatFitTheScreenAreOfferedAndAStoredOneFallsBack) {
     const wxRect screen = wxDisplay(0u).GetClientArea();
     ASSERT_LT(screen.width, frame->View()->GetBackgroundSize().x * 3 / 2) << "needs a screen narrower than 150 %";
     wxMenuBar* bar = frame->GetMenuBar();

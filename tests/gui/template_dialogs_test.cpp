@@ -14,6 +14,7 @@
 #include "GuiTestSupport.h"
 #include "editing/TemplateCommands.h"
 #include "ui/TemplateDialogs.h"
+#include "ui/XrcResources.h"
 
 using paneltest::PanelTest;
 
@@ -351,6 +352,8 @@ TEST_F(DialogTest, KeyboardZoneNoteFieldsTakeTheNotePlayedWhileFocused) {
 
 TEST_F(DialogTest, AMissingLayoutIsReportedAndTheDialogIsNotLoaded) {
     const wxString file = ProgramFolder() + "/TaNGRAQVLumiEditor.xrc";
+    // The file is read when first needed: read it, then take it away.
+    XrcResources::Ensure("ID_TEMPLATEDIALOG");
     ASSERT_TRUE(wxXmlResource::Get()->Unload(file));
     {
         ErrorCapture capture;
