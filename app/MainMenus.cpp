@@ -103,6 +103,9 @@ wxMenuBar* CMainMenus::Build() {
     view->AppendRadioItem(MenuId::Zoom100, "Zoom &100%", "Show the panel at its own size");
     view->AppendRadioItem(MenuId::Zoom150, "Zoom 1&50%", "Show the panel one and a half times as large");
     view->AppendRadioItem(MenuId::Zoom200, "Zoom &200%", "Show the panel twice as large");
+    view->AppendSeparator();
+    view->Append(MenuId::Library, "Template &Library...\tCtrl+Shift+L",
+                 "Find, open and send the templates the editor has kept, and back up the unit");
 
     auto* device = new wxMenu;
     device->Append(MenuId::SelectMidiDevice, "&Select MIDI input/output device...",
