@@ -30,15 +30,25 @@ start)
     export JACK_DEFAULT_SERVER=$name
     setsid jackd -r -d dummy -r 48000 -p 1024 > "$state/jackd.log" 2>&1 < /dev/null &
     echo $! > "$state/jackd.pid"
+    # JACK names a client's socket after the client alone (/dev/shm/jack_NAME_UID_0),
+    # not after its server: two clients of one name opening at the same moment on
+    # two servers (this run's MIDI and bulk fixtures, or another run's) unlink
+    # each other's socket, and one fails to open. The clients opened here
+    # (jack_lsp, the simulated unit) open one at a time, machine-wide.
+    exec 9> "${TMPDIR:-/tmp}/tqv-jack-client-open.lock"
+    flock -w 60 9
     for _ in $(seq 100); do jack_lsp > /dev/null 2>&1 && break; sleep 0.1; done
     if ! jack_lsp > /dev/null 2>&1; then
         echo "the JACK server did not start:"; cat "$state/jackd.log"; exit 1
     fi
     setsid "$sim" run --dir "$state/unit" --control "$state/ctl.sock" --log "$state/sim.log" \
-        > "$state/sim.out" 2>&1 < /dev/null &
+        > "$state/sim.out" 2>&1 < /dev/null 9>&- &
     echo $! > "$state/sim.pid"
     for _ in $(seq 100); do "$sim" ctl "$state/ctl.sock" status > /dev/null 2>&1 && break; sleep 0.1; done
-    "$sim" ctl "$state/ctl.sock" status || { echo "the simulated unit did not start:"; cat "$state/sim.out"; exit 1; }
+    exec 9>&-
+    "$sim" ctl "$state/ctl.sock" status || {
+        echo "the simulated unit did not start:"; cat "$state/sim.out" "$state/jackd.log"; exit 1
+    }
     ;;
 stop)
     stop_pid "$state/sim.pid"
