@@ -168,7 +168,10 @@ CLibraryWindow::CLibraryWindow(wxWindow* parent, const EditorServices& services,
     }
     list->SetRows(&rows);
 
-    search->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { Reload(); });
+    search->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
+        note.clear();
+        Reload();
+    });
     // Down from the search box goes to the list, as in a file chooser.
     search->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
         if (event.GetKeyCode() == WXK_DOWN && !rows.empty()) {
@@ -275,7 +278,8 @@ void CLibraryWindow::ShowRows(std::vector<LibraryEntry> fresh, int total) {
         text = total == 1 ? wxString("1 template") : countText(static_cast<size_t>(total)) + " templates";
     else
         text = countText(rows.size()) + " of " + countText(static_cast<size_t>(total)) + " templates match";
-    count->SetLabel(text);
+    countLine = text;
+    count->SetLabel(note.empty() ? text : text + " \u2014 " + note);
 }
 
 int64_t CLibraryWindow::SelectedId() const {
@@ -315,7 +319,9 @@ void CLibraryWindow::ShowSelectedTags() {
 }
 
 void CLibraryWindow::SetStatus(const wxString& text) {
-    if (count) count->SetLabel(text);
+    // Shown after the count, which a reload writes again.
+    note = text;
+    if (count) count->SetLabel(countLine + (countLine.empty() ? "" : " \u2014 ") + note);
 }
 
 void CLibraryWindow::WithBytes(int64_t id, std::function<void(const LibraryEntryDetail&)> use) {

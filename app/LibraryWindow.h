@@ -117,6 +117,9 @@ private:
     long createdAt = 0;
     long firstFillMs = -1;
     int64_t keepSelected = 0;
+    // The status line: the count, then what the last action did.
+    wxString countLine;
+    wxString note;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 

@@ -361,6 +361,11 @@ TEST_F(LibraryTest, TagsHistoryCompareExportAndDelete) {
     EXPECT_EQ(CLibraryList::ColumnText(w->Rows()[static_cast<size_t>(RowNamed(w, "Other"))], 4), "Drums, live");
     EXPECT_EQ(w->SelectedId(), w->Rows()[static_cast<size_t>(RowNamed(w, "Other"))].id);
     EXPECT_EQ(w->tags->GetValue(), "Drums, live");
+    for (wxWindow* control : {static_cast<wxWindow*>(w->tags), static_cast<wxWindow*>(w->setTags),
+                              static_cast<wxWindow*>(w->open), static_cast<wxWindow*>(w->exportButton),
+                              static_cast<wxWindow*>(w->history), static_cast<wxWindow*>(w->remove)})
+        EXPECT_TRUE(control->IsEnabled()) << control->GetName().ToStdString();
+    ExpectNoCutText(w, "library window");
 
     // History of song.syx: both versions; Compare opens the newer one,
     // marked where it differs from the older.
@@ -381,6 +386,10 @@ TEST_F(LibraryTest, TagsHistoryCompareExportAndDelete) {
             EXPECT_FALSE(d->compare->IsEnabled());
             d->Select({0, 1});
             EXPECT_TRUE(d->compare->IsEnabled());
+            d->Show();
+            ExpectNoCutText(d, "history");
+            Shot(d, "library_history.png");
+            d->Hide();
             wxCommandEvent click(wxEVT_BUTTON, d->compare->GetId());
             click.SetEventObject(d->compare);
             d->ProcessWindowEvent(click);
@@ -549,6 +558,7 @@ TEST_F(DesktopLibraryTest, TenThousandEntriesOpenAtOnceAndTheKeyboardFindsAndOpe
     Key(WXK_DOWN);
     ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == w->list; }));
     EXPECT_EQ(w->SelectedId(), w->Rows()[0].id);
+    Shot(w, "library_selected.png");
     const int before = frame->Document().templateCount();
     Key(WXK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return frame->Document().templateCount() == before + 1; }));
