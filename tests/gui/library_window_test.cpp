@@ -226,6 +226,29 @@ TEST_F(LibraryTest, WhatTheUserOpensSavesAndReceivesIsRecordedOncePerContent) {
     EXPECT_TRUE(library->check().ok);
 }
 
+TEST_F(LibraryTest, TheLibraryThreadReadsTemplatesWithoutReachingTheWindows) {
+    // A dump whose opening clamps values and tells the user so: on the GUI
+    // thread that is a message box; the library's reading of it says nothing
+    // and touches no window or name list.
+    CTaNGRAQVTemplate source;
+    source.setTemplateName("Clamped");
+    source.controls[30].setControlType(ControlType::CC, false);
+    source.controls[30].offValue = 3;
+    source.controls[30].snapshotValue = 90;
+    source.controls[31].setName("Zyxwvut");
+    const ByteSequence dump = source.save();
+    EXPECT_NO_DIALOG({
+        EditorApp().Library().Record(dump, {LibraryEventKind::Added, "/x/clamped.syx"});
+        EditorApp().Library().Drain();
+        Pump();
+    });
+    auto library = Reading();
+    LibraryQuery q;
+    q.search = "Clamped";
+    EXPECT_EQ(library->list(q).size(), 1u);
+    EXPECT_EQ(EditorApp().Library().LastRecordError(), "");
+}
+
 TEST_F(LibraryTest, ALibraryThatCannotBeOpenedSaysSoOnceAndFilesStillOpen) {
     // Its folder would have to be made inside a regular file.
     const wxString blocker = WriteTemplate("not-a-folder", nullptr);
