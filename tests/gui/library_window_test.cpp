@@ -588,9 +588,21 @@ TEST_F(DesktopLibraryTest, TenThousandEntriesOpenAtOnceAndTheKeyboardFindsAndOpe
     EXPECT_EQ(frame->Document().currentTemplate()->localSettings().templateName.substr(0, w->Rows()[0].name.size()),
               w->Rows()[0].name);
 
-    // Escape closes the window.
+    // Back in the window: Delete on the list asks first (No keeps the entry),
+    // Ctrl+F returns to the search box, Escape closes the window.
     w->Raise();
     ASSERT_TRUE(WaitFor([&] { return w->IsActive(); }));
+    w->list->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == w->list; }));
+    const size_t shown = w->Rows().size();
+    wxTEST_DIALOG(Key(WXK_DELETE), ExpectDialog<wxMessageDialog>([&](wxMessageDialog* box) {
+                      EXPECT_TRUE(box->GetMessage().StartsWith("Delete \"" + w->Rows()[0].name))
+                          << box->GetMessage();
+                      return wxID_NO;
+                  }));
+    EXPECT_EQ(w->Rows().size(), shown);
+    Key('F', wxMOD_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return wxWindow::FindFocus() == w->search; }));
     Key(WXK_ESCAPE);
     EXPECT_TRUE(WaitFor([&] { return frame->LibraryWindow() == nullptr; }));
 }
