@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "app/LibraryService.h"
 #include "app/MessageBoxes.h"
 #include "model/BulkDump.h"
 #include "model/DeviceProfile.h"
@@ -279,6 +280,12 @@ void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
     switch (end) {
         case TransferEnd::Completed:
             if (!wasSending) FillList();
+            if (wasSending) {
+                RecordInLibrary(LibraryEventKind::BulkSent, wxString(), false);
+            } else {
+                RecordInLibrary(LibraryEventKind::BulkReceived, wxString(), static_cast<bool>(backupDone));
+                backupDone = nullptr;
+            }
             break;
         case TransferEnd::Cancelled:
             if (!wasSending) FillList();
@@ -312,6 +319,8 @@ bool CBulkDumpDialog::LoadDump(const wxString& path, bool quiet) {
         if (!quiet) ShowError("Unable to load dump from file: " + path);
         return false;
     }
+    // The factory set (loaded quietly) is no template of the user's.
+    if (!quiet) RecordInLibrary(LibraryEventKind::BulkOpened, path, false);
     FillList();
     EnableControls();
     return true;
@@ -353,6 +362,44 @@ void CBulkDumpDialog::ReplaceEntry(int row, const wxString& path) {
 void CBulkDumpDialog::ClearEntry(int row) {
     dump->ClearEntry(row);
     UpdateRow(row);
+}
+
+// ---- the library ----
+
+void CBulkDumpDialog::RecordInLibrary(LibraryEventKind kind, const wxString& path, bool asSnapshot) {
+    if (!dump->HasContents()) return;
+    std::vector<ByteSequence> entries;
+    entries.reserve(static_cast<size_t>(dump->GetCount()));
+    for (int i = 0; i < dump->GetCount(); ++i) entries.push_back(dump->GetEntry(i).save());
+    LibraryEvent event{kind};
+    if (!path.empty()) {
+        wxFileName name(path);
+        name.MakeAbsolute();
+        event.path = toUtf8(name.GetFullPath());
+    }
+    CLibraryService::BulkDone done;
+    if (asSnapshot) done = backupDone;
+    services.library.RecordBulk(std::move(entries), event, asSnapshot, std::move(done));
+}
+
+void CBulkDumpDialog::ReceiveAsBackup(std::function<void(bool, int64_t, const std::string&)> done) {
+    backupDone = std::move(done);
+}
+
+bool CBulkDumpDialog::LoadEntries(const std::vector<ByteSequence>& entries) {
+    if (static_cast<int>(entries.size()) != dump->GetCount()) return false;
+    // Read all before changing any entry: a bad dump leaves the dialog as it was.
+    std::vector<std::unique_ptr<CEditorTemplate>> read;
+    for (const ByteSequence& bytes : entries) {
+        read.push_back(dump->CreateEntryTemplate());
+        if (!read.back()->load(bytes)) return false;
+    }
+    for (int i = 0; i < dump->GetCount(); ++i) dump->SetEntry(*read[static_cast<size_t>(i)], i);
+    dump->SetHasContents(true);
+    dump->SetModified(false);
+    FillList();
+    EnableControls();
+    return true;
 }
 
 // ---- rows ----

@@ -8,8 +8,11 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/EditorServices.h"
+#include "library/TemplateLibrary.h"
 #include "midi/Transfers.h"
 
 class IBulkDump;
@@ -31,6 +34,12 @@ public:
     bool IsListening() const { return listening; }
     int SelectedRow() const { return selected; }
     int Counter() const { return counter; }
+
+    // The next dump received becomes a dated backup of the unit in the
+    // library; `done` gets, on the GUI thread, whether it was kept and its id.
+    void ReceiveAsBackup(std::function<void(bool ok, int64_t snapshotId, const std::string& error)> done);
+    // Shows the 40 dumps of a backup (entry i at location i), unmodified.
+    bool LoadEntries(const std::vector<ByteSequence>& entries);
 
     // The actions behind the buttons and the row menu, without their choosers.
     void Listen();
@@ -85,6 +94,8 @@ private:
     void CloseProgress();
     void StartSending();
     void ShowError(const wxString& text);
+    // Keeps every entry of the dump in the template library.
+    void RecordInLibrary(LibraryEventKind kind, const wxString& path, bool asSnapshot);
 
     void OnButton(wxCommandEvent& event);
     void OnItemSelected(wxListEvent& event);
@@ -106,6 +117,7 @@ private:
     bool listening = false;
     bool busy = false;
     bool factoryEnabled = true;
+    std::function<void(bool, int64_t, const std::string&)> backupDone;
 };
 
 // Accepts ".syx" files dropped on the bulk dump dialog.

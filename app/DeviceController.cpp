@@ -6,6 +6,7 @@
 
 #include "app/BulkDumpDialog.h"
 #include "app/EditWindowHost.h"
+#include "app/LibraryService.h"
 #include "app/MessageBoxes.h"
 #include "app/MidiDialogs.h"
 #include "app/MidiMonitorWindow.h"
@@ -61,24 +62,79 @@ void CDeviceController::StopListening(bool withMessage) {
 }
 
 void CDeviceController::UploadCommand() {
-    MidiService& midi = services.midi;
     CEditorTemplate* current = document.currentTemplate();
     if (!current) return;
+    StartTemplateSend(*current);
+}
+
+bool CDeviceController::StartTemplateSend(CEditorTemplate& tpl) {
+    MidiService& midi = services.midi;
     StopListening(false);
     SetStatus("Sending template to device: " + wxString::FromUTF8(midi.OutputName()));
     CTemplateUI* view = canvas.GetView();
     if (view) view->SendStarted();
     // What the unit receives is a single template, whatever the file was.
-    current->setBulkFlag(false);
-    const ByteSequence bytes = current->save();
+    tpl.setBulkFlag(false);
+    const ByteSequence bytes = tpl.save();
+    bool started = true;
     if (!midi.StartSend(bytes.vector(), this)) {
         SetStatus("Invalid output device");
         // The send never started: the send button must not keep pulsing.
         if (view) view->SendFinished();
         services.messages.ReportOutputLost();
+        started = false;
+        sending.reset();
+    } else {
+        sending.emplace(bytes, LibraryEvent{LibraryEventKind::Sent, {}, bytes.size() > 12 ? bytes[12] : -1});
     }
     canvas.RequestRepaint();
     services.wakeIdle();
+    return started;
+}
+
+bool CDeviceController::SendDumpTo(const ByteSequence& dump, int location) {
+    std::unique_ptr<CEditorTemplate> tpl = services.profile.CreateTemplate();
+    if (!tpl || !openTemplateBytes(dump, *tpl).ok) {
+        services.messages.ShowMessage(wxOK | wxICON_ERROR, "This library entry is not a valid template.");
+        return false;
+    }
+    tpl->setLocation(location);
+    return StartTemplateSend(*tpl);
+}
+
+void CDeviceController::BackUpUnitCommand(BackupDone done) {
+    StopListening(false);
+    editWindow.Hide();
+    services.wakeIdle();
+    CBulkDumpDialog dialog(&frame, services, services.transfers);
+    dialog.SetTitle("Back up unit");
+    dialog.ReceiveAsBackup(std::move(done));
+    // The dialog opens listening: the user only starts the dump on the unit.
+    dialog.Listen();
+    dialog.ShowModal();
+}
+
+void CDeviceController::RestoreCommand(const std::vector<ByteSequence>& dumps, const wxString& label) {
+    if (services.messages.ShowMessage(
+            wxYES_NO | wxICON_QUESTION,
+            "Send the backup of " + label + " to the " + wxString::FromUTF8(services.profile.GetDeviceName()) +
+                "?\n\nAll the templates on the unit will be replaced by the ones in the backup.") != wxYES)
+        return;
+    StopListening(false);
+    editWindow.Hide();
+    services.wakeIdle();
+    CBulkDumpDialog dialog(&frame, services, services.transfers);
+    dialog.SetTitle("Restore unit");
+    if (!dialog.LoadEntries(dumps)) {
+        services.messages.ShowMessage(wxOK | wxICON_ERROR, "This backup does not hold 40 valid templates.");
+        return;
+    }
+    if (!services.transfers.HasOutput()) {
+        services.messages.ReportOutputLost();
+        return;
+    }
+    dialog.Upload();
+    dialog.ShowModal();
 }
 
 void CDeviceController::SelectMidiDeviceCommand() {
@@ -129,12 +185,15 @@ void CDeviceController::OnProgress() {
 }
 
 void CDeviceController::OnComplete() {
+    if (sending) services.library.Record(sending->first, sending->second);
+    sending.reset();
     if (CTemplateUI* view = canvas.GetView()) view->SendFinished();
     SetStatus("Template dump completed");
     canvas.RequestRepaint();
 }
 
 void CDeviceController::OnFailed() {
+    sending.reset();
     if (CTemplateUI* view = canvas.GetView()) view->SendFinished();
     canvas.RequestRepaint();
     SetStatus("Template dump failed!");
@@ -160,6 +219,9 @@ void CDeviceController::OnSysExReceived(const MidiBytes& received) {
                                       "another device, was corrupted, or you started listening in the middle of the "
                                       "dump.");
     } else {
+        // Kept in the library as it came, with the location it came from.
+        const int location = !result.foreign && received.size() > 12 ? received[12] : -1;
+        services.library.Record(bytes, {LibraryEventKind::Received, {}, location});
         if (result.foreign) {
             const wxString source = wxString::FromUTF8(deviceKindName(result.kind));
             services.messages.ShowMessage(

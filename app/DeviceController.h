@@ -8,11 +8,17 @@
 #include <wx/weakref.h>
 
 #include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/EditorServices.h"
+#include "library/TemplateLibrary.h"
 #include "midi/MidiTypes.h"
 
 class CEditWindowHost;
+class CEditorTemplate;
 class CTemplateCanvas;
 class CTemplateDocument;
 class wxFrame;
@@ -37,6 +43,17 @@ public:
     // Opens the monitor window, or brings it to the front.
     wxFrame* MidiMonitorCommand();
     wxFrame* MidiMonitorWindow() const { return monitorWindow.get(); }
+    // --- The template library's transfers ------------------------------------
+    // Sends a template dump to the unit's `location` (0-based) as a single
+    // template, as Upload sends; false (the reason shown) when it cannot start.
+    bool SendDumpTo(const ByteSequence& dump, int location);
+    // The bulk dump dialog, listening at once; the dump received becomes a
+    // dated backup of the unit in the library (`done` on the GUI thread).
+    using BackupDone = std::function<void(bool ok, int64_t snapshotId, const std::string& error)>;
+    void BackUpUnitCommand(BackupDone done);
+    // After the user agrees, the bulk dump dialog sends a backup's 40 dumps
+    // back with its paced send; `label` names the backup in the question.
+    void RestoreCommand(const std::vector<ByteSequence>& dumps, const wxString& label);
     bool IsInputOpen() const;
     bool IsOutputOpen() const;
 
@@ -56,6 +73,7 @@ public:
 
 private:
     void SetStatus(const wxString& text);
+    bool StartTemplateSend(CEditorTemplate& tpl);
 
     wxFrame& frame;
     EditorServices services;
@@ -67,4 +85,6 @@ private:
     std::array<wxString, 5> midiStatus;
     bool midiStatusPending = false;
     bool midiStatusKeepFirst = false;
+    // The template being sent, recorded in the library once the unit has it.
+    std::optional<std::pair<ByteSequence, LibraryEvent>> sending;
 };

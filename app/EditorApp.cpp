@@ -17,6 +17,7 @@
 #include "app/ReportDialog.h"
 #include "app/Settings.h"
 #include "app/WelcomeDialog.h"
+#include "library/LibraryPath.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
 #include "plugins/PluginInfo.h"
@@ -54,7 +55,12 @@ void WakeOnMidiArrival() {
 }  // namespace
 
 CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
-    : profile(std::move(ownProfile)), messages(wxString::FromUTF8(profile->GetEditorTitle())), idleTimer(this) {
+    : profile(std::move(ownProfile)),
+      messages(wxString::FromUTF8(profile->GetEditorTitle())),
+      library(std::make_unique<CLibraryService>(profile->Factory(),
+                                                [this](std::function<void()> job) { CallAfter(std::move(job)); })),
+      idleTimer(this) {
+    library->SetNoticeSink([this](const std::string& text) { messages.ShowMessage(wxOK, wxString::FromUTF8(text)); });
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     midi.SetBusyHook([this] { WakeIdle(); });
     MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
@@ -75,13 +81,17 @@ void CEditorApp::WakeIdle() {
 
 
 CEditorApp::~CEditorApp() {
+    // The recordings still queued end before the application object goes;
+    // their answers are not shown any more.
+    library->SetNoticeSink(nullptr);
+    library->Drain();
     MIDI::Input::SetArrivalNotifier(nullptr);
     if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
 
 EditorServices CEditorApp::Services() {
-    return EditorServices{*profile, settings, midi, transfers, messages, programDirectory, [this] { WakeIdle(); },
+    return EditorServices{*profile, settings, midi, transfers, messages, *library, programDirectory, [this] { WakeIdle(); },
                           [this] { WindowPainted(); }};
 }
 
@@ -126,6 +136,7 @@ void CEditorApp::LoadResources() {
     files.Add(programDirectory + "/Common.xrc");
     const wxString deviceFile = programDirectory + "/" + wxString::FromUTF8(profile->GetAppName()) + ".xrc";
     if (wxFileName::FileExists(deviceFile)) files.Add(deviceFile);
+    files.Add(programDirectory + "/Library.xrc");
     XrcResources::SetFiles(files);
     CTemplateUI::SetImagesFolder(programDirectory + "/images");
 }
@@ -183,9 +194,14 @@ bool CEditorApp::OnInit() {
     WarnAboutUnfinishedPluginSearch();
     TellAboutTemplatesSavedAtLastCrash(*this);
 
-    if (!CreateMainWindow()) return false;
     wxArrayString files;
     for (int i = 1; i < argc; ++i) files.Add(argv[i]);
+    library->SetPath(ChooseLibraryPath(files));
+    // Opened now, off the GUI thread, so that a library that cannot be used
+    // says so at start-up rather than at the first template.
+    library->Post([](CTemplateLibrary*) {});
+
+    if (!CreateMainWindow()) return false;
     ShowAndStart(files);
 
     ScheduleTestCrash(*this);
@@ -229,6 +245,28 @@ void CEditorApp::FinishStartup() {
     }
     actionAfterPorts = false;
     OnStarted();
+}
+
+std::string CEditorApp::ChooseLibraryPath(wxArrayString& arguments) const {
+    std::string option;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--") break;
+        if (arguments[i] == "--library" && i + 1 < arguments.size()) {
+            wxFileName name(arguments[i + 1]);
+            name.MakeAbsolute();
+            option = std::string(name.GetFullPath().utf8_str());
+            arguments.RemoveAt(i, 2);
+            break;
+        }
+        if (arguments[i].StartsWith("--library=")) {
+            wxFileName name(arguments[i].Mid(10));
+            name.MakeAbsolute();
+            option = std::string(name.GetFullPath().utf8_str());
+            arguments.RemoveAt(i);
+            break;
+        }
+    }
+    return chooseLibraryPath(option, std::string(settings.libraryPath.utf8_str()));
 }
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
@@ -368,6 +406,8 @@ void CEditorApp::IdlePass() {
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
+    // What was opened, saved or received last is in the library before the program ends.
+    library->Drain();
     if (!reporterArguments.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, settings);

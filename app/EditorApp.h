@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/EditorServices.h"
+#include "app/LibraryService.h"
 #include "app/MainFrame.h"
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
@@ -55,6 +56,11 @@ public:
     // Null once the main window is gone.
     CMainFrame* GetMainFrame() const { return mainFrame.get(); }
     MidiService& Midi() { return midi; }
+    CLibraryService& Library() { return *library; }
+    // The library file: `--library PATH` among the arguments, else the
+    // "LibraryPath" setting, else the XDG data folder's; the option and its
+    // value are taken out of `arguments`.
+    std::string ChooseLibraryPath(wxArrayString& arguments) const;
     const wxString& ProgramDirectory() const { return programDirectory; }
     std::map<std::string, std::string>& AbbreviationTable() { return abbreviations; }
 
@@ -128,6 +134,7 @@ protected:
     MidiService midi;
     CServiceLink transfers{midi};
     CMessageBoxes messages;
+    std::unique_ptr<CLibraryService> library;
     wxTimer idleTimer;
     std::unique_ptr<IDataErrorSink> dataErrorSink;
     // Set when the program runs as the reporter of a crash ("--report FILE ..."):

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class CLibraryService;
 class CMessageBoxes;
 class IDeviceProfile;
 class ITransferLink;
@@ -19,6 +20,8 @@ struct EditorServices {
     // The bulk dump and OS update dialogs' way to the MIDI service.
     ITransferLink& transfers;
     CMessageBoxes& messages;
+    // The template library: what the editor opens, saves, receives and sends is recorded there.
+    CLibraryService& library;
     // Holds the resources (images, help page, factory settings).
     wxString programDirectory;
     // Restarts the idle passes (MIDI poll, panel animation, deferred work),

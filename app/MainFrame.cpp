@@ -184,6 +184,7 @@ void CMainFrame::WireMenuCommands() {
     OnMenu(MenuId::BulkDumps, [&dev] { dev.BulkDumpsCommand(); });
     OnMenu(MenuId::PatchLibrarian, [&dev] { dev.BulkDumpsCommand(); });
     OnMenu(MenuId::UpdateOS, [&dev] { dev.UpdateOSCommand(); });
+    OnMenu(MenuId::Library, [this] { LibraryCommand(); });
     // Template
     CTemplateMenu& tm = *templateMenu;
     OnMenu(MenuId::TemplateSettings, [&tm] { tm.EditTemplateSettings(); });
@@ -228,6 +229,20 @@ void CMainFrame::WireMenuCommands() {
                                   services.programDirectory + "/images/signatures.png");
         about.ShowModal();
     });
+}
+
+CLibraryWindow* CMainFrame::LibraryCommand() {
+    if (!libraryWindow) {
+        hideEditWindow();
+        libraryWindow = new CLibraryWindow(
+            this, services,
+            {*document, *device, [this](const CEditorTemplate& other, const wxString& name) {
+                 CompareWithTemplate(other, name);
+             }});
+    }
+    libraryWindow->Show();
+    libraryWindow->Raise();
+    return libraryWindow.get();
 }
 
 void CMainFrame::RunOnSelection(int id) {
@@ -315,11 +330,16 @@ void CMainFrame::CompareWith() {
 }
 
 void CMainFrame::CompareWithFile(const wxString& path) {
-    const auto* mine = dynamic_cast<const CTaNGRAQVTemplate*>(document->currentTemplate());
-    if (!mine) return;
+    if (!dynamic_cast<const CTaNGRAQVTemplate*>(document->currentTemplate())) return;
     const std::unique_ptr<CEditorTemplate> other = document->ReadForComparison(path);
-    const auto* theirs = dynamic_cast<const CTaNGRAQVTemplate*>(other.get());
-    if (!theirs) return;
+    // It names the file without its folder, to leave room for the differences.
+    if (other) CompareWithTemplate(*other, wxFileName(path).GetFullName());
+}
+
+void CMainFrame::CompareWithTemplate(const CEditorTemplate& other, const wxString& name) {
+    const auto* mine = dynamic_cast<const CTaNGRAQVTemplate*>(document->currentTemplate());
+    const auto* theirs = dynamic_cast<const CTaNGRAQVTemplate*>(&other);
+    if (!mine || !theirs) return;
     const TemplateDifference diff = compareTemplates(*mine, *theirs);
     std::map<int, wxString> notes;
     int shown = 0;
@@ -336,8 +356,6 @@ void CMainFrame::CompareWithFile(const wxString& path) {
     refreshControlTexts();
     requestRepaint();
     // The status line comes last: refreshing the control texts rewrites it.
-    // It names the file without its folder, to leave room for the differences.
-    const wxString name = wxFileName(path).GetFullName();
     wxString status;
     if (diff.empty()) {
         status = "No differences from " + name;

@@ -8,6 +8,7 @@
 //   CTemplateMenu      the Template menu's dialogs
 //   CTemplateCanvas    the panel window (painting, pointer, keys)
 #include <wx/frame.h>
+#include <wx/weakref.h>
 
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "app/DeviceController.h"
 #include "app/EditWindowHost.h"
 #include "app/EditorServices.h"
+#include "app/LibraryWindow.h"
 #include "app/MainMenus.h"
 #include "app/TemplateDocument.h"
 #include "app/TemplateMenu.h"
@@ -47,6 +49,9 @@ public:
     // View > Controls table: made at its first opening (null before).
     CControlsTableWindow* ControlsTable() const { return controlsTable; }
 
+    // View > Template Library: opens the library window, or brings it to the front.
+    CLibraryWindow* LibraryCommand();
+    CLibraryWindow* LibraryWindow() const { return libraryWindow.get(); }
     // Runs a menu item's command, as when the user chooses it.
     void RunMenuCommand(int id);
     // Shows the panel at 100, 150 or 200 per cent (anything else: 100), sizes
@@ -66,6 +71,8 @@ public:
     // File > Compare with: marks the controls of the current template that
     // differ from the template in a file (read as Open reads it).
     void CompareWithFile(const wxString& path);
+    // The same with a template held elsewhere (a library version); `name` names it in the status line.
+    void CompareWithTemplate(const CEditorTemplate& other, const wxString& name);
 
     // --- Idle processing (from the application's idle passes) ---------------
     void idleWork();
@@ -133,6 +140,7 @@ private:
     std::unique_ptr<CTemplateMenu> templateMenu;
     std::unique_ptr<CMainMenus> menus;
     CControlsTableWindow* controlsTable = nullptr;  // a child window
+    wxWeakRef<CLibraryWindow> libraryWindow;
     // A Ctrl+Tab cycle through the templates is under way.
     bool switching = false;
     // Why the panel is not shown at the stored zoom (empty when it is).

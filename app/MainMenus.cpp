@@ -114,6 +114,8 @@ wxMenuBar* CMainMenus::Build() {
     for (const ZoomItem& zoom : kZoomItems) view->AppendRadioItem(zoom.id, zoom.label, zoom.help);
     view->AppendSeparator();
     view->Append(MenuId::ControlsTable, "&Controls table\tCtrl+Shift+T", "See and edit every control in a table");
+    view->Append(MenuId::Library, "Template &Library...\tCtrl+Shift+L",
+                 "Find, open and send the templates the editor has kept, and back up the unit");
 
     auto* device = new wxMenu;
     device->Append(MenuId::SelectMidiDevice, "&Select MIDI input/output device...",

@@ -33,6 +33,7 @@ enum : int {
     ImportedControls = 117, FirstImported = 118, LastImported = 630,
     CompareWith = 631,
     MidiMonitor = 650,
+    Library = 651,
     Zoom100 = 720, Zoom150 = 721, Zoom200 = 722,
     ControlsTable = 730,
     About = 5013, Preferences = 5019

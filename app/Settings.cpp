@@ -71,6 +71,7 @@ void ReadSettings(wxConfigBase& config, EditorSettings& s) {
     s.panelZoom = readInt(config, "PanelZoom", defaults.panelZoom);
     if (s.panelZoom != 100 && s.panelZoom != 150 && s.panelZoom != 200) s.panelZoom = defaults.panelZoom;
     s.editWindowPosition = readText(config, "EditWindowPosition", "");
+    s.libraryPath = readText(config, "LibraryPath", "");
 
     // The list keeps its used entries first; a hand-edited store with gaps
     // would otherwise hide the entries after the first empty one.
@@ -100,6 +101,7 @@ void WriteSettings(wxConfigBase& config, const EditorSettings& s) {
     config.Write("ReportServer", s.reportServer);
     config.Write("PanelZoom", static_cast<long>(s.panelZoom));
     config.Write("EditWindowPosition", s.editWindowPosition);
+    config.Write("LibraryPath", s.libraryPath);
     config.Flush();
 }
 

@@ -47,6 +47,7 @@ struct EditorSettings {
     wxString reportServer;          // "ReportServer": "host:port" for reports; empty: the maker's server
     int panelZoom = 100;            // "PanelZoom": 100, 150 or 200 per cent
     wxString editWindowPosition;    // "EditWindowPosition": "x,y" of the control edit window; empty: never placed
+    wxString libraryPath;           // "LibraryPath": the template library file; empty: the XDG data folder's
 
     // The recent-file list: 8 entries, used ones first, exact path compares.
     void addRecentFile(const wxString& path);

@@ -4,6 +4,7 @@
 #include <wx/filename.h>
 #include <wx/utils.h>
 
+#include "app/LibraryService.h"
 #include "app/MessageBoxes.h"
 #include "app/PluginDialogs.h"
 #include "app/Settings.h"
@@ -38,6 +39,19 @@ wxString promptName(const CEditorTemplate& tpl) {
 wxString invalidTemplateMessage(const wxString& path) {
     return wxString::Format("Unable to open template: %s - the file is not a valid template file", path);
 }
+
+wxString convertedNotice(int kind, const IDeviceProfile& profile) {
+    return "This template has been imported from a template originally for the " +
+           wxString::FromUTF8(deviceKindName(kind)) + ".\n\nIf you save this template, it will be saved as a " +
+           wxString::FromUTF8(profile.GetDeviceName()) +
+           " template, which may result in loss of data.  To avoid this, choose \"Save As...\" from the File "
+           "menu.\n\nYou can find all of the controls from the original template by right-clicking on a control "
+           "and choosing \"Imported Controls\".";
+}
+
+const char* const kStandardTemplateQuestion =
+    "This template is an Pairlink standard template.\nEditing it may cause unexpected behaviour if you load it back "
+    "onto your unit.\n\nDo you still want to edit this template?";
 }  // namespace
 
 CTemplateDocument::CTemplateDocument(IWindow& window, const EditorServices& services)
@@ -195,24 +209,15 @@ void CTemplateDocument::openFile(const wxString& path, bool interactive) {
         messages.ShowMessage(wxOK, invalidTemplateMessage(path));
         return;
     }
-    if (interactive && result.foreign)
-        messages.ShowMessage(wxOK, "This template has been imported from a template originally for the " +
-                                       wxString::FromUTF8(deviceKindName(result.kind)) +
-                                       ".\n\nIf you save this template, it will be saved as a " +
-                                       wxString::FromUTF8(profile.GetDeviceName()) +
-                                       " template, which may result in loss of data.  To avoid this, choose \"Save "
-                                       "As...\" from the File menu.\n\nYou can find all of the controls from the "
-                                       "original template by right-clicking on a control and choosing \"Imported "
-                                       "Controls\".");
+    // Every template opened from a file is kept in the library, as read.
+    if (interactive) services.library.Record(bytes, {LibraryEventKind::Opened, toPath(path)});
+    if (interactive && result.foreign) messages.ShowMessage(wxOK, convertedNotice(result.kind, profile));
 
     if (interactive) {
         settings.addRecentFile(path);
         if (!reverting) {
             if (target->localSettings().hasDeviceByte51 &&
-                messages.ShowMessage(wxYES_NO,
-                                     "This template is an Pairlink standard template.\nEditing it may cause unexpected "
-                                     "behaviour if you load it back onto your unit.\n\nDo you still want to edit this "
-                                     "template?") != wxYES)
+                messages.ShowMessage(wxYES_NO, kStandardTemplateQuestion) != wxYES)
                 return;  // the fresh template goes with this scope
             addTemplate(std::move(fresh));
         }
@@ -225,6 +230,29 @@ void CTemplateDocument::openFile(const wxString& path, bool interactive) {
     }
     window.DocumentChanged();
     window.SetStatus(wxString::Format("Opened template: %s", path));
+}
+
+bool CTemplateDocument::OpenDump(const ByteSequence& bytes, const wxString& origin) {
+    std::unique_ptr<CEditorTemplate> fresh = profile.CreateTemplate();
+    const OpenResult result = fresh ? openTemplateBytes(bytes, *fresh) : OpenResult{};
+    if (!result.ok) {
+        const wxString text = "Unable to open template: " + origin + " - it is not a valid template";
+        window.SetStatus(text);
+        messages.ShowMessage(wxOK, text);
+        return false;
+    }
+    if (result.foreign) messages.ShowMessage(wxOK, convertedNotice(result.kind, profile));
+    if (fresh->localSettings().hasDeviceByte51 && messages.ShowMessage(wxYES_NO, kStandardTemplateQuestion) != wxYES)
+        return false;
+    fresh->fromFile = false;
+    fresh->filePath.clear();
+    addTemplate(std::move(fresh));
+    restartHistory(*current);
+    // A converted template is not what the library holds until saved.
+    if (result.foreign) current->markModified();
+    window.DocumentChanged();
+    window.SetStatus("Opened template: " + origin);
+    return true;
 }
 
 std::unique_ptr<CEditorTemplate> CTemplateDocument::ReadForComparison(const wxString& path) {
@@ -266,7 +294,9 @@ bool CTemplateDocument::SaveCurrent() {
     }
     if (write) {
         std::string error;
-        if (writeBytesToFile(toPath(path), current->save(), false, error)) {
+        const ByteSequence bytes = current->save();
+        if (writeBytesToFile(toPath(path), bytes, false, error)) {
+            services.library.Record(bytes, {LibraryEventKind::Saved, toPath(path)});
             status = wxString::Format("Saved template to: %s", path);
             current->markSaved();
             current->filePath = toPath(path);

@@ -13,6 +13,7 @@
 
 #include "app/EditorServices.h"
 
+class ByteSequence;
 class CEditorTemplate;
 class ICommand;
 class wxFileDialog;
@@ -75,6 +76,10 @@ public:
     bool CloseAllAsking();
     // File > Import Names from Plug-in: a new template named after a plug-in's parameters.
     void ImportPluginNames();
+    // Opens a template dump held elsewhere (the library) as a new template
+    // bound to no file, as Open would open the file holding it; `origin`
+    // names it in the messages. False (the reason shown) when it is none.
+    bool OpenDump(const ByteSequence& bytes, const wxString& origin);
     // A template read from `path` as Open reads it, belonging to no window;
     // null (the reason shown) when it cannot be read.
     std::unique_ptr<CEditorTemplate> ReadForComparison(const wxString& path);

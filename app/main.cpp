@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
                          "dump \".blk\") is opened in the editor window.\n"
                          "\n"
                          "Options:\n"
+                         "  --library PATH keep the template library in PATH (instead of the\n"
+                         "                 \"LibraryPath\" setting or the XDG data folder)\n"
                          "  -h, --help     show this help and exit\n"
                          "  --version      show the version and exit\n"
                          "\n"

@@ -17,6 +17,7 @@
 #include "model/TemplateFactory.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "model/NameTools.h"
 #include "model/TemplateParts.h"
 
 namespace fs = std::filesystem;
@@ -205,6 +206,37 @@ std::string libraryEventText(const LibraryEvent& e) {
     return {};
 }
 
+namespace {
+// Names cut as the model's own tools cut them, without adding to the name
+// history the windows offer.
+class SilentNameTools : public INameTools {
+public:
+    std::string abbreviateName(const std::string& name, int maxLength) override {
+        return CDefaultNameTools::instance().abbreviateName(name, maxLength);
+    }
+    void addName(const std::string&) override {}
+};
+
+// The library reads dumps silently and on whatever thread uses it: the
+// notices of opening belong to the window that opens the template, and the
+// hooks of other threads (the window's) stay as they are.
+class QuietReading {
+public:
+    QuietReading() : thread_(hooks()) {}
+
+private:
+    ModelHooks hooks() {
+        ModelHooks h;
+        h.notices = &sink_;
+        h.nameTools = &names_;
+        return h;
+    }
+    CollectingNoticeSink sink_;
+    SilentNameTools names_;
+    ThreadModelHooks thread_;
+};
+}  // namespace
+
 struct CTemplateLibrary::Prepared {
     ByteSequence dump;
     ByteSequence origin;
@@ -388,11 +420,7 @@ bool CTemplateLibrary::moveAside(const std::string& why) {
 bool CTemplateLibrary::prepare(const ByteSequence& dump, Prepared& out) {
     // The library opens dumps silently: the notices of opening belong to the
     // window that opens the template, not to its record here.
-    CollectingNoticeSink quiet;
-    ModelHooks hooks = ModelHooks::get();
-    hooks.notices = &quiet;
-    hooks.dataErrors = nullptr;
-    ScopedModelHooks scope(hooks);
+    const QuietReading quiet;
     std::unique_ptr<CEditorTemplate> tpl = factory_.CreateTemplate();
     const OpenResult r = openTemplateBytes(dump, *tpl);
     if (!r.ok) return false;
@@ -813,6 +841,7 @@ bool CTemplateLibrary::snapshotDumps(int64_t id, std::vector<ByteSequence>& out)
     SqliteStatement s(*db_, "SELECT e.location, t.dump FROM snapshot_entries e JOIN templates t ON t.id = e.template_id"
                             " WHERE e.snapshot_id = ? ORDER BY e.location");
     s.bind(1, id);
+    const QuietReading quiet;
     while (s.next()) {
         ByteSequence dump = s.blob(1);
         std::unique_ptr<CEditorTemplate> entry = factory_.CreateTemplate();

@@ -59,6 +59,22 @@ public:
     std::vector<std::string> texts;
 };
 
+// Hooks for the calling thread alone while the object lives: a thread that
+// reads templates in the background (the template library's) reaches neither
+// the user nor the windows, and leaves the hooks of every other thread as
+// they are. ScopedModelHooks on that thread then changes only these.
+class ThreadModelHooks {
+public:
+    explicit ThreadModelHooks(const ModelHooks& hooks);
+    ~ThreadModelHooks();
+    ThreadModelHooks(const ThreadModelHooks&) = delete;
+    ThreadModelHooks& operator=(const ThreadModelHooks&) = delete;
+
+private:
+    ModelHooks hooks_;
+    ModelHooks* saved_;
+};
+
 // Installs hooks for the lifetime of a scope and restores the previous ones.
 class ScopedModelHooks {
 public:

@@ -6,6 +6,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/listctrl.h>
 #include <wx/notebook.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
@@ -33,6 +34,7 @@ inline void ExpectNoCutText(wxWindow* window, const std::string& where) {
             EXPECT_GE(child->GetSize().y, child->GetBestSize().y)
                 << where << ": cut below: " << child->GetName().ToStdString();
         }
-        ExpectNoCutText(child, where);
+        // A list control's header and rows are its own pieces, placed by it.
+        if (!dynamic_cast<wxListCtrl*>(child)) ExpectNoCutText(child, where);
     }
 }

@@ -101,9 +101,9 @@ TEST(SettingsStore, FirstReadWritesEveryDefaultAndWriteKeepsOrder) {
                               "SendErrorsHome", "ShowCtrlToolTips", "AbbreviateNames", "InputDevice",
                               "OutputDevice", "RecentFile0", "RecentFile7", "VSTDir", "LastPluginEnumerated",
                               "PluginsEnumeratedOK", "ShouldUseAutoComplete", "ReportServer", "PanelZoom",
-                              "EditWindowPosition"};
+                              "EditWindowPosition", "LibraryPath"};
         for (const char* key : keys) EXPECT_TRUE(store.HasEntry(key)) << key;
-        EXPECT_EQ(store.GetNumberOfEntries(), 25u);  // 17 keys and the 8 recent files
+        EXPECT_EQ(store.GetNumberOfEntries(), 26u);  // 18 keys and the 8 recent files
         EXPECT_EQ(s.panelZoom, 100);
     }
     {

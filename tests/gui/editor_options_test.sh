@@ -12,6 +12,7 @@ out=$(run --version) || bad "--version exit status $?"
 for opt in --help -h; do
     out=$(run $opt) || bad "$opt exit status $?"
     grep -q "^Usage: tangra-qv-editor \[FILE...\]" <<<"$out" || bad "$opt printed '$out'"
+    grep -q -- "--library PATH" <<<"$out" || bad "$opt does not name --library"
 done
 # A file named like an option after "--" is a file, not an option.
 run -- --version >/dev/null 2>&1 && bad "'-- --version' was taken as the option"

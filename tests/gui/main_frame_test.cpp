@@ -69,6 +69,8 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelHelpAndKind) {
         {721, "Zoom 1&50%", "Show the panel one and a half times as large", wxITEM_RADIO},
         {722, "Zoom &200%", "Show the panel twice as large", wxITEM_RADIO},
         {730, "&Controls table\tCtrl+Shift+T", "See and edit every control in a table", wxITEM_NORMAL},
+        {651, "Template &Library...\tCtrl+Shift+L",
+         "Find, open and send the templates the editor has kept, and back up the unit", wxITEM_NORMAL},
     };
     wxMenuBar* bar = MenuBar();
     for (const MenuCase& c : cases) {
@@ -87,11 +89,11 @@ TEST_F(MainFrameTest, EveryMenuItemHasItsLabelHelpAndKind) {
     }
     // Only devices with those features get these items; this one has none of them.
     for (int absent : {35, 42, 43, 44, 114, 115, 116}) EXPECT_EQ(bar->FindItem(absent), nullptr) << absent;
-    // The View menu holds only the zoom and the controls table on this device.
+    // The View menu holds only the zoom, the controls table and the library on this device.
     const wxString titles[] = {"&File", "&Edit", "&View", "&Device", "&Template", "&Help"};
     ASSERT_EQ(bar->GetMenuCount(), 6u);
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(bar->GetMenuLabel(i), titles[i]);
-    EXPECT_EQ(bar->GetMenu(2)->GetMenuItemCount(), 5u);  // with a separator
+    EXPECT_EQ(bar->GetMenu(2)->GetMenuItemCount(), 6u);  // three zooms, a separator, the table, the library
     EXPECT_TRUE(bar->IsChecked(720));
 }
 

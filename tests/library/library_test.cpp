@@ -22,6 +22,7 @@
 #include "library/TemplateLibrary.h"
 #include "model/TemplateFactory.h"
 #include "model/DeviceKind.h"
+#include "model/ModelHooks.h"
 #include "model/TaNGRAQVTemplate.h"
 
 // The library reads its dumps into the device's own templates.
@@ -631,3 +632,32 @@ TEST_F(LibraryTest, KilledWriterLeavesAConsistentLibrary) {
 }
 
 }  // namespace
+
+// The editor adds on a thread of its own while its window goes on: the
+// library's quiet reading must not swap the hooks through which the window's
+// thread reaches the user (its notices, its open edit panels).
+TEST_F(LibraryTest, AddingOnAnotherThreadLeavesThisThreadsHooksAlone) {
+    ASSERT_TRUE(lib.open(path));
+    struct Sink : INoticeSink {
+        void notice(const std::string&) override {}
+    } windowSink;
+    ModelHooks hooks = ModelHooks::get();
+    hooks.notices = &windowSink;
+    ScopedModelHooks windowHooks(hooks);
+    std::atomic<bool> done{false};
+    std::thread adder([&] {
+        CTemplateLibrary other(templateFactory);
+        if (other.open(path))
+            for (int i = 0; i < 300; ++i) other.addDump(makeDump("Threaded " + std::to_string(i), "Q"), {});
+        done = true;
+    });
+    int seenOther = 0, looks = 0;
+    while (!done) {
+        ++looks;
+        if (ModelHooks::get().notices != &windowSink) ++seenOther;
+    }
+    adder.join();
+    EXPECT_EQ(seenOther, 0) << "of " << looks << " looks";
+    EXPECT_EQ(ModelHooks::get().notices, &windowSink);
+    EXPECT_EQ(lib.count(), 300);
+}
