@@ -46,7 +46,7 @@ std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 void CBulkDumpDialog::SetFactoryFolder(const wxString& folder) { factoryFolder() = folder; }
 
 CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, ITransferLink& link)
-    : link(link), dump(EditorApp().Profile().CreateBulkDump()), paceTimer(this) {
+    : link(link), dump(EditorApp().Profile().CreateBulkDump()) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Bulk dump");
@@ -79,7 +79,6 @@ CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, ITransferLink& link)
     Bind(wxEVT_BUTTON, &CBulkDumpDialog::OnButton, this);
     Bind(wxEVT_MENU, &CBulkDumpDialog::OnRowMenu, this, RowSaveAs, RowClear);
     Bind(wxEVT_CLOSE_WINDOW, &CBulkDumpDialog::OnClose, this);
-    Bind(wxEVT_TIMER, &CBulkDumpDialog::OnPaceTimer, this, paceTimer.GetId());
     SetDropTarget(new CEntryFileDropTarget(this));
 
     FillList();
@@ -94,7 +93,6 @@ CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, ITransferLink& link)
 }
 
 CBulkDumpDialog::~CBulkDumpDialog() {
-    paceTimer.Stop();
     // Transfers end before the dialog goes (and stop calling it).
     if (receiver && receiver->IsRunning()) receiver->Cancel();
     if (sender && sender->IsRunning()) sender->Cancel();
@@ -162,7 +160,6 @@ void CBulkDumpDialog::ShowProgress(const wxString& message) {
 }
 
 void CBulkDumpDialog::CloseProgress() {
-    paceTimer.Stop();
     counter = 0;
     sending = false;
     listening = false;
@@ -241,7 +238,6 @@ void CBulkDumpDialog::UploadFactorySettings() {
 
 void CBulkDumpDialog::CancelTransfer() {
     if (!busy) return;
-    paceTimer.Stop();
     if (receiver && receiver->IsRunning()) receiver->Cancel();
     else if (sender && sender->IsRunning()) sender->Cancel();
     else CloseProgress();
@@ -258,20 +254,6 @@ void CBulkDumpDialog::OnTransferStep(int done, int) {
         if (progMessage) progMessage->SetLabel(wxString::Format("Writing %d...", done));
         if (gauge) gauge->SetValue(done);
     }
-}
-
-void CBulkDumpDialog::OnTransferPause(TransferClock::duration pause) {
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(pause).count();
-    paceTimer.StartOnce(static_cast<int>(std::max<long long>(ms, 1)));
-}
-
-void CBulkDumpDialog::OnPaceTimer(wxTimerEvent&) {
-    if (!sender || !sender->IsRunning()) return;
-    if (auto wait = sender->TimeToNextStep(); wait && *wait > TransferClock::duration::zero()) {
-        OnTransferPause(*wait);  // woke a little early
-        return;
-    }
-    sender->Advance();
 }
 
 void CBulkDumpDialog::OnTransferWaiting() {

@@ -58,8 +58,7 @@ constexpr size_t kTemplateSize = 4112;
 
 std::atomic<bool> stopRequested{false};
 
-std::string timestamp() {
-    const auto now = std::chrono::system_clock::now();
+std::string timestamp(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) {
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm tm{};
@@ -101,9 +100,11 @@ struct Jack {
     jack_client_t* client = nullptr;
     jack_port_t* in = nullptr;
     jack_port_t* out = nullptr;
-    // process thread -> main: what arrived
+    // process thread -> main: what arrived, and when (JACK's clock, in
+    // microseconds: the frame of the message's event)
     SysExAssembler assembler;
     SysExQueue received;
+    SingleWriterRing<jack_time_t> receivedAt;
     MessageRing shortReceived;
     // main -> process thread: what to send, one message per entry
     SysExQueue toSend;
@@ -171,12 +172,18 @@ int process(jack_nframes_t frames, void* arg) {
         if (jack_midi_event_get(&ev, inBuf, i) != 0 || ev.size == 0) continue;
         const uint8_t first = ev.buffer[0];
         if (first >= 0x80 && first != 0xF0 && first != 0xF7) {
+            if (first < 0xF8) j->assembler.interrupt();
             j->shortReceived.push(ShortMessage{first, ev.size > 1 ? ev.buffer[1] : 0, ev.size > 2 ? ev.buffer[2] : 0});
             continue;
         }
+        const jack_time_t at = jack_frames_to_time(j->client, jack_last_frame_time(j->client) + ev.time);
         for (size_t k = 0; k < ev.size; ++k)
             if (j->assembler.feed(ev.buffer[k])) {
-                j->received.push(j->assembler.message());
+                // The time first: whoever finds the message finds its time.
+                if (!j->receivedAt.full() && !j->received.full()) {
+                    j->receivedAt.push(at);
+                    j->received.push(j->assembler.message());
+                }
                 j->assembler.reset();
             }
     }
@@ -261,7 +268,7 @@ public:
         return true;
     }
 
-    void handleReceived(const MidiBytes& m) {
+    void handleReceived(const MidiBytes& m, std::chrono::system_clock::time_point arrived) {
         allReceived.push_back(m);
         std::string what;
         if (osMode) {
@@ -284,7 +291,7 @@ public:
         } else {
             what = "ignored: not a template";
         }
-        log << timestamp() << " in  " << m.size() << " bytes " << hexPreview(m) << " -> " << what << std::endl;
+        log << timestamp(arrived) << " in  " << m.size() << " bytes " << hexPreview(m) << " -> " << what << std::endl;
     }
 
     void logShort(const ShortMessage& s) {
@@ -587,7 +594,13 @@ int runUnit(const std::vector<std::string>& args) {
             }
         }
         MidiBytes m;
-        while (jack.received.pop(m)) unit.handleReceived(m);
+        jack_time_t at = 0;
+        while (jack.received.pop(m) && jack.receivedAt.pop(at)) {
+            // Logged with the moment JACK delivered the message (its event's
+            // frame), not the moment this loop got round to it.
+            const auto late = std::chrono::microseconds(static_cast<int64_t>(jack_get_time()) - static_cast<int64_t>(at));
+            unit.handleReceived(m, std::chrono::system_clock::now() - late);
+        }
         ShortMessage s;
         while (jack.shortReceived.pop(s)) unit.logShort(s);
         while (!unit.queue.empty() && unit.queue.front().due <= Clock::now()) {
