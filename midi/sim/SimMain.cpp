@@ -100,11 +100,15 @@ struct Jack {
     jack_client_t* client = nullptr;
     jack_port_t* in = nullptr;
     jack_port_t* out = nullptr;
-    // process thread -> main: what arrived, and when (JACK's clock, in
-    // microseconds: the frame of the message's event)
+    // process thread -> main: what arrived, and when: the frame of the
+    // message's event, and that frame on JACK's clock (microseconds)
+    struct Arrival {
+        jack_nframes_t frame = 0;
+        jack_time_t time = 0;
+    };
     SysExAssembler assembler;
     SysExQueue received;
-    SingleWriterRing<jack_time_t> receivedAt;
+    SingleWriterRing<Arrival> receivedAt;
     MessageRing shortReceived;
     // main -> process thread: what to send, one message per entry
     SysExQueue toSend;
@@ -176,7 +180,8 @@ int process(jack_nframes_t frames, void* arg) {
             j->shortReceived.push(ShortMessage{first, ev.size > 1 ? ev.buffer[1] : 0, ev.size > 2 ? ev.buffer[2] : 0});
             continue;
         }
-        const jack_time_t at = jack_frames_to_time(j->client, jack_last_frame_time(j->client) + ev.time);
+        const jack_nframes_t frame = jack_last_frame_time(j->client) + ev.time;
+        const Jack::Arrival at{frame, jack_frames_to_time(j->client, frame)};
         for (size_t k = 0; k < ev.size; ++k)
             if (j->assembler.feed(ev.buffer[k])) {
                 // The time first: whoever finds the message finds its time.
@@ -268,7 +273,9 @@ public:
         return true;
     }
 
-    void handleReceived(const MidiBytes& m, std::chrono::system_clock::time_point arrived) {
+    // `frame`: the JACK frame of the message's event (the exact spacing of
+    // what arrives; `arrived` is that frame on the clock).
+    void handleReceived(const MidiBytes& m, std::chrono::system_clock::time_point arrived, uint32_t frame) {
         allReceived.push_back(m);
         std::string what;
         if (osMode) {
@@ -291,7 +298,8 @@ public:
         } else {
             what = "ignored: not a template";
         }
-        log << timestamp(arrived) << " in  " << m.size() << " bytes " << hexPreview(m) << " -> " << what << std::endl;
+        log << timestamp(arrived) << " in  " << m.size() << " bytes " << hexPreview(m) << " -> " << what << " (frame "
+            << frame << ")" << std::endl;
     }
 
     void logShort(const ShortMessage& s) {
@@ -594,12 +602,13 @@ int runUnit(const std::vector<std::string>& args) {
             }
         }
         MidiBytes m;
-        jack_time_t at = 0;
+        Jack::Arrival at;
         while (jack.received.pop(m) && jack.receivedAt.pop(at)) {
             // Logged with the moment JACK delivered the message (its event's
             // frame), not the moment this loop got round to it.
-            const auto late = std::chrono::microseconds(static_cast<int64_t>(jack_get_time()) - static_cast<int64_t>(at));
-            unit.handleReceived(m, std::chrono::system_clock::now() - late);
+            const auto late =
+                std::chrono::microseconds(static_cast<int64_t>(jack_get_time()) - static_cast<int64_t>(at.time));
+            unit.handleReceived(m, std::chrono::system_clock::now() - late, at.frame);
         }
         ShortMessage s;
         while (jack.shortReceived.pop(s)) unit.logShort(s);
