@@ -271,6 +271,48 @@ TEST_F(ServiceTest, ShortMessagesReachEveryListenerInOrderWhileOpen) {
     EXPECT_EQ(second.messages.size(), 2u);
 }
 
+// A registration unregisters when it goes, also from inside the listener's
+// own call, and does nothing once the service is gone.
+TEST_F(ServiceTest, ARegistrationLastsAsLongAsItLives) {
+    start();
+    openBoth();
+    auto heard = [&](std::initializer_list<uint8_t> m) {
+        sys->lastInput->arrive(MidiBytes(m));
+        midi->Poll();
+    };
+    {
+        auto registration = midi->Register(static_cast<IMessageListener*>(&rec));
+        heard({0x90, 60, 100});
+        EXPECT_EQ(rec.messages.size(), 1u);
+        // Moved, it is still one registration.
+        MidiService::Registration moved = std::move(registration);
+        registration.Reset();
+        heard({0x90, 61, 100});
+        EXPECT_EQ(rec.messages.size(), 2u);
+    }
+    heard({0x90, 62, 100});
+    EXPECT_EQ(rec.messages.size(), 2u);
+
+    struct Once : IMessageListener {
+        MidiService::Registration registration;
+        int calls = 0;
+        void OnMidiMessage(uint8_t, int, int) override {
+            ++calls;
+            registration.Reset();
+        }
+    } once;
+    once.registration = midi->Register(static_cast<IMessageListener*>(&once));
+    sys->lastInput->arrive({0xB0, 1, 2});
+    sys->lastInput->arrive({0xB0, 1, 3});
+    midi->Poll();
+    EXPECT_EQ(once.calls, 1);
+
+    auto outliving = midi->Register(static_cast<IMessageListener*>(&rec));
+    midi.reset();
+    outliving.Reset();
+    EXPECT_FALSE(outliving);
+}
+
 TEST_F(ServiceTest, AVanishedInputIsReportedByTheHealthCheck) {
     start();
     openBoth();
