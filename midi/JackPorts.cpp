@@ -169,8 +169,7 @@ public:
         std::copy(message.begin(), message.end(), bytes.begin());
         size = message.size();
         const auto now = Clock::now();
-        hasDue = notBefore > now;
-        if (hasDue) due = frameAt(notBefore, now);
+        dueWord.store(notBefore > now ? kHasDue | frameAt(notBefore, now) : 0, std::memory_order_relaxed);
         queuedAt = std::max(now, notBefore);
         deliveryNoted = false;
         state.store(kQueued, std::memory_order_release);
@@ -238,12 +237,16 @@ public:
         }
         if (s != kQueued || connectedCycles < kSettleCycles) return;
         jack_nframes_t offset = 0;
-        if (hasDue) {
-            const auto ahead = static_cast<int32_t>(due - cycleStart);
-            if (ahead >= static_cast<int32_t>(frames)) return;
-            if (ahead > 0) offset = static_cast<jack_nframes_t>(ahead);
-        }
+        const uint64_t due = dueWord.load(std::memory_order_relaxed);
+        if (!offsetInCycle(due, cycleStart, frames, offset)) return;
         if (!state.compare_exchange_strong(s, kTaken, std::memory_order_acq_rel)) return;  // taken back meanwhile
+        // Taken back and queued anew between the two looks: the moment read
+        // may be the previous message's. Now that it is ours, look again.
+        if (const uint64_t now = dueWord.load(std::memory_order_relaxed); now != due &&
+                                                                           !offsetInCycle(now, cycleStart, frames, offset)) {
+            state.store(kQueued, std::memory_order_release);
+            return;
+        }
         if (jack_midi_event_write(buffer, offset, bytes.data(), size) != 0) {
             state.store(kFailed, std::memory_order_release);
             return;
@@ -256,6 +259,19 @@ public:
 private:
     enum : int { kIdle, kQueued, kTaken, kWritten, kDelivered, kFailed };
     static constexpr int kSettleCycles = 2;
+    static constexpr uint64_t kHasDue = uint64_t{1} << 32;
+
+    // Whether a message due at `due` (kHasDue | frame, or 0 for at once)
+    // goes out in the cycle from `cycleStart`, and at which offset.
+    static bool offsetInCycle(uint64_t due, jack_nframes_t cycleStart, jack_nframes_t frames,
+                              jack_nframes_t& offset) noexcept {
+        offset = 0;
+        if (!(due & kHasDue)) return true;
+        const auto ahead = static_cast<int32_t>(static_cast<jack_nframes_t>(due) - cycleStart);
+        if (ahead >= static_cast<int32_t>(frames)) return false;
+        if (ahead > 0) offset = static_cast<jack_nframes_t>(ahead);
+        return true;
+    }
 
     // The frame of `t`: counted from the last delivery while that is recent
     // (exact to the frame, so paced messages keep their pause exactly), else
@@ -299,8 +315,9 @@ private:
     // GUI thread -> process thread, published by the store of kQueued.
     std::array<uint8_t, kLongestSentMessage> bytes{};
     size_t size = 0;
-    bool hasDue = false;
-    jack_nframes_t due = 0;
+    // The frame the message is due at (with kHasDue), or 0 for at once; an
+    // atomic, as the process thread looks at it before taking the message.
+    std::atomic<uint64_t> dueWord{0};
     // Process thread -> GUI thread, published by the store of kWritten.
     jack_nframes_t writtenFrame = 0;
     jack_nframes_t writtenCycle = 0;
