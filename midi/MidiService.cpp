@@ -279,8 +279,19 @@ bool MidiService::Poll() {
     // Before the transfer steps, which may close or replace the ports.
     dispatchMonitored();
     if (state == ServiceState::Released) {
-        if (openRequest && OpenPorts()) openRequest = false;
         closeRequest = false;
+        if (!openRequest) return true;
+        // The ports are held again. One that does not open (the unit was
+        // unplugged meanwhile) is waited for as a lost one, and said once.
+        const bool inputWasLost = inputLost, outputWasLost = outputLost;
+        openForAction();
+        if (outputWasLost && !outputLost) portBack(false);
+        if (inputWasLost && !inputLost) portBack(true);
+        if (outputLost && !outputWasLost) portLost(false);
+        if (inputLost && !inputWasLost) {
+            portLost(true);
+            return false;
+        }
         return true;
     }
     const bool inputThere = checkPorts();
