@@ -63,7 +63,10 @@ void CPacedSender::sendNext(TransferClock::time_point notBefore) {
     }
     inFlight = true;
     ++sent;
-    if (observer) observer->OnTransferStep(sent, Total());
+    // A message that waits for its moment counts as sent from that moment:
+    // until then the display shows the one before.
+    stepToReport = notBefore > TransferClock::now();
+    if (!stepToReport && observer) observer->OnTransferStep(sent, Total());
     // The first message goes to the port now rather than at the next poll;
     // the others have their moment and go out then, however late the poll.
     if (running && notBefore == TransferClock::time_point{}) link.Kick();
@@ -71,14 +74,26 @@ void CPacedSender::sendNext(TransferClock::time_point notBefore) {
 
 void CPacedSender::Cancel() {
     if (!running) return;
-    if (inFlight) link.CancelSend(this);
+    if (inFlight && link.CancelSend(this)) --sent;  // taken back: it never went out
     inFlight = false;
+    stepToReport = false;
     finish(TransferEnd::Cancelled);
+}
+
+void CPacedSender::reportDueStep() {
+    if (!stepToReport || TransferClock::now() < dueAt) return;
+    stepToReport = false;
+    if (observer) observer->OnTransferStep(sent, Total());
+}
+
+void CPacedSender::OnProgress() {
+    if (running) reportDueStep();
 }
 
 void CPacedSender::OnComplete() {
     inFlight = false;
     if (!running) return;
+    reportDueStep();
     portTimes.push_back(TransferClock::now() - dueAt);
     const TransferClock::time_point delivered = link.LastDeliveredAt();
     deliveries.push_back(delivered);
@@ -92,6 +107,7 @@ void CPacedSender::OnComplete() {
 
 void CPacedSender::OnFailed() {
     inFlight = false;
+    stepToReport = false;
     if (running) finish(TransferEnd::Failed);
 }
 

@@ -106,6 +106,7 @@ public:
     int Delivered() const { return static_cast<int>(portTimes.size()); }
     int Total() const { return static_cast<int>(messages.size()); }
 
+    void OnProgress() override;
     void OnComplete() override;
     void OnFailed() override;
     void OnWaiting() override;
@@ -119,6 +120,7 @@ public:
 
 private:
     void sendNext(TransferClock::time_point notBefore);
+    void reportDueStep();
     void finish(TransferEnd end);
 
     ITransferLink& link;
@@ -128,6 +130,7 @@ private:
     int sent = 0;
     bool running = false;
     bool inFlight = false;
+    bool stepToReport = false;  // the message in flight waits for its moment
     TransferClock::time_point dueAt;
     std::vector<TransferClock::duration> portTimes;
     std::vector<TransferClock::time_point> deliveries;

@@ -170,6 +170,9 @@ TEST(PacedSender, CancelDuringAPauseTakesBackTheWaitingMessage) {
     ASSERT_TRUE(s.Start());  // the first goes out at once...
     ASSERT_EQ(link.started.size(), 2u);  // ...and the second waits for its moment
     ASSERT_NE(link.pending, nullptr);
+    // Shown as sent only from its moment on.
+    link.pending->OnProgress();
+    EXPECT_EQ(rec.steps, (std::vector<std::pair<int, int>>{{1, 40}}));
     const auto before = TransferClock::now();
     s.Cancel();
     EXPECT_LT(TransferClock::now() - before, 5ms);
@@ -177,6 +180,7 @@ TEST(PacedSender, CancelDuringAPauseTakesBackTheWaitingMessage) {
     EXPECT_EQ(link.cancelled, 1);
     EXPECT_EQ(link.pending, nullptr);
     EXPECT_EQ(s.Delivered(), 1);
+    EXPECT_EQ(s.Sent(), 1);
     EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Cancelled});
 }
 
