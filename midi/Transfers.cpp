@@ -47,6 +47,11 @@ bool CPacedSender::Start() {
     portTimes.clear();
     deliveries.clear();
     running = true;
+    problem = UnsendableMessage(messages);
+    if (!problem.empty()) {
+        finish(TransferEnd::Unsendable);
+        return false;
+    }
     if (messages.empty()) {
         finish(TransferEnd::Completed);
         return true;

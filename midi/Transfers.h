@@ -73,6 +73,7 @@ enum class TransferEnd {
     Failed,       // the port reported a failed send
     BadDump,      // a received message with the unit's header was not a template
     PortLost,     // the input went away during a receive (what arrived is kept)
+    Unsendable,   // a message is longer than a port carries in one piece: nothing was sent
 };
 
 class ITransferObserver {
@@ -95,8 +96,12 @@ public:
     ~CPacedSender() override;
 
     // Sends the first message; false (and OnTransferEnded(CannotStart)) when
-    // the output is not there.
+    // the output is not there. A sequence with a message no port carries in
+    // one piece is refused whole (Unsendable, see Problem()): half of an OS
+    // image would leave the unit waiting for the rest.
     bool Start();
+    // Why Start refused the messages; empty otherwise.
+    const std::string& Problem() const { return problem; }
     // Ends the transfer at once, also during a pause: a message still waiting
     // for its moment is taken back.
     void Cancel();
@@ -131,6 +136,7 @@ private:
     bool running = false;
     bool inFlight = false;
     bool stepToReport = false;  // the message in flight waits for its moment
+    std::string problem;
     TransferClock::time_point dueAt;
     std::vector<TransferClock::duration> portTimes;
     std::vector<TransferClock::time_point> deliveries;

@@ -238,6 +238,21 @@ TEST(PacedSender, FailuresEndTheTransfer) {
     }
 }
 
+TEST(PacedSender, AMessageNoPortCarriesInOnePieceRefusesTheWholeSequence) {
+    FakeLink link;
+    Recorder rec;
+    std::vector<MidiBytes> image = messages(3);
+    image[1].assign(20000, 0x11);
+    image[1].front() = 0xF0;
+    image[1].back() = 0xF7;
+    CPacedSender s(link, image, 100ms, &rec);
+    EXPECT_FALSE(s.Start());
+    EXPECT_TRUE(link.started.empty());
+    EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Unsendable});
+    EXPECT_NE(s.Problem().find("message 2 of 3 is 20000 bytes long"), std::string::npos) << s.Problem();
+    EXPECT_FALSE(s.IsRunning());
+}
+
 TEST(UnsendableMessage, NamesTheFirstMessageLongerThanTheOutputCarries) {
     std::vector<MidiBytes> image(3, MidiBytes(400, 0x11));
     EXPECT_EQ(UnsendableMessage(image), "");
