@@ -73,6 +73,16 @@ CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const IDeviceProfile& profile)
     Bind(wxEVT_BUTTON, &CWelcomeDialog::OnOK, this, wxID_OK);
     Fit();
     CentreOnParent();
+    // Shown at start-up just after the main window: once both are on the
+    // screen (and the fields measured as shown), centre it again.
+    Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+        event.Skip();
+        if (event.IsShown())
+            CallAfter([this] {
+                Fit();
+                CentreOnParent();
+            });
+    });
 }
 
 void CWelcomeDialog::DevicePrompt(bool input) {

@@ -19,6 +19,7 @@
 #include "app/WelcomeDialog.h"
 #include "model/EditorTemplate.h"
 #include "model/ModelHooks.h"
+#include "plugins/PluginInfo.h"
 #include "report/Reports.h"
 #include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
@@ -144,7 +145,7 @@ void CEditorApp::SendErrorReport(const wxString& subjectWord, const wxString& he
 void CEditorApp::OnUnhandledException() { std::terminate(); }
 
 int CEditorApp::OnRun() {
-    if (!crashReportToOffer.empty()) return RunCrashReporter(crashReportToOffer);
+    if (!reporterArguments.empty()) return RunCrashReporter(reporterArguments);
     return wxApp::OnRun();
 }
 
@@ -163,7 +164,7 @@ bool CEditorApp::OnInit() {
     mainFrame = nullptr;
     previousActive = false;
 
-    if (argc == 3 && argv[1] == "--report") {
+    if (argc >= 3 && argv[1] == "--report") {
         // The reporter of a crashed editor: no lock, no windows but the report
         // dialog, and the settings only read (for the report server).
         SetVendorName("Quorvane");
@@ -172,7 +173,7 @@ bool CEditorApp::OnInit() {
         wxConfig config(title, "Quorvane");
         ReadSettings(config, Settings());
         RememberReportingApplication(this);
-        crashReportToOffer = argv[2];
+        for (int i = 2; i < argc; ++i) reporterArguments.Add(argv[i]);
         return true;
     }
 
@@ -202,7 +203,7 @@ bool CEditorApp::OnInit() {
 
     LoadResources();
 
-    auto* config = new wxConfig(title, "Quorvane");
+    auto* config = new CSettingsStore(title, "Quorvane");
     config->SetRecordDefaults(true);
     wxConfigBase::Set(config);
     ReadSettings(*config, Settings());
@@ -214,6 +215,7 @@ bool CEditorApp::OnInit() {
     ChooseMidiPorts();
 
     WarnAboutUnfinishedPluginSearch();
+    TellAboutTemplatesSavedAtLastCrash(*this);
 
     if (!CreateMainWindow()) return false;
 
@@ -231,7 +233,10 @@ bool CEditorApp::OnInit() {
 
 void CEditorApp::WarnAboutUnfinishedPluginSearch() {
     if (Settings().pluginsEnumeratedOK == 1) return;
-    ShowMessage(wxOK, "It appears that the plug-in \"" + Settings().lastPluginEnumerated +
+    // The path as stored, with anything that could garble the message escaped.
+    const wxString plugin =
+        wxString::FromUTF8(PluginNames::shownText(std::string(Settings().lastPluginEnumerated.utf8_str())).c_str());
+    ShowMessage(wxOK, "It appears that the plug-in \"" + plugin +
                           " \" may not have loaded properly last time.  Try choosing \"Edit->Preferences...\" "
                           "to change the VST plugin location, or remove the plug-in and try again.");
     Settings().pluginsEnumeratedOK = 1;
@@ -352,7 +357,7 @@ void CEditorApp::IdlePass() {
 
 int CEditorApp::OnExit() {
     idleTimer.Stop();
-    if (!crashReportToOffer.empty()) return wxApp::OnExit();
+    if (!reporterArguments.empty()) return wxApp::OnExit();
     if (wxConfigBase* config = wxConfigBase::Get(false)) {
         WriteSettings(*config, Settings());
         delete wxConfigBase::Set(nullptr);

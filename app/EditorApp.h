@@ -109,8 +109,9 @@ protected:
     class NoticeSink;
     std::unique_ptr<NoticeSink> noticeSink;
     std::unique_ptr<IDataErrorSink> dataErrorSink;
-    // Set when the program runs as the reporter of a crash ("--report FILE").
-    wxString crashReportToOffer;
+    // Set when the program runs as the reporter of a crash ("--report FILE ..."):
+    // the arguments from FILE on.
+    wxArrayString reporterArguments;
 };
 
 // The application object as the editor's own class.

@@ -5,12 +5,14 @@
 
 #include <map>
 
+#include "ui/DifferenceWords.h"
 #include "ui/EditControlDialog.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/PluginDialogs.h"
 #include "app/Settings.h"
 #include "editing/History.h"
+#include "model/ControlState.h"
 #include "model/DeviceKind.h"
 #include "model/EditorTemplate.h"
 #include "model/TaNGRAQVTemplate.h"
@@ -210,8 +212,10 @@ void CMainFrame::CompareWithFile(const wxString& path) {
     int shown = 0;
     for (const ControlDifference& control : diff.controls) {
         wxString lines;
+        const CBaseControlState* state = current->controlAt(control.index);
+        const int type = state ? state->getControlType() : ControlType::Disabled;
         for (const FieldDifference& field : control.fields)
-            lines += (lines.empty() ? "" : "\n") + wxString::FromUTF8(describeDifference(field));
+            lines += (lines.empty() ? "" : "\n") + DifferenceInWords(field, profile, type);
         notes[control.index] = lines;
         if (view->FindButton(control.index)) ++shown;
     }
@@ -228,9 +232,11 @@ void CMainFrame::CompareWithFile(const wxString& path) {
         status = wxString::Format("Compared with %s: %d marked control(s) differ", name, shown);
         const int hidden = static_cast<int>(diff.controls.size()) - shown;
         if (hidden > 0) status += wxString::Format(", %d imported control(s) differ", hidden);
+        // All of them: the status bar cuts a long line short and then shows
+        // the whole of it as its tool tip.
         wxString wide;
         for (const FieldDifference& field : diff.templateFields)
-            wide += (wide.empty() ? "" : "; ") + wxString::FromUTF8(describeDifference(field));
+            wide += (wide.empty() ? "" : "; ") + DifferenceInWords(field, profile);
         if (!wide.empty()) status += "; template: " + wide;
     }
     SetStatus(status);

@@ -1172,7 +1172,9 @@ void CMainFrame::OnKeyDown(wxKeyEvent& event) {
         return;
     }
     if (IsEditWindowShown()) {
-        event.Skip();
+        // F6 goes back to the edit window, as F6 there comes to the panel.
+        if (key == WXK_F6) editWindow->TakeFocus();
+        else event.Skip();
         return;
     }
     const PanelEventResult result = view->HandleKeyEvent(event);

@@ -12,14 +12,49 @@
 #include <wx/tglbtn.h>
 #include <wx/wrapsizer.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "app/MidiService.h"
+#include "ui/WindowPlacement.h"
+
+namespace {
+const char* const kHeadings[] = {"Time", "Kind", "Channel", "Data"};
+
+// The widest texts a column can hold, from lines made as the log makes them.
+std::vector<wxString> widestTexts(int column) {
+    std::vector<wxString> texts;
+    if (column == 1)
+        for (int kind = 0; kind <= static_cast<int>(MonitorKind::Undefined); ++kind)
+            texts.push_back(KindName(static_cast<MonitorKind>(kind)));
+    std::vector<uint8_t> longSysEx(4112, 0x7F), shortSysEx(MonitorEvent::kKept, 0x7F);
+    longSysEx.front() = shortSysEx.front() = 0xF0;
+    longSysEx.back() = shortSysEx.back() = 0xF7;
+    const std::vector<std::vector<uint8_t>> messages = {
+        {0x9F, 127, 127}, {0xAF, 127, 127}, {0xBF, 127, 127}, {0xEF, 127, 127}, shortSysEx, longSysEx};
+    for (const auto& bytes : messages) {
+        const MonitorLine line = FormatMonitorEvent(MonitorEvent::make(0, bytes.data(), bytes.size()));
+        const std::string* text[] = {&line.time, &line.kind, &line.channel, &line.data};
+        texts.push_back(wxString::FromUTF8(*text[column]));
+    }
+    // The widest digits at every place of the time.
+    if (column == 0) texts.push_back("88:88:88.888");
+    return texts;
+}
+}  // namespace
 
 CMidiMonitorList::CMidiMonitorList(wxWindow* parent, const MidiMonitorLog& log)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxLC_REPORT | wxLC_VIRTUAL), log(log) {
-    AppendColumn("Time", wxLIST_FORMAT_LEFT, FromDIP(100));
-    AppendColumn("Kind", wxLIST_FORMAT_LEFT, FromDIP(130));
-    AppendColumn("Channel", wxLIST_FORMAT_LEFT, FromDIP(70));
-    AppendColumn("Data", wxLIST_FORMAT_LEFT, FromDIP(440));
+    // Each column as wide as the widest text it can hold, so that none is cut.
+    for (int c = 0; c < 4; ++c) AppendColumn(kHeadings[c], wxLIST_FORMAT_LEFT, NeededWidth(c));
+}
+
+int CMidiMonitorList::NeededWidth(int column) const {
+    int widest = GetTextExtent(kHeadings[column]).x;
+    for (const wxString& text : widestTexts(column)) widest = std::max(widest, GetTextExtent(text).x);
+    return widest + FromDIP(kCellPadding);
 }
 
 wxString CMidiMonitorList::OnGetItemText(long item, long column) const {
@@ -106,7 +141,8 @@ CMidiMonitorWindow::CMidiMonitorWindow(wxWindow* parent, MidiService& midi)
     SetAcceleratorTable(wxAcceleratorTable(2, keys));
 
     SetMinSize(FromDIP(wxSize(480, 300)));
-    wxPersistentRegisterAndRestore(this, "MidiMonitor");
+    // Where the user left it last time, or beside the main window, clear of its menus.
+    if (!wxPersistentRegisterAndRestore(this, "MidiMonitor") && parent) PlaceBesideWhenShown(*this, *parent);
     updateStatus();
     Bind(wxEVT_TIMER, &CMidiMonitorWindow::OnTimer, this, timer.GetId());
     timer.Start(kRefreshMs);

@@ -26,6 +26,9 @@ public:
     wxString OnGetItemText(long item, long column) const override;
     // The selected rows, top to bottom.
     std::vector<size_t> SelectedRows() const;
+    // Width column 0..3 needs for the widest text it can hold, and its heading.
+    int NeededWidth(int column) const;
+    static constexpr int kCellPadding = 24;
 
 private:
     const MidiMonitorLog& log;

@@ -83,7 +83,7 @@ void CExaminingPlugins::ExaminingFile(const std::string& path) {
     Settings().lastPluginEnumerated = fromUtf8(path);
     WriteSettings();
     if (!pluginName) return;
-    pluginName->SetLabel(lastPart(fromUtf8(path)));
+    pluginName->SetLabel(lastPart(fromUtf8(PluginNames::shownText(path))));
     Layout();
     Refresh();
     Update();
@@ -176,9 +176,9 @@ void CVSTSelector::FillList() {
     if (!list) return;
     long row = 0;
     for (const PluginInfo& p : plugins) {
-        wxString vendor = fromUtf8(p.vendor);
+        wxString vendor = fromUtf8(PluginNames::shownText(p.vendor));
         vendor.Trim(false);
-        wxString name = fromUtf8(p.name);
+        wxString name = fromUtf8(PluginNames::shownText(p.name));
         name.Trim(true);
         list->InsertItem(row, vendor);
         list->SetItem(row, 1, name);
@@ -186,7 +186,9 @@ void CVSTSelector::FillList() {
     }
     for (const SkippedPlugin& s : notLoadable) {
         list->InsertItem(row, "(not loadable)");
-        list->SetItem(row, 1, lastPart(fromUtf8(s.path)) + ": " + fromUtf8(s.reason));
+        list->SetItem(row, 1,
+                      lastPart(fromUtf8(PluginNames::shownText(s.path))) + ": " +
+                          fromUtf8(PluginNames::shownText(s.reason)));
         list->SetItemTextColour(row, wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
         ++row;
     }

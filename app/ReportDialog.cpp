@@ -10,6 +10,8 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <map>
 #include <stdexcept>
@@ -155,27 +157,64 @@ void MyDialog::Finish(int code) {
 
 void RememberReportingApplication(CEditorApp* app) { g_reportingApp = app; }
 
-void ReportProblem(const wxString& attachmentPath, const wxString& headline, const wxString& subjectWord,
+bool ReportProblem(const wxString& attachmentPath, const wxString& headline, const wxString& subjectWord,
                    wxWindow* parent, const wxString& recoveryNote) {
-    if (!g_reportingApp) return;
+    if (!g_reportingApp) return false;
     const report::MailServer server = report::reportServerFor(utf8(Settings().reportServer));
     // The test connection waits a few seconds at most; meanwhile the windows repaint.
-    if (!runOffGuiThread([server] { return report::canReachMailServer(server, std::chrono::seconds(5)); })) return;
+    if (!runOffGuiThread([server] { return report::canReachMailServer(server, std::chrono::seconds(5)); }))
+        return false;
     MyDialog dialog(parent, g_reportingApp, attachmentPath, headline, subjectWord, server, recoveryNote);
     dialog.ShowModal();
+    return true;
 }
 
 void InstallCrashHandler(CEditorApp* app) {
     RememberReportingApplication(app);
-    const std::string tempDir = report::temporaryDirectory();
-    report::CRecoveryRegistry::instance().setTemporaryDirectory(tempDir);
+    const std::string appName = utf8(app->wxApp::GetAppName());
+    const std::string reportFolder = report::reportDirectory();
+    const std::string dataFolder = report::dataDirectory(appName);
+    const std::string homeFolder = report::homeDirectory();
+    // A template that never had a file goes where it outlives a restart first.
+    report::CRecoveryRegistry::instance().setFolders({dataFolder, reportFolder, homeFolder});
     report::CrashHandlerOptions options;
-    options.applicationName = utf8(app->wxApp::GetAppName());
-    options.reportPath = report::crashReportPath(options.applicationName, tempDir);
+    options.applicationName = appName;
+    options.reportPath = report::crashReportPath(appName, reportFolder);
+    options.fallbackReportFolders = {dataFolder, homeFolder};
+    options.noticePaths = report::recoveryNoticePaths(appName);
     const wxString exe = wxStandardPaths::Get().GetExecutablePath();
     if (!exe.empty()) options.reporterCommand = {utf8(exe), "--report"};
     report::installCrashHandler(options);
 }
+
+wxString RecoveryNote(const std::vector<std::string>& recovered, const std::vector<std::string>& lost) {
+    wxString note;
+    if (!recovered.empty()) {
+        note = "Your unsaved changes were saved in:";
+        for (const auto& file : recovered) note += "\n" + fromUtf8(file);
+    }
+    if (!lost.empty()) {
+        if (!note.empty()) note += "\n\n";
+        note += "The unsaved changes to these templates could not be saved anywhere:";
+        for (const auto& name : lost) note += "\n" + fromUtf8(name);
+    }
+    return note;
+}
+
+namespace {
+
+// Removes the notes left for the next start that list exactly these templates:
+// the user has just been told.
+void ForgetRecoveryNotices(const report::RecoveryList& told) {
+    const std::string appName = utf8(wxTheApp ? wxTheApp->GetAppName() : wxString());
+    for (const std::string& path : report::recoveryNoticePaths(appName)) {
+        const report::RecoveryList listed = report::recoveryListIn(path);
+        if (!listed.empty() && listed.recovered == told.recovered && listed.lost == told.lost)
+            ::unlink(path.c_str());
+    }
+}
+
+}  // namespace
 
 void RefreshCrashRecovery() {
     // Handles of the templates the registry holds, by template.
@@ -204,18 +243,43 @@ void RefreshCrashRecovery() {
     registry.refresh();
 }
 
-int RunCrashReporter(const wxString& reportPath) {
-    const std::string path = utf8(reportPath);
-    // Names and lines for the stack trace, while the program files are still the crashed ones.
-    report::symbolizeCrashReport(path);
-    const std::vector<std::string> recovered = report::recoveredFilesIn(path);
-    wxString note;
-    if (!recovered.empty()) {
-        note = "Your unsaved changes were saved in:";
-        for (const auto& file : recovered) note += "\n" + fromUtf8(file);
+int RunCrashReporter(const wxArrayString& arguments) {
+    const std::string path = arguments.empty() ? std::string() : utf8(arguments[0]);
+    report::RecoveryList saved;
+    for (size_t i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == "--recovered") saved.recovered.push_back(utf8(arguments[i + 1]));
+        else if (arguments[i] == "--not-recovered") saved.lost.push_back(utf8(arguments[i + 1]));
     }
-    ReportProblem(reportPath, "", "Crash", nullptr, note);
+    const wxString note = RecoveryNote(saved.recovered, saved.lost);
+    bool shown = false;
+    if (!path.empty()) {
+        // Names and lines for the stack trace, while the program files are still the crashed ones.
+        report::symbolizeCrashReport(path);
+        shown = ReportProblem(wxString::FromUTF8(path.c_str()), "", "Crash", nullptr, note);
+    }
+    // No report to offer (no mail server, or no folder took the report): the
+    // user still learns where the changes are.
+    if (!shown && !note.empty() && g_reportingApp) {
+        g_reportingApp->ShowMessage(wxOK | wxICON_INFORMATION,
+                                    g_reportingApp->wxApp::GetAppName() + " closed unexpectedly.\n\n" + note);
+        shown = true;
+    }
+    // Only once the user has seen where the changes are: a reporter that ends
+    // before (logged out, killed) leaves the note for the next start.
+    if (shown) ForgetRecoveryNotices(saved);
     return 0;
+}
+
+void TellAboutTemplatesSavedAtLastCrash(CEditorApp& app) {
+    for (const std::string& path : report::recoveryNoticePaths(utf8(app.wxApp::GetAppName()))) {
+        const report::RecoveryList listed = report::recoveryListIn(path);
+        if (listed.empty()) continue;
+        app.ShowMessage(wxOK | wxICON_INFORMATION,
+                        app.wxApp::GetAppName() + " closed unexpectedly last time.\n\n" +
+                            RecoveryNote(listed.recovered, listed.lost));
+        // Forgotten once seen, not before.
+        ::unlink(path.c_str());
+    }
 }
 
 void ScheduleTestCrash(CEditorApp& app) {

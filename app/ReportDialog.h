@@ -2,12 +2,15 @@
 // Fault reports in the editor: the report dialog `MyDialog`, the offer of a
 // report (ReportProblem), the crash handler's installation with the open
 // templates it saves, the data-error report and the reporter program mode.
+#include <wx/arrstr.h>
 #include <wx/dialog.h>
 #include <wx/string.h>
 #include <wx/timer.h>
 
 #include <future>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "report/MailExchange.h"
 
@@ -69,22 +72,34 @@ private:
 // before this has been called.
 void RememberReportingApplication(CEditorApp* app);
 
-// Offers one report: when the report server answers, shows MyDialog modally;
-// otherwise nothing is shown and the file stays.
-void ReportProblem(const wxString& attachmentPath, const wxString& headline, const wxString& subjectWord,
+// Offers one report: when the report server answers, shows MyDialog modally
+// and answers true; otherwise nothing is shown and the file stays.
+bool ReportProblem(const wxString& attachmentPath, const wxString& headline, const wxString& subjectWord,
                    wxWindow* parent, const wxString& recoveryNote = {});
 
 // Installs the crash handler for this process: the crash report goes into the
-// temporary folder, the reporter is this program started with "--report".
+// user's private report folder, modified templates beside their files or into
+// the program's data folder, and the reporter is this program started with
+// "--report".
 void InstallCrashHandler(CEditorApp* app);
 
 // Keeps the crash handler's copies of the main window's modified templates
 // current; called whenever the program is idle.
 void RefreshCrashRecovery();
 
-// The reporter program mode ("--report FILE"): offers the crash report in
-// FILE. Returns the process's exit code.
-int RunCrashReporter(const wxString& reportPath);
+// The reporter program mode ("--report FILE [--recovered PATH]...
+// [--not-recovered NAME]..."; `arguments` start with FILE): offers the crash
+// report in FILE (none when FILE is empty) and tells the user where each
+// modified template was saved, in the report dialog or, when no report can be
+// offered, in a message of its own. Returns the process's exit code.
+int RunCrashReporter(const wxArrayString& arguments);
+
+// At start-up: tells the user where a crash saved the modified templates when
+// the reporter could not, and forgets that list.
+void TellAboutTemplatesSavedAtLastCrash(CEditorApp& app);
+
+// The words that tell where templates were saved and which were lost.
+wxString RecoveryNote(const std::vector<std::string>& recovered, const std::vector<std::string>& lost);
 
 // Test support: with TQV_TEST_CRASH set to a fault kind (see
 // report::crashForTesting, or "throw-in-event" for an exception out of an

@@ -1,11 +1,36 @@
 #include "app/Settings.h"
 
 #include <wx/config.h>
+#include <wx/mstream.h>
 #include <wx/filename.h>
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
 
+#include "model/TemplateFile.h"
 #include "plugins/PluginSearch.h"
+
+CSettingsStore::CSettingsStore(const wxString& appName, const wxString& vendorName)
+    : CSettingsStore(appName, vendorName,
+                     wxFileConfig::GetLocalFileName(appName, wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE)) {}
+
+CSettingsStore::CSettingsStore(const wxString& appName, const wxString& vendorName, const wxString& localFile)
+    : wxFileConfig(appName, vendorName, localFile, wxEmptyString, wxCONFIG_USE_LOCAL_FILE | wxCONFIG_USE_GLOBAL_FILE),
+      path(localFile) {}
+
+CSettingsStore::~CSettingsStore() {
+    // Before the toolkit's destructor would flush its own way.
+    Flush();
+}
+
+bool CSettingsStore::Flush(bool) {
+    wxMemoryOutputStream content;
+    if (!Save(content, wxConvUTF8)) return false;
+    const wxStreamBuffer* buffer = content.GetOutputStreamBuffer();
+    const auto* begin = static_cast<const uint8_t*>(buffer->GetBufferStart());
+    std::string error;
+    return writeBytesToFile(std::string(path.fn_str()),
+                            ByteSequence(std::vector<uint8_t>(begin, begin + content.GetSize())), false, error);
+}
 
 EditorSettings& Settings() {
     static EditorSettings settings;

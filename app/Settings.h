@@ -1,11 +1,29 @@
 #pragma once
 // The per-user settings: read once at start-up into these process-wide
 // values, changed while the program runs, written back at exit.
+#include <wx/fileconf.h>
 #include <wx/string.h>
 
 #include <array>
 
 class wxConfigBase;
+
+// The per-user settings file ("~/." + application name, as wxConfig has it).
+// Flush replaces the file the way templates are saved: the whole new content
+// in a temporary file, synced, renamed over the old one, the folder synced;
+// the toolkit's own flush removed the old file before renaming an unsynced one.
+class CSettingsStore : public wxFileConfig {
+public:
+    CSettingsStore(const wxString& appName, const wxString& vendorName);
+    CSettingsStore(const wxString& appName, const wxString& vendorName, const wxString& localFile);
+    ~CSettingsStore() override;
+
+    bool Flush(bool currentOnly = false) override;
+    const wxString& FilePath() const { return path; }
+
+private:
+    wxString path;
+};
 
 constexpr int kRecentFileCount = 8;
 

@@ -106,10 +106,12 @@ const CommandHelp kCommands[] = {
     {"plugins",
      "Usage: tangra-qv-tool plugins [--json] [--timeout SECONDS] [DIR]\n"
      "\n"
-     "Lists the VST 2 plug-ins in DIR (default: $VST_PATH, else the first of ~/.vst,\n"
-     "~/.lxvst, /usr/local/lib/vst, /usr/lib/vst, /usr/local/lib/lxvst,\n"
-     "/usr/lib/lxvst) with their parameters. Each plug-in is examined in a separate\n"
-     "process; one silent for SECONDS (default 10) is skipped.\n"},
+     "Lists the VST 2 plug-ins in DIR (folders joined by ':', each must exist;\n"
+     "default: $VST_PATH, else every existing one of ~/.vst, ~/.lxvst,\n"
+     "/usr/local/lib/vst, /usr/lib/vst, /usr/local/lib/lxvst, /usr/lib/lxvst) with\n"
+     "their parameters. Each plug-in is examined in a separate process; one silent\n"
+     "for SECONDS (default 10), or reporting more than 100,000 parameters, is\n"
+     "skipped. Control characters in names are shown escaped.\n"},
     {"from-plugin",
      "Usage: tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"
      "\n"

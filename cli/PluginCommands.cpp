@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -31,7 +33,8 @@ public:
     void ExaminingFile(const std::string& path) override {
         if (!show_) return;
         shown_ = true;
-        std::cerr << "\r\033[KExamining " << path.substr(path.find_last_of('/') + 1) << std::flush;
+        std::cerr << "\r\033[KExamining " << PluginNames::shownText(path.substr(path.find_last_of('/') + 1))
+                  << std::flush;
     }
     void Examined(const PluginInfo&) override {}
 
@@ -80,6 +83,16 @@ int cmdPlugins(const std::vector<std::string>& args) {
     }
     if (!haveFolder) folderSetting = PluginSearch::defaultFolderSetting();
     const std::vector<std::string> folders = PluginSearch::splitFolders(folderSetting);
+    // A folder named on the command line that is not there is a mistake, not an empty list.
+    if (haveFolder)
+        for (const std::string& folder : folders) {
+            std::error_code ec;
+            if (!std::filesystem::is_directory(folder, ec)) {
+                std::cerr << "tangra-qv-tool: no plug-in folder " << PluginNames::shownText(folder) << ": "
+                          << (std::filesystem::exists(folder, ec) ? "not a folder" : "no such folder") << "\n";
+                return 1;
+            }
+        }
 
     std::vector<PluginInfo> found;
     std::vector<SkippedPlugin> skipped;
@@ -103,12 +116,16 @@ int cmdPlugins(const std::vector<std::string>& args) {
         return 0;
     }
     if (folders.empty()) std::cout << "No plug-in folder: set VST_PATH or name a DIR.\n";
+    // Names come from files and plug-ins: shown escaped, they cannot act on the terminal.
+    using PluginNames::shownText;
     for (const PluginInfo& p : found) {
-        std::cout << p.name << (p.vendor.empty() ? "" : " (" + p.vendor + ")") << "  " << p.path << "\n";
+        std::cout << shownText(p.name) << (p.vendor.empty() ? "" : " (" + shownText(p.vendor) + ")") << "  "
+                  << shownText(p.path) << "\n";
         for (const PluginBinding& b : p.parameters)
-            std::printf("  %4d  %-8s  %s\n", b.index, b.shortName.c_str(), b.fullName.c_str());
+            std::printf("  %4d  %-8s  %s\n", b.index, shownText(b.shortName).c_str(), shownText(b.fullName).c_str());
     }
-    for (const SkippedPlugin& s : skipped) std::cout << "Skipped " << s.path << ": " << s.reason << "\n";
+    for (const SkippedPlugin& s : skipped)
+        std::cout << "Skipped " << shownText(s.path) << ": " << shownText(s.reason) << "\n";
     std::cout << found.size() << " plug-in(s), " << skipped.size() << " file(s) skipped\n";
     return 0;
 }
@@ -117,7 +134,7 @@ int cmdFromPlugin(const std::vector<std::string>& args) {
     if (args.size() != 2) return usage("from-plugin takes PLUGIN_FILE and OUT.syx");
     const std::string& pluginFile = args[0];
     if (::access(pluginFile.c_str(), R_OK) != 0) {
-        std::cerr << "Cannot read the plug-in file " << pluginFile << "\n";
+        std::cerr << "Cannot read the plug-in file " << PluginNames::shownText(pluginFile) << "\n";
         return 1;
     }
     CPluginScan scan;
@@ -133,7 +150,8 @@ int cmdFromPlugin(const std::vector<std::string>& args) {
     }
     if (scan.found().empty()) {
         const std::string reason = scan.skipped().empty() ? "no answer" : scan.skipped().front().reason;
-        std::cerr << pluginFile << " is not a usable VST 2 plug-in: " << reason << "\n";
+        std::cerr << PluginNames::shownText(pluginFile) << " is not a usable VST 2 plug-in: "
+                  << PluginNames::shownText(reason) << "\n";
         return 1;
     }
     const PluginInfo& plugin = scan.found().front();

@@ -59,7 +59,7 @@ const char* const kUsage =
     "                                      exit 0 when the report server can be reached\n"
     "  tangra-qv-tool plugins [--json] [--timeout SECONDS] [DIR]\n"
     "                                      list the VST 2 plug-ins in DIR (default: $VST_PATH,\n"
-    "                                      else the first of ~/.vst, ~/.lxvst, /usr/local/lib/vst,\n"
+    "                                      else every existing one of ~/.vst, ~/.lxvst, /usr/local/lib/vst,\n"
     "                                      /usr/lib/vst, /usr/local/lib/lxvst, /usr/lib/lxvst);\n"
     "                                      a plug-in silent for SECONDS (10) is skipped\n"
     "  tangra-qv-tool from-plugin PLUGIN_FILE OUT\n"

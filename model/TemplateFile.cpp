@@ -319,6 +319,15 @@ bool writeBytesToFile(const std::string& path, const ByteSequence& bytes, bool a
         error = reasonOf(failure);
         return false;
     }
+    // The new name lives in the folder: sync it too, or a power loss soon
+    // after the save can bring back the old file. Some file systems cannot
+    // sync a folder; the file itself is complete on disk either way.
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
     return true;
 }
 

@@ -25,6 +25,55 @@ std::string toNameCharacters(const std::string& text) {
     return out;
 }
 
+std::string shownText(const std::string& text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c == '\\') {
+            out += "\\\\";
+            ++i;
+        } else if (c == '\n' || c == '\t' || c == '\r') {
+            out += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else {
+            // A whole UTF-8 sequence stays; C1 controls (U+0080..U+009F) and
+            // stray bytes do not.
+            const size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+            bool valid = length > 0 && i + length <= n;
+            for (size_t k = 1; valid && k < length; ++k) valid = (p[i + k] & 0xC0) == 0x80;
+            if (valid && length == 3 && ((c == 0xE0 && p[i + 1] < 0xA0) || (c == 0xED && p[i + 1] >= 0xA0))) valid = false;
+            if (valid && length == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || (c == 0xF4 && p[i + 1] >= 0x90))) valid = false;
+            if (!valid) {
+                out += "\\x";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+                ++i;
+            } else if (length == 2 && c == 0xC2 && p[i + 1] < 0xA0) {
+                out += "\\u00";
+                out += hex[(p[i + 1] >> 4) & 15];
+                out += hex[p[i + 1] & 15];
+                i += 2;
+            } else {
+                out.append(text, i, length);
+                i += length;
+            }
+        }
+    }
+    return out;
+}
+
 PluginInfo describe(const ScannedPlugin& scanned, int maxNameLength) {
     PluginInfo info;
     info.path = scanned.path;

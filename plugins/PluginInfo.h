@@ -34,6 +34,12 @@ namespace PluginNames {
 // and blanks at both ends are removed.
 std::string toNameCharacters(const std::string& text);
 
+// `text` (UTF-8, such as a file name) made safe to show: control characters,
+// bytes that are no UTF-8 and backslashes are written as escapes (\n, \t,
+// \x1b, \u009b, \\), so that a name cannot move the cursor,
+// recolour a terminal or hide part of itself. Other text stays as it is.
+std::string shownText(const std::string& text);
+
 // The description of a plug-in as reported, with names reduced to the name
 // characters and parameters abbreviated to `maxNameLength` (joined words).
 PluginInfo describe(const ScannedPlugin& scanned, int maxNameLength);

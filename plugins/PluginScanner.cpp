@@ -181,6 +181,16 @@ void CPluginScan::reap() {
 
 void CPluginScan::cancel() {
     if (pid_ <= 0) return;
+    // Asked politely first, the helper ends its worker's whole process group,
+    // processes started by plug-ins included; a helper that does not end at
+    // once is killed.
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_)
+            break;
+        usleep(10000);
+    }
     kill(pid_, SIGKILL);
     cancelled_ = true;
     reap();

@@ -31,9 +31,10 @@ std::string defaultFolderSetting(const char* environmentPath, const char* home) 
     }
     for (const char* f : {"/usr/local/lib/vst", "/usr/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/lxvst"})
         candidates.push_back(f);
+    std::string setting;
     for (const std::string& c : candidates)
-        if (isFolder(c)) return c;
-    return "";
+        if (isFolder(c)) setting += (setting.empty() ? "" : ":") + c;
+    return setting;
 }
 
 std::string defaultFolderSetting() { return defaultFolderSetting(std::getenv("VST_PATH"), std::getenv("HOME")); }

@@ -9,10 +9,10 @@ namespace PluginSearch {
 const char* libraryExtension();
 
 // The platform's default plug-in folder setting: on Linux the entries of
-// $VST_PATH when it is set (joined by ':'), else the first existing one of
+// $VST_PATH when it is set (joined by ':'), else every existing one of
 // ~/.vst, ~/.lxvst, /usr/local/lib/vst, /usr/lib/vst, /usr/local/lib/lxvst,
-// /usr/lib/lxvst; empty when there is none. `environmentPath` and `home`
-// stand in for $VST_PATH and $HOME.
+// /usr/lib/lxvst, in that order, joined by ':'; empty when there is none.
+// `environmentPath` and `home` stand in for $VST_PATH and $HOME.
 std::string defaultFolderSetting(const char* environmentPath, const char* home);
 std::string defaultFolderSetting();
 

@@ -1,18 +1,27 @@
 #include "CrashReport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
+
+#include "report/PrivateFiles.h"
 
 namespace report {
 
 namespace {
 
+// The lines of a report, read only when the file is this user's own.
 std::vector<std::string> linesOf(const std::string& path) {
-    std::ifstream in(path);
+    std::vector<uint8_t> bytes;
+    std::string error;
     std::vector<std::string> lines;
+    if (!readTrustedFile(path, bytes, error)) return lines;
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -51,13 +60,17 @@ std::string shellQuoted(const std::string& s) {
 
 }  // namespace
 
-std::vector<std::string> recoveredFilesIn(const std::string& reportPath) {
-    std::vector<std::string> files;
-    const std::string prefix = "Recovered: ";
-    for (const auto& line : linesOf(reportPath))
-        if (line.rfind(prefix, 0) == 0) files.push_back(line.substr(prefix.size()));
-    return files;
+RecoveryList recoveryListIn(const std::string& path) {
+    RecoveryList list;
+    const std::string recovered = "Recovered: ", lost = "Not recovered: ";
+    for (const auto& line : linesOf(path)) {
+        if (line.rfind(recovered, 0) == 0) list.recovered.push_back(line.substr(recovered.size()));
+        else if (line.rfind(lost, 0) == 0) list.lost.push_back(line.substr(lost.size()));
+    }
+    return list;
 }
+
+std::vector<std::string> recoveredFilesIn(const std::string& reportPath) { return recoveryListIn(reportPath).recovered; }
 
 bool symbolizeCrashReport(const std::string& reportPath) {
     const std::vector<std::string> lines = linesOf(reportPath);
@@ -108,12 +121,17 @@ bool symbolizeCrashReport(const std::string& reportPath) {
         }
         ::pclose(pipe);
     }
-    std::ofstream out(reportPath, std::ios::app);
-    if (!out) return false;
-    out << "\nSymbolised backtrace:\n";
+    std::string text = "\nSymbolised backtrace:\n";
     for (size_t i = 0; i < described.size(); ++i)
-        out << "#" << i << " " << (described[i].empty() ? std::string("??") : described[i]) << "\n";
-    return static_cast<bool>(out);
+        text += "#" + std::to_string(i) + " " + (described[i].empty() ? std::string("??") : described[i]) + "\n";
+    // Appended only to the file that was read: not through a link, not to another user's file.
+    const int fd = ::open(reportPath.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool own = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    const bool ok = own && writeFully(fd, text.data(), text.size());
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace report

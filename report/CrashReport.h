@@ -5,7 +5,15 @@
 
 namespace report {
 
-// The files the crashed process saved its modified templates to.
+// What a crash report or a recovery notice says about the modified
+// templates: the files they were saved to and the names of those that could
+// not be saved. Only a file of this user's own, not a link, is read.
+struct RecoveryList {
+    std::vector<std::string> recovered;
+    std::vector<std::string> lost;
+    bool empty() const { return recovered.empty() && lost.empty(); }
+};
+RecoveryList recoveryListIn(const std::string& path);
 std::vector<std::string> recoveredFilesIn(const std::string& reportPath);
 
 // Appends a "Symbolised backtrace" section naming the function, file and line

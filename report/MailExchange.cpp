@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "report/PrivateFiles.h"
+
 namespace report {
 
 namespace {
@@ -55,29 +57,6 @@ int connectWithin(const addrinfo* ai, Clock::time_point deadline) {
     ::close(fd);
     errno = saved;
     return -1;
-}
-
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = systemError(("cannot read " + path).c_str());
-        return false;
-    }
-    bytes.clear();
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = systemError(("cannot read " + path).c_str());
-            ::close(fd);
-            return false;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    }
-    ::close(fd);
-    return true;
 }
 
 }  // namespace
@@ -271,7 +250,7 @@ MailResult sendReportMail(const MailServer& server, const std::string& replyTo, 
                           std::chrono::milliseconds timeout) {
     MailResult result;
     ReportMail mail;
-    if (!readWholeFile(attachmentPath, mail.attachment, result.error)) return result;
+    if (!readTrustedFile(attachmentPath, mail.attachment, result.error)) return result;
     mail.sender = kReportSender;
     mail.recipient = recipient;
     mail.replyTo = replyTo;

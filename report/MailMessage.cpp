@@ -112,10 +112,21 @@ std::string addressSafe(const std::string& text) {
 }
 
 std::string composeReportMessage(const ReportMail& mail) {
-    const std::string boundary = kMimeBoundary;
     const std::string name = parameterSafe(mail.attachmentName);
-    const std::string body = withLineFeeds(mail.body);
-    const std::string replyTo = addressSafe(mail.replyTo);
+    std::string body = withLineFeeds(mail.body);
+    std::string replyTo = addressSafe(mail.replyTo);
+    if (replyTo.size() > kMaxAddressLength) {
+        // No address is that long, and a header line that long is refused;
+        // what the user typed still reaches the maker, in the text.
+        body += (body.empty() ? "" : "\n\n") + std::string("Email address as typed: ") + headerSafe(mail.replyTo);
+        replyTo.clear();
+    }
+    const bool plain = isPlainText(body);
+    // The parts must not hold the line that separates them; only a plain
+    // text can (Base64 has no '-').
+    std::string boundary = kMimeBoundary;
+    for (int n = 2; plain && body.find(boundary) != std::string::npos; ++n)
+        boundary = std::string(kMimeBoundary) + "-" + std::to_string(n);
 
     std::string m;
     m += "From: <" + addressSafe(mail.sender) + ">\n";
@@ -128,7 +139,7 @@ std::string composeReportMessage(const ReportMail& mail) {
     m += "\n";
     m += "This is a multi-part message in MIME format.\n";
     m += "--" + boundary + "\n";
-    if (isPlainText(body)) {
+    if (plain) {
         m += "Content-Type: text/plain; charset=ISO-8859-1; format=flowed\n";
         m += "Content-Transfer-Encoding: 7bit\n\n";
         m += body + "\n";

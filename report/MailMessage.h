@@ -31,7 +31,14 @@ std::string mailDate(std::time_t when);
 std::string headerSafe(const std::string& text);
 std::string addressSafe(const std::string& text);
 
-// The message with line-feed line ends, ending in a line feed.
+// The longest address a mail server takes (RFC 5321: a path of 256
+// characters with its angle brackets).
+constexpr size_t kMaxAddressLength = 254;
+
+// The message with line-feed line ends, ending in a line feed. A reply-to
+// address longer than kMaxAddressLength gets no header; it ends the text
+// part instead. The parts are separated by kMimeBoundary, or by a variant
+// of it when the text holds it.
 std::string composeReportMessage(const ReportMail& mail);
 
 // The message as sent after DATA: CRLF line ends, every line starting with

@@ -1,8 +1,14 @@
 #include "Reports.h"
 
-#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "model/TemplateFile.h"
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "report/PrivateFiles.h"
 
 namespace report {
 
@@ -15,33 +21,81 @@ void replaceAll(std::string& text, const std::string& what, const std::string& w
 
 }  // namespace
 
-std::string temporaryDirectory() {
-#ifdef _WIN32
-    const char* names[] = {"TMP", "TEMP", "USERPROFILE"};
-    const char separator = '\\';
-    const char* fallback = "c:\\temp\\";
-#else
-    const char* names[] = {"TMPDIR"};
-    const char separator = '/';
-    const char* fallback = "/tmp/";
-#endif
-    for (const char* name : names) {
-        const char* value = std::getenv(name);
-        if (value && *value) {
-            std::string dir = value;
-            if (dir.back() != separator && dir.back() != '/') dir += separator;
-            return dir;
-        }
+namespace {
+
+bool isAbsolute(const char* path) { return path && path[0] == '/'; }
+
+std::string withSlash(std::string dir) {
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    return dir;
+}
+
+// A folder of this user's own under `parent` (made when missing), and in it
+// a private report folder: an earlier one when there is one, else a new one.
+std::string privateFolderUnder(const std::string& parent) {
+    ::mkdir(parent.c_str(), 0700);
+    const std::string base = parent + "/tangra-qv-editor";
+    ::mkdir(base.c_str(), 0700);
+    struct stat st {};
+    if (::lstat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return "";
+    std::vector<std::string> earlier;
+    if (DIR* d = ::opendir(base.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (std::strncmp(e->d_name, "reports-", 8) == 0 && isPrivateFolder(base + "/" + e->d_name))
+                earlier.push_back(base + "/" + e->d_name);
+        ::closedir(d);
     }
-    return fallback;
+    if (!earlier.empty()) return *std::min_element(earlier.begin(), earlier.end()) + "/";
+    std::string pattern = base + "/reports-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return "";
+    return pattern + "/";
 }
 
-std::string crashReportPath(const std::string& appName, const std::string& tempDir) {
-    return tempDir + appName + ".dmp";
+}  // namespace
+
+std::string reportDirectory(const char* runtimeDir, const char* cacheHome, const char* home) {
+    if (isAbsolute(runtimeDir) && isPrivateFolder(runtimeDir)) return withSlash(runtimeDir);
+    std::string cache;
+    if (isAbsolute(cacheHome)) cache = cacheHome;
+    else if (isAbsolute(home)) cache = std::string(home) + "/.cache";
+    else return "";
+    while (cache.size() > 1 && cache.back() == '/') cache.pop_back();
+    return privateFolderUnder(cache);
 }
 
-std::string dataErrorMaskPath(const std::string& editorTitle, const std::string& tempDir) {
-    return tempDir + editorTitle + "SyxDiff" + ".bin";
+std::string reportDirectory() {
+    return reportDirectory(std::getenv("XDG_RUNTIME_DIR"), std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+}
+
+std::string homeDirectory() {
+    const char* home = std::getenv("HOME");
+    return isAbsolute(home) ? withSlash(home) : std::string();
+}
+
+std::string dataDirectory(const std::string& appName) {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (isAbsolute(dataHome)) return withSlash(dataHome) + appName + "/";
+    const std::string home = homeDirectory();
+    return home.empty() ? std::string() : home + ".local/share/" + appName + "/";
+}
+
+std::vector<std::string> recoveryNoticePaths(const std::string& appName) {
+    std::vector<std::string> paths;
+    const std::string data = dataDirectory(appName);
+    if (!data.empty()) paths.push_back(data + "recovered templates.txt");
+    const std::string home = homeDirectory();
+    if (!home.empty()) paths.push_back(home + "." + appName + " recovered templates.txt");
+    return paths;
+}
+
+std::string crashReportPath(const std::string& appName, const std::string& folder) {
+    if (folder.empty()) return "";
+    return folder + appName + ".dmp";
+}
+
+std::string dataErrorMaskPath(const std::string& editorTitle, const std::string& folder) {
+    if (folder.empty()) return "";
+    return folder + editorTitle + "SyxDiff" + ".bin";
 }
 
 std::string dataErrorHeadline(const std::string& deviceName) {
@@ -77,17 +131,18 @@ ReportDialogTexts reportDialogTexts(const std::string& appName, const std::strin
 
 CDataErrorReporter::CDataErrorReporter(std::string editorTitle, std::string deviceName,
                                        std::function<bool()> sendingAllowed,
-                                       std::function<void(const ReportRequest&)> offer, std::string tempDir)
+                                       std::function<void(const ReportRequest&)> offer, std::string folder)
     : editorTitle_(std::move(editorTitle)),
       deviceName_(std::move(deviceName)),
       sendingAllowed_(std::move(sendingAllowed)),
       offer_(std::move(offer)),
-      tempDir_(std::move(tempDir)) {}
+      folder_(std::move(folder)) {}
 
 void CDataErrorReporter::reportDataError(const CEditorTemplate&, const ByteSequence& mask) {
     if (!mask.hasAnySetByte()) return;
-    const std::string path = dataErrorMaskPath(editorTitle_, tempDir_.empty() ? temporaryDirectory() : tempDir_);
-    if (!writeBytesToFile(path, mask, false)) return;
+    const std::string path = dataErrorMaskPath(editorTitle_, folder_.empty() ? reportDirectory() : folder_);
+    std::string error;
+    if (path.empty() || !writePrivateFile(path, mask.vector(), error)) return;
     if (!sendingAllowed_ || !sendingAllowed_()) return;
     if (offer_) offer_({path, dataErrorHeadline(deviceName_), "Data Error"});
 }

@@ -3,6 +3,7 @@
 // texts of the report dialog.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/ByteSequence.h"
 #include "model/ModelHooks.h"
@@ -17,13 +18,30 @@ struct ReportRequest {
     std::string subjectWord;
 };
 
-// The user's temporary folder, ending in a path separator.
-std::string temporaryDirectory();
+// The user's private folder for report files, ending in '/': $XDG_RUNTIME_DIR
+// when it is a folder that only this user may enter; else a private folder
+// made with mkdtemp under the XDG cache folder ($XDG_CACHE_HOME, or
+// ~/.cache), reused by later runs; empty when there is neither. Never the
+// shared temporary folder.
+std::string reportDirectory();
+// The same from the given values of $XDG_RUNTIME_DIR, $XDG_CACHE_HOME and $HOME.
+std::string reportDirectory(const char* runtimeDir, const char* cacheHome, const char* home);
 
-// Application name + ".dmp" in the temporary folder.
-std::string crashReportPath(const std::string& appName, const std::string& tempDir = temporaryDirectory());
-// Editor title + "SyxDiff.bin" in the temporary folder.
-std::string dataErrorMaskPath(const std::string& editorTitle, const std::string& tempDir = temporaryDirectory());
+// Further places for what a crash saves, each ending in '/' and empty when
+// unknown: the program's XDG data folder ($XDG_DATA_HOME or ~/.local/share,
+// then the application name; made only when needed) and the home folder.
+std::string dataDirectory(const std::string& appName);
+std::string homeDirectory();
+
+// The files that tell the next start of the program which templates a crash
+// saved, in the order they are tried: in the data folder, then in the home
+// folder.
+std::vector<std::string> recoveryNoticePaths(const std::string& appName);
+
+// Application name + ".dmp" in the report folder.
+std::string crashReportPath(const std::string& appName, const std::string& folder = reportDirectory());
+// Editor title + "SyxDiff.bin" in the report folder.
+std::string dataErrorMaskPath(const std::string& editorTitle, const std::string& folder = reportDirectory());
 
 std::string dataErrorHeadline(const std::string& deviceName);
 
@@ -41,12 +59,12 @@ ReportDialogTexts reportDialogTexts(const std::string& appName, const std::strin
                                     const std::string& headline);
 
 // Receives templates with bits the model cannot reproduce: writes their mask
-// into the temporary folder (the one of the moment when none is given) and,
-// when the user allows it, offers a report.
+// into the report folder (reportDirectory() when none is given) as a file of
+// this user's own, and, when the user allows it, offers a report.
 class CDataErrorReporter : public IDataErrorSink {
 public:
     CDataErrorReporter(std::string editorTitle, std::string deviceName, std::function<bool()> sendingAllowed,
-                       std::function<void(const ReportRequest&)> offer, std::string tempDir = {});
+                       std::function<void(const ReportRequest&)> offer, std::string folder = {});
 
     void reportDataError(const CEditorTemplate& tpl, const ByteSequence& mask) override;
 
@@ -55,7 +73,7 @@ private:
     std::string deviceName_;
     std::function<bool()> sendingAllowed_;
     std::function<void(const ReportRequest&)> offer_;
-    std::string tempDir_;
+    std::string folder_;
 };
 
 }  // namespace report

@@ -76,44 +76,6 @@ def choice(name, entries=(), width=-1):
                + ("<selection>0</selection>" if entries else ""))
 
 
-def grid(rows, cols=2, growable=1):
-    body = f"<cols>{cols}</cols><vgap>2</vgap><hgap>6</hgap><growablecols>{growable}</growablecols>"
-    for row in rows:
-        for cell in row:
-            if cell is None:
-                body += '<object class="spacer"><size>0,0</size></object>'
-            elif isinstance(cell, tuple):
-                body += item(cell[0], cell[1])
-            else:
-                body += item(cell)
-    return obj("wxFlexGridSizer", None, body)
-
-
-def box(children, orient="wxVERTICAL"):
-    body = f"<orient>{orient}</orient>"
-    for child in children:
-        if isinstance(child, tuple):
-            body += item(*child)
-        else:
-            body += item(child, "wxALL|wxEXPAND", 2)
-    return obj("wxBoxSizer", None, body)
-
-
-def hbox(children):
-    body = "<orient>wxHORIZONTAL</orient>"
-    for child in children:
-        body += item(child, "wxALL|wxALIGN_CENTER_VERTICAL", 3)
-    return obj("wxBoxSizer", None, body)
-
-
-def hbox_tight(children):
-    # Side by side in one grid cell, without a border around the row.
-    body = "<orient>wxHORIZONTAL</orient>"
-    for i, child in enumerate(children):
-        body += item(child, "wxLEFT|wxALIGN_CENTER_VERTICAL" if i else "wxALIGN_CENTER_VERTICAL", 4 if i else 0)
-    return obj("wxBoxSizer", None, body)
-
-
 def toggle(name, text_, tooltip):
     return obj("wxToggleButton", name, f"<label>{escape(text_)}</label><tooltip>{escape(tooltip)}</tooltip>")
 
@@ -137,145 +99,207 @@ def wrap(sizer, border=4):
 PORTS = [("Enable_Midi_Port_1", "MIDI 1"), ("Enable_Midi_Port_2", "MIDI 2"), ("Enable_USB_Port", "USB 1"),
          ("Enable_USB_Port_B", "USB 2"), ("Enable_USB_Port_C", "USB 3")]
 
+# --- The edit panels: one two-column form ---------------------------------------
+# The edit window stacks several panels; together they read as one form in the
+# manner of the GNOME guidelines: bold section headings, the rows of a section
+# indented under them, labels left-aligned in one column and every field in
+# the next (the window gives the label columns of all its panels one width),
+# 6 pixels between rows, 12 between a label and its field, 18 above a heading.
+# Each row's cells carry their own top gap instead of the grid's vgap: a row
+# whose cells are all hidden then takes no room at all.
+ROW_GAP = 6
+LABEL_GAP = 12
+INDENT = 12
+SECTION_GAP = 18
+SIDE = 6  # inside the panel, left and right (the window adds 5 more)
+
+
+def heading(text_):
+    # Panels of one section share its heading; the window keeps the first.
+    return obj("wxStaticText", "Section_Heading",
+               f"<label>{escape(text_)}</label>"
+               "<font><sysfont>wxSYS_DEFAULT_GUI_FONT</sysfont><weight>bold</weight></font>")
+
+
+def form(rows):
+    """A two-column form: label, field. A None label leaves the cell empty."""
+    body = f"<cols>2</cols><vgap>0</vgap><hgap>{LABEL_GAP}</hgap><growablecols>1</growablecols>"
+    for row in rows:
+        lab, field = row[0], row[1]
+        top_aligned = len(row) > 2 and row[2] == "top"
+        if lab is None:
+            # No gap of its own: a row whose field is hidden takes no room.
+            body += '<object class="spacer"><size>0,0</size></object>'
+        else:
+            # A label beside a list of options lines up with the first option.
+            align = "wxALIGN_TOP" if top_aligned else "wxALIGN_CENTER_VERTICAL"
+            body += item(lab, f"wxTOP|{align}", ROW_GAP + (4 if top_aligned else 0))
+        body += item(field, "wxTOP|wxALIGN_CENTER_VERTICAL", ROW_GAP)
+    return obj("wxFlexGridSizer", None, body)
+
+
+def options(buttons, cols=1):
+    """Radio buttons or check boxes in the field column, `cols` to a row."""
+    body = f"<cols>{cols}</cols><vgap>2</vgap><hgap>{LABEL_GAP}</hgap>"
+    for b in buttons:
+        body += item(b, "wxALIGN_CENTER_VERTICAL", 0)
+    return obj("wxFlexGridSizer", None, body)
+
+
+def side_by_side(children):
+    body = "<orient>wxHORIZONTAL</orient>"
+    for i, child in enumerate(children):
+        body += item(child, "wxLEFT|wxALIGN_CENTER_VERTICAL" if i else "wxALIGN_CENTER_VERTICAL", 6 if i else 0)
+    return obj("wxBoxSizer", None, body)
+
+
+def vbox(child, flag, border):
+    return obj("wxBoxSizer", None, "<orient>wxVERTICAL</orient>" + item(child, flag, border))
+
+
+def edit_panel(name, section, rows, after=()):
+    body = "<orient>wxVERTICAL</orient>"
+    body += item(vbox(heading(section), "wxLEFT|wxRIGHT", SIDE), "wxTOP|wxEXPAND", SECTION_GAP)
+    body += item(vbox(form(rows), "wxLEFT|wxEXPAND", INDENT), "wxLEFT|wxRIGHT|wxEXPAND", SIDE)
+    for child, flag, border in after:
+        body += item(child, flag, border)
+    return obj("wxPanel", name, "<style>wxTAB_TRAVERSAL</style>" + obj("wxBoxSizer", None, body))
+
+
 panels = []
 
 # --- Common panel -------------------------------------------------------------
-panels.append(panel("ID_GENERICDIALOG", box([
-    grid([
-        [label(None, "Name:"), text("Name", 110, "The name the hardware shows for this control")],
-        [label("ID_PARAMNAMETEXT", "Parameter:"), text("Parameter_Name", 110)],
-        [label(None, "Type:"), hbox_tight([choice("Type", (), 140), toggle("Learn", "Learn",
-            "Assign the next message from the MIDI input: CC, NRPN, RPN, Note On, Program Change or Pitch Bend")])],
-        [label("ID_MIDIGROUPTEXT", "Ports:"), choice("Midi_Port_Group", (), 140)],
-    ]),
-    (hbox([check(n, t) for n, t in PORTS[:2]]), "wxLEFT|wxRIGHT", 2),
-    (hbox([check(n, t) for n, t in PORTS[2:]]), "wxLEFT|wxRIGHT", 2),
-    (obj("wxStaticLine", "ID_SEPARATOR", "<style>wxLI_HORIZONTAL</style>"), "wxTOP|wxEXPAND", 6),
-])))
+panels.append(edit_panel("ID_GENERICDIALOG", "Control", [
+    (label(None, "Name:"), text("Name", 110, "The name the hardware shows for this control")),
+    (label("ID_PARAMNAMETEXT", "Parameter:"), text("Parameter_Name", 110)),
+    (label(None, "Type:"), side_by_side([choice("Type"), toggle("Learn", "Learn",
+        "Assign the next message from the MIDI input: CC, NRPN, RPN, Note On, Program Change or Pitch Bend")])),
+    (label("ID_MIDIGROUPTEXT", "Ports:"), choice("Midi_Port_Group")),
+    (None, options([check(n, t) for n, t in PORTS], 2)),
+], after=[(obj("wxStaticLine", "ID_SEPARATOR", "<style>wxLI_HORIZONTAL</style>"),
+           "wxLEFT|wxRIGHT|wxTOP|wxEXPAND", 12)]))
 
 # --- Channel -------------------------------------------------------------------
-panels.append(panel("ID_MIDICHANNELDIALOG", grid([
-    [label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Chanel_Group", (), 140)],
-    [label(None, "MIDI channel:"), number("Midi_Channel", tooltip="1 to 16")],
-])))
+panels.append(edit_panel("ID_MIDICHANNELDIALOG", "Message", [
+    (label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Chanel_Group")),
+    (label(None, "Channel:"), number("Midi_Channel", tooltip="1 to 16")),
+]))
 
 # --- CC, NRPN -----------------------------------------------------------------------
-panels.append(panel("ID_CCDIALOG", grid([
-    [label(None, "CC number:"), number("CC_Number", tooltip="0 to 127")],
-])))
-panels.append(panel("ID_NRPNDIALOG", grid([
-    [label(None, "MSB:"), number("Most_Significant_Byte", tooltip="Parameter number, high byte (0 to 127)")],
-    [label(None, "LSB:"), number("Least_Significant_Byte", tooltip="Parameter number, low byte (0 to 127)")],
-])))
+panels.append(edit_panel("ID_CCDIALOG", "Message", [
+    (label(None, "CC number:"), number("CC_Number", tooltip="0 to 127")),
+]))
+panels.append(edit_panel("ID_NRPNDIALOG", "Message", [
+    (label(None, "Parameter MSB:"), number("Most_Significant_Byte", tooltip="Parameter number, high byte (0 to 127)")),
+    (label(None, "Parameter LSB:"), number("Least_Significant_Byte", tooltip="Parameter number, low byte (0 to 127)")),
+]))
 
 # --- Snapshot --------------------------------------------------------------------------
-panels.append(panel("ID_SNAPVALUEDIALOG", grid([
-    [label("ID_SNAPLABEL", "Snapshot value:"), number("Snapshot_Value")],
-])))
+panels.append(edit_panel("ID_SNAPVALUEDIALOG", "Values", [
+    (label("ID_SNAPLABEL", "Snapshot value:"), number("Snapshot_Value")),
+]))
 
 # --- MMC ----------------------------------------------------------------------------------
 MMC = [("ID_STOP", "Stop"), ("ID_PLAY", "Play"), ("ID_DEFPLAY", "Deferred play"), ("ID_FORWARD", "Fast forward"),
        ("ID_REWIND", "Rewind"), ("ID_RECORD", "Record strobe"), ("ID_RECEXIT", "Record exit"),
        ("ID_RECPAUSE", "Record pause"), ("ID_PAUSE", "Pause"), ("ID_EJECT", "Eject"), ("ID_CHASE", "Chase"),
        ("ID_ERRRESET", "Error reset"), ("ID_MMCRESET", "MMC reset")]
-mmc_rows = []
-for i in range(0, len(MMC), 2):
-    pair = MMC[i:i + 2]
-    mmc_rows.append([radio(n, t, first=(i == 0 and k == 0)) for k, (n, t) in enumerate(pair)]
-                    + ([no_choice("ID_MMCNONE")] if len(pair) == 1 else []))
-panels.append(panel("ID_MMCDIALOG", box([
-    grid([[label(None, "Device number:"), number("MMC_Device_Number", tooltip="0 to 127")]]),
-    static_box("Command", grid(mmc_rows, 2, 0)),
-])))
+panels.append(edit_panel("ID_MMCDIALOG", "Message", [
+    (label(None, "Device number:"), number("MMC_Device_Number", tooltip="0 to 127")),
+    (label(None, "Command:"), options([radio(n, t, first=(i == 0)) for i, (n, t) in enumerate(MMC)]
+                                      + [no_choice("ID_MMCNONE")], 2), "top"),
+]))
 
 # --- SysEx ---------------------------------------------------------------------------------
-panels.append(panel("ID_SYSEXDIALOG", box([
-    label(None, "SysEx message (hex bytes, DV for the value):"),
-    (hbox([text("Sys_Ex_Message", 190), obj("wxButton", "ID_SETBUTTON", "<label>Set</label>")]), "wxEXPAND", 0),
-    (obj("wxStaticText", "Message_Status", "<label>Message status</label><style>wxST_NO_AUTORESIZE</style>"
-         "<size>230,-1</size>"), "wxALL|wxEXPAND", 3),
-])))
+panels.append(edit_panel("ID_SYSEXDIALOG", "Message", [
+    (label(None, "SysEx bytes:"),
+     side_by_side([text("Sys_Ex_Message", 180, "Hex bytes separated by blanks; DV stands for the control's value"),
+                   obj("wxButton", "ID_SETBUTTON", "<label>Set</label>")])),
+    # The window wraps the status to the field column (two lines are kept free).
+    (None, obj("wxStaticText", "Message_Status", "<label>Message status</label>")),
+]))
 
 # --- Button ----------------------------------------------------------------------------------
-panels.append(panel("ID_BUTTONSPECIFICDIALOG", box([
-    grid([
-        [label(None, "Low value:"), number("Press_Stroke_Min_Value", tooltip="Value sent on press (0 to 127)")],
-        [label(None, "High value:"), number("Release_Stroke_Max_Value", tooltip="Value sent on release or toggle (0 to 127)")],
-        [label("ID_DISPFMTTEXT", "Display:"), None],
-    ]),
-    (hbox([radio("Display_0_To_127", "0 to 127", True), radio("Display_Minus_64_To_63", "-64 to 63"),
-           radio("Display_On_Stroke_Off", "On / Off")]), "wxLEFT", 8),
-    static_box("Action", grid([
-        [radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary")],
-        [radio("Toggle_Button", "Toggle"), radio("Step_Button", "Step")],
-        [label(None, "Step size:"), spin("Button_Step_Size", 1, 127, 1)],
-    ], 2, 0)),
-])))
+panels.append(edit_panel("ID_BUTTONSPECIFICDIALOG", "Values", [
+    (label("ID_LOWTEXT", "Low value:"), number("Press_Stroke_Min_Value", tooltip="Value sent on press (0 to 127)")),
+    (label("ID_HIGHTEXT", "High value:"),
+     number("Release_Stroke_Max_Value", tooltip="Value sent on release or toggle (0 to 127)")),
+    (label("ID_DISPFMTTEXT", "Display:"), options([radio("Display_0_To_127", "0 to 127", True),
+                                                    radio("Display_Minus_64_To_63", "-64 to 63"),
+                                                    radio("Display_On_Stroke_Off", "On / Off")]), "top"),
+    (label(None, "Action:"), options([radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary"),
+                                      radio("Toggle_Button", "Toggle"), radio("Step_Button", "Step")], 2), "top"),
+    (label(None, "Step size:"), spin("Button_Step_Size", 1, 127, 1)),
+]))
 
 # --- Drum note --------------------------------------------------------------------------------
-panels.append(panel("ID_DRUMNOTEDIALOG", grid([
-    [label(None, "Note:"), hbox([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])],
-    [label(None, "Velocity curve:"), number("Velocity_Curve")],
-    [label(None, "Auto off:"), number("Auto_Off", tooltip="Auto-off time (0 to 127)")],
-    [label(None, "Off sync:"), choice("Off_Sync", ("No sync", "1/16", "1/8", "1/4", "1/2", "1 bar"), 110)],
-])))
+panels.append(edit_panel("ID_DRUMNOTEDIALOG", "Message", [
+    (label(None, "Note:"), side_by_side([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])),
+    (label(None, "Velocity curve:"), number("Velocity_Curve")),
+    (label(None, "Auto off:"), number("Auto_Off", tooltip="Auto-off time (0 to 127)")),
+    (label(None, "Off sync:"), choice("Off_Sync", ("No sync", "1/16", "1/8", "1/4", "1/2", "1 bar"))),
+]))
 
 # --- Note on ------------------------------------------------------------------------------------
-panels.append(panel("ID_NOTEONDIALOG", box([
-    grid([
-        [label(None, "Note:"), hbox([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])],
-        [label(None, "Velocity:"), number("Note_Velocity")],
-    ]),
-    static_box("Action", hbox([radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary"),
-                               radio("Toggle_Button", "Toggle")])),
-])))
+panels.append(edit_panel("ID_NOTEONDIALOG", "Message", [
+    (label(None, "Note:"), side_by_side([number("Note_Number"), label("ID_NOTENAME", "C-2  ")])),
+    (label(None, "Velocity:"), number("Note_Velocity")),
+    (label(None, "Action:"), options([radio("Normal_Button", "Normal", True), radio("Momentary_Button", "Momentary"),
+                                      radio("Toggle_Button", "Toggle")]), "top"),
+]))
 
 # --- Pot -------------------------------------------------------------------------------------------
-panels.append(panel("ID_POTSPECIFICDIALOG", box([
-    grid([
-        [label(None, "High value:"), number("High_Value")],
-        [label(None, "Low value:"), number("Low_Value")],
-        [label("ID_CATCHUPTEXT", "Pick-up:"),
-         choice("Pot_Strategy", ("Jump", "Pick-up", "Template setting", "Value scaling", "Strategy 4",
-                                 "Strategy 5", "Strategy 6", "Strategy 7"))],
-    ]),
-    (check("Do_Pot_Pickup", "Pot pick-up"), "wxALL", 3),
-    (check("Send_14_Bit_Values", "Send 14-bit values"), "wxALL", 3),
-    (label("ID_DISPFMTTEXT", "Display:"), "wxALL", 3),
-    (grid([[radio("Display_0_To_127", "0 to 127", True), radio("Display_Minus_64_To_63", "-64 to 63")],
-           [radio("REL_1", "Relative 1"), radio("REL_2", "Relative 2")],
-           [radio("A_POT", "Absolute pot"), no_choice("ID_DISPNONE")]], 2, 0), "wxLEFT", 8),
-])))
+# Entry n of "Pot_Strategy" stands for the stored value n; the panel adds
+# entries for values a file holds beyond these.
+panels.append(edit_panel("ID_POTSPECIFICDIALOG", "Values", [
+    (label(None, "Low value:"), number("Low_Value")),
+    (label(None, "High value:"), number("High_Value")),
+    (label("ID_CATCHUPTEXT", "Pick-up:"), choice("Pot_Strategy", ("Jump", "Pick-up", "Template setting",
+                                                                   "Value scaling"))),
+    (None, check("Do_Pot_Pickup", "Pot pick-up")),
+    (None, check("Send_14_Bit_Values", "Send 14-bit values")),
+    (label("ID_DISPFMTTEXT", "Display:"), options([radio("Display_0_To_127", "0 to 127", True),
+                                                    radio("Display_Minus_64_To_63", "-64 to 63"),
+                                                    radio("REL_1", "Relative 1"), radio("REL_2", "Relative 2"),
+                                                    radio("A_POT", "Absolute pot"), no_choice("ID_DISPNONE")], 2),
+     "top"),
+]))
 
 # --- Template settings ------------------------------------------------------------------------------
-general = obj("wxPanel", None, "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
-    [label(None, "Template name:"), text("Template_Name", 240)],
-    [label("ID_MFRNAMELABEL", "Manufacturer:"), text("Manufacturer_Name", 120)],
-    [label("ID_OVERRIDE_TEXT", "Override channel:"), spin("Override_Midi_Channel", 0, 16)],
-    [label("ID_GROUPPAGECOUNTTEXT", "Group pages:"), spin("Number_Of_Group_Pages", 1, 16, 1)],
-    [label("ID_CURRENTPAGETEXT", "Current page:"), spin("Group_Page_Number", 1, 16, 1)],
-]), 8))
-controls = obj("wxPanel", "Template_Panel", "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
-    [label("PADXTYPE_TEXT", "Touchpad X:"), choice("Pad_X_Type", (), 150)],
-    [label("PADYTYPE_TEXT", "Touchpad Y:"), choice("Pad_Y_Type", (), 150)],
-    [label("Synth_By_Control_Text", "Synth by control:"), choice("Synth_By_Control", ("Off", "On", "Auto"), 150)],
-    [label("Synth_By_Midi_Text", "Synth by MIDI:"), check("Synth_By_MIDI", "Enabled")],
-    [label("Global_Hybrid", "Hybrid mode:"), check("Hybrid", "Enabled")],
-    [spacer_label("ID_SNAPSPACER"), check("Auto_Snapshot", "Send snapshot when the template is chosen")],
-    [spacer_label("ID_SYNTHSPACER"), check("Synth_Template", "Synth template")],
-    [spacer_label("ID_CATCHUPSPACER"), check("Pot_Pickup", "Pot pick-up for every pot")],
-]), 8))
-keyboard = obj("wxPanel", "Keyboard_Panel", "<style>wxTAB_TRAVERSAL</style>" + wrap(grid([
-    [label("ID_KBDCHANTEXT", "Keyboard channel:"), spin("Keybaord_Midi_Channel", 1, 16)],
-    [label("ID_VELCURVETEXT", "Velocity curve:"), spin("Velocity_Curve", 1, 8)],
-    [label("OCTAVE_TEXT", "Octave:"), spin("Octave_Setting", -4, 4, 0)],
-    [label("TRANSPOSE_TEXT", "Transpose:"), spin("Transpose", -12, 12, 0)],
-    [spacer_label("ID_AFTERSPACER"), check("After_Touch", "Aftertouch")],
-    [spacer_label("ID_MIDI1SPACER"), check("Enable_Midi_Port_1", "MIDI 1")],
-    [spacer_label("ID_MIDI2SPACER"), check("Enable_Midi_Port_2", "MIDI 2")],
-    [spacer_label("IUD_USBSPACER"), check("Enable_USB_Port", "USB 1")],
-    [spacer_label("ID_USB2SPACER"), check("Enable_USB_Port_B", "USB 2")],
-]), 8))
+# The dialogs are forms in the same manner: one grid each, labels left, fields
+# in the next column; a spacer label keeps a check box in the field column.
+def page_panel(name, rows):
+    return obj("wxPanel", name, "<style>wxTAB_TRAVERSAL</style>" + wrap(form(rows), 12))
+
+
+general = page_panel(None, [
+    (label(None, "Template name:"), text("Template_Name", 240)),
+    (label("ID_MFRNAMELABEL", "Manufacturer:"), text("Manufacturer_Name", 120)),
+    (label("ID_OVERRIDE_TEXT", "Override channel:"), spin("Override_Midi_Channel", 0, 16)),
+    (label("ID_GROUPPAGECOUNTTEXT", "Group pages:"), spin("Number_Of_Group_Pages", 1, 16, 1)),
+    (label("ID_CURRENTPAGETEXT", "Current page:"), spin("Group_Page_Number", 1, 16, 1)),
+])
+controls = page_panel("Template_Panel", [
+    (label("PADXTYPE_TEXT", "Touchpad X:"), choice("Pad_X_Type")),
+    (label("PADYTYPE_TEXT", "Touchpad Y:"), choice("Pad_Y_Type")),
+    (label("Synth_By_Control_Text", "Synth by control:"), choice("Synth_By_Control", ("Off", "On", "Auto"))),
+    (label("Synth_By_Midi_Text", "Synth by MIDI:"), check("Synth_By_MIDI", "Enabled")),
+    (label("Global_Hybrid", "Hybrid mode:"), check("Hybrid", "Enabled")),
+    (spacer_label("ID_SNAPSPACER"), check("Auto_Snapshot", "Send snapshot when the template is chosen")),
+    (spacer_label("ID_SYNTHSPACER"), check("Synth_Template", "Synth template")),
+    (spacer_label("ID_CATCHUPSPACER"), check("Pot_Pickup", "Pot pick-up for every pot")),
+])
+keyboard = page_panel("Keyboard_Panel", [
+    (label("ID_KBDCHANTEXT", "Keyboard channel:"), spin("Keybaord_Midi_Channel", 1, 16)),
+    (label("ID_VELCURVETEXT", "Velocity curve:"), spin("Velocity_Curve", 1, 8)),
+    (label("OCTAVE_TEXT", "Octave:"), spin("Octave_Setting", -4, 4, 0)),
+    (label("TRANSPOSE_TEXT", "Transpose:"), spin("Transpose", -12, 12, 0)),
+    (spacer_label("ID_AFTERSPACER"), check("After_Touch", "Aftertouch")),
+    (spacer_label("ID_MIDI1SPACER"), check("Enable_Midi_Port_1", "MIDI 1")),
+    (spacer_label("ID_MIDI2SPACER"), check("Enable_Midi_Port_2", "MIDI 2")),
+    (spacer_label("IUD_USBSPACER"), check("Enable_USB_Port", "USB 1")),
+    (spacer_label("ID_USB2SPACER"), check("Enable_USB_Port_B", "USB 2")),
+])
 
 
 def page(title, child):
@@ -283,13 +307,15 @@ def page(title, child):
 
 
 def buttons(with_restore=True):
+    # The desktop's order: the affirmative button last, at the right.
     parts = []
     if with_restore:
         parts.append(item(obj("wxButton", "Restore_Defaults", "<label>Restore Defaults</label>"),
-                          "wxALL|wxALIGN_CENTER_VERTICAL", 4))
-    parts.append('<object class="spacer"><option>1</option><flag>wxEXPAND</flag><size>10,0</size></object>')
-    parts.append(item(obj("wxButton", "wxID_OK", "<label>OK</label><default>1</default>"), "wxALL", 4))
-    parts.append(item(obj("wxButton", "wxID_CANCEL", "<label>Cancel</label>"), "wxALL", 4))
+                          "wxALIGN_CENTER_VERTICAL", 0))
+    parts.append('<object class="spacer"><option>1</option><flag>wxEXPAND</flag><size>12,0</size></object>')
+    parts.append(item(obj("wxButton", "wxID_CANCEL", "<label>Cancel</label>"), "wxALIGN_CENTER_VERTICAL", 0))
+    parts.append(item(obj("wxButton", "wxID_OK", "<label>OK</label><default>1</default>"),
+                      "wxLEFT|wxALIGN_CENTER_VERTICAL", 6))
     return obj("wxBoxSizer", None, "<orient>wxHORIZONTAL</orient>" + "".join(parts))
 
 
@@ -302,52 +328,52 @@ def dialog(name, title, children):
 panels.append(dialog("ID_TEMPLATEDIALOG", "Template settings", [
     item(obj("wxNotebook", "Template_Settings",
              page("General", general) + page("Controls", controls) + page("Keyboard", keyboard)),
-         "wxALL|wxEXPAND", 8, 1),
-    item(buttons(), "wxLEFT|wxRIGHT|wxBOTTOM|wxEXPAND", 8),
+         "wxALL|wxEXPAND", 12, 1),
+    item(buttons(), "wxLEFT|wxRIGHT|wxBOTTOM|wxEXPAND", 12),
 ]))
 
 # --- Port groups -----------------------------------------------------------------------------------------
-common_group = grid([
-    [label(None, "Channel:"), spin("Common_Channel", 1, 16)],
-    [None, hbox([check("Common_Midi_Port_1", "MIDI 1"), check("Common_Midi_Port_2", "MIDI 2")])],
-    [None, hbox([check("Common_USB_Port", "USB 1"), check("Common_USB_Port_B", "USB 2"),
-                 check("Common_USB_Port_C", "USB 3")])],
+common_group = form([
+    (label(None, "Channel:"), spin("Common_Channel", 1, 16)),
+    (label(None, "Ports:"), options([check("Common_Midi_Port_1", "MIDI 1"), check("Common_Midi_Port_2", "MIDI 2"),
+                                     check("Common_USB_Port", "USB 1"), check("Common_USB_Port_B", "USB 2"),
+                                     check("Common_USB_Port_C", "USB 3")], 2), "top"),
 ])
-kbd_group = grid([
-    [label("ID_KBDCHANTEXT", "Channel:"), spin("Midi_Channel", 1, 16)],
-    [None, check("As_Common_Channel", "Same channel as the common group")],
-    [None, hbox([check("Midi_Port_1", "MIDI 1"), check("Midi_Port_2", "MIDI 2")])],
-    [None, hbox([check("USB_Port", "USB 1"), check("USB_Port_2", "USB 2")])],
-    [None, check("As_Common_Ports", "Same ports as the common group")],
+kbd_group = form([
+    (label("ID_KBDCHANTEXT", "Channel:"), spin("Midi_Channel", 1, 16)),
+    (None, check("As_Common_Channel", "Same channel as the common group")),
+    (label(None, "Ports:"), options([check("Midi_Port_1", "MIDI 1"), check("Midi_Port_2", "MIDI 2"),
+                                     check("USB_Port", "USB 1"), check("USB_Port_2", "USB 2")], 2), "top"),
+    (None, check("As_Common_Ports", "Same ports as the common group")),
 ])
 panels.append(dialog("ID_DIALOG", "MIDI port and channel groups", [
-    item(static_box("Common", common_group), "wxALL|wxEXPAND", 8),
+    item(static_box("Common", common_group), "wxLEFT|wxRIGHT|wxTOP|wxEXPAND", 12),
     item(obj("wxStaticBoxSizer", None, "<orient>wxVERTICAL</orient><label>Keyboard</label>"
-             + item(kbd_group, "wxALL|wxEXPAND", 4)).replace(
+             + item(kbd_group, "wxALL|wxEXPAND", 6)).replace(
         '<object class="wxStaticBoxSizer">',
-        '<object class="wxStaticBoxSizer" name="KEYBOARD_GROUP">', 1), "wxLEFT|wxRIGHT|wxEXPAND", 8),
-    item(buttons(), "wxALL|wxEXPAND", 8),
+        '<object class="wxStaticBoxSizer" name="KEYBOARD_GROUP">', 1), "wxLEFT|wxRIGHT|wxTOP|wxEXPAND", 12),
+    item(buttons(), "wxALL|wxEXPAND", 12),
 ]))
 
 # --- Keyboard zone ----------------------------------------------------------------------------------------
 panels.append(dialog("ID_KBDZONEDIALOG", "Keyboard zone settings", [
-    item(grid([
-        [label(None, "Top note:"), hbox([spin("Top_Note", 0, 127, 127), label("Top_Note_Name", "G8   ")])],
-        [label(None, "Bottom note:"), hbox([spin("Bottom_Note", 0, 127, 0), label("Bottom_Note_Name", "C-2  ")])],
-        [label(None, "Velocity offset:"), spin("Velocity_Offset", 1, 128, 3)],
-        [label(None, "Transpose:"), spin("Transpose", -64, 63, 0)],
-        [label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Channel_Group", (), 120)],
-        [label(None, "MIDI channel:"), spin("Midi_Channel", 1, 16)],
-        [label("ID_MIDIGROUPTEXT", "Port group:"), choice("Midi_Port_Group", (), 120)],
-        # The spacers sit inside the rows, so that taking one out keeps the grid aligned.
-        [None, hbox([spacer_label("ID_TEXTSPACER1"), check("Enable_Midi_Port_1", "MIDI 1"),
-                     check("Enable_Midi_Port_2", "MIDI 2")])],
-        [None, hbox([spacer_label("ID_TEXTSPACER2"), check("Enable_USB_Port", "USB 1"),
-                     check("Enable_USB_Port_2", "USB 2")])],
-        [None, hbox([check("After_Touch", "Aftertouch"), check("Pitch_Bend", "Pitch bend"),
-                     check("Mod_Wheel", "Mod wheel")])],
-    ]), "wxALL|wxEXPAND", 8),
-    item(buttons(False), "wxALL|wxEXPAND", 8),
+    item(form([
+        (label(None, "Top note:"), side_by_side([spin("Top_Note", 0, 127, 127), label("Top_Note_Name", "G8   ")])),
+        (label(None, "Bottom note:"), side_by_side([spin("Bottom_Note", 0, 127, 0), label("Bottom_Note_Name", "C-2  ")])),
+        (label(None, "Velocity offset:"), spin("Velocity_Offset", 1, 128, 3)),
+        (label(None, "Transpose:"), spin("Transpose", -64, 63, 0)),
+        (label("ID_MIDICHANGROUPTEXT", "Channel group:"), choice("Midi_Channel_Group")),
+        (label(None, "MIDI channel:"), spin("Midi_Channel", 1, 16)),
+        (label("ID_MIDIGROUPTEXT", "Port group:"), choice("Midi_Port_Group")),
+        # The spacers stand in the label column of the port rows.
+        (spacer_label("ID_TEXTSPACER1"), options([check("Enable_Midi_Port_1", "MIDI 1"),
+                                                  check("Enable_Midi_Port_2", "MIDI 2")], 2)),
+        (spacer_label("ID_TEXTSPACER2"), options([check("Enable_USB_Port", "USB 1"),
+                                                  check("Enable_USB_Port_2", "USB 2")], 2)),
+        (None, options([check("After_Touch", "Aftertouch"), check("Pitch_Bend", "Pitch bend"),
+                        check("Mod_Wheel", "Mod wheel")], 3)),
+    ]), "wxALL|wxEXPAND", 12),
+    item(buttons(False), "wxLEFT|wxRIGHT|wxBOTTOM|wxEXPAND", 12),
 ]))
 
 document = minidom.parseString(

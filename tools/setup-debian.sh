@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev nettle-dev sqlite3  # the template library (SQLite with FTS5), its content hashes
     clang libclang-rt-14-dev
     xvfb xauth python3 python3-pil time
+    openbox x11-utils  # a window manager for the window tests, and xprop to see it started
     python3-aiosmtpd binutils xdotool imagemagick
     dragonfly-reverb-vst dpf-plugins-vst  # real LinuxVST plug-ins for the plug-in tests
     dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libglib2.0-bin

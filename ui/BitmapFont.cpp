@@ -4,6 +4,8 @@
 #include <wx/filefn.h>
 #include <wx/log.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -96,5 +98,49 @@ void BitmapFont::DrawText(wxDC& dc, const std::string& text, int x, int y, const
     image.InitAlpha();
     std::memset(image.GetAlpha(), 0, static_cast<size_t>(image.GetWidth()) * image.GetHeight());
     Render(image, text, 0, 0, colour);
-    dc.DrawBitmap(wxBitmap(image), x, y, true);
+    if (!Captured(image, x, y)) dc.DrawBitmap(wxBitmap(image), x, y, true);
+}
+
+bool BitmapFont::Captured(const wxImage& rendered, int x, int y) const {
+    if (!capture) return false;
+    capture->push_back({rendered, wxPoint(x, y)});
+    return true;
+}
+
+wxImage BitmapFont::Enlarge(const wxImage& rendered, double factor) {
+    if (!rendered.IsOk() || factor <= 0) return rendered;
+    const int whole = static_cast<int>(std::lround(factor));
+    if (std::abs(factor - whole) < 1e-6) {
+        wxImage copy = rendered.Scale(rendered.GetWidth() * whole, rendered.GetHeight() * whole, wxIMAGE_QUALITY_NEAREST);
+        return copy;
+    }
+    // Copy each pixel into a square of 2 x factor pixels, then average every
+    // 2 x 2 block: each source pixel covers exactly factor x factor pixels.
+    const int twice = static_cast<int>(std::lround(2 * factor));
+    const int bigW = rendered.GetWidth() * twice, bigH = rendered.GetHeight() * twice;
+    const int w = (bigW + 1) / 2, h = (bigH + 1) / 2;
+    wxImage out(w, h);
+    out.InitAlpha();
+    const unsigned char* srcAlpha = rendered.HasAlpha() ? rendered.GetAlpha() : nullptr;
+    const unsigned char* src = rendered.GetData();
+    unsigned char* dst = out.GetData();
+    unsigned char* dstAlpha = out.GetAlpha();
+    const int sw = rendered.GetWidth();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int alpha = 0;
+            const unsigned char* colour = nullptr;
+            for (int by = 2 * y; by < std::min(2 * y + 2, bigH); ++by)
+                for (int bx = 2 * x; bx < std::min(2 * x + 2, bigW); ++bx) {
+                    const int s = (by / twice) * sw + bx / twice;
+                    const int a = srcAlpha ? srcAlpha[s] : 255;
+                    alpha += a;
+                    if (a && !colour) colour = src + 3 * s;
+                }
+            const int o = y * w + x;
+            dstAlpha[o] = static_cast<unsigned char>(alpha / 4);
+            // One text has one colour: the covered part takes it.
+            if (colour) std::copy(colour, colour + 3, dst + 3 * o);
+        }
+    return out;
 }

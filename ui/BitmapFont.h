@@ -8,6 +8,7 @@
 #include <wx/string.h>
 
 #include <string>
+#include <vector>
 
 class BitmapFont {
 public:
@@ -32,7 +33,25 @@ public:
     // everything else is left as it is (for cached text bitmaps).
     void Render(wxImage& target, const std::string& text, int x, int y, const wxColour& colour) const;
 
+    // A rendered text (alpha marks the glyph pixels) enlarged by `factor`.
+    // A whole factor copies every pixel; any other (1.5) gives each dot the
+    // same coverage wherever it falls, so that a character looks the same
+    // at every place instead of alternating one- and two-pixel strokes.
+    static wxImage Enlarge(const wxImage& rendered, double factor);
+
+    // A rendered text and where it goes, in panel pixels.
+    struct PlacedText {
+        wxImage image;
+        wxPoint at;
+    };
+    // While a list is set, rendered texts are put in it instead of being
+    // drawn, so that the caller can draw them at another size.
+    void SetCapture(std::vector<PlacedText>* list) { capture = list; }
+    // Keeps the text when a capture is set (true); otherwise the caller draws.
+    bool Captured(const wxImage& rendered, int x, int y) const;
+
 private:
     wxImage source;
     int cell = 0;
+    std::vector<PlacedText>* capture = nullptr;
 };

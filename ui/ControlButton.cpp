@@ -149,6 +149,7 @@ void ControlText::Paint(wxDC& dc, const ControlTextSettings& settings, const wxC
         image.InitAlpha();
         std::memset(image.GetAlpha(), 0, static_cast<size_t>(image.GetWidth()) * image.GetHeight());
         for (int i = 0; i < count; ++i) font.Render(image, lines[i], shifts[i] - left, i * (cell + 2), colour);
+        blockImage = image;
         blockCache = wxBitmap(image);
         for (int i = 0; i < 3; ++i) cachedBlock[i] = lines[i];
         cachedText = lines[0];
@@ -156,7 +157,7 @@ void ControlText::Paint(wxDC& dc, const ControlTextSettings& settings, const wxC
         cachedMode = mode;
         dirty = false;
     }
-    dc.DrawBitmap(blockCache, x + dx + blockLeft, y + dy, true);
+    if (!font.Captured(blockImage, x + dx + blockLeft, y + dy)) dc.DrawBitmap(blockCache, x + dx + blockLeft, y + dy, true);
 }
 
 // ------------------------------------------------------------- CControlButton

@@ -5,6 +5,7 @@
 #include <wx/colour.h>
 #include <wx/dc.h>
 #include <wx/gdicmn.h>
+#include <wx/image.h>
 #include <wx/string.h>
 #if wxUSE_ACCESSIBILITY
 #include <wx/access.h>
@@ -65,6 +66,7 @@ private:
     bool preferPluginName;
     // Mode 3 block (three lines) kept the same way, rebuilt when any line changes.
     std::string cachedBlock[3];
+    wxImage blockImage;  // the same, for drawing at another size
     wxBitmap blockCache;
     int blockLeft = 0;  // shift of the leftmost line
 };

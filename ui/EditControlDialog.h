@@ -44,10 +44,17 @@ public:
     IEditWindowOwner* Owner() const { return owner; }
 
     // Hides the window, throws away its panels, builds the panels for the
-    // control, shows the window and selects the control on the panel.
+    // control, shows the window with the focus on its first field and
+    // selects the control on the panel. For the control already shown (its
+    // type changed) the panels are rebuilt in place and the focus stays on
+    // the field that had it. Escape closes the window (ending MIDI learn
+    // first), F6 goes to the panel, and the main window's menu shortcuts
+    // other than the clipboard's work here too.
     void OpenFor(const CPlacedControl& control);
     // Forgets the control, the main window's observers with it.
     void Clear();
+    // Activates the shown window with the focus where it was (F6 on the panel).
+    void TakeFocus();
     // Ends MIDI learn in the panels; true when one was learning.
     bool EndLearn();
     const CPlacedControl* GetControl() const { return control.get(); }
@@ -59,7 +66,19 @@ public:
     static wxPoint KeepOnScreen(const wxPoint& wanted, const wxSize& size, const wxRect& fallback);
 
 private:
-    void PlaceWhereLeft();
+    // Where the user left the window, or beside the main window (BesideWindow).
+    wxPoint Place() const;
+    // Gives the focus to the field of that name, or to the first field.
+    void FocusField(const wxString& name);
+    // Notes which field the user used last (see lastUsed).
+    void WatchUse(wxWindow& window);
+    // Gives this window the shortcuts of the main window's menus.
+    void MirrorShortcuts();
+    void OnShortcut(wxCommandEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnIdle(wxIdleEvent& event);
+    // What hiding does: ends learn, keeps the name for completion, Clear.
+    void ForgetControl();
     void OnShow(wxShowEvent& event);
     void OnMove(wxMoveEvent& event);
     void OnClose(wxCloseEvent& event);
@@ -67,5 +86,13 @@ private:
     IEditWindowOwner* owner;
     std::unique_ptr<CPlacedControl> control;
     int controlIndex = -1;
+    // The control the shown panels were built for (kept by Clear, which the
+    // main window calls before a rebuild), and the field used last.
+    std::unique_ptr<CPlacedControl> built;
+    wxString lastUsed;
+    wxString lastFocused;  // when F6 left for the panel
+    // Idle passes after an opening in which the window follows its fields' size.
+    static constexpr int kFitChecks = 20;
+    int fitChecks = 0;
     wxBoxSizer* panels;
 };

@@ -13,6 +13,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <cstdint>
 
@@ -28,7 +29,10 @@ const char* const kMissingResourceText = "Missing wxXmlResource::Get()->Load() i
 
 void RemoveFromLayout(wxWindow* window) {
     if (!window) return;
-    if (wxSizer* sizer = window->GetContainingSizer()) sizer->Detach(window);
+    // In a grid the cell stays, hidden, so that the cells after it keep their
+    // columns; a grid row with nothing shown takes no room.
+    wxSizer* sizer = window->GetContainingSizer();
+    if (sizer && !dynamic_cast<wxGridSizer*>(sizer)) sizer->Detach(window);
     window->Hide();
 }
 
@@ -77,7 +81,13 @@ void CEditPanel::setControl(const CPlacedControl& placed) {
 }
 
 void CEditPanel::run(std::unique_ptr<ICommand> command) {
-    if (command) host.RunPanelCommand(std::move(command));
+    if (!command) return;
+    host.RunPanelCommand(std::move(command));
+    // A command may change more than this panel shows (MIDI learn sets the
+    // type, number and channel at once): every panel shows the model again.
+    if (wxWindow* parent = GetParent())
+        for (wxWindow* child : parent->GetChildren())
+            if (auto* panel = dynamic_cast<CEditPanel*>(child); panel && panel->Control()) panel->refresh();
 }
 
 NumberTextCtrl::CommandRunner CEditPanel::runner() {
@@ -170,9 +180,26 @@ void CGenericDialog::refresh() {
         const wxString text = wxString::FromUTF8(s->getName());
         if (name->GetValue() != text) name->ChangeValue(text);
     }
-    selectByClientData(type, t);
+    showType(t);
     refreshPorts();
     if (wxWindow* separator = find<wxWindow>("ID_SEPARATOR")) separator->Show(t != ControlType::Disabled);
+}
+
+void CGenericDialog::showType(int t) {
+    if (!type) return;
+    // A type the control cannot have (a file from elsewhere) is shown as an
+    // extra entry, so that the user sees it and can choose a proper one; the
+    // entry goes once the control has another type.
+    const wxString marker = " (not for this control)";
+    for (unsigned i = type->GetCount(); i-- > 0;)
+        if (type->GetString(i).EndsWith(marker) && clientNumber(type, static_cast<int>(i)) != t) type->Delete(i);
+    bool listed = false;
+    for (unsigned i = 0; i < type->GetCount() && !listed; ++i) listed = clientNumber(type, static_cast<int>(i)) == t;
+    if (!listed) {
+        type->Append(wxString::FromUTF8(CBaseControlState::typeName(t)) + marker, clientData(t));
+        type->InvalidateBestSize();
+    }
+    selectByClientData(type, t);
 }
 
 void CGenericDialog::refreshPorts() {
@@ -271,6 +298,9 @@ void CGenericDialog::OnName(wxCommandEvent& event) {
     const CBaseControlState* s = state();
     if (!s || !name) return;
     const std::string text = name->GetValue().ToStdString();
+    // Completion is offered for typed text only: it must see the text
+    // before the name command makes it the control's name.
+    if (completion) completion->FieldChanged();
     if (text != s->getName()) run(std::make_unique<CSetNameCommand>(*control, text));
 }
 
@@ -501,7 +531,31 @@ void CSysExDialog::check() {
     std::string text;
     const bool ok = parseMessageText(message->GetValue().ToStdString(), record, text);
     enable(set, ok);
-    setLabel(status, wxString::FromUTF8(text));
+    showStatus(wxString::FromUTF8(text));
+}
+
+wxString CSysExDialog::StatusText() const {
+    wxString text = status ? status->GetLabel() : wxString();
+    text.Replace("\n", " ");
+    return text;
+}
+
+void CSysExDialog::showStatus(const wxString& text) {
+    if (!status || StatusText() == text) return;
+    // Wrapped under the message field, with room for two lines kept, so that
+    // a long status is never cut at the window's edge.
+    int width = message ? message->GetBestSize().x : 200;
+    if (set) width += 6 + set->GetBestSize().x;
+    status->SetLabel(text);
+    status->Wrap(width);
+    const int height = std::max(2 * status->GetCharHeight(), status->GetBestSize().y);
+    const bool taller = status->GetMinSize().y >= 0 && height > status->GetMinSize().y;
+    status->SetMinSize(wxSize(width, height));
+    if (taller)
+        if (wxWindow* top = wxGetTopLevelParent(this)) {
+            top->Layout();
+            top->Fit();
+        }
 }
 
 void CSysExDialog::refresh() {
@@ -521,6 +575,7 @@ CButtonDialog::CButtonDialog(IEditPanelHost& host, wxWindow* parent)
     : CEditPanel(host, parent, "ID_BUTTONSPECIFICDIALOG") {
     high = find<NumberTextCtrl>("Release_Stroke_Max_Value");
     low = find<NumberTextCtrl>("Press_Stroke_Min_Value");
+    lowText = find<wxStaticText>("ID_LOWTEXT");
     displayText = find<wxStaticText>("ID_DISPFMTTEXT");
     const char* displays[3] = {"Display_0_To_127", "Display_Minus_64_To_63", "Display_On_Stroke_Off"};
     const int formats[3] = {0, 1, 3};
@@ -569,6 +624,8 @@ void CButtonDialog::refresh() {
     if (!s) return;
     showNumber(high, s->getOnValue());
     showNumber(low, s->getOffValue());
+    // A Program Change sends its low value as the program number.
+    setLabel(lowText, s->getControlType() == ControlType::ProgramChange ? "Program:" : "Low value:");
     if (profile().UsesDrumNotes(index()) && action[1]) {
         setLabel(action[1], "Velocity");
         action[1]->SetToolTip("Send a value in proportion to hit velocity");
@@ -759,6 +816,10 @@ void CPotDialog::setControl(const CPlacedControl& placed) {
         RemoveFromLayout(display[3]);
         RemoveFromLayout(display[4]);
     }
+    // Options that stay keep their caption, so that none stands unexplained.
+    if (displayText && !displayText->IsShown() &&
+        std::any_of(std::begin(display), std::end(display), [](wxRadioButton* b) { return b && b->IsShown(); }))
+        displayText->Show();
     if (high) high->bind(&setHighValueCreator, control.get(), runner());
     if (low) low->bind(&setLowValueCreator, control.get(), runner());
     refresh();
@@ -784,6 +845,11 @@ void CPotDialog::refresh() {
     showNumber(high, s->getOnValue());
     showNumber(low, s->getOffValue());
     setChecked(pickup, s->getPotCatchup() == 1);
+    // Entry n stands for value n: a value from a file beyond the named
+    // strategies gets entries up to it.
+    if (strategy)
+        for (int n = static_cast<int>(strategy->GetCount()); n <= s->getPotCatchup() && n < 8; ++n)
+            strategy->Append(wxString::Format("Value %d", n));
     if (strategy && s->getPotCatchup() >= 0 && s->getPotCatchup() < static_cast<int>(strategy->GetCount()) &&
         strategy->GetSelection() != s->getPotCatchup())
         strategy->SetSelection(s->getPotCatchup());
@@ -794,6 +860,8 @@ void CPotDialog::refresh() {
 namespace {
 enum class Panel { Common, Channel, CC, NRPN, SysEx, Snapshot, Button, MMC, NoteOn, DrumNote, Pot, Line, Empty };
 
+// A type the control cannot have (from a file made elsewhere) gets the common
+// panel, where the user sees it and can choose a proper one.
 std::vector<Panel> panelSet(const IDeviceProfile& p, int index, int type) {
     using enum Panel;
     if (p.IsButtonControl(index)) {
@@ -808,7 +876,7 @@ std::vector<Panel> panelSet(const IDeviceProfile& p, int index, int type) {
             case ControlType::NoteOnOffAlt: return {Common, Channel, NoteOn};
             case ControlType::ProgramChange: return {Common, Channel, Line, Snapshot, Button};
             case ControlType::DrumNote: return {Common, Channel, DrumNote};
-            default: return {};
+            default: return {Common};
         }
     }
     if (p.IsContinuousControl(index)) {
@@ -825,10 +893,74 @@ std::vector<Panel> panelSet(const IDeviceProfile& p, int index, int type) {
             case ControlType::SysEx: return {Common, SysEx, Snapshot, Pot};
             case ControlType::PitchBend: return {Common, Channel, Pot};
             case ControlType::Aftertouch: return {Common, Channel, Empty};
-            default: return {};
+            default: return {Common};
         }
     }
     return {};
+}
+}  // namespace
+
+namespace {
+// The form grid of a panel: the first two-column grid of its layout (grids
+// of options sit inside its cells).
+wxFlexGridSizer* formGrid(wxSizer* sizer) {
+    if (!sizer) return nullptr;
+    for (wxSizerItem* item : sizer->GetChildren()) {
+        if (!item->IsSizer()) continue;
+        auto* grid = dynamic_cast<wxFlexGridSizer*>(item->GetSizer());
+        if (grid && grid->GetCols() == 2) return grid;
+        if (wxFlexGridSizer* inner = formGrid(item->GetSizer())) return inner;
+    }
+    return nullptr;
+}
+
+// The stacked panels read as one form: panels of a section after the first
+// leave out its heading, the first heading sits close to the window's top,
+// and every label column takes the width of the widest label, so that all
+// fields start at one x.
+void joinPanels(const std::vector<CEditPanel*>& panels) {
+    wxString lastHeading;
+    bool first = true;
+    for (CEditPanel* panel : panels) {
+        auto* heading = dynamic_cast<wxStaticText*>(wxWindow::FindWindowByName("Section_Heading", panel));
+        if (!heading) continue;
+        if (heading->GetLabel() == lastHeading) {
+            heading->Hide();
+            continue;
+        }
+        lastHeading = heading->GetLabel();
+        if (first && panel->GetSizer())
+            if (wxSizerItem* item = panel->GetSizer()->GetItem(heading->GetContainingSizer())) item->SetBorder(6);
+        first = false;
+    }
+    int width = 0;
+    for (CEditPanel* panel : panels)
+        if (wxFlexGridSizer* grid = formGrid(panel->GetSizer()))
+            for (size_t i = 0; i < grid->GetItemCount(); i += 2) {
+                wxWindow* label = grid->GetItem(i)->GetWindow();
+                if (label && label->IsShown()) width = std::max(width, label->GetBestSize().x);
+            }
+    for (CEditPanel* panel : panels)
+        if (wxFlexGridSizer* grid = formGrid(panel->GetSizer()))
+            for (size_t i = 0; i < grid->GetItemCount(); i += 2) {
+                wxSizerItem* cell = grid->GetItem(i);
+                if (wxWindow* label = cell->GetWindow())
+                    label->SetMinSize(wxSize(width, -1));
+                else if (cell->IsSpacer())
+                    cell->SetMinSize(width, 0);
+            }
+    // The lists of choices share one width too: the column reads as one.
+    std::vector<wxChoice*> choices;
+    std::function<void(wxWindow*)> collect = [&](wxWindow* w) {
+        for (wxWindow* child : w->GetChildren()) {
+            if (auto* choice = dynamic_cast<wxChoice*>(child); choice && choice->IsShown()) choices.push_back(choice);
+            collect(child);
+        }
+    };
+    for (CEditPanel* panel : panels) collect(panel);
+    int choiceWidth = 0;
+    for (wxChoice* choice : choices) choiceWidth = std::max(choiceWidth, choice->GetBestSize().x);
+    for (wxChoice* choice : choices) choice->SetMinSize(wxSize(choiceWidth, -1));
 }
 }  // namespace
 
@@ -837,6 +969,7 @@ void BuildControlPanels(wxWindow& window, wxSizer& sizer, const CPlacedControl& 
     if (!s) return;
     const IDeviceProfile& p = host.PanelProfile();
     const int flags = wxEXPAND | wxALL;
+    std::vector<CEditPanel*> built;
     for (Panel kind : panelSet(p, placed.GetIndex(), s->getControlType())) {
         CEditPanel* panel = nullptr;
         switch (kind) {
@@ -861,9 +994,15 @@ void BuildControlPanels(wxWindow& window, wxSizer& sizer, const CPlacedControl& 
                           0, flags, 0);
                 continue;
         }
-        sizer.Add(panel, 0, flags, 5);
+        // Side borders only: the panels' rows keep their own even gaps.
+        sizer.Add(panel, 0, wxEXPAND | wxLEFT | wxRIGHT, 5);
         panel->setControl(placed);
+        built.push_back(panel);
+    }
+    joinPanels(built);
+    for (CEditPanel* panel : built) {
         panel->Layout();
         panel->Fit();
     }
+    if (!built.empty()) sizer.AddSpacer(12);
 }

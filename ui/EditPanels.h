@@ -116,6 +116,7 @@ public:
     CAutoCompleteMenu* completion = nullptr;
 
 private:
+    void showType(int controlType);
     void OnLearn(wxCommandEvent& event);
     void OnName(wxCommandEvent& event);
     void OnType(wxCommandEvent& event);
@@ -175,12 +176,15 @@ class CSysExDialog : public CEditPanel {
 public:
     CSysExDialog(IEditPanelHost& host, wxWindow* parent);
     void refresh() override;
+    // The parser's status as shown (the label itself is wrapped to fit).
+    wxString StatusText() const;
     wxTextCtrl* message = nullptr;
     wxStaticText* status = nullptr;
     wxButton* set = nullptr;
 
 private:
     void check();
+    void showStatus(const wxString& text);
     bool editing = false;
 };
 
@@ -193,6 +197,7 @@ public:
 
     NumberTextCtrl* high = nullptr;
     NumberTextCtrl* low = nullptr;
+    wxStaticText* lowText = nullptr;
     wxStaticText* displayText = nullptr;
     wxRadioButton* display[3] = {};  // formats 0, 1, 3
     wxRadioButton* action[4] = {};   // Normal, Momentary, Toggle, Step

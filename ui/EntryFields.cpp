@@ -164,6 +164,9 @@ void NumberTextCtrl::show(int v) {
     lastValue = v;
     const wxString text = wxString::Format("%d", v);
     if (GetValue() != text) ChangeValue(text);
+    // What is shown is the model's value, not the user's unfinished typing
+    // (undo must be able to replace it even while the field has the focus).
+    DiscardEdits();
 }
 
 int NumberTextCtrl::value() const {
@@ -249,6 +252,18 @@ CAutoCompleteListCtrl::CAutoCompleteListCtrl(CAutoCompleteMenu* menu, wxTextCtrl
             case WXK_ESCAPE:
             case WXK_RETURN:
             case WXK_NUMPAD_ENTER: OnKey(event); break;
+            case WXK_DOWN:
+            case WXK_UP:
+                // The first arrow key from the field picks the first (or last) candidate.
+                if (GetItemCount() > 0 && GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED) < 0) {
+                    const long item = event.GetKeyCode() == WXK_DOWN ? 0 : GetItemCount() - 1;
+                    SetItemState(item, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                                 wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+                    EnsureVisible(item);
+                } else {
+                    event.Skip();
+                }
+                break;
             default: event.Skip(); break;
         }
     });
@@ -317,6 +332,10 @@ CAutoCompleteMenu::~CAutoCompleteMenu() {
 
 void CAutoCompleteMenu::OnFieldText(wxCommandEvent& event) {
     event.Skip();
+    FieldChanged();
+}
+
+void CAutoCompleteMenu::FieldChanged() {
     if (client && !client->ShouldComplete()) return;
     update(field->GetValue());
 }

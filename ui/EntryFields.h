@@ -133,6 +133,10 @@ public:
     void backspaceField();
     // Candidates for the text as it stands (the text-changed handling).
     void update(const wxString& text);
+    // The field's text changed: offers candidates when the client agrees.
+    // The field's owner calls this before it acts on the new text itself
+    // (the pop-up's own text handler may run after the owner's).
+    void FieldChanged();
 
 private:
     CAutoCompleteMenu(wxWindow* parent, wxTextCtrl* field, int maxLength, IAutoCompleteClient* client);

@@ -14,6 +14,7 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "editing/ClipboardCommands.h"
 #include "editing/PlacedControl.h"
@@ -133,22 +134,66 @@ void CTemplateUI::PaintZoomed(wxDC& dc, wxBitmap& scratch, const wxColour& fill,
         return;
     }
     // Draw the panel in its own pixels, then enlarge by copying pixels:
-    // nearest neighbour keeps the bitmap font's edges hard.
+    // nearest neighbour keeps the frames' and the font's edges hard. At a
+    // factor that is no whole number the texts are set aside and drawn at
+    // the enlarged size afterwards, each dot of the font as large as the next.
+    const double factor = zoomPercent / 100.0 * contentScale;
+    const bool wholeFactor = factor == static_cast<int>(factor);
     auto cover = [this](int v) { return std::max((v * 100 + zoomPercent - 1) / zoomPercent, 1); };
     const wxSize logical(cover(target.x), cover(target.y));
     if (!scratch.IsOk() || scratch.GetSize() != logical) scratch.Create(logical);
+    std::vector<BitmapFont::PlacedText> texts;
     {
         wxMemoryDC memory(scratch);
         memory.SetBackground(wxBrush(fill));
         memory.Clear();
+        if (!wholeFactor) BitmapFont::Get().SetCapture(&texts);
         Paint(memory);
+        BitmapFont::Get().SetCapture(nullptr);
     }
-    const double factor = zoomPercent / 100.0 * contentScale;
     const int width = static_cast<int>(logical.x * factor + 0.5), height = static_cast<int>(logical.y * factor + 0.5);
-    const wxImage enlarged = scratch.ConvertToImage().Scale(width, height, wxIMAGE_QUALITY_NEAREST);
+    wxImage enlarged = scratch.ConvertToImage().Scale(width, height, wxIMAGE_QUALITY_NEAREST);
+    if (!texts.empty()) {
+        // Each text is enlarged once and kept while it is unchanged: the
+        // cache holds the rendered image, so its data cannot be reused by
+        // another text while the entry lives.
+        std::vector<ZoomedText> kept;
+        for (const BitmapFont::PlacedText& text : texts) {
+            const wxObjectRefData* key = text.image.GetRefData();
+            auto found = std::find_if(zoomedTexts.begin(), zoomedTexts.end(),
+                                      [&](const ZoomedText& z) { return z.source.GetRefData() == key; });
+            ZoomedText entry = found != zoomedTexts.end() && found->factor == factor
+                                   ? *found
+                                   : ZoomedText{text.image, BitmapFont::Enlarge(text.image, factor), factor};
+            BlendOnto(enlarged, entry.zoomed, static_cast<int>(std::lround(text.at.x * factor)),
+                      static_cast<int>(std::lround(text.at.y * factor)));
+            kept.push_back(std::move(entry));
+        }
+        zoomedTexts = std::move(kept);
+    }
     // A bitmap that knows its density is put on screen pixel for pixel.
     const wxBitmap shown(enlarged, -1, contentScale);
     dc.DrawBitmap(shown, 0, 0, false);
+}
+
+void CTemplateUI::BlendOnto(wxImage& target, const wxImage& text, int x, int y) {
+    if (!text.IsOk() || !text.HasAlpha()) return;
+    const unsigned char* src = text.GetData();
+    const unsigned char* alpha = text.GetAlpha();
+    unsigned char* dst = target.GetData();
+    const int tw = target.GetWidth(), th = target.GetHeight();
+    for (int ty = 0; ty < text.GetHeight(); ++ty) {
+        const int py = y + ty;
+        if (py < 0 || py >= th) continue;
+        for (int tx = 0; tx < text.GetWidth(); ++tx) {
+            const int px = x + tx;
+            const int a = alpha[ty * text.GetWidth() + tx];
+            if (px < 0 || px >= tw || a == 0) continue;
+            const unsigned char* s = src + 3 * (ty * text.GetWidth() + tx);
+            unsigned char* d = dst + 3 * (py * tw + px);
+            for (int k = 0; k < 3; ++k) d[k] = static_cast<unsigned char>((s[k] * a + d[k] * (255 - a) + 127) / 255);
+        }
+    }
 }
 
 void CTemplateUI::PaneExpanded() {
@@ -285,7 +330,7 @@ bool CTemplateUI::SelectControl(int index, bool add) {
     NotifyAccessible(wxACC_EVENT_OBJECT_FOCUS, index + 1);
 #endif
     if (const CBaseControlState* state = button->GetControlState())
-        host.SetPanelStatusText(wxString::FromUTF8(state->label()));
+        host.SetPanelStatusText(StatusText(state));
     return true;
 }
 
@@ -399,6 +444,13 @@ void CTemplateUI::UpdateToolTip(const CControlButton& button) {
     wxToolTip::SetDelay(300);
 }
 
+wxString CTemplateUI::StatusText(const CBaseControlState* state) {
+    if (!state) return wxString();
+    // An unassigned control says so rather than leaving the line empty.
+    if (state->getControlType() == ControlType::Disabled) return "Disabled";
+    return wxString::FromUTF8(state->label());
+}
+
 void CTemplateUI::RefreshControlTexts() {
     const CControlButton* hovered = hoveredIndex >= 0 ? FindButton(hoveredIndex) : nullptr;
     if (hovered) {
@@ -410,7 +462,7 @@ void CTemplateUI::RefreshControlTexts() {
     const CControlButton* described = hovered;
     if (!described && !selection.empty()) described = FindButton(selection.front()->GetIndex());
     const CBaseControlState* state = described ? described->GetControlState() : nullptr;
-    host.SetPanelStatusText(state ? wxString::FromUTF8(state->label()) : wxString());
+    host.SetPanelStatusText(StatusText(state));
 }
 
 void CTemplateUI::DisableToolTip(wxPoint p) {
@@ -447,7 +499,7 @@ bool CTemplateUI::OnMouseMove(wxPoint p) {
             UpdateToolTip(*b);
             hoveredIndex = b->GetControlIndex();
             if (const CBaseControlState* state = b->GetControlState())
-                host.SetPanelStatusText(wxString::FromUTF8(state->label()));
+                host.SetPanelStatusText(StatusText(state));
         }
     } else {
         if (hoveredIndex != -1) repaint = true;

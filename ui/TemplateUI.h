@@ -179,9 +179,9 @@ public:
 
     // --- Zoom ---------------------------------------------------------------
     // The panel is laid out and drawn in its own pixels; the window shows it
-    // enlarged by whole pixel copies (100, 150 or 200 per cent), so the 5-pixel
-    // display font stays sharp. Pointer positions are mapped back before any
-    // hit test.
+    // enlarged by pixel copies (100, 150 or 200 per cent), with the texts of
+    // the display font drawn at the enlarged size when the factor is no whole
+    // number. Pointer positions are mapped back before any hit test.
     static bool IsZoomPercent(int percent) { return percent == 100 || percent == 150 || percent == 200; }
     // Percentages other than 100, 150 and 200 are ignored (false).
     bool SetZoom(int percent);
@@ -267,6 +267,18 @@ private:
     // Drops marks that no longer describe the shown template; true when some remain.
     bool ComparisonMarksCurrent() const;
     void PaintComparisonMark(wxDC& dc, const CControlButton& button) const;
+
+    // The status bar's text for a control: its label, or "Disabled".
+    static wxString StatusText(const CBaseControlState* state);
+    // Blends a text image with alpha onto a picture at (x, y).
+    static void BlendOnto(wxImage& target, const wxImage& text, int x, int y);
+    // Texts drawn at a zoom that is no whole factor, kept while unchanged.
+    struct ZoomedText {
+        wxImage source;
+        wxImage zoomed;
+        double factor = 1;
+    };
+    std::vector<ZoomedText> zoomedTexts;
 
     wxString toolTipText;
     bool lastCtrlDown = false;

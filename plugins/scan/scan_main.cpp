@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -96,6 +97,23 @@ std::string endReason(int status) {
     return "ended the process";
 }
 
+// The worker's process group while a batch runs, for the SIGTERM handler.
+volatile sig_atomic_t g_workerGroup = 0;
+
+// Asked to stop (the editor cancelled the search): the worker and whatever
+// its plug-ins started go with us.
+void onTerminate(int) {
+    if (g_workerGroup > 0) kill(-static_cast<pid_t>(g_workerGroup), SIGKILL);
+    _exit(1);
+}
+
+// True once the worker has ended; it stays a zombie until reaped, so that its
+// process group cannot be taken by another process meanwhile.
+bool workerEnded(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
 WorkerResult runBatch(const std::vector<std::string>& files, size_t first, size_t last, int timeoutSeconds) {
     WorkerResult result;
     result.next = first;
@@ -108,6 +126,8 @@ WorkerResult runBatch(const std::vector<std::string>& files, size_t first, size_
     const pid_t self = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
+        // A process group of its own: whatever a plug-in starts can be ended with it.
+        setpgid(0, 0);
         close(fds[0]);
         runWorker(files, first, last, fds[1], self);
     }
@@ -118,50 +138,70 @@ WorkerResult runBatch(const std::vector<std::string>& files, size_t first, size_
         result.reason = std::string("could not start a worker: ") + std::strerror(errno);
         return result;
     }
+    setpgid(pid, pid);  // also here, so that the group exists before anything below
+    g_workerGroup = pid;
 
     CScanRecordReader reader;
     bool examining = false;
     auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
     char buffer[65536];
-    for (;;) {
+    // The batch ends when every file was answered, when the worker ends, or at
+    // the deadline; not at the end of its output, which a process started by a
+    // plug-in may keep open.
+    bool ended = false;
+    while (result.next < last && !ended) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             result.timedOut = true;
             break;
         }
         pollfd p{fds[0], POLLIN, 0};
-        const int ready = poll(&p, 1, static_cast<int>(left));
+        const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0) continue;  // the deadline check above ends the wait
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        for (ScanEvent& e : reader.feed(std::string_view(buffer, static_cast<size_t>(n)))) {
-            // Only records about the expected file, in order, count.
-            if (result.next >= last || e.path != files[result.next]) continue;
-            switch (e.kind) {
-                case ScanEvent::Kind::Examining:
-                    examining = true;
-                    deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-                    emit(ScanProtocol::examiningRecord(e.path));
-                    break;
-                case ScanEvent::Kind::Described:
-                    if (!examining) break;
-                    emit(ScanProtocol::describedRecord(e.plugin));
-                    examining = false;
-                    ++result.next;
-                    break;
-                case ScanEvent::Kind::Skipped:
-                    if (!examining) break;
-                    emit(ScanProtocol::skippedRecord(e.path, e.reason));
-                    examining = false;
-                    ++result.next;
-                    break;
-                case ScanEvent::Kind::Finished: break;
+        if (ready == 0) {
+            ended = workerEnded(pid);
+            if (!ended) continue;
+            // Records the worker wrote just before it ended are still to be read.
+            fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+        }
+        for (;;) {
+            const ssize_t n = read(fds[0], buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) ended = true;
+                break;
             }
+            for (ScanEvent& e : reader.feed(std::string_view(buffer, static_cast<size_t>(n)))) {
+                // Only records about the expected file, in order, count.
+                if (result.next >= last || e.path != files[result.next]) continue;
+                switch (e.kind) {
+                    case ScanEvent::Kind::Examining:
+                        examining = true;
+                        deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+                        emit(ScanProtocol::examiningRecord(e.path));
+                        break;
+                    case ScanEvent::Kind::Described:
+                        if (!examining) break;
+                        emit(ScanProtocol::describedRecord(e.plugin));
+                        examining = false;
+                        ++result.next;
+                        break;
+                    case ScanEvent::Kind::Skipped:
+                        if (!examining) break;
+                        emit(ScanProtocol::skippedRecord(e.path, e.reason));
+                        examining = false;
+                        ++result.next;
+                        break;
+                    case ScanEvent::Kind::Finished: break;
+                }
+            }
+            if (!ended) break;  // blocking reads: one per poll
         }
     }
-    if (result.timedOut) kill(pid, SIGKILL);
+    // Every batch ends with its whole group: the worker, should it still run,
+    // and anything its plug-ins started.
+    kill(-pid, SIGKILL);
+    g_workerGroup = 0;
     close(fds[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -184,6 +224,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGTERM, onTerminate);
     int timeoutSeconds = 10;
     bool onePerProcess = false;
     bool fromStdin = false;

@@ -13,6 +13,7 @@
 #include "model/ControlState.h"
 #include "model/EditorTemplate.h"
 #include "model/TemplateFile.h"
+#include "model/TemplateParts.h"
 #include "ui/TemplateUI.h"
 
 namespace {
@@ -102,17 +103,19 @@ TEST_F(CompareTest, MarksExactlyTheChangedControlsWithTheirDifferencesInTheToolT
     EXPECT_EQ(view->GetComparisonMarks(), (std::vector<int>{1, 5, 70}));
     EXPECT_FALSE(tpl->isModified());  // comparing changes nothing
 
-    // Template-wide differences go to the status bar.
+    // Template-wide differences go to the status bar, in the dialogs' words.
     EXPECT_NE(Status().Find("3 marked control(s) differ"), wxNOT_FOUND) << Status();
-    EXPECT_NE(Status().Find("templateName: \"Mine\" -> \"Theirs\""), wxNOT_FOUND) << Status();
+    EXPECT_NE(Status().Find("Template name: \"Mine\" -> \"Theirs\""), wxNOT_FOUND) << Status();
 
     HoverOver(70);
     const wxString tip = view->GetToolTipText();
-    EXPECT_TRUE(tip.EndsWith("\n\nDifferences:\nlsbNumber: 36 -> 38")) << tip;
+    EXPECT_TRUE(tip.EndsWith("\n\nDifferences:\nCC number: 36 -> 38")) << tip;
     ASSERT_NE(frame->Canvas()->GetToolTip(), nullptr);
     EXPECT_EQ(frame->Canvas()->GetToolTip()->GetTip(), tip);
     HoverOver(5);
-    EXPECT_NE(view->GetToolTipText().Find("name: \"RELEASE\" -> \"REL\""), wxNOT_FOUND) << view->GetToolTipText();
+    EXPECT_NE(view->GetToolTipText().Find("Name: \"RELEASE\" -> \"REL\""), wxNOT_FOUND) << view->GetToolTipText();
+    HoverOver(1);
+    EXPECT_TRUE(view->GetToolTipText().EndsWith("\nChannel: 1 -> 2")) << view->GetToolTipText();
     HoverOver(0);  // unchanged: its usual tip only
     EXPECT_EQ(view->GetToolTipText().Find("Differences"), wxNOT_FOUND);
     EXPECT_NE(view->GetToolTipText(), "");
@@ -133,6 +136,28 @@ TEST_F(CompareTest, MarksExactlyTheChangedControlsWithTheirDifferencesInTheToolT
     EXPECT_EQ(view->GetComparisonMarks(), (std::vector<int>{1, 5, 70}));
     Menu(MenuId::Redo);
     EXPECT_TRUE(view->GetComparisonMarks().empty());
+}
+
+TEST_F(CompareTest, TemplateDifferencesUseTheWordsOfTheDialogs) {
+    const wxString other = WriteTemplate(
+        "other.syx",
+        [](CEditorTemplate& t) {
+            common(t);
+            t.groupSettings()->commonChannel = 4;
+            t.groupSettings()->commonPortMidi2 = !t.groupSettings()->commonPortMidi2;
+            t.localSettings().groupPageCount = 3;
+            t.localSettings().manufacturerName = "Quorvane";
+        },
+        "Mine");
+    const uint8_t before = tpl->groupSettings()->commonChannel;
+    CompareThroughMenu(other);
+    const wxString status = Status();
+    EXPECT_NE(status.Find(wxString::Format("Common channel: %d -> 4", before)), wxNOT_FOUND) << status;
+    // No field names of the JSON form on the line.
+    for (const char* internal : {"groups.", "locals.", "commonChannel", "commonPortMidi2", "groupPageCount"})
+        EXPECT_EQ(status.Find(internal), wxNOT_FOUND) << internal << " in " << status;
+    for (const char* words : {"Common ports: MIDI Port 2: ", "Group pages: ", "Manufacturer: "})
+        EXPECT_NE(status.Find(words), wxNOT_FOUND) << words << " not in " << status;
 }
 
 TEST_F(CompareTest, ANewComparisonReplacesTheMarks) {

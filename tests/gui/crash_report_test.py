@@ -89,20 +89,30 @@ def main():
         original = open(song, "rb").read()
         check(bool(wait_until(lambda: server_answers(port), 10)), "the mail server runs")
 
-        env = dict(os.environ, HOME=home, TMPDIR=tmp, TQV_TEST_CRASH=KIND)
+        # The user's private runtime folder takes the report.
+        os.chmod(tmp, 0o700)
+        data_home = os.path.join(home, ".local", "share")
+        env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=tmp, XDG_DATA_HOME=data_home, TQV_TEST_CRASH=KIND)
+        # Where the crash leaves the list of saved templates for the next start.
+        notice = os.path.join(data_home, TITLE, "recovered templates.txt")
         editor = subprocess.Popen([EDITOR, song], env=env)
         # Answer the start-up message boxes (no MIDI devices here) until the editor ends.
         deadline = time.monotonic() + 60
         while editor.poll() is None and time.monotonic() < deadline:
             for w in windows_named(TITLE):
-                name = xdotool("getwindowname", w)
+                # Only the editor's own boxes: Return in the reporter's window,
+                # should it come up this early, would send the report.
+                if xdotool("getwindowpid", w) != [str(editor.pid)]:
+                    continue
                 xdotool("windowfocus", "--sync", w)
                 xdotool("key", "--window", w, "Return")
             time.sleep(0.3)
         check(editor.poll() == EXPECTED_STATUS, f"the editor ended by its fault (status {editor.poll()})")
 
         report_path = os.path.join(tmp, TITLE + ".dmp")
-        check(os.path.exists(report_path), "crash report written into the temporary folder")
+        check(os.path.exists(report_path), "crash report written into the private runtime folder")
+        if os.path.exists(report_path):
+            check(os.stat(report_path).st_mode & 0o777 == 0o600, "only the user may read the report")
         recovered = os.path.join(work, "song.recovered.syx")
         check(os.path.exists(recovered), "modified template saved beside its file")
         if os.path.exists(recovered):
@@ -121,6 +131,8 @@ def main():
         reporter_pid = int(xdotool("getwindowpid", dialog)[0])
         time.sleep(1.0)  # first paint
         report_text = open(report_path, encoding="utf-8", errors="replace").read()
+        check(os.path.exists(notice) and f"Recovered: {recovered}" in open(notice).read(),
+              "the next start would learn where the template went, should the reporter not tell")
         check(EXPECTED_FAULT in report_text, "the report names the fault")
         check("Symbolised backtrace:" in report_text, "the reporter added the symbolised trace")
         check(f"Recovered: {recovered}" in report_text, "the report lists the recovered template")
@@ -138,6 +150,7 @@ def main():
         ended = wait_until(lambda: not os.path.exists(f"/proc/{reporter_pid}"), 30)
         check(bool(ended), "the reporter ends after sending")
         check(not os.path.exists(report_path), "the sent report file is deleted")
+        check(not os.path.exists(notice), "the reporter told the user: the next start says nothing")
 
         box = mailbox.Maildir(maildir)
         keys = list(box.keys())

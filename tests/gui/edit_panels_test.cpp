@@ -9,6 +9,10 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/spinctrl.h>
+
+#include <algorithm>
+#include <set>
 
 #include "EditPanelsSupport.h"
 #include "model/SysExText.h"
@@ -38,7 +42,8 @@ TEST_F(PanelTest, EachKindAndTypeStacksItsPanels) {
         {24, ControlType::ProgramChange,
          {"ID_GENERICDIALOG", "ID_MIDICHANNELDIALOG", "staticText", "ID_SNAPVALUEDIALOG", "ID_BUTTONSPECIFICDIALOG"}},
         {70, ControlType::DrumNote, {"ID_GENERICDIALOG", "ID_MIDICHANNELDIALOG", "ID_DRUMNOTEDIALOG"}},
-        {24, ControlType::BankSelect, {}},
+        // A type the control cannot have: the common panel, to choose another.
+        {24, ControlType::BankSelect, {"ID_GENERICDIALOG"}},
         {0, ControlType::CC,
          {"ID_GENERICDIALOG", "ID_MIDICHANNELDIALOG", "ID_CCDIALOG", "ID_SNAPVALUEDIALOG", "ID_POTSPECIFICDIALOG"}},
         {8, ControlType::NRPN,
@@ -46,7 +51,7 @@ TEST_F(PanelTest, EachKindAndTypeStacksItsPanels) {
         {16, ControlType::SysEx, {"ID_GENERICDIALOG", "ID_SYSEXDIALOG", "ID_SNAPVALUEDIALOG", "ID_POTSPECIFICDIALOG"}},
         {64, ControlType::PitchBend, {"ID_GENERICDIALOG", "ID_MIDICHANNELDIALOG", "ID_POTSPECIFICDIALOG"}},
         {65, ControlType::Aftertouch, {"ID_GENERICDIALOG", "ID_MIDICHANNELDIALOG", "panel"}},
-        {0, ControlType::MMC, {}},
+        {0, ControlType::MMC, {"ID_GENERICDIALOG"}},
     };
     for (const SetCase& c : cases) {
         Control(c.index).controlType = c.type;
@@ -268,6 +273,8 @@ TEST_F(PanelTest, SysExTextChangesNothingUntilSet) {
     Open(24);
     auto* text = Find<wxTextCtrl>("Sys_Ex_Message");
     auto* status = Find<wxStaticText>("Message_Status");
+    auto* panel = FindPanel<CSysExDialog>();
+    ASSERT_NE(panel, nullptr);
     auto* set = Find<wxButton>("ID_SETBUTTON");
     ASSERT_TRUE(text && status && set);
     const SysExMessage before = Control(24).getSysExData();
@@ -279,7 +286,11 @@ TEST_F(PanelTest, SysExTextChangesNothingUntilSet) {
         const bool ok = parseMessageText(typed, parsed, expectedStatus);
         EXPECT_EQ(set->IsEnabled(), ok) << typed;
         ++(ok ? valid : invalid);
-        EXPECT_EQ(status->GetLabel().ToStdString(), expectedStatus) << typed;
+        // The label is wrapped to the window; its words are the parser's.
+        EXPECT_EQ(panel->StatusText().ToStdString(), expectedStatus) << typed;
+        wxString unwrapped = status->GetLabel();
+        unwrapped.Replace("\n", " ");
+        EXPECT_EQ(unwrapped, panel->StatusText());
         EXPECT_TRUE(Control(24).getSysExData() == before) << typed;
         // A repaint keeps what was typed.
         RefreshPanels();
@@ -431,4 +442,107 @@ TEST_F(PanelTest, CompletionOffersHistoryWordsForTheWordBeingTyped) {
     menu->update("fi");
     menu->activate(0);
     EXPECT_EQ(panel->name->GetValue(), "filter ");
+}
+
+namespace {
+// The fields that begin a row of the form, and the labels beside them.
+const char* const kRowFields[] = {
+    "Name", "Type", "Midi_Port_Group", "Enable_Midi_Port_1", "Midi_Chanel_Group", "Midi_Channel", "CC_Number",
+    "Most_Significant_Byte", "Least_Significant_Byte", "Snapshot_Value", "MMC_Device_Number", "ID_STOP",
+    "Sys_Ex_Message", "Message_Status", "Press_Stroke_Min_Value", "Release_Stroke_Max_Value", "Display_0_To_127",
+    "Normal_Button", "Button_Step_Size", "Note_Number", "Velocity_Curve", "Auto_Off", "Off_Sync", "Note_Velocity",
+    "Low_Value", "High_Value", "Pot_Strategy", "Do_Pot_Pickup", "Send_14_Bit_Values", "REL_1", "A_POT"};
+
+void collect(wxWindow* window, std::vector<wxWindow*>& out) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (!child->IsShown()) continue;
+        out.push_back(child);
+        collect(child, out);
+    }
+}
+}  // namespace
+
+TEST_F(PanelTest, EveryPanelSetIsOneFormWithItsFieldsInOneColumn) {
+    const SetCase cases[] = {
+        {24, ControlType::CC, {}},         {25, ControlType::NRPN, {}},     {26, ControlType::SysEx, {}},
+        {56, ControlType::MMC, {}},        {27, ControlType::NoteOnOff, {}}, {28, ControlType::ProgramChange, {}},
+        {70, ControlType::DrumNote, {}},   {0, ControlType::CC, {}},        {8, ControlType::NRPN, {}},
+        {1, ControlType::SysEx, {}},       {64, ControlType::PitchBend, {}}, {24, ControlType::Disabled, {}},
+    };
+    for (const SetCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "control " << c.index << " type " << c.type);
+        Control(c.index).controlType = c.type;
+        Open(c.index);
+        std::vector<wxWindow*> shown;
+        collect(frame, shown);
+        std::set<int> fieldX, labelX, headingX;
+        int labelRight = 0;
+        for (wxWindow* w : shown) {
+            const std::string name = w->GetName().ToStdString();
+            const int x = w->GetScreenPosition().x;
+            if (std::find(std::begin(kRowFields), std::end(kRowFields), name) != std::end(kRowFields)) {
+                fieldX.insert(x);
+            } else if (name == "Section_Heading") {
+                headingX.insert(x);
+            } else if (dynamic_cast<wxStaticText*>(w) && name != "ID_NOTENAME") {
+                labelX.insert(x);
+                labelRight = std::max(labelRight, x + w->GetBestSize().x);
+            }
+        }
+        EXPECT_EQ(fieldX.size(), 1u) << "fields start at " << fieldX.size() << " places";
+        EXPECT_EQ(labelX.size(), 1u) << "labels start at " << labelX.size() << " places";
+        EXPECT_EQ(headingX.size(), 1u);
+        if (fieldX.size() == 1 && labelX.size() == 1 && headingX.size() == 1) {
+            EXPECT_LT(*headingX.begin(), *labelX.begin()) << "rows are indented under their heading";
+            EXPECT_LE(labelRight + 6, *fieldX.begin()) << "labels keep clear of the fields";
+        }
+    }
+}
+
+TEST_F(PanelTest, LowComesBeforeHighAndAProgramChangeNamesItsNumber) {
+    auto above = [this](const char* upper, const char* lower) {
+        return Find<wxWindow>(upper)->GetScreenPosition().y < Find<wxWindow>(lower)->GetScreenPosition().y;
+    };
+    Control(0).controlType = ControlType::CC;
+    Open(0);
+    EXPECT_TRUE(above("Low_Value", "High_Value"));
+    Control(24).controlType = ControlType::CC;
+    Open(24);
+    EXPECT_TRUE(above("Press_Stroke_Min_Value", "Release_Stroke_Max_Value"));
+    auto* low = Find<wxStaticText>("ID_LOWTEXT");
+    ASSERT_NE(low, nullptr);
+    EXPECT_EQ(low->GetLabel(), "Low value:");
+    Control(24).controlType = ControlType::ProgramChange;
+    Open(24);
+    low = Find<wxStaticText>("ID_LOWTEXT");
+    auto* high = Find<wxStaticText>("ID_HIGHTEXT");
+    ASSERT_TRUE(low && high);
+    EXPECT_EQ(low->GetLabel(), "Program:");
+    EXPECT_EQ(high->GetLabel(), "High value:");
+    // The caption sits beside the program's field.
+    const wxRect caption = low->GetScreenRect();
+    const wxRect field = Find<wxWindow>("Press_Stroke_Min_Value")->GetScreenRect();
+    EXPECT_LT(std::abs(caption.y + caption.height / 2 - (field.y + field.height / 2)), 4);
+}
+
+TEST_F(PanelTest, ThePickUpListNamesItsEntriesAndKeepsAValueFromAFile) {
+    Control(0).controlType = ControlType::CC;
+    Control(0).potCatchup = 3;
+    Open(0);
+    auto* strategy = Find<wxChoice>("Pot_Strategy");
+    ASSERT_NE(strategy, nullptr);
+    const std::vector<wxString> named = {"Jump", "Pick-up", "Template setting", "Value scaling"};
+    const wxArrayString entries = strategy->GetStrings();
+    EXPECT_EQ(std::vector<wxString>(entries.begin(), entries.end()), named);
+    EXPECT_EQ(strategy->GetSelection(), 3);
+    // A file may hold a value beyond them: entry n still stands for value n.
+    Control(0).potCatchup = 6;
+    Open(0);
+    strategy = Find<wxChoice>("Pot_Strategy");
+    ASSERT_EQ(strategy->GetCount(), 7u);
+    EXPECT_EQ(strategy->GetSelection(), 6);
+    EXPECT_EQ(strategy->GetString(6), "Value 6");
+    Choose(strategy, 1);
+    EXPECT_EQ(Control(0).getPotCatchup(), 1);
+    EXPECT_EQ(host.commands, std::vector<std::string>{"Edit Control Pot Strategy"});
 }

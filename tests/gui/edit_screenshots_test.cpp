@@ -9,6 +9,7 @@
 #include <wx/utils.h>
 
 #include "GuiTestSupport.h"
+#include "LayoutChecks.h"
 #include "app/MainFrame.h"
 #include "model/Command.h"
 #include "model/ControlState.h"
@@ -27,24 +28,6 @@ protected:
             wxMilliSleep(15);
         }
     }
-    // Every shown control lies inside its parent; captions have their full width.
-    static void CheckLayout(wxWindow* window, const std::string& shot) {
-        for (wxWindow* child : window->GetChildren()) {
-            if (!child->IsShown() || child->IsTopLevel()) continue;
-            const wxRect inside(window->GetClientSize());
-            // A notebook places its pages below its tabs, outside its client area.
-            const bool page = dynamic_cast<wxNotebook*>(window) != nullptr;
-            EXPECT_TRUE(page || inside.Contains(child->GetRect()))
-                << shot << ": " << child->GetName().ToStdString() << " outside " << window->GetName().ToStdString();
-            const bool caption = dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxCheckBox*>(child) ||
-                                 dynamic_cast<wxRadioButton*>(child) || dynamic_cast<wxToggleButton*>(child);
-            if (caption && !child->GetLabel().empty()) {
-                EXPECT_GE(child->GetSize().x, child->GetBestSize().x)
-                    << shot << ": caption cut: " << child->GetLabel().ToStdString();
-            }
-            CheckLayout(child, shot);
-        }
-    }
     void Shoot(wxTopLevelWindow* window, const std::string& file) {
         window->Move(0, 0);
         window->Show();
@@ -53,7 +36,7 @@ protected:
         const wxImage image = CaptureScreen(window->GetScreenRect());
         ASSERT_TRUE(image.IsOk()) << file;
         EXPECT_TRUE(image.SaveFile(ScreenshotFolder() + "/" + file, wxBITMAP_TYPE_PNG));
-        CheckLayout(window, file);
+        ExpectNoCutText(window, file);
     }
 };
 }  // namespace

@@ -166,6 +166,36 @@ TEST_F(MidiMonitorTest, MessagesAppearOnTheTimerWithTheirTexts) {
     EXPECT_EQ(monitor->StatusLine()->GetLabel(), "4 lines, 5 received, 1 hidden");
 }
 
+TEST_F(MidiMonitorTest, EveryColumnShowsItsTextsWhole) {
+    // The widest of each kind: the longest kind names, channel 16, a SysEx
+    // message kept whole and a long one folded.
+    feed({0xDF, 127});
+    feed({0xAF, 127, 127});
+    feed({0xBF, 127, 127});
+    MidiBytes whole(MonitorEvent::kKept, 0x7F);
+    whole.front() = 0xF0;
+    whole.back() = 0xF7;
+    feed(whole);
+    MidiBytes dump(4112, 0x7F);
+    dump.front() = 0xF0;
+    dump.back() = 0xF7;
+    feed(dump);
+    settle();
+    ASSERT_EQ(rows(), 5);
+    wxListCtrl* list = monitor->List();
+    for (int c = 0; c < list->GetColumnCount(); ++c) {
+        wxListItem column;
+        column.SetMask(wxLIST_MASK_TEXT);
+        list->GetColumn(c, column);
+        // A cell's text needs its width plus the cell's margins.
+        const int margins = 8;
+        EXPECT_GE(list->GetColumnWidth(c), list->GetTextExtent(column.GetText()).x + margins) << column.GetText();
+        for (long r = 0; r < rows(); ++r)
+            EXPECT_GE(list->GetColumnWidth(c), list->GetTextExtent(cell(r, c)).x + margins)
+                << "column " << column.GetText() << ": " << cell(r, c);
+    }
+}
+
 TEST_F(MidiMonitorTest, TheFilterHidesClockAndActiveSensingByDefault) {
     for (const auto& choice : CMidiMonitorWindow::FilterChoices()) {
         const bool streaming = choice.group == MonitorGroup::Clock || choice.group == MonitorGroup::ActiveSensing;

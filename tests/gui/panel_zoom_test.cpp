@@ -12,7 +12,11 @@
 #include "app/Settings.h"
 #include "model/ControlState.h"
 #include "model/EditorTemplate.h"
+#include "model/TaNGRAQVTemplate.h"
+#include "ui/BitmapFont.h"
 #include "ui/TemplateUI.h"
+
+#include <algorithm>
 
 namespace {
 struct ZoomCase {
@@ -164,31 +168,92 @@ TEST_F(PanelZoomTest, TheZoomSurvivesARestartOfTheMainWindow) {
     EXPECT_EQ(Settings().panelZoom, 100);
 }
 
-TEST_F(PanelZoomTest, TheEnlargedPanelIsThePanelWithEveryPixelCopied) {
+namespace {
+bool samePixel(const wxImage& a, int ax, int ay, const wxImage& b, int bx, int by) {
+    return a.GetRed(ax, ay) == b.GetRed(bx, by) && a.GetGreen(ax, ay) == b.GetGreen(bx, by) &&
+           a.GetBlue(ax, ay) == b.GetBlue(bx, by);
+}
+// How much darker `shown` is than `blank` over an area: the ink of a text.
+long ink(const wxImage& shown, const wxImage& blank, const wxRect& area) {
+    long sum = 0;
+    const wxRect inside = area.Intersect(wxRect(shown.GetSize()));
+    for (int y = inside.y; y <= inside.GetBottom(); ++y)
+        for (int x = inside.x; x <= inside.GetRight(); ++x)
+            sum += std::max(0, (blank.GetRed(x, y) + blank.GetGreen(x, y) + blank.GetBlue(x, y)) -
+                                   (shown.GetRed(x, y) + shown.GetGreen(x, y) + shown.GetBlue(x, y)));
+    return sum;
+}
+}  // namespace
+
+TEST_F(PanelZoomTest, TheEnlargedPanelCopiesThePictureAndDrawsItsTextsAtTheEnlargedSize) {
+    // A note button named after its note: the same text on two lines, seven
+    // panel pixels apart (one and a half times that is no whole number).
+    CEditorTemplate* tpl = frame->currentTemplate();
+    tpl->controlAt(40)->controlType = ControlType::NoteOnOff;
+    tpl->controlAt(40)->lsbNumber = 60;
+    tpl->controlAt(40)->setName(CBaseControlState::noteName(60));
     const wxImage plain = CapturePanel();
     ASSERT_TRUE(plain.IsOk());
     ASSERT_EQ(plain.GetSize(), frame->View()->GetBackgroundSize());
+    // The same panel without a single text: the pixels where they differ are text.
+    const wxString blankPath = WriteTemplate("blank.syx", [](CEditorTemplate& t) {
+        for (int i = 0; i < CTaNGRAQVTemplate::kControlCount; ++i) t.controlAt(i)->controlType = ControlType::Disabled;
+    }, "");
+    EXPECT_NO_DIALOG(frame->openFile(blankPath, true));
+    const wxImage blank = CapturePanel();
+    ASSERT_TRUE(blank.IsOk());
+    wxImage text(plain.GetSize());  // white where a text is, or next to one
+    text.Clear(0);
+    for (int y = 0; y < plain.GetHeight(); ++y)
+        for (int x = 0; x < plain.GetWidth(); ++x)
+            if (!samePixel(plain, x, y, blank, x, y))
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        text.SetRGB(std::clamp(x + dx, 0, plain.GetWidth() - 1),
+                                    std::clamp(y + dy, 0, plain.GetHeight() - 1), 255, 255, 255);
+    CControlButton* note = frame->View()->FindButton(40);
+    ASSERT_NE(note, nullptr);
+    const wxPoint origin = note->Text().Origin();
+    const int cell = BitmapFont::Get().Cell();
+
     for (const ZoomCase& z : kZooms) {
         if (!z.screenshot) continue;
         SCOPED_TRACE(z.percent);
         Menu(z.menuId);
+        const wxImage blankShown = CapturePanel();
+        frame->selectTemplate(1);  // the panel with its texts again
+        frame->moveCurrentToFront();
         const wxImage shown = CapturePanel();
-        ASSERT_TRUE(shown.IsOk());
+        ASSERT_TRUE(shown.IsOk() && blankShown.IsOk());
+        const double f = z.percent / 100.0;
+        // Everything but the texts is the unzoomed picture with every pixel copied.
         const wxImage expected = plain.Scale(shown.GetWidth(), shown.GetHeight(), wxIMAGE_QUALITY_NEAREST);
-        // Nearest neighbour: no colour that is not in the unzoomed picture, no blur.
-        long differing = 0;
+        const wxImage textShown = text.Scale(shown.GetWidth(), shown.GetHeight(), wxIMAGE_QUALITY_NEAREST);
+        long differing = 0, differingText = 0;
         for (int y = 0; y < shown.GetHeight(); ++y)
             for (int x = 0; x < shown.GetWidth(); ++x)
-                if (shown.GetRed(x, y) != expected.GetRed(x, y) || shown.GetGreen(x, y) != expected.GetGreen(x, y) ||
-                    shown.GetBlue(x, y) != expected.GetBlue(x, y))
-                    ++differing;
-        std::cout << z.percent << "%: " << differing << " of " << shown.GetWidth() * shown.GetHeight()
-                  << " pixels differ from the unzoomed panel copied by nearest neighbour\n";
+                if (!samePixel(shown, x, y, expected, x, y)) ++(textShown.GetRed(x, y) ? differingText : differing);
+        std::cout << z.percent << "%: outside the texts " << differing << " pixels differ from the unzoomed panel "
+                  << "copied by nearest neighbour, inside " << differingText << "\n";
         EXPECT_EQ(differing, 0);
+        if (z.percent == 200) EXPECT_EQ(differingText, 0);  // a whole factor: the texts are copies too
+        // A text is drawn at the enlarged size: the same text has the same
+        // ink wherever it stands.
+        auto lineArea = [&](int line) {
+            const int top = origin.y + line * (cell + 2);
+            return wxRect(static_cast<int>((origin.x - 30) * f), static_cast<int>(top * f) - 1,
+                          static_cast<int>(100 * f), static_cast<int>(cell * f) + 3);
+        };
+        const long name = ink(shown, blankShown, lineArea(0)), type = ink(shown, blankShown, lineArea(1));
+        std::cout << z.percent << "%: ink of the note as the name " << name << ", as the type " << type << "\n";
+        ASSERT_GT(name, 0);
+        EXPECT_LT(std::abs(name - type), name / 50) << "name " << name << ", type " << type;
         // The whole window, menus and status bar included, for a look.
         const wxImage window = CaptureScreen(frame->GetScreenRect());
         ASSERT_TRUE(window.IsOk());
         EXPECT_TRUE(window.SaveFile(ScreenshotFolder() + "/" + z.screenshot, wxBITMAP_TYPE_PNG));
+        frame->selectTemplate(1);  // the blank panel for the next zoom
+        frame->moveCurrentToFront();
     }
     EXPECT_TRUE(plain.SaveFile(ScreenshotFolder() + "/panel_zoom_100.png", wxBITMAP_TYPE_PNG));
 }

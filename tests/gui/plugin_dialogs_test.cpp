@@ -2,6 +2,8 @@
 // while plug-ins are examined, and the warning after an unfinished search.
 #include <wx/button.h>
 #include <wx/dirdlg.h>
+#include <wx/filename.h>
+#include <wx/filefn.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
@@ -314,16 +316,37 @@ TEST_F(PluginDialogsTest, EditorMemoryIsUntouchedByExaminingEveryInstalledPlugin
 }
 
 TEST_F(PluginDialogsTest, StartupWarnsOnceAfterAnUnfinishedSearch) {
-    Settings().pluginsEnumeratedOK = 0;
-    Settings().lastPluginEnumerated = "/plugins/Bad.so";
-    wxTEST_DIALOG(EditorApp().WarnAboutUnfinishedPluginSearch(),
-                  ExpectMessage("It appears that the plug-in \"/plugins/Bad.so \" may not have loaded properly last "
-                                "time.  Try choosing \"Edit->Preferences...\" to change the VST plugin location, or "
-                                "remove the plug-in and try again.",
-                                wxOK));
-    EXPECT_EQ(Settings().pluginsEnumeratedOK, 1);
-    EXPECT_EQ(Settings().lastPluginEnumerated, "");
-    EXPECT_NO_DIALOG(EditorApp().WarnAboutUnfinishedPluginSearch());
+    // A file name is anybody's to choose: what could garble the message is shown escaped.
+    const std::pair<const char*, const char*> cases[] = {
+        {"/plugins/Bad.so", "/plugins/Bad.so"},
+        {"/plugins/Red\x1b[31m\nBad\a.so", "/plugins/Red\\x1b[31m\\nBad\\x07.so"},
+    };
+    for (const auto& [stored, shown] : cases) {
+        SCOPED_TRACE(shown);
+        Settings().pluginsEnumeratedOK = 0;
+        Settings().lastPluginEnumerated = wxString::FromUTF8(stored);
+        wxTEST_DIALOG(EditorApp().WarnAboutUnfinishedPluginSearch(),
+                      ExpectMessage("It appears that the plug-in \"" + wxString::FromUTF8(shown) +
+                                        " \" may not have loaded properly last time.  Try choosing "
+                                        "\"Edit->Preferences...\" to change the VST plugin location, or remove the "
+                                        "plug-in and try again.",
+                                    wxOK));
+        EXPECT_EQ(Settings().pluginsEnumeratedOK, 1);
+        EXPECT_EQ(Settings().lastPluginEnumerated, "");
+        EXPECT_NO_DIALOG(EditorApp().WarnAboutUnfinishedPluginSearch());
+    }
+}
+
+TEST_F(PluginDialogsTest, ControlCharactersInFileNamesAreShownEscaped) {
+    const wxString folder = Path("odd");
+    ASSERT_TRUE(wxFileName::Mkdir(folder));
+    ASSERT_TRUE(wxCopyFile(kMixed + "/NotAPlugin.so", folder + "/Bell\a\n\x1b[2J.so"));
+    Settings().vstDir = folder;
+    CVSTSelector selector(frame);
+    const auto r = rows(selector.list);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].first, "(not loadable)");
+    EXPECT_TRUE(r[0].second.StartsWith("Bell\\x07\\n\\x1b[2J.so: ")) << r[0].second;
 }
 
 }  // namespace

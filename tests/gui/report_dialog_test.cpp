@@ -10,6 +10,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
 
 #include "GuiTestSupport.h"
 #include "app/EditorApp.h"
@@ -49,6 +52,23 @@ int closedPort() {
     return s.port;  // closed again when s goes
 }
 
+// Answers a message box like ExpectMessage, first checking what holds while
+// the user reads it.
+class ExpectMessageWhile : public ExpectMessage {
+public:
+    ExpectMessageWhile(const wxString& text, std::function<void()> check)
+        : ExpectMessage(text, wxOK), check(std::move(check)) {}
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override {
+        check();
+        return ExpectMessage::OnInvoked(dlg);
+    }
+
+private:
+    std::function<void()> check;
+};
+
 class ReportTest : public GuiTest {
 protected:
     void SetUp() override {
@@ -56,11 +76,14 @@ protected:
         savedHooks = ModelHooks::get();
         savedAppName = wxTheApp->GetAppName();
         savedVendor = wxTheApp->GetVendorName();
-        const char* tmp = std::getenv("TMPDIR");
-        savedTmp = tmp ? tmp : "";
-        hadTmp = tmp != nullptr;
-        // Report files go into the test's own folder.
-        ::setenv("TMPDIR", (dir + "/").utf8_str(), 1);
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_DATA_HOME"}) {
+            const char* value = std::getenv(name);
+            savedEnv.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        // Report files go into the test's own folder, which only this user may enter.
+        ::chmod(dir.utf8_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", dir.utf8_str(), 1);
+        ::setenv("XDG_DATA_HOME", (dir + "/data").utf8_str(), 1);
         wxTheApp->SetAppName(wxString::FromUTF8(EditorApp().Profile().GetEditorTitle()));
         wxTheApp->SetVendorName("Quorvane");
         RememberReportingApplication(&EditorApp());
@@ -69,8 +92,10 @@ protected:
         ModelHooks::get() = savedHooks;
         wxTheApp->SetAppName(savedAppName);
         wxTheApp->SetVendorName(savedVendor);
-        if (hadTmp) ::setenv("TMPDIR", savedTmp.c_str(), 1);
-        else ::unsetenv("TMPDIR");
+        for (const auto& [name, value] : savedEnv) {
+            if (value) ::setenv(name.c_str(), value->c_str(), 1);
+            else ::unsetenv(name.c_str());
+        }
         RememberReportingApplication(nullptr);
         GuiTest::TearDown();
     }
@@ -90,8 +115,7 @@ protected:
 
     ModelHooks savedHooks;
     wxString savedAppName, savedVendor;
-    std::string savedTmp;
-    bool hadTmp = false;
+    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv;
 };
 
 }  // namespace
@@ -223,4 +247,48 @@ TEST_F(ReportTest, DataErrorWritesTheMaskAndOffersItWhenAllowed) {
     const std::string bytes{std::istreambuf_iterator<char>(mask), std::istreambuf_iterator<char>()};
     EXPECT_EQ(4112u, bytes.size());
     EXPECT_EQ(1, std::count_if(bytes.begin(), bytes.end(), [](char b) { return b != 0; }));
+}
+
+TEST_F(ReportTest, WithoutAReportToOfferTheReporterStillSaysWhereTheChangesAre) {
+    // The mail server is away: no report dialog, but a message with every place.
+    Settings().reportServer = wxString::Format("127.0.0.1:%d", closedPort());
+    const wxString file = WriteFile("TaNGRA LuMI QV Editor.dmp", "report");
+    wxArrayString arguments;
+    for (const char* a : {"", "--recovered", "/music/song.recovered.syx", "--not-recovered", "Untitled"}) arguments.Add(a);
+    arguments[0] = file;
+    // What the crash left for the next start is told now, and forgotten.
+    const std::string notice = (dir + "/data/TaNGRA LuMI QV Editor/recovered templates.txt").ToStdString();
+    wxFileName::Mkdir(dir + "/data/TaNGRA LuMI QV Editor", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    std::ofstream(notice) << "Recovered: /music/song.recovered.syx\nNot recovered: Untitled\n";
+    const wxString expected =
+        "TaNGRA LuMI QV Editor closed unexpectedly.\n\nYour unsaved changes were saved in:\n"
+        "/music/song.recovered.syx\n\nThe unsaved changes to these templates could not be saved anywhere:\nUntitled";
+    // Kept while the message is up: a reporter ended before the user read
+    // it leaves the list for the next start.
+    wxTEST_DIALOG(EXPECT_EQ(0, RunCrashReporter(arguments)),
+                  ExpectMessageWhile(expected, [&] { EXPECT_TRUE(wxFileExists(notice)); }));
+    EXPECT_FALSE(wxFileExists(notice));
+    EXPECT_TRUE(wxFileExists(file));  // nothing was sent
+
+    // No report file at all: the same message.
+    arguments[0] = "";
+    wxTEST_DIALOG(RunCrashReporter(arguments), ExpectMessage(expected, wxOK));
+}
+
+TEST_F(ReportTest, NextStartTellsWhatTheReporterCouldNot) {
+    const wxString folder = dir + "/data/TaNGRA LuMI QV Editor";
+    wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    const std::string notice = (folder + "/recovered templates.txt").ToStdString();
+    std::ofstream(notice) << "Recovered: /music/song.recovered.syx\n";
+    wxTEST_DIALOG(TellAboutTemplatesSavedAtLastCrash(EditorApp()),
+                  ExpectMessageWhile("TaNGRA LuMI QV Editor closed unexpectedly last time.\n\n"
+                                     "Your unsaved changes were saved in:\n/music/song.recovered.syx",
+                                     [&] { EXPECT_TRUE(wxFileExists(notice)); }));
+    EXPECT_FALSE(wxFileExists(notice));
+    // Told once: the next start shows nothing.
+    EXPECT_NO_DIALOG(TellAboutTemplatesSavedAtLastCrash(EditorApp()));
+    // A link planted in its place is neither read nor shown.
+    ::symlink((dir + "/elsewhere.txt").utf8_str(), notice.c_str());
+    std::ofstream((dir + "/elsewhere.txt").ToStdString()) << "Recovered: /somewhere/else.syx\n";
+    EXPECT_NO_DIALOG(TellAboutTemplatesSavedAtLastCrash(EditorApp()));
 }

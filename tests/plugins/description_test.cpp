@@ -56,3 +56,25 @@ TEST(PluginNames, ShortNamesFollowTheDeviceNameLength) {
 }
 
 }  // namespace
+
+TEST(PluginNames, ShownTextEscapesWhatCouldActOnAScreen) {
+    struct Case {
+        std::string text;
+        std::string shown;
+    };
+    const std::vector<Case> cases = {
+        {"Plain Name.so", "Plain Name.so"},
+        {"Red\x1b[31mAlert", "Red\\x1b[31mAlert"},
+        {"two\nlines\tand\rreturn", "two\\nlines\\tand\\rreturn"},
+        {"bell\x07" "del\x7f", "bell\\x07del\\x7f"},
+        {"back\\slash", "back\\\\slash"},
+        {"Gr\xc3\xbc\xc3\x9f" "e \xe2\x80\x93 \xf0\x9f\x8e\xb9", "Gr\xc3\xbc\xc3\x9f" "e \xe2\x80\x93 \xf0\x9f\x8e\xb9"},
+        {"csi\xc2\x9b" "2J", "csi\\u009b2J"},              // a C1 control in UTF-8
+        {"latin1 \xe9" "t\xe9", "latin1 \\xe9t\\xe9"},        // bytes that are no UTF-8
+        {"cut \xe2\x80", "cut \\xe2\\x80"},                // a sequence cut short
+        {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
+        {"surrogate \xed\xa0\x80", "surrogate \\xed\\xa0\\x80"},
+        {std::string("nul\0byte", 8), "nul\\x00byte"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.shown, PluginNames::shownText(c.text)) << c.shown;
+}

@@ -66,5 +66,43 @@ done
 mkdir "$work/empty"
 "$TOOL" plugins "$work/empty" >"$work/empty.txt" 2>&1 && grep -q '^0 plug-in(s), 0 file(s) skipped$' "$work/empty.txt" && ok || bad "empty folder"
 
+# A folder that does not exist is an error, not an empty list.
+"$TOOL" plugins "$work/no-such-folder" >"$work/out" 2>"$work/err"
+st=$?
+[ $st -eq 1 ] && ok || bad "missing folder exit $st"
+grep -q "$work/no-such-folder" "$work/err" && ok || bad "missing folder message: $(cat "$work/err")"
+
+# Control characters in file names reach the terminal escaped.
+mkdir "$work/odd"
+cp "$DIR/mixed/TestFilter.so" "$work/odd/$(printf 'Red\033[31mAlert\nx.so')"
+cp "$DIR/mixed/NotAPlugin.so" "$work/odd/$(printf 'Bell\007.so')"
+"$TOOL" plugins --timeout 2 "$work/odd" >"$work/odd.txt" 2>&1
+if LC_ALL=C grep -q "$(printf '[\001-\010\013-\037\177]')" "$work/odd.txt"; then bad "raw control characters shown"; else ok; fi
+grep -qF 'Red\x1b[31mAlert\nx.so' "$work/odd.txt" && ok || bad "escaped plug-in file name: $(cat -v "$work/odd.txt")"
+grep -qF 'Bell\x07.so' "$work/odd.txt" && ok || bad "escaped skipped file name: $(cat -v "$work/odd.txt")"
+# The same in from-plugin's messages, for a file that is no plug-in and one that is not there.
+"$TOOL" from-plugin "$work/odd/$(printf 'Bell\007.so')" "$work/none.syx" >/dev/null 2>"$work/err"
+grep -qF 'Bell\x07.so is not a usable VST 2 plug-in' "$work/err" && ok || bad "from-plugin escaped name: $(cat -v "$work/err")"
+"$TOOL" from-plugin "$work/odd/$(printf 'Gone\033[2J.so')" "$work/none.syx" >/dev/null 2>"$work/err"
+grep -qF 'Gone\x1b[2J.so' "$work/err" && ok || bad "from-plugin escaped missing name: $(cat -v "$work/err")"
+if LC_ALL=C grep -q "$(printf '[\001-\010\013-\037\177]')" "$work/err"; then bad "raw control characters in from-plugin's message"; else ok; fi
+
+# Without DIR or $VST_PATH every existing default folder is searched.
+mkdir -p "$work/home/.vst" "$work/home/.lxvst/deep"
+cp "$DIR/mixed/TestFilter.so" "$work/home/.vst/First.so"
+cp "$DIR/mixed/TestFilter.so" "$work/home/.lxvst/deep/Second.so"
+env -u VST_PATH HOME="$work/home" "$TOOL" plugins --json --timeout 2 >"$work/default.json" 2>"$work/err" && ok || bad "default folders exit: $(cat "$work/err")"
+"$PY" - "$work/default.json" "$work/home" <<'PYEOF' && ok || bad "default folders content"
+import json, os, sys
+d = json.load(open(sys.argv[1]))
+home = sys.argv[2]
+system = [f for f in ["/usr/local/lib/vst", "/usr/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/lxvst"] if os.path.isdir(f)]
+assert d["folders"] == [home + "/.vst", home + "/.lxvst"] + system, d["folders"]
+names = {p["fileName"] for p in d["plugins"]}
+assert {"First", "Second"} <= names, names
+if os.path.isdir("/usr/lib/lxvst"):
+    assert "DragonflyHallReverb-vst" in names, names
+PYEOF
+
 echo "$pass passed, $fail failed"
 [ $fail -eq 0 ]

@@ -181,6 +181,63 @@ TEST(PluginScan, CancelEndsAHungExaminationAtOnce) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
 }
 
+// A process that exists and is not a zombie.
+bool running(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return false;
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+TEST(PluginScan, PluginThatForksNeitherStallsTheScanNorOutlivesIt) {
+    char pattern[] = "/tmp/tqv-plugin-fork-XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    const std::string pidFile = dir + "/pids";
+    ::setenv("TQV_TEST_PLUGIN_PIDFILE", pidFile.c_str(), 1);
+    const std::string forking = std::string(TQV_TEST_PLUGIN_DIR) + "/forking/Forking.so";
+    CPluginScan scan;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(scan.start({forking, kMixed + "/TestFilter.so"}, testOptions(10))) << scan.error();
+    while (scan.poll(-1, nullptr)) {
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ::unsetenv("TQV_TEST_PLUGIN_PIDFILE");
+    EXPECT_TRUE(scan.finished()) << scan.error();
+    EXPECT_EQ(2u, scan.found().size());
+    EXPECT_LT(seconds, 5.0) << "the scan waited for the plug-in's own process";
+    std::vector<pid_t> children;
+    std::ifstream pids(pidFile);
+    for (long pid; pids >> pid;) children.push_back(static_cast<pid_t>(pid));
+    ASSERT_FALSE(children.empty()) << "the plug-in did not start its process";
+    for (pid_t child : children) {
+        for (int i = 0; i < 50 && running(child); ++i) usleep(20000);
+        EXPECT_FALSE(running(child)) << "process " << child << " still runs after the scan";
+        if (running(child)) ::kill(child, SIGKILL);
+    }
+
+    // A search cancelled while a later plug-in hangs ends the earlier one's process too.
+    fs::remove(pidFile);
+    ::setenv("TQV_TEST_PLUGIN_PIDFILE", pidFile.c_str(), 1);
+    CPluginScan cancelled;
+    const std::string stuck = std::string(TQV_TEST_PLUGIN_DIR) + "/hang-only/Stuck.so";
+    ASSERT_TRUE(cancelled.start({forking, stuck}, testOptions(60))) << cancelled.error();
+    CRecordingHost host;
+    while (host.order.size() < 3 && cancelled.poll(100, &host)) {
+    }
+    ::unsetenv("TQV_TEST_PLUGIN_PIDFILE");
+    ASSERT_EQ(host.order, (std::vector<std::string>{"examining Forking.so", "examined Forking", "examining Stuck.so"}));
+    cancelled.cancel();
+    children.clear();
+    std::ifstream again(pidFile);
+    for (long pid; again >> pid;) children.push_back(static_cast<pid_t>(pid));
+    ASSERT_EQ(1u, children.size());
+    for (int i = 0; i < 50 && running(children[0]); ++i) usleep(20000);
+    EXPECT_FALSE(running(children[0])) << "process " << children[0] << " still runs after the cancelled scan";
+    if (running(children[0])) ::kill(children[0], SIGKILL);
+    fs::remove_all(dir);
+}
+
 TEST(PluginScan, MissingHelperIsAClearError) {
     CPluginScan::Options o = testOptions();
     o.helperPath = "/nonexistent/tangra-qv-plugin-scan";

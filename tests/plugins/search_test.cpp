@@ -27,19 +27,23 @@ public:
     std::string path;
 };
 
-TEST(PluginSearch, DefaultFolderFollowsThePlatformOrder) {
+TEST(PluginSearch, DefaultFolderListsEveryExistingOneInThePlatformOrder) {
     TempFolder home;
     EXPECT_EQ(PluginSearch::defaultFolderSetting("/a:/b", home.path.c_str()), "/a:/b");
-    // Without $VST_PATH: the first folder that exists.
+    // Without $VST_PATH: every folder of the list that exists, the user's first.
+    std::string system;
+    for (const char* f : {"/usr/local/lib/vst", "/usr/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/lxvst"})
+        if (fs::is_directory(f)) system += std::string(":") + f;
+    EXPECT_EQ(PluginSearch::defaultFolderSetting("", home.path.c_str()), system.empty() ? "" : system.substr(1));
     fs::create_directories(home.path + "/.lxvst");
-    EXPECT_EQ(PluginSearch::defaultFolderSetting("", home.path.c_str()), home.path + "/.lxvst");
+    EXPECT_EQ(PluginSearch::defaultFolderSetting("", home.path.c_str()), home.path + "/.lxvst" + system);
     fs::create_directories(home.path + "/.vst");
-    EXPECT_EQ(PluginSearch::defaultFolderSetting(nullptr, home.path.c_str()), home.path + "/.vst");
-    // No home folder: the system folders, when they exist.
-    const std::string system = PluginSearch::defaultFolderSetting(nullptr, nullptr);
-    if (!system.empty()) {
-        EXPECT_TRUE(fs::is_directory(system)) << system;
-    }
+    EXPECT_EQ(PluginSearch::defaultFolderSetting(nullptr, home.path.c_str()),
+              home.path + "/.vst:" + home.path + "/.lxvst" + system);
+    // A file under a folder's name is no folder.
+    fs::remove(home.path + "/.vst");
+    home.touch(".vst");
+    EXPECT_EQ(PluginSearch::defaultFolderSetting(nullptr, home.path.c_str()), home.path + "/.lxvst" + system);
 }
 
 TEST(PluginSearch, SplitsFolderLists) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include "model/TaNGRAQVTemplate.h"
 #include "report/MailMessage.h"
+#include "report/PrivateFiles.h"
 #include "report/ReportSettings.h"
 #include "report/Reports.h"
 
@@ -100,16 +102,66 @@ TEST(ReportTexts, NamesPutInEverywhere) {
     EXPECT_EQ("TaNGRA LuMI QV Editor Data Error Report", reportSubject("TaNGRA LuMI QV Editor", "Data Error"));
 }
 
-TEST(ReportFiles, NamesInTheTemporaryFolder) {
+TEST(ReportFiles, NamesInTheReportFolder) {
     EXPECT_EQ("/t/TaNGRA LuMI QV Editor.dmp", crashReportPath("TaNGRA LuMI QV Editor", "/t/"));
     EXPECT_EQ("/t/TaNGRA LuMI QV EditorSyxDiff.bin", dataErrorMaskPath("TaNGRA LuMI QV Editor", "/t/"));
-    const char* saved = std::getenv("TMPDIR");
-    const std::string restore = saved ? saved : "";
-    ::setenv("TMPDIR", "/some/where", 1);
-    EXPECT_EQ("/some/where/", temporaryDirectory());
-    ::unsetenv("TMPDIR");
-    EXPECT_EQ("/tmp/", temporaryDirectory());
-    if (saved) ::setenv("TMPDIR", restore.c_str(), 1);
+    EXPECT_EQ("", crashReportPath("TaNGRA LuMI QV Editor", ""));
+}
+
+TEST(ReportFiles, ReportFolderIsPrivateToTheUser) {
+    TempDir t;
+    const std::string runtime = t.path + "runtime";
+    const std::string home = t.path + "home";
+    fs::create_directories(home);
+    ::mkdir(runtime.c_str(), 0700);
+    EXPECT_EQ(runtime + "/", reportDirectory(runtime.c_str(), nullptr, home.c_str()));
+
+    // A runtime folder others may enter, a link to one, or a relative path is
+    // not used: a private folder under the cache folder is made instead.
+    const std::string shared = t.path + "shared";
+    ::mkdir(shared.c_str(), 0700);
+    ::chmod(shared.c_str(), 01777);
+    fs::create_directory_symlink(runtime, t.path + "link");
+    for (const std::string& bad : {shared, t.path + "link", std::string("runtime")}) {
+        SCOPED_TRACE(bad);
+        const std::string made = reportDirectory(bad.c_str(), nullptr, home.c_str());
+        ASSERT_EQ(0u, made.find(home + "/.cache/tangra-qv-editor/reports-")) << made;
+        EXPECT_TRUE(isPrivateFolder(made.substr(0, made.size() - 1)));
+        // The next run finds the same folder again.
+        EXPECT_EQ(made, reportDirectory(nullptr, nullptr, home.c_str()));
+    }
+    const std::string cache = t.path + "cache";
+    const std::string underCache = reportDirectory(nullptr, cache.c_str(), home.c_str());
+    EXPECT_EQ(0u, underCache.find(cache + "/tangra-qv-editor/reports-")) << underCache;
+    // A planted link where the folders go is not followed.
+    const std::string trap = t.path + "trap";
+    fs::create_directories(trap + "/target");
+    fs::create_directory_symlink(trap + "/target", trap + "/tangra-qv-editor");
+    EXPECT_EQ("", reportDirectory(nullptr, trap.c_str(), nullptr));
+    EXPECT_TRUE(fs::is_empty(trap + "/target"));
+    EXPECT_EQ("", reportDirectory(nullptr, nullptr, nullptr));
+}
+
+TEST(ReportFiles, OnlyFilesOfTheUsersOwnAreReadBack) {
+    TempDir t;
+    std::ofstream(t.path + "report.dmp") << "report";
+    fs::create_symlink(t.path + "report.dmp", t.path + "link.dmp");
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(readTrustedFile(t.path + "report.dmp", bytes, error)) << error;
+    EXPECT_EQ(6u, bytes.size());
+    EXPECT_FALSE(readTrustedFile(t.path + "link.dmp", bytes, error));
+    EXPECT_NE(std::string::npos, error.find("link")) << error;
+    EXPECT_FALSE(readTrustedFile(t.path, bytes, error));  // a folder
+    ::mkfifo((t.path + "pipe").c_str(), 0600);
+    EXPECT_FALSE(readTrustedFile(t.path + "pipe", bytes, error));
+    if (::geteuid() == 0) {
+        // Root can make a file that belongs to somebody else.
+        std::ofstream(t.path + "theirs.dmp") << "theirs";
+        ASSERT_EQ(0, ::chown((t.path + "theirs.dmp").c_str(), 65534, 65534));
+        EXPECT_FALSE(readTrustedFile(t.path + "theirs.dmp", bytes, error));
+        EXPECT_NE(std::string::npos, error.find("not a file of this user")) << error;
+    }
 }
 
 class DataErrorReport : public ::testing::Test {
@@ -159,6 +211,19 @@ TEST_F(DataErrorReport, UnwritableFolderOffersNothing) {
     EXPECT_TRUE(offered.empty());
 }
 
+TEST_F(DataErrorReport, PlantedLinkIsReplacedNotWrittenThrough) {
+    std::ofstream(dir.path + "victim") << "precious";
+    fs::create_symlink(dir.path + "victim", maskPath());
+    fs::create_symlink(dir.path + "victim", dir.path + ".TaNGRA LuMI QV EditorSyxDiff.bin.tmp");
+    reporter.reportDataError(tpl, ByteSequence({0, 3, 0}));
+    EXPECT_EQ((std::vector<uint8_t>{'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}), readAll(dir.path + "victim"));
+    struct stat st {};
+    ASSERT_EQ(0, ::lstat(maskPath().c_str(), &st));
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+    EXPECT_EQ((std::vector<uint8_t>{0, 3, 0}), readAll(maskPath()));
+}
+
 TEST(ReportMessage, HeadersStructureAndWireForm) {
     ReportMail m;
     m.sender = "s@example.org";
@@ -185,6 +250,40 @@ TEST(ReportMessage, HeadersStructureAndWireForm) {
     EXPECT_EQ("\r\n.\r\n", wire.substr(wire.size() - 5));
     EXPECT_EQ("a\r\n.\r\n", smtpDataBlock("a"));
     EXPECT_EQ("..\r\n.\r\n", smtpDataBlock(".\n"));
+}
+
+TEST(ReportMessage, TypedTextNeverBreaksTheMessage) {
+    const std::string boundary = kMimeBoundary;
+    ReportMail m;
+    m.recipient = "r@example.org";
+    m.attachment = {1};
+    m.attachmentName = "r.dmp";
+    // The separator typed into the description, and its first variant too.
+    m.body = "a\n--" + boundary + "\nb --" + boundary + "-2--";
+    std::string text = composeReportMessage(m);
+    EXPECT_NE(std::string::npos, text.find("boundary=\"" + boundary + "-3\""));
+    EXPECT_NE(std::string::npos, text.find("\n--" + boundary + "-3--\n"));
+    EXPECT_NE(std::string::npos, text.find(m.body + "\n"));
+    // Without it, the usual one.
+    m.body = "fine";
+    EXPECT_NE(std::string::npos, composeReportMessage(m).find("boundary=\"" + boundary + "\"\n"));
+
+    // An address of 254 characters is a header; a longer one ends the text.
+    m.replyTo = std::string(242, 'a') + "@example.org";
+    EXPECT_NE(std::string::npos, composeReportMessage(m).find("\nReply-To: <" + m.replyTo + ">\n"));
+    m.replyTo = std::string(3000, 'a') + "@example.org";
+    text = composeReportMessage(m);
+    EXPECT_EQ(std::string::npos, text.find("Reply-To"));
+    // The text part (Base64 now, for its long line) starts "fine\n\n" ("ZmluZQoK").
+    EXPECT_NE(std::string::npos, text.find(base64Lines(std::vector<uint8_t>(
+                                     {'f', 'i', 'n', 'e', '\n', '\n', 'E', 'm'})).substr(0, 8)));
+    size_t longest = 0;
+    for (size_t at = 0, next; at < text.size(); at = next + 1) {
+        next = text.find('\n', at);
+        if (next == std::string::npos) next = text.size();
+        longest = std::max(longest, next - at);
+    }
+    EXPECT_LE(longest, 998u);
 }
 
 TEST(ReportMessage, DateIsRfc5322) {

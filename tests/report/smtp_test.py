@@ -159,6 +159,35 @@ class RealServer(unittest.TestCase):
         msg = self.parse(self.received())
         self.assertIsNone(msg["Bcc"])
 
+    def test_overlong_address_and_boundary_in_description(self):
+        boundary = "Crash-Reporter-040006060503080100010509"
+        address = "a" * 3000 + "@example.org"
+        cases = [
+            # No address is that long: it cannot be a header, but it is not lost.
+            ("3000-character address", "I pressed Save.", address),
+            # The parts' separator typed into the description.
+            ("boundary typed", f"before\n--{boundary}\nmiddle\n--{boundary}--\nafter", "me@example.org"),
+        ]
+        for label, body, reply_to in cases:
+            with self.subTest(label):
+                self.setUp()
+                path = self.write_file("r.dmp", b"the report")
+                r, _ = send(self.port, path, "--reply-to", reply_to, "--body", body)
+                self.assertEqual(0, r.returncode, r.stderr)
+                raw = self.received()
+                self.assertLessEqual(max(len(line) for line in raw.split(b"\n")), 998)
+                msg = self.parse(raw)
+                text = msg.get_body(preferencelist=("plain",)).get_content()
+                self.assertTrue(text.startswith(body), text[:200])
+                attachments = list(msg.iter_attachments())
+                self.assertEqual(1, len(attachments))
+                self.assertEqual(b"the report", attachments[0].get_payload(decode=True))
+                if len(reply_to) > 254:
+                    self.assertIsNone(msg["Reply-To"])
+                    self.assertIn(reply_to, text)
+                else:
+                    self.assertEqual(reply_to, msg["Reply-To"].addresses[0].addr_spec)
+
     def test_data_error_subject(self):
         path = self.write_file("mask.bin", b"\x01\x00")
         r, _ = send(self.port, path, "--kind", "Data Error")

@@ -29,6 +29,7 @@
 #include "ui/TemplateDialogs.h"
 #include <wx/spinctrl.h>
 #include <wx/tglbtn.h>
+#include <wx/uiaction.h>
 
 namespace {
 
@@ -500,6 +501,30 @@ TEST_F(MidiLearnTest, ANoteOnMakesAButtonANoteControlAndAPotRefusesIt) {
     Menu(MenuId::Undo);
     EXPECT_EQ(At(24).getControlType(), ControlType::CC);
     EXPECT_EQ(At(24).getMidiChannel(), 1);
+}
+
+TEST_F(MidiLearnTest, TheOpenWindowShowsWhatWasLearnedAtOnce) {
+    Open(0);
+    CEditControlDialog* window = frame->EditWindow();
+    WaitUntilMapped(window);
+    auto* number = dynamic_cast<NumberTextCtrl*>(wxWindow::FindWindowByName("CC_Number", window));
+    auto* channel = dynamic_cast<NumberTextCtrl*>(wxWindow::FindWindowByName("Midi_Channel", window));
+    ASSERT_TRUE(number && channel);
+    EXPECT_EQ(number->GetValue(), "1");
+    EXPECT_EQ(channel->GetValue(), "1");
+    // Learn pressed with the pointer, as a user does.
+    ASSERT_NE(Common(), nullptr);
+    wxUIActionSimulator sim;
+    sim.MouseMove(Common()->learn->GetScreenRect().GetPosition() + Common()->learn->GetSize() / 2);
+    Pump();
+    sim.MouseClick();
+    ASSERT_TRUE(runUntil([&] { return Common()->IsLearning(); }, 2000));
+    Send("B4 10 40");  // CC 16 on channel 5
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return At(0).getLsbNumber() == 16; })));
+    EXPECT_EQ(UndoLabel(), "&Undo Learn CC 16");
+    // The fields show the learned number and channel without waiting for a repaint.
+    EXPECT_EQ(number->GetValue(), "16");
+    EXPECT_EQ(channel->GetValue(), "5");
 }
 
 TEST_F(MidiLearnTest, ClosingTheWindowEndsLearning) {
