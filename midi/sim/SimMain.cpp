@@ -100,6 +100,10 @@ struct Jack {
     jack_client_t* client = nullptr;
     jack_port_t* in = nullptr;
     jack_port_t* out = nullptr;
+    // main -> process thread: `in` and `out` are set. The ports are made
+    // once the client is active, so that other programs can connect to them
+    // as soon as they see them (JACK refuses connections to an inactive client).
+    std::atomic<bool> portsReady{false};
     // process thread -> main: what arrived, and when: the frame of the
     // message's event, and that frame on JACK's clock (microseconds)
     struct Arrival {
@@ -169,6 +173,7 @@ void writeStream(Jack* j, void* outBuf, jack_nframes_t frames) {
 
 int process(jack_nframes_t frames, void* arg) {
     auto* j = static_cast<Jack*>(arg);
+    if (!j->portsReady.load(std::memory_order_acquire)) return 0;
     void* inBuf = jack_port_get_buffer(j->in, frames);
     const uint32_t n = jack_midi_get_event_count(inBuf);
     for (uint32_t i = 0; i < n; ++i) {
@@ -543,12 +548,13 @@ int runUnit(const std::vector<std::string>& args) {
     Jack jack;
     jack.client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (!jack.client) throw std::runtime_error("no JACK server is running");
-    jack.in = jack_port_register(jack.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    jack.out = jack_port_register(jack.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!jack.in || !jack.out) throw std::runtime_error("cannot register the JACK ports");
     jack_set_process_callback(jack.client, process, &jack);
     jack_on_shutdown(jack.client, onShutdown, &jack);
     if (jack_activate(jack.client) != 0) throw std::runtime_error("cannot activate the JACK client");
+    jack.in = jack_port_register(jack.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack.out = jack_port_register(jack.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (!jack.in || !jack.out) throw std::runtime_error("cannot register the JACK ports");
+    jack.portsReady.store(true, std::memory_order_release);
 
     int listener = -1;
     if (!control.empty()) {

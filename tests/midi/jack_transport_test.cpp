@@ -1,11 +1,6 @@
 // The MIDI service over a real JACK server and the simulated unit (started by
 // the test fixture; see jack_fixture.sh).
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -52,41 +47,6 @@ struct Recorder : ISysExListener, IProgressListener, IMessageListener, IPortList
     void OnPortBack(bool input, const std::string& name) override {
         portChanges.push_back(std::string(input ? "input" : "output") + " back: " + name);
     }
-};
-
-// A second simulated unit under a name of its own, started and stopped by a test.
-class SpareUnit {
-public:
-    explicit SpareUnit(std::string name) : name(std::move(name)) {
-        const std::string state = std::getenv("TQV_SIM_STATE");
-        dir = state + "/" + this->name;
-        control = state + "/spare.sock";
-    }
-    ~SpareUnit() { stop(); }
-    bool start() {
-        const char* sim = std::getenv("TQV_SIM");
-        if (!sim) return false;
-        pid = ::fork();
-        if (pid == 0) {
-            ::execl(sim, sim, "run", "--name", name.c_str(), "--dir", dir.c_str(), "--control", control.c_str(),
-                    "--log", (dir + ".log").c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        for (int i = 0; i < 100; ++i) {
-            if (unit("status", control.c_str()).rfind("ok", 0) == 0) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-    void stop() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-    std::string tell(const std::string& command) { return unit(command, control.c_str()); }
-    std::string name, dir, control;
-    pid_t pid = -1;
 };
 
 class JackTransport : public ::testing::Test {
@@ -288,27 +248,18 @@ TEST_F(JackTransport, AUnitThatGoesAwayDuringAListenEndsItAndIsReconnected) {
 }
 
 TEST_F(JackTransport, AVanishedUnitIsNoticedByTheHealthCheck) {
-    const std::string sim = std::getenv("TQV_SIM") ? std::getenv("TQV_SIM") : "";
-    if (sim.empty()) GTEST_SKIP() << "needs TQV_SIM";
-    const std::string dir = std::string(std::getenv("TQV_SIM_STATE")) + "/lost-unit";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl(sim.c_str(), sim.c_str(), "run", "--name", "Lost Unit", "--dir", dir.c_str(), "--log",
-                (dir + ".log").c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ASSERT_GT(pid, 0);
+    SpareUnit lostUnit("Lost Unit");
+    ASSERT_TRUE(lostUnit.start());
     bool listed = false;
     for (int i = 0; i < 100 && !listed; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         midi.Rescan();
         listed = midi.FindInput("Lost Unit") >= 0;
+        if (!listed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_TRUE(listed);
     ASSERT_TRUE(midi.SelectInputByName("Lost Unit")) << midi.LastError();
     ASSERT_TRUE(midi.SelectOutputByName("Lost Unit")) << midi.LastError();
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
+    lostUnit.stop();
 
     int lost = 0;
     const auto start = Clock::now();
