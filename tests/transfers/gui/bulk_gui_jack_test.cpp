@@ -174,6 +174,43 @@ TEST_F(BulkJackTest, SendsAllFortyTemplatesKeepingThePauseExactly) {
     d.Hide();
 }
 
+// With "ReleaseDriver" the ports are closed while another program is active;
+// the click that brings the editor back can come before they are opened
+// again. Listen and Upload then open them first: the unit is heard and gets
+// the templates, and nobody is told that the device is gone.
+TEST_F(BulkJackTest, ListenAndUploadClickedWhileThePortsAreReleasedOpenThemFirst) {
+    MidiService& midi = EditorApp().Midi();
+    midi.Shutdown();
+    ASSERT_TRUE(midi.Start(true));
+    EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
+    auto release = [&] {
+        midi.RequestRelease();
+        midi.Poll();
+        ASSERT_EQ(midi.State(), ServiceState::Released);
+        ASSERT_FALSE(midi.IsInputOpen());
+        ASSERT_FALSE(midi.IsOutputOpen());
+    };
+    CBulkDumpDialog d(frame, AppTransferLink());
+    d.Show();
+    release();
+    EXPECT_NO_DIALOG(click(&d, d.listen));
+    ASSERT_TRUE(d.IsListening());
+    runFor(300);  // a new JACK connection settles
+    ASSERT_EQ(unit("send-bulk"), "ok sending bulk dump");
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return !d.IsBusy(); }, 10000)));
+    ASSERT_TRUE(d.Dump().HasContents());
+
+    release();
+    ASSERT_EQ(unit("clear-received"), "ok");
+    EXPECT_NO_DIALOG(click(&d, d.upload));
+    EXPECT_TRUE(d.IsSending());
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([] { return receivedCount() >= 2; }, 5000)));
+    click(&d, d.cancel);
+    EXPECT_FALSE(EditorApp().deviceLostReported);
+    EXPECT_TRUE(d.upload->IsEnabled());
+    d.Hide();
+}
+
 TEST_F(BulkJackTest, LearnsTheUnitsOSAndUpdatesIt) {
     const wxString image = Path("os.syx");
     {
