@@ -39,7 +39,7 @@ std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 }  // namespace
 
 CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link)
-    : services(services), link(link), dump(services.profile.CreateBulkDump()), paceTimer(this) {
+    : services(services), link(link), dump(services.profile.CreateBulkDump()) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Bulk dump");
@@ -72,7 +72,6 @@ CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& service
     Bind(wxEVT_BUTTON, &CBulkDumpDialog::OnButton, this);
     Bind(wxEVT_MENU, &CBulkDumpDialog::OnRowMenu, this, RowSaveAs, RowClear);
     Bind(wxEVT_CLOSE_WINDOW, &CBulkDumpDialog::OnClose, this);
-    Bind(wxEVT_TIMER, &CBulkDumpDialog::OnPaceTimer, this, paceTimer.GetId());
     SetDropTarget(new CEntryFileDropTarget(this));
 
     FillList();
@@ -87,7 +86,6 @@ CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& service
 }
 
 CBulkDumpDialog::~CBulkDumpDialog() {
-    paceTimer.Stop();
     // Transfers end before the dialog goes (and stop calling it).
     if (receiver && receiver->IsRunning()) receiver->Cancel();
     if (sender && sender->IsRunning()) sender->Cancel();
@@ -155,7 +153,6 @@ void CBulkDumpDialog::ShowProgress(const wxString& message) {
 }
 
 void CBulkDumpDialog::CloseProgress() {
-    paceTimer.Stop();
     counter = 0;
     sending = false;
     listening = false;
@@ -233,7 +230,6 @@ void CBulkDumpDialog::UploadFactorySettings() {
 
 void CBulkDumpDialog::CancelTransfer() {
     if (!busy) return;
-    paceTimer.Stop();
     if (receiver && receiver->IsRunning()) receiver->Cancel();
     else if (sender && sender->IsRunning()) sender->Cancel();
     else CloseProgress();
@@ -250,20 +246,6 @@ void CBulkDumpDialog::OnTransferStep(int done, int) {
         if (progMessage) progMessage->SetLabel(wxString::Format("Writing %d...", done));
         if (gauge) gauge->SetValue(done);
     }
-}
-
-void CBulkDumpDialog::OnTransferPause(TransferClock::duration pause) {
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(pause).count();
-    paceTimer.StartOnce(static_cast<int>(std::max<long long>(ms, 1)));
-}
-
-void CBulkDumpDialog::OnPaceTimer(wxTimerEvent&) {
-    if (!sender || !sender->IsRunning()) return;
-    if (auto wait = sender->TimeToNextStep(); wait && *wait > TransferClock::duration::zero()) {
-        OnTransferPause(*wait);  // woke a little early
-        return;
-    }
-    sender->Advance();
 }
 
 void CBulkDumpDialog::OnTransferWaiting() {

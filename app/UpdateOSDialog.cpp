@@ -34,8 +34,7 @@ CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& service
     : services(services),
       link(link),
       hooks(std::move(hooks)),
-      os(services.profile.CreateDeviceOS()),
-      paceTimer(this) {
+      os(services.profile.CreateDeviceOS()) {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Update device OS");
@@ -66,18 +65,16 @@ CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& service
 
     // A template the unit sends while the dialog is open tells its OS version.
     wasListening = link.IsListening();
-    link.StartListening(this, nullptr);
+    link.StartListening(this, nullptr, UnitDumpHeader(*services.profile.CreateTemplate()));
 
     Bind(wxEVT_BUTTON, &CUpdateOSDialog::OnButton, this);
     Bind(wxEVT_CLOSE_WINDOW, &CUpdateOSDialog::OnClose, this);
-    Bind(wxEVT_TIMER, &CUpdateOSDialog::OnPaceTimer, this, paceTimer.GetId());
     Layout();
     Fit();
     CentreOnParent();
 }
 
 CUpdateOSDialog::~CUpdateOSDialog() {
-    paceTimer.Stop();
     if (sender && sender->IsRunning()) sender->Cancel();
     sender.reset();
     link.StopListening();
@@ -162,20 +159,6 @@ void CUpdateOSDialog::OnTransferStep(int done, int) {
     if (gauge) gauge->SetValue(done);
 }
 
-void CUpdateOSDialog::OnTransferPause(TransferClock::duration pause) {
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(pause).count();
-    paceTimer.StartOnce(static_cast<int>(std::max<long long>(ms, 1)));
-}
-
-void CUpdateOSDialog::OnPaceTimer(wxTimerEvent&) {
-    if (!sender || !sender->IsRunning()) return;
-    if (auto wait = sender->TimeToNextStep(); wait && *wait > TransferClock::duration::zero()) {
-        OnTransferPause(*wait);
-        return;
-    }
-    sender->Advance();
-}
-
 void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
     BackToIdle();
     switch (end) {
@@ -191,7 +174,6 @@ void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
 }
 
 void CUpdateOSDialog::BackToIdle() {
-    paceTimer.Stop();
     counter = 0;
     busy = false;
     if (progLine) progLine->Hide();

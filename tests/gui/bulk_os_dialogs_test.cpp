@@ -26,11 +26,15 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-// Plays the MIDI service and the unit: sends complete at once (when the port
-// is asked to go ahead), and the test delivers what the unit sends.
+// Plays the MIDI service and the unit: a send reaches the unit at its
+// moment (the event loop's timers run meanwhile), and the test delivers what
+// the unit sends.
 class UnitLink : public ITransferLink {
 public:
-    bool StartListening(ISysExListener* s, IProgressListener* p) override {
+    UnitLink() {
+        port.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    }
+    bool StartListening(ISysExListener* s, IProgressListener* p, const MidiBytes&) override {
         if (!input) return false;
         sysEx = s;
         progress = p;
@@ -40,23 +44,40 @@ public:
         sysEx = nullptr;
         progress = nullptr;
     }
-    bool StartSend(const MidiBytes& bytes, IProgressListener* p) override {
+    bool StartSend(const MidiBytes& bytes, IProgressListener* p, TransferClock::time_point notBefore) override {
         if (!output || pending) return false;
-        sent.push_back(bytes);
-        sentAt.push_back(Clock::now());
+        waiting = bytes;
+        due = notBefore;
         pending = p;
         sysEx = nullptr;
+        port.Start(2);
         return true;
     }
+    bool CancelSend(IProgressListener* p) override {
+        if (!pending || pending != p) return false;
+        pending = nullptr;
+        port.Stop();
+        return true;
+    }
+    TransferClock::time_point LastDeliveredAt() const override { return deliveredAt; }
     bool IsSending() const override { return pending != nullptr; }
     bool IsListening() const override { return sysEx != nullptr; }
     bool HasInput() const override { return input; }
     bool HasOutput() const override { return output; }
-    void Kick() override {
-        if (IProgressListener* p = pending) {
-            pending = nullptr;
-            p->OnComplete();
-        }
+    void Kick() override {}
+    // As the service's poll: progress while the message waits, and its
+    // delivery once its moment has come.
+    void poll() {
+        IProgressListener* p = pending;
+        if (!p) return;
+        p->OnProgress();
+        if (pending != p || Clock::now() < due) return;
+        pending = nullptr;
+        port.Stop();
+        deliveredAt = Clock::now();
+        sent.push_back(waiting);
+        sentAt.push_back(deliveredAt);
+        p->OnComplete();
     }
     void deliver(const MidiBytes& bytes) {
         ISysExListener* l = sysEx;
@@ -71,6 +92,11 @@ public:
     IProgressListener* pending = nullptr;
     std::vector<MidiBytes> sent;
     std::vector<Clock::time_point> sentAt;
+
+private:
+    wxTimer port;
+    MidiBytes waiting;
+    TransferClock::time_point due, deliveredAt;
 };
 
 MidiBytes unitTemplate(const std::string& name, int location, uint8_t os9 = 0x08, uint8_t os10 = 0x0A) {
@@ -190,7 +216,7 @@ TEST_F(BulkDialogTest, ABadMessageDuringReceiveShowsTheMessageAndLeavesNoContent
     EXPECT_EQ(d.list->GetItemCount(), 0);
 }
 
-TEST_F(BulkDialogTest, SendIsPacedByTimerWithoutFreezingTheWindowAndCancelStopsAtOnce) {
+TEST_F(BulkDialogTest, SendIsPacedWithoutFreezingTheWindowAndCancelStopsAtOnce) {
     CBulkDumpDialog d(frame, services, link);
     fillByReceiving(d);
     d.Show();
@@ -343,6 +369,7 @@ TEST_F(BulkDialogTest, FactorySettingsAreLoadedBesideTheProgramAndSent) {
     d.UploadFactorySettings();
     EXPECT_TRUE(d.IsSending());
     EXPECT_FALSE(d.factory->IsEnabled());
+    runFor(50ms);  // the first template reaches the unit; the second waits for its pause
     ASSERT_EQ(link.sent.size(), 1u);
     EXPECT_EQ(link.sent[0][12], 0);
     EXPECT_EQ(link.sent[0][7], 1);

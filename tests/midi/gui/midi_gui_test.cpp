@@ -1,10 +1,6 @@
 // The editor's MIDI side driven for real: the simulated unit on a private
 // JACK server (started by the test fixture), the editor's own windows under a
 // virtual display.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <wx/checkbox.h>
 #include <wx/menu.h>
 #include <wx/choice.h>
@@ -319,24 +315,16 @@ TEST_F(MidiGuiTest, AtRestThePollSlowsAndAnIncomingMessageStillShowsAtOnce) {
 }
 
 TEST_F(MidiGuiTest, AnUnpluggedUnitIsReportedOnceWithoutAHang) {
-    const char* sim = std::getenv("TQV_SIM");
-    ASSERT_NE(sim, nullptr);
-    const std::string dir = state() + "/gui-lost-unit";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl(sim, sim, "run", "--name", "Lost Unit", "--dir", dir.c_str(), "--log", (dir + ".log").c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    SpareUnit lostUnit("Lost Unit");
+    ASSERT_TRUE(lostUnit.start());
     MidiService& midi = EditorApp().Midi();
     ASSERT_TRUE(runUntil([&] {
         midi.Rescan();
         return midi.FindInput("Lost Unit") >= 0;
     }));
-    ASSERT_TRUE(midi.SelectInputByName("Lost Unit"));
-    ASSERT_TRUE(midi.SelectOutputByName("Lost Unit"));
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(midi.SelectInputByName("Lost Unit")) << midi.LastError();
+    ASSERT_TRUE(midi.SelectOutputByName("Lost Unit")) << midi.LastError();
+    lostUnit.stop();
 
     // The health check runs every 200 polls (about 4 s at the idle rate).
     const auto start = Clock::now();
