@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "app/MessageBoxes.h"
+#include "midi/MidiService.h"
 #include "model/BulkDump.h"
 #include "model/DeviceProfile.h"
 
@@ -188,7 +189,7 @@ void CBulkDumpDialog::Listen() {
     receiver = std::make_unique<CBulkReceiver>(link, *dump, this);
     if (!receiver->Start()) {
         DisableTransfers();
-        services.messages.ReportInputLost();
+        services.messages.ReportInputLost(services.midi.InputName());
         return;
     }
     counter = 0;
@@ -222,7 +223,7 @@ void CBulkDumpDialog::UploadFactorySettings() {
     enable(factory, false);
     if (!LoadDump(services.programDirectory + wxFileName::GetPathSeparator() + "FactorySettings.blk", true)) return;
     if (!link.HasOutput()) {
-        services.messages.ReportOutputLost();
+        services.messages.ReportOutputLost(services.midi.OutputName());
         return;
     }
     StartSending();
@@ -272,8 +273,8 @@ void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
         case TransferEnd::CannotStart:
             if (!wasSending) FillList();
             DisableTransfers();
-            if (wasSending) services.messages.ReportOutputLost();
-            else services.messages.ReportInputLost();
+            if (wasSending) services.messages.ReportOutputLost(services.midi.OutputName());
+            else services.messages.ReportInputLost(services.midi.InputName());
             break;
         case TransferEnd::Failed:
             if (!wasSending) FillList();

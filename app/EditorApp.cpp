@@ -56,6 +56,7 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
     : profile(std::move(ownProfile)), messages(wxString::FromUTF8(profile->GetEditorTitle())), idleTimer(this) {
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     midi.SetBusyHook([this] { WakeIdle(); });
+    portWatch = midi.Register(&messages);
     MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
     Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
         event.Skip();
@@ -301,7 +302,9 @@ void CEditorApp::IdlePass() {
         }
         previousActive = active;
     }
-    if (!midi.Poll()) messages.ReportInputLost();
+    midi.Poll();
+    // Losses the poll found are told after it, not from inside it.
+    messages.ShowPendingReports();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
     // The MIDI poll runs only while a port is open (or about to open).

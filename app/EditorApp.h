@@ -108,6 +108,8 @@ protected:
     MidiService midi;
     CServiceLink transfers{midi};
     CMessageBoxes messages;
+    // The messages hear when a chosen port goes away or comes back.
+    MidiService::Registration portWatch;
     wxTimer idleTimer;
     std::unique_ptr<IDataErrorSink> dataErrorSink;
     // Set when the program runs as the reporter of a crash ("--report FILE ..."):

@@ -10,6 +10,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/MessageBoxes.h"
+#include "midi/MidiService.h"
 #include "app/Settings.h"
 #include "model/DeviceOS.h"
 #include "model/DeviceProfile.h"
@@ -167,7 +168,7 @@ void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
                                     "OS update completed!\n\nPlease click \"OK\" and exit the program before switching "
                                     "the hardware back on.");
             break;
-        case TransferEnd::CannotStart: services.messages.ReportOutputLost(); break;
+        case TransferEnd::CannotStart: services.messages.ReportOutputLost(services.midi.OutputName()); break;
         case TransferEnd::Cancelled: break;
         default: services.messages.ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
     }
