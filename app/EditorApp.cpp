@@ -57,6 +57,9 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     midi.SetBusyHook([this] { WakeIdle(); });
     portWatch = midi.Register(&messages);
+    // A listen takes a dump of any of the maker's devices (a sibling's is
+    // converted) and passes over other makers' SysEx on the same input.
+    if (std::unique_ptr<CEditorTemplate> kind = profile->CreateTemplate()) midi.SetDumpHeader(MakerDumpHeader(*kind));
     MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
     Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
         event.Skip();

@@ -217,6 +217,20 @@ TEST_F(MidiGuiTest, GarbageFromTheUnitIsAnInvalidDump) {
     EXPECT_FALSE(MenuBar()->IsChecked(MenuId::Listen));
 }
 
+// Another device on the same input: its SysEx is no dump and the listen
+// goes on to take the unit's.
+TEST_F(MidiGuiTest, AListenPassesOverSysExFromAnotherMaker) {
+    const int before = frame->Document().templateCount();
+    listen();
+    ASSERT_EQ(unit("send-hex F0 7E 7F 06 01 F7"), "ok sending 6 byte(s)");
+    EXPECT_NO_DIALOG(runFor(400));
+    EXPECT_TRUE(EditorApp().Midi().IsListening());
+    EXPECT_TRUE(MenuBar()->IsChecked(MenuId::Listen));
+    ASSERT_EQ(unit("send 6"), "ok sending location 6");
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return frame->Document().templateCount() == before + 1; })));
+    EXPECT_FALSE(EditorApp().Midi().IsListening());
+}
+
 TEST_F(MidiGuiTest, ListenToggledOffDropsADump) {
     const int before = frame->Document().templateCount();
     listen();
