@@ -253,32 +253,52 @@ void CBulkDumpDialog::OnTransferWaiting() {
     if (gauge) gauge->Refresh();
 }
 
+namespace {
+wxString templatesText(int n) { return n == 1 ? wxString("1 template") : wxString::Format("%d templates", n); }
+}  // namespace
+
 void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
     const bool wasSending = sending;
+    const int received = receiver ? receiver->Received() : 0;
+    const int delivered = sender ? sender->Delivered() : 0;
+    const int total = sender ? sender->Total() : 0;
     CloseProgress();
     factoryEnabled = true;
+    if (!wasSending) FillList();
     switch (end) {
         case TransferEnd::Completed:
-            if (!wasSending) FillList();
-            break;
         case TransferEnd::Cancelled:
-            if (!wasSending) FillList();
             break;
         case TransferEnd::BadDump:
-            FillList();
+            // A message with the unit's header that is no template: a fault on
+            // the way, not the user's doing.
             ShowError(
-                "Unable to read dump - either it is not a valid dump or the dump was started before listening for "
-                "it.\n\nPlease exit the program, restart it, listen for the dump and then send the dump again.");
+                "Unable to read dump: the unit sent a message that is not a valid template.\n\nListen again, then "
+                "send the dump from the unit again.");
+            break;
+        case TransferEnd::PortLost:
+            // The device-lost message comes from the service as well; this one
+            // tells what became of the dump.
+            ShowError(received > 0 ? "The MIDI input went away during the bulk dump.\n\nThe " +
+                                         wxString(received == 1 ? "template" : templatesText(received)) +
+                                         " received before " + (received == 1 ? "is" : "are") +
+                                         " kept; the others are empty."
+                                   : wxString("The MIDI input went away during the bulk dump; no template had "
+                                              "arrived."));
+            break;
+        case TransferEnd::Unsendable:
+            ShowError("Unable to send the bulk dump: " + wxString::FromUTF8(sender ? sender->Problem() : "") +
+                      "\n\nNothing was sent.");
             break;
         case TransferEnd::CannotStart:
-            if (!wasSending) FillList();
             DisableTransfers();
             if (wasSending) services.messages.ReportOutputLost(services.midi.OutputName());
             else services.messages.ReportInputLost(services.midi.InputName());
             break;
         case TransferEnd::Failed:
-            if (!wasSending) FillList();
-            ShowError(wasSending ? "Error sending bulk dump" : "Error receiving bulk dump");
+            ShowError(wasSending ? wxString::Format("Error sending bulk dump\n\n%d of %d templates reached the unit.",
+                                                    delivered, total)
+                                 : wxString("Error receiving bulk dump"));
             break;
     }
     EnableControls();

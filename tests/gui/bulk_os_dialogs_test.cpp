@@ -74,6 +74,10 @@ public:
         if (pending != p || Clock::now() < due) return;
         pending = nullptr;
         port.Stop();
+        if (failSends) {
+            p->OnFailed();
+            return;
+        }
         deliveredAt = Clock::now();
         sent.push_back(waiting);
         sentAt.push_back(deliveredAt);
@@ -86,7 +90,16 @@ public:
         progress = nullptr;
         l->OnSysExReceived(bytes);
     }
+    // The input goes away during a listen, as the service tells it.
+    void loseInput() {
+        IProgressListener* p = progress;
+        ASSERT_NE(p, nullptr) << "nobody listens";
+        sysEx = nullptr;
+        progress = nullptr;
+        p->OnFailed();
+    }
     bool input = true, output = true;
+    bool failSends = false;  // the port reports each send as failed
     ISysExListener* sysEx = nullptr;
     IProgressListener* progress = nullptr;
     IProgressListener* pending = nullptr;
@@ -206,14 +219,42 @@ TEST_F(BulkDialogTest, ABadMessageDuringReceiveShowsTheMessageAndLeavesNoContent
     CBulkDumpDialog d(frame, services, link);
     d.Listen();
     link.deliver(unitTemplate("T1", 0));
-    wxTEST_DIALOG(link.deliver({0xF0, 0x7E, 0x00, 0x06, 0x02, 0xF7}),
-                  ExpectMessage("Unable to read dump - either it is not a valid dump or the dump was started before "
-                                "listening for it.\n\nPlease exit the program, restart it, listen for the dump and "
-                                "then send the dump again.",
+    wxTEST_DIALOG(link.deliver({0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0x7F, 0x01, 0xF7}),
+                  ExpectMessage("Unable to read dump: the unit sent a message that is not a valid template.\n\nListen "
+                                "again, then send the dump from the unit again.",
                                 wxOK));
     EXPECT_FALSE(d.IsBusy());
     EXPECT_FALSE(d.Dump().HasContents());
     EXPECT_EQ(d.list->GetItemCount(), 0);
+}
+
+// The input goes away half way: what arrived stays, and the message says how much.
+TEST_F(BulkDialogTest, AnInputLostDuringReceiveKeepsWhatArrivedAndSaysHowMany) {
+    CBulkDumpDialog d(frame, services, link);
+    d.Listen();
+    for (int i = 0; i < 5; ++i) link.deliver(unitTemplate("T" + std::to_string(i + 1), 39 - i));
+    wxTEST_DIALOG(link.loseInput(), ExpectMessage("The MIDI input went away during the bulk dump.\n\nThe 5 templates "
+                                                  "received before are kept; the others are empty.",
+                                                  wxOK));
+    EXPECT_FALSE(d.IsBusy());
+    EXPECT_TRUE(d.Dump().HasContents());
+    ASSERT_EQ(d.list->GetItemCount(), 40);
+    EXPECT_EQ(rowText(d.list, 4, 1), "Unknown - T5");
+    EXPECT_TRUE(d.save->IsEnabled());
+}
+
+// A send the port reports as failed: the message says how many templates
+// reached the unit.
+TEST_F(BulkDialogTest, AFailedSendSaysHowManyTemplatesReachedTheUnit) {
+    CBulkDumpDialog d(frame, services, link);
+    fillByReceiving(d);
+    click(&d, d.upload);
+    runFor(1150ms);  // three templates out, the fourth waits for its pause
+    ASSERT_EQ(link.sent.size(), 3u);
+    link.failSends = true;
+    wxTEST_DIALOG(runFor(400ms), ExpectMessage("Error sending bulk dump\n\n3 of 40 templates reached the unit.", wxOK));
+    EXPECT_FALSE(d.IsBusy());
+    EXPECT_TRUE(d.upload->IsEnabled());
 }
 
 TEST_F(BulkDialogTest, SendIsPacedWithoutFreezingTheWindowAndCancelStopsAtOnce) {
