@@ -96,11 +96,23 @@ void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
 
 bool CUpdateOSDialog::LoadImage(const wxString& path) {
     // A refused file leaves the image loaded before (and its display) as it was.
-    if (!os->LoadFromFile(std::string(path.utf8_str()))) {
-        services.messages.ShowMessage(wxOK | wxICON_ERROR,
-                                "The file \"" + path + "\" is not a valid operating system.");
+    std::unique_ptr<CDeviceOS> loaded = services.profile.CreateDeviceOS();
+    const wxString refused = "The file \"" + path + "\" is not a valid operating system.";
+    if (!loaded->LoadFromFile(std::string(path.utf8_str()))) {
+        services.messages.ShowMessage(wxOK | wxICON_ERROR, refused);
         return false;
     }
+    // Half an image leaves the unit waiting in its receive mode: an image
+    // with a message the output cannot carry in one piece is refused now.
+    std::vector<MidiBytes> messages;
+    for (const auto& m : loaded->messages) messages.push_back(m.vector());
+    const MIDI::Output* port = services.midi.OutputPort();
+    if (const std::string why = UnsendableMessage(messages, port ? port->MaxMessageSize() : kLongestSentMessage);
+        !why.empty()) {
+        services.messages.ShowMessage(wxOK | wxICON_ERROR, refused + " (" + wxString::FromUTF8(why) + ")");
+        return false;
+    }
+    os = std::move(loaded);
     image = os->GetVersion();
     imageLoaded = true;
     if (newVersion) {
@@ -117,13 +129,13 @@ bool CUpdateOSDialog::LoadImage(const wxString& path) {
 void CUpdateOSDialog::Upload() {
     if (busy || !imageLoaded || !os->IsValid()) return;
     if (!established && services.settings.showOldOSDialog == 1) {
-        if (services.messages.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (services.messages.ShowMessage(wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION,
                             "You have not established the current OS version on your unit,\nand it may be a later "
                             "version than the one you are about to upload.\n\nDo you wish to upload the selected OS "
                             "anyway?") != wxYES)
             return;
     } else if (established && versionLess(image, installed)) {
-        if (services.messages.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (services.messages.ShowMessage(wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION,
                             "The version of the operating system you are about to upload is older than the one "
                             "currently installed on the unit.\n\nDo you still want to upload it?") != wxYES)
             return;
@@ -161,6 +173,8 @@ void CUpdateOSDialog::OnTransferStep(int done, int) {
 }
 
 void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
+    const int delivered = sender ? sender->Delivered() : 0;
+    const int total = sender ? sender->Total() : 0;
     BackToIdle();
     switch (end) {
         case TransferEnd::Completed:
@@ -170,7 +184,19 @@ void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
             break;
         case TransferEnd::CannotStart: services.messages.ReportOutputLost(services.midi.OutputName()); break;
         case TransferEnd::Cancelled: break;
-        default: services.messages.ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
+        case TransferEnd::Unsendable:
+            services.messages.ShowMessage(wxOK | wxICON_ERROR,
+                                          "Unable to upload the OS: " +
+                                              wxString::FromUTF8(sender ? sender->Problem() : "") +
+                                              "\n\nNothing was sent.");
+            break;
+        default:
+            services.messages.ShowMessage(
+                wxOK | wxICON_ERROR,
+                wxString::Format("Error uploading OS\n\n%d of %d messages reached the unit, which now waits for the "
+                                 "rest. Put it into its OS-receive mode again and upload the whole image once more.",
+                                 delivered, total));
+            break;
     }
 }
 
@@ -195,6 +221,9 @@ void CUpdateOSDialog::OnButton(wxCommandEvent& event) {
         if (chooser.ShowModal() == wxID_OK) LoadImage(chooser.GetPath());
     } else if (name == "Select_MIDI_Devices") {
         if (hooks.chooseDevices) hooks.chooseDevices();
+        // The choice ends every listen, and the unit may now be another one:
+        // listen for its version again.
+        if (!busy) link.StartListening(this, nullptr, UnitDumpHeader(*services.profile.CreateTemplate()));
     } else if (name == "Send_OS_To_Device") {
         Upload();
     } else if (event.GetId() == wxID_OK) {

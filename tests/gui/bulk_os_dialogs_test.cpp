@@ -432,10 +432,12 @@ namespace {
 class OsDialogTest : public BulkDialogTest {
 protected:
     wxString writeImage(const wxString& name, std::initializer_list<uint8_t> markers, uint8_t b9 = 0x0A,
-                        uint8_t b10 = 5) {
+                        uint8_t b10 = 5, size_t longMiddle = 0) {
         ByteSequence all;
+        size_t index = 0;
         for (uint8_t m : markers) {
-            std::vector<uint8_t> msg(40, 0x11);
+            const bool middle = index++ == markers.size() / 2;
+            std::vector<uint8_t> msg(middle && longMiddle ? longMiddle : 40, 0x11);
             msg.front() = 0xF0;
             msg.back() = 0xF7;
             msg[7] = m;
@@ -517,12 +519,16 @@ TEST_F(OsDialogTest, QuestionsBeforeTheUpload) {
         wxTEST_DIALOG(d.Upload(), ExpectDialog<CConfirmOSUpdateDialog>(refuseConfirmation));
     }
     Settings().showOldOSDialog = 1;
-    // An older image than the unit's: the downgrade question.
+    // An older image than the unit's: the downgrade question, No by default.
     {
         CUpdateOSDialog d(frame, services, link);
         link.deliver(unitTemplate("Any", 0, 0x0B, 0));  // unit runs 1.3.00
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7D}));  // 1.2.05
-        wxTEST_DIALOG(d.Upload(), ExpectMessage(kDowngrade, wxNO));
+        wxTEST_DIALOG(d.Upload(), ExpectDialog<wxMessageDialog>([](wxMessageDialog* box) {
+                          EXPECT_EQ(box->GetMessage(), kDowngrade);
+                          EXPECT_TRUE(box->GetMessageDialogStyle() & wxNO_DEFAULT) << "Yes is the default";
+                          return wxID_NO;
+                      }));
     }
     // The same version: no question.
     {
@@ -564,6 +570,62 @@ TEST_F(OsDialogTest, UploadSendsEveryMessage100msApartAndRefusesToCloseMeanwhile
     EXPECT_EQ(d.send->GetLabel(), "&Upload OS");
     EXPECT_FALSE(d.progLine->IsShown());
     d.Hide();
+}
+
+// An image with a message longer than the output carries in one piece is
+// refused on loading, before anything could be sent; the image loaded before
+// stays.
+TEST_F(OsDialogTest, AnImageTheOutputCannotCarryIsRefusedOnLoading) {
+    CUpdateOSDialog d(frame, services, link);
+    ASSERT_TRUE(d.LoadImage(writeImage("good.syx", {0x7F, 0x7E, 0x7D})));
+    const wxString big = writeImage("big.syx", {0x7F, 0x7E, 0x7D}, 0x0B, 1, 20000);
+    wxTEST_DIALOG(EXPECT_FALSE(d.LoadImage(big)), ExpectDialog<wxMessageDialog>([&](wxMessageDialog* box) {
+                      const wxString text = box->GetMessage();
+                      EXPECT_TRUE(text.StartsWith("The file \"" + big + "\" is not a valid operating system. (message 2 "
+                                                  "of 3 is 20000 bytes long; the MIDI output carries at most "))
+                          << text;
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(d.newVersion->GetValue(), "1.2.05");
+    EXPECT_EQ(d.Image().messages.size(), 3u);
+    EXPECT_TRUE(link.sent.empty());
+}
+
+// A send the port reports as failed: the message says how far the upload got.
+TEST_F(OsDialogTest, AFailedUploadSaysHowManyMessagesReachedTheUnit) {
+    CUpdateOSDialog d(frame, services, link);
+    link.deliver(unitTemplate("Any", 0, 0x0A, 5));
+    d.LoadImage(writeImage("os.syx", {0x7F, 0x7E, 0x7E, 0x7E, 0x7D}));
+    wxTEST_DIALOG(d.Upload(), ExpectDialog<CConfirmOSUpdateDialog>([](CConfirmOSUpdateDialog*) {
+                      return CConfirmOSUpdateDialog::kConfirmed;
+                  }));
+    runFor(150ms);  // two messages out
+    ASSERT_EQ(link.sent.size(), 2u);
+    link.failSends = true;
+    wxTEST_DIALOG(runFor(250ms), ExpectMessage("Error uploading OS\n\n2 of 5 messages reached the unit, which now waits "
+                                               "for the rest. Put it into its OS-receive mode again and upload the "
+                                               "whole image once more.",
+                                               wxOK));
+    EXPECT_FALSE(d.IsBusy());
+    EXPECT_TRUE(d.send->IsEnabled());
+}
+
+// "Select MIDI devices..." ends the version listen (the port may change);
+// the dialog listens again afterwards, and learns the version from the new port.
+TEST_F(OsDialogTest, AfterSelectingDevicesTheVersionIsLearntAgain) {
+    CUpdateOSDialog::Hooks hooks;
+    int chosen = 0;
+    hooks.chooseDevices = [&] {
+        ++chosen;
+        link.StopListening();  // as the main window's device selection does
+    };
+    CUpdateOSDialog d(frame, services, link, std::move(hooks));
+    ASSERT_TRUE(link.IsListening());
+    click(&d, d.selectDevices);
+    EXPECT_EQ(chosen, 1);
+    ASSERT_TRUE(link.IsListening());
+    link.deliver(unitTemplate("Any", 0, 0x09, 3));
+    EXPECT_EQ(d.currentVersion->GetValue(), "1.1.03");
 }
 
 // Pictures of both dialogs, idle and during a transfer, kept with the build.
