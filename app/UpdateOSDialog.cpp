@@ -258,6 +258,9 @@ CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent, const IDevicePr
         text.Replace("PRODUCTNAME", wxString::FromUTF8(profile.GetDeviceName()));
         message->ChangeValue(text);
     }
+    // The text is for reading only: the focus starts on the first step it
+    // names, so no text cursor blinks in it.
+    if (instructions) instructions->SetFocus();
     Bind(wxEVT_BUTTON, &CConfirmOSUpdateDialog::OnButton, this);
     Fit();
     CentreOnParent();

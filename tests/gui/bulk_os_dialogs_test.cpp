@@ -628,6 +628,29 @@ TEST_F(OsDialogTest, AfterSelectingDevicesTheVersionIsLearntAgain) {
     EXPECT_EQ(d.currentVersion->GetValue(), "1.1.03");
 }
 
+// The confirmation reads as plain text (quotes without backslashes) and
+// opens with a button focused, so no text cursor blinks in it.
+TEST_F(OsDialogTest, TheConfirmationTextIsPlainAndHasNoCursor) {
+    frame->Hide();
+    CConfirmOSUpdateDialog c(frame, EditorApp().Profile());
+    EXPECT_EQ(c.message->GetValue(),
+              "The operating system of your TaNGRA LuMI QV is about to be replaced.\n\nPut the TaNGRA LuMI QV into its "
+              "OS-receive mode now (\"Show instructions\" tells you how), then click \"Start update\".\n\nDo not "
+              "switch the TaNGRA LuMI QV off or disconnect it until the update has completed.");
+    c.Move(0, 0);
+    c.Show();
+    WaitUntilMapped(&c);
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        wxMilliSleep(15);
+    }
+    EXPECT_NE(wxWindow::FindFocus(), c.message) << "the text has the focus and shows a cursor";
+    const wxImage image = CaptureScreen(c.GetScreenRect());
+    EXPECT_TRUE(image.SaveFile(ScreenshotFolder() + "/confirm_os_update.png", wxBITMAP_TYPE_PNG));
+    c.Hide();
+    frame->Show();
+}
+
 // Pictures of both dialogs, idle and during a transfer, kept with the build.
 TEST_F(OsDialogTest, ScreenshotsIdleAndDuringATransfer) {
     frame->Hide();
