@@ -208,6 +208,37 @@ TEST_F(MidiGuiTest, AForeignDumpIsConvertedWithItsNote) {
     EXPECT_EQ(frame->Document().currentTemplate()->displayName(), "Quorvane - Studio A");
 }
 
+// With "ReleaseDriver" the ports are closed while another program is
+// active; Listen and Send clicked before the poll reopens them open them
+// first, and nobody is told that the device is gone.
+TEST_F(MidiGuiTest, ListenAndSendFromTheMainWindowOpenReleasedPortsFirst) {
+    MidiService& midi = EditorApp().Midi();
+    midi.Shutdown();
+    ASSERT_TRUE(midi.Start(true));
+    EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
+    auto release = [&] {
+        midi.RequestRelease();
+        midi.Poll();
+        ASSERT_EQ(midi.State(), ServiceState::Released);
+        ASSERT_FALSE(midi.IsInputOpen());
+    };
+    const int before = frame->Document().templateCount();
+    release();
+    EXPECT_NO_DIALOG(frame->Device().ListenCommand());
+    ASSERT_TRUE(midi.IsListening());
+    runFor(300);  // a new JACK connection settles
+    ASSERT_EQ(unit("send 6"), "ok sending location 6");
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return frame->Document().templateCount() == before + 1; })));
+
+    release();
+    ASSERT_EQ(unit("clear-received"), "ok");
+    EXPECT_NO_DIALOG(frame->Device().UploadCommand());
+    EXPECT_NE(field(0), "Invalid output device");
+    EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([] { return unit("received") == "ok 1"; }, 3000)));
+    EXPECT_NO_DIALOG(EXPECT_TRUE(runUntil([&] { return !midi.IsSending(); }, 3000)));
+    EXPECT_FALSE(EditorApp().Messages().DeviceLostReported());
+}
+
 TEST_F(MidiGuiTest, GarbageFromTheUnitIsAnInvalidDump) {
     const int before = frame->Document().templateCount();
     listen();
