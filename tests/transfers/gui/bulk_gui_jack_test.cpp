@@ -253,3 +253,48 @@ TEST_F(BulkJackTest, LearnsTheUnitsOSAndUpdatesIt) {
               << arrivals[2].ms - arrivals[1].ms << " ms apart at the unit\n";
     d.Hide();
 }
+
+// The unit goes away half way through its dump: the templates that arrived
+// stay, the dialog says how many, and the device-lost message names the port.
+TEST_F(BulkJackTest, AUnitUnpluggedDuringAReceiveLeavesWhatArrived) {
+    SpareUnit lostUnit("Bulk Lost Unit");
+    ASSERT_TRUE(lostUnit.start());
+    MidiService& midi = EditorApp().Midi();
+    ASSERT_TRUE(runUntil(
+        [&] {
+            midi.Rescan();
+            return midi.FindInput("Bulk Lost Unit") >= 0;
+        },
+        5000));
+    ASSERT_TRUE(midi.SelectInputByName("Bulk Lost Unit")) << midi.LastError();
+    ASSERT_TRUE(midi.SelectOutputByName("Bulk Lost Unit")) << midi.LastError();
+    const std::string inputName = midi.InputName();
+    runFor(300);  // new JACK connections settle
+    CBulkDumpDialog d(frame, Services(), Services().transfers);
+    d.Show();
+    click(&d, d.listen);
+    ASSERT_EQ(lostUnit.tell("send-bulk 100"), "ok sending bulk dump");
+    ASSERT_TRUE(runUntil([&] { return d.Counter() >= 3; }, 5000));
+    lostUnit.stop();
+    int kept = -1;
+    std::string lostText;
+    wxTEST_DIALOG(runUntil([&] { return !d.IsBusy() && EditorApp().Messages().DeviceLostReported(); }, 8000),
+                  ExpectDialog<wxMessageDialog>([&](wxMessageDialog* box) {
+                      const std::string text = box->GetMessage().ToStdString();
+                      const std::string head = "The MIDI input went away during the bulk dump.\n\nThe ";
+                      EXPECT_EQ(text.rfind(head, 0), 0u) << text;
+                      kept = std::atoi(text.substr(head.size()).c_str());
+                      return wxID_OK;
+                  }),
+                  ExpectDialog<wxMessageDialog>([&](wxMessageDialog* box) {
+                      lostText = box->GetMessage().ToStdString();
+                      return wxID_NO;
+                  }));
+    EXPECT_GE(kept, 3);
+    EXPECT_LT(kept, 40);
+    EXPECT_NE(lostText.find("\"" + inputName + "\""), std::string::npos) << lostText;
+    EXPECT_TRUE(d.Dump().HasContents());
+    EXPECT_EQ(d.list->GetItemCount(), 40);
+    EXPECT_TRUE(d.save->IsEnabled());
+    d.Hide();
+}
