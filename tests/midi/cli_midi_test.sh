@@ -131,7 +131,7 @@ sim wait-received 1 5000 > /dev/null && cmp -s "$UNIT/template-07.syx" "$work/ex
 # The first send after opening the port is never lost: ten fresh tool runs,
 # ten arrivals.
 sim clear-received > /dev/null
-for i in $(seq 10); do "$TOOL" send "$work/got.syx" 2> /dev/null || bad "send $i failed"; done
+for i in $(seq 10); do "$TOOL" send "$work/got.syx" 2> "$work/send.err" || { bad "send $i failed"; cat "$work/send.err"; }; done
 [ "$(sim wait-received 10 5000)" = "ok 10" ] && ok || bad "sends lost: $(sim received)"
 
 # --- a unit that disappears: the tool says so instead of hanging
