@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "DesktopTest.h"
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
 #include "app/ControlsTableWindow.h"
@@ -31,10 +32,10 @@ namespace {
 using C = TableColumn;
 constexpr int col(C c) { return static_cast<int>(c); }
 
-class DesktopControlsTableTest : public GuiTest {
+class DesktopControlsTableTest : public DesktopTest {
 protected:
     void SetUp() override {
-        GuiTest::SetUp();
+        DesktopTest::SetUp();
         path = WriteTemplate("table.syx", [](CEditorTemplate& t) {
             // The pots and encoders send controllers 0..15 on channel 1.
             for (int i = 0; i < 16; ++i) {
@@ -48,26 +49,9 @@ protected:
             t.controlAt(16)->lsbNumber = 0;
             t.controlAt(16)->setName("QZVol");
         });
-        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
-        tpl = frame->Document().currentTemplate();
-        ASSERT_NE(tpl, nullptr);
-        frame->Move(0, 0);
-        WaitUntilMapped(frame);
-    }
-    void TearDown() override {
-        wxUIActionSimulator().MouseMove(wxGetDisplaySize().x - 2, wxGetDisplaySize().y - 2);
-        GuiTest::TearDown();
+        OpenOnDesktop(path);
     }
 
-    bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            if (done()) return true;
-            Pump(1);
-            frame->idleWork();
-            wxMilliSleep(10);
-        }
-        return done();
-    }
     void Settle() {
         for (int i = 0; i < 6; ++i) {
             Pump(1);
@@ -148,7 +132,6 @@ protected:
     }
 
     wxString path;
-    CEditorTemplate* tpl = nullptr;
 };
 
 TEST_F(DesktopControlsTableTest, TypingIntoSeveralSelectedRowsIsOneUndoStep) {

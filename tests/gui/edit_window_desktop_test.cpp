@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "DesktopTest.h"
 #include "GuiTestSupport.h"
 #include "app/MainFrame.h"
 #include "editing/History.h"
@@ -19,10 +20,10 @@
 #include "ui/TemplateUI.h"
 
 namespace {
-class DesktopEditWindowTest : public GuiTest {
+class DesktopEditWindowTest : public DesktopTest {
 protected:
     void SetUp() override {
-        GuiTest::SetUp();
+        DesktopTest::SetUp();
         const wxString path = WriteTemplate("desktop.syx", [](CEditorTemplate& t) {
             t.controlAt(0)->setName("");
             t.controlAt(0)->controlType = ControlType::CC;
@@ -34,27 +35,9 @@ protected:
             t.controlAt(25)->setName("SYX");
             t.controlAt(25)->controlType = ControlType::SysEx;
         });
-        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
-        tpl = frame->Document().currentTemplate();
-        ASSERT_NE(tpl, nullptr);
-        frame->Move(0, 0);
-        WaitUntilMapped(frame);
-    }
-    void TearDown() override {
-        wxUIActionSimulator().MouseMove(wxGetDisplaySize().x - 2, wxGetDisplaySize().y - 2);
-        GuiTest::TearDown();
+        OpenOnDesktop(path);
     }
 
-    // Pumps events until `done` holds (at most about `ms` milliseconds).
-    bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            if (done()) return true;
-            Pump(1);
-            frame->idleWork();
-            wxMilliSleep(10);
-        }
-        return done();
-    }
     // Opens the control's window beside the main window and waits for it.
     void Open(int index) {
         frame->View()->ClearSelection();
@@ -110,7 +93,6 @@ protected:
         return client.Contains(inner->GetScreenRect());
     }
 
-    CEditorTemplate* tpl = nullptr;
 };
 }  // namespace
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "DesktopTest.h"
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
 #include "app/EditorApp.h"
@@ -23,33 +24,16 @@
 #include "ui/TemplateUI.h"
 
 namespace {
-class DesktopKeyboardTest : public GuiTest {
+class DesktopKeyboardTest : public DesktopTest {
 protected:
     void SetUp() override {
-        GuiTest::SetUp();
+        DesktopTest::SetUp();
         const wxString path = WriteTemplate("keys.syx", [](CEditorTemplate& t) {
             t.controlAt(0)->setName("");
             t.controlAt(0)->controlType = ControlType::CC;
             t.controlAt(0)->lsbNumber = 1;
         });
-        EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
-        tpl = frame->Document().currentTemplate();
-        ASSERT_NE(tpl, nullptr);
-        frame->Move(0, 0);
-        WaitUntilMapped(frame);
-    }
-    void TearDown() override {
-        wxUIActionSimulator().MouseMove(wxGetDisplaySize().x - 2, wxGetDisplaySize().y - 2);
-        GuiTest::TearDown();
-    }
-    bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            if (done()) return true;
-            Pump(1);
-            frame->idleWork();
-            wxMilliSleep(10);
-        }
-        return done();
+        OpenOnDesktop(path);
     }
     void Key(int code, int modifiers = wxMOD_NONE) {
         wxUIActionSimulator().Char(code, modifiers);
@@ -82,7 +66,6 @@ protected:
         return dynamic_cast<T*>(wxWindow::FindWindowByName(name, Window()));
     }
 
-    CEditorTemplate* tpl = nullptr;
 };
 }  // namespace
 
