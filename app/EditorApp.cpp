@@ -201,8 +201,10 @@ bool CEditorApp::OnInit() {
     wxArrayString files;
     for (int i = 1; i < argc; ++i) files.Add(argv[i]);
     library->SetPath(ChooseLibraryPath(files));
-    // Opened now, off the GUI thread, so that a library that cannot be used
-    // says so at start-up rather than at the first template.
+    // Opened at start-up, off the GUI thread, so that a library that cannot
+    // be used says so then rather than at the first template; but only once
+    // the window is drawn (the templates opened before wait their turn).
+    library->Hold();
     library->Post([](CTemplateLibrary*) {});
 
     if (!CreateMainWindow()) return false;
@@ -241,6 +243,7 @@ void CEditorApp::WindowPainted() {
 
 void CEditorApp::FinishStartup() {
     if (!mainFrame) return;  // closed before its first idle pass
+    library->Resume();
     midi.Start(settings.releaseDriver == 1);
     ChooseMidiPorts();
     if (actionAfterPorts && mainFrame) {

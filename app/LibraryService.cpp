@@ -11,6 +11,7 @@ CLibraryService::~CLibraryService() {
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopping = true;
+        held = false;
     }
     wake.notify_all();
     if (worker.joinable()) worker.join();
@@ -41,7 +42,21 @@ void CLibraryService::Post(std::function<void(CTemplateLibrary*)> job) {
     wake.notify_one();
 }
 
+void CLibraryService::Hold() {
+    std::lock_guard<std::mutex> lock(mutex);
+    held = true;
+}
+
+void CLibraryService::Resume() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        held = false;
+    }
+    wake.notify_one();
+}
+
 void CLibraryService::Drain() {
+    Resume();
     std::unique_lock<std::mutex> lock(mutex);
     idle.wait(lock, [this] { return jobs.empty() && !running; });
 }
@@ -56,7 +71,7 @@ void CLibraryService::Run() {
         std::function<void(CTemplateLibrary*)> job;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+            wake.wait(lock, [this] { return stopping || (!held && !jobs.empty()); });
             if (jobs.empty()) break;  // stopping, with every job done
             job = std::move(jobs.front());
             jobs.pop_front();

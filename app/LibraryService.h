@@ -64,7 +64,12 @@ public:
     void RecordBulk(std::vector<ByteSequence> entries, const LibraryEvent& event, bool snapshot,
                     BulkDone done = {});
 
-    // Waits until every job asked for so far has run (at exit; tests).
+    // Jobs asked for between Hold and Resume wait in order: at start-up the
+    // library is left alone until the window is drawn.
+    void Hold();
+    void Resume();
+
+    // Waits until every job asked for so far has run (at exit; tests); resumes a hold.
     void Drain();
     // The failure of the newest recording; empty after one that worked.
     std::string LastRecordError() const;
@@ -82,6 +87,7 @@ private:
     std::deque<std::function<void(CTemplateLibrary*)>> jobs;
     bool running = false;  // a job is running now
     bool stopping = false;
+    bool held = false;
     std::string path;
     NoticeSink notices;
     std::string lastRecordError;

@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
@@ -156,6 +158,36 @@ protected:
 }  // namespace
 
 // ---- recording ----
+
+// At start-up the library waits until the window is drawn: what is asked
+// meanwhile runs afterwards, in order; a drain (at exit) never waits on a hold.
+TEST(LibraryService, JobsAskedDuringAHoldRunAfterItInOrder) {
+    CLibraryService service(EditorApp().Profile().Factory(), [](std::function<void()> job) { job(); });
+    std::mutex mutex;
+    std::vector<int> ran;
+    auto job = [&](int n) {
+        return [&, n](CTemplateLibrary*) {
+            std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(n);
+        };
+    };
+    service.Hold();
+    service.Post(job(1));
+    service.Post(job(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_TRUE(ran.empty());
+    }
+    service.Resume();
+    service.Post(job(3));
+    service.Drain();
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    service.Hold();
+    service.Post(job(4));
+    service.Drain();
+    EXPECT_EQ(ran.back(), 4);
+}
 
 TEST_F(LibraryTest, WhatTheUserOpensSavesAndReceivesIsRecordedOncePerContent) {
     const wxString first = WriteTemplate("first.syx", nullptr, "First");
