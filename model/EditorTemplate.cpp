@@ -255,6 +255,8 @@ bool CEditorTemplate::appendImportedFrom(const CEditorTemplate& other) {
 bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
     const DeviceFacts& facts = deviceFacts();
     bool dropped = false;
+    // The names as this template had them, of the controls it added.
+    std::vector<std::pair<size_t, std::string>> originals;
     for (int i = 0; i <= other.lastIndex(); ++i) {
         const CBaseControlState* ctl = other.controlAt(i);
         if (!ctl) break;
@@ -263,19 +265,41 @@ bool CEditorTemplate::importControlsFrom(const CEditorTemplate& other) {
             dropped = true;
             continue;
         }
-        CBaseControlState copy = *ctl;
-        const std::string name = toNameCharacters(ctl->name);
-        copy.setLongName(name);
-        copy.setName(abbreviate(name, facts.maxNameLength));
+        auto reduced = [&](const std::string& name) {
+            CBaseControlState copy = *ctl;
+            copy.setLongName(name);
+            copy.setName(abbreviate(name, facts.maxNameLength));
+            return copy;
+        };
+        auto find = [&](const CBaseControlState& copy) {
+            return static_cast<size_t>(std::find(importedControls.begin(), importedControls.end(), copy) -
+                                       importedControls.begin());
+        };
+        CBaseControlState copy = reduced(toNameCharacters(ctl->name));
+        size_t at = find(copy);
+        // Dropping what the display lacks can make two different controls of
+        // this template equal ("Vol[1]" and "Vol1"); replacing it keeps them apart.
+        if (at < importedControls.size()) {
+            const auto same = std::find_if(originals.begin(), originals.end(), [&](const auto& o) { return o.first == at; });
+            if (same != originals.end() && same->second != ctl->name) {
+                const CBaseControlState replaced = reduced(toNameCharactersReplacing(ctl->name));
+                if (find(replaced) >= importedControls.size()) {
+                    copy = replaced;
+                } else {
+                    // This name lost nothing ("Vol1" after "Vol[1]"): the earlier
+                    // control takes the stand-ins instead.
+                    const CBaseControlState earlier = reduced(toNameCharactersReplacing(same->second));
+                    if (find(earlier) >= importedControls.size()) importedControls[at] = earlier;
+                }
+                at = find(copy);
+            }
+        }
         rememberName(copy.longName);
         rememberName(copy.name);
-        bool present = false;
-        for (const auto& existing : importedControls)
-            if (existing == copy) {
-                present = true;
-                break;
-            }
-        if (!present) importedControls.push_back(copy);
+        if (at >= importedControls.size()) {
+            originals.emplace_back(importedControls.size(), ctl->name);
+            importedControls.push_back(copy);
+        }
     }
     if (dropped) ModelHooks::notice(kDroppedNotice);
     return true;

@@ -17,3 +17,7 @@ public:
 // "Z" and the lower-case letters. Everything else is dropped (a multi-byte
 // UTF-8 character as a whole), and trailing blanks with it.
 std::string toNameCharacters(const std::string& text);
+// The same reduction, but each character the display lacks becomes a close
+// one it has ("_" "-", "[" "(", "|" "/"...; any other "?") instead of going:
+// for a name that the dropping would make equal to another one.
+std::string toNameCharactersReplacing(const std::string& text);

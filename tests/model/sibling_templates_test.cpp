@@ -597,6 +597,34 @@ TEST(ImportFrom, SameControlTwiceIsImportedOnce) {
     EXPECT_EQ(target.controls[1].controlType, ControlType::Disabled);
 }
 
+// A name the display cannot show loses those characters; where that would make
+// two different controls one, the name that lost characters shows stand-ins.
+TEST(ImportFrom, NamesThatOnlyDifferInCharactersTheDisplayLacksStayApart) {
+    struct Case {
+        std::vector<std::string> names;
+        std::vector<std::string> imported;
+    } cases[] = {
+        {{"Vol[1]", "Vol1"}, {"Vol(1)", "Vol1"}},
+        {{"Vol1", "Vol_1"}, {"Vol1", "Vol-1"}},
+        {{"A_B", "A_B"}, {"AB"}},  // the same control twice stays one
+        {{"Cut\xc3\xa9", "Cut"}, {"Cut?", "Cut"}},
+        {{"Cut", "Cut\xc3\xa9"}, {"Cut", "Cut?"}},
+        {{"Mix|A", "Res"}, {"MixA", "Res"}},  // nothing to keep apart: dropped as before
+    };
+    for (const Case& c : cases) {
+        CTaNGRAJXTemplate source;
+        for (size_t i = 0; i < c.names.size(); ++i) {
+            source.controls[i].setControlType(ControlType::CC, false);
+            source.controls[i].name = c.names[i];
+        }
+        CTaNGRAQVTemplate target;
+        ASSERT_TRUE(target.importFrom(source));
+        std::vector<std::string> got;
+        for (const auto& ctl : target.importedControls) got.push_back(ctl.longName);
+        EXPECT_EQ(got, c.imported) << c.names[0] << " / " << c.names[1];
+    }
+}
+
 // Whatever a sibling dump holds, the converted template's own file opens again
 // without notices and saves the same bytes.
 TEST(ImportFrom, AConvertedTemplateSavesStably) {
