@@ -16,6 +16,7 @@
 
 #include "app/LibraryService.h"
 #include "app/MessageBoxes.h"
+#include "midi/MidiService.h"
 #include "model/BulkDump.h"
 #include "model/DeviceProfile.h"
 #include "ui/XrcResources.h"
@@ -41,7 +42,7 @@ std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 }  // namespace
 
 CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link)
-    : services(services), link(link), dump(services.profile.CreateBulkDump()), paceTimer(this) {
+    : services(services), link(link), dump(services.profile.CreateBulkDump()) {
     XrcResources::Ensure("ID_BULKDUMPDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
@@ -75,7 +76,6 @@ CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& service
     Bind(wxEVT_BUTTON, &CBulkDumpDialog::OnButton, this);
     Bind(wxEVT_MENU, &CBulkDumpDialog::OnRowMenu, this, RowSaveAs, RowClear);
     Bind(wxEVT_CLOSE_WINDOW, &CBulkDumpDialog::OnClose, this);
-    Bind(wxEVT_TIMER, &CBulkDumpDialog::OnPaceTimer, this, paceTimer.GetId());
     SetDropTarget(new CEntryFileDropTarget(this));
 
     FillList();
@@ -90,7 +90,6 @@ CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& service
 }
 
 CBulkDumpDialog::~CBulkDumpDialog() {
-    paceTimer.Stop();
     // Transfers end before the dialog goes (and stop calling it).
     if (receiver && receiver->IsRunning()) receiver->Cancel();
     if (sender && sender->IsRunning()) sender->Cancel();
@@ -158,7 +157,6 @@ void CBulkDumpDialog::ShowProgress(const wxString& message) {
 }
 
 void CBulkDumpDialog::CloseProgress() {
-    paceTimer.Stop();
     counter = 0;
     sending = false;
     listening = false;
@@ -194,7 +192,7 @@ void CBulkDumpDialog::Listen() {
     receiver = std::make_unique<CBulkReceiver>(link, *dump, this);
     if (!receiver->Start()) {
         DisableTransfers();
-        services.messages.ReportInputLost();
+        services.messages.ReportInputLost(services.midi.InputName());
         return;
     }
     counter = 0;
@@ -228,7 +226,7 @@ void CBulkDumpDialog::UploadFactorySettings() {
     enable(factory, false);
     if (!LoadDump(services.programDirectory + wxFileName::GetPathSeparator() + "FactorySettings.blk", true)) return;
     if (!link.HasOutput()) {
-        services.messages.ReportOutputLost();
+        services.messages.ReportOutputLost(services.midi.OutputName());
         return;
     }
     StartSending();
@@ -236,7 +234,6 @@ void CBulkDumpDialog::UploadFactorySettings() {
 
 void CBulkDumpDialog::CancelTransfer() {
     if (!busy) return;
-    paceTimer.Stop();
     if (receiver && receiver->IsRunning()) receiver->Cancel();
     else if (sender && sender->IsRunning()) sender->Cancel();
     else CloseProgress();
@@ -255,31 +252,24 @@ void CBulkDumpDialog::OnTransferStep(int done, int) {
     }
 }
 
-void CBulkDumpDialog::OnTransferPause(TransferClock::duration pause) {
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(pause).count();
-    paceTimer.StartOnce(static_cast<int>(std::max<long long>(ms, 1)));
-}
-
-void CBulkDumpDialog::OnPaceTimer(wxTimerEvent&) {
-    if (!sender || !sender->IsRunning()) return;
-    if (auto wait = sender->TimeToNextStep(); wait && *wait > TransferClock::duration::zero()) {
-        OnTransferPause(*wait);  // woke a little early
-        return;
-    }
-    sender->Advance();
-}
-
 void CBulkDumpDialog::OnTransferWaiting() {
     if (gauge) gauge->Refresh();
 }
 
+namespace {
+wxString templatesText(int n) { return n == 1 ? wxString("1 template") : wxString::Format("%d templates", n); }
+}  // namespace
+
 void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
     const bool wasSending = sending;
+    const int received = receiver ? receiver->Received() : 0;
+    const int delivered = sender ? sender->Delivered() : 0;
+    const int total = sender ? sender->Total() : 0;
     CloseProgress();
     factoryEnabled = true;
+    if (!wasSending) FillList();
     switch (end) {
         case TransferEnd::Completed:
-            if (!wasSending) FillList();
             if (wasSending) {
                 RecordInLibrary(LibraryEventKind::BulkSent, wxString(), false);
             } else {
@@ -288,23 +278,37 @@ void CBulkDumpDialog::OnTransferEnded(TransferEnd end) {
             }
             break;
         case TransferEnd::Cancelled:
-            if (!wasSending) FillList();
             break;
         case TransferEnd::BadDump:
-            FillList();
+            // A message with the unit's header that is no template: a fault on
+            // the way, not the user's doing.
             ShowError(
-                "Unable to read dump - either it is not a valid dump or the dump was started before listening for "
-                "it.\n\nPlease exit the program, restart it, listen for the dump and then send the dump again.");
+                "Unable to read dump: the unit sent a message that is not a valid template.\n\nListen again, then "
+                "send the dump from the unit again.");
+            break;
+        case TransferEnd::PortLost:
+            // The device-lost message comes from the service as well; this one
+            // tells what became of the dump.
+            ShowError(received > 0 ? "The MIDI input went away during the bulk dump.\n\nThe " +
+                                         wxString(received == 1 ? "template" : templatesText(received)) +
+                                         " received before " + (received == 1 ? "is" : "are") +
+                                         " kept; the others are empty."
+                                   : wxString("The MIDI input went away during the bulk dump; no template had "
+                                              "arrived."));
+            break;
+        case TransferEnd::Unsendable:
+            ShowError("Unable to send the bulk dump: " + wxString::FromUTF8(sender ? sender->Problem() : "") +
+                      "\n\nNothing was sent.");
             break;
         case TransferEnd::CannotStart:
-            if (!wasSending) FillList();
             DisableTransfers();
-            if (wasSending) services.messages.ReportOutputLost();
-            else services.messages.ReportInputLost();
+            if (wasSending) services.messages.ReportOutputLost(services.midi.OutputName());
+            else services.messages.ReportInputLost(services.midi.InputName());
             break;
         case TransferEnd::Failed:
-            if (!wasSending) FillList();
-            ShowError(wasSending ? "Error sending bulk dump" : "Error receiving bulk dump");
+            ShowError(wasSending ? wxString::Format("Error sending bulk dump\n\n%d of %d templates reached the unit.",
+                                                    delivered, total)
+                                 : wxString("Error receiving bulk dump"));
             break;
     }
     EnableControls();

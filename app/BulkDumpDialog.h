@@ -4,7 +4,6 @@
 // entry (".syx" files, drops, reordering, extract all).
 #include <wx/dialog.h>
 #include <wx/dnd.h>
-#include <wx/timer.h>
 
 #include <functional>
 #include <memory>
@@ -67,7 +66,6 @@ public:
     void OnTransferStep(int done, int total) override;
     void OnTransferEnded(TransferEnd end) override;
     void OnTransferWaiting() override;
-    void OnTransferPause(TransferClock::duration pause) override;
 
     wxListCtrl* list = nullptr;
     wxStaticText* hint = nullptr;
@@ -103,14 +101,12 @@ private:
     void OnItemRightClick(wxListEvent& event);
     void OnRowMenu(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
-    void OnPaceTimer(wxTimerEvent& event);
 
     EditorServices services;
     ITransferLink& link;
     std::unique_ptr<IBulkDump> dump;
     std::unique_ptr<CBulkReceiver> receiver;
     std::unique_ptr<CPacedSender> sender;
-    wxTimer paceTimer;
     int selected = -1;
     int counter = 0;
     bool sending = false;

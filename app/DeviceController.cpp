@@ -25,9 +25,13 @@ CDeviceController::CDeviceController(wxFrame& frame, const EditorServices& servi
                                      CTemplateCanvas& canvas, CEditWindowHost& editWindow)
     : frame(frame), services(services), document(document), canvas(canvas), editWindow(editWindow) {
     services.midi.AddMessageListener(this);
+    services.messages.SetDeviceChooser([this] { SelectMidiDeviceCommand(); });
 }
 
-CDeviceController::~CDeviceController() { services.midi.ForgetListeners(this, this, this); }
+CDeviceController::~CDeviceController() {
+    services.messages.SetDeviceChooser(nullptr);
+    services.midi.ForgetListeners(this, this, this);
+}
 
 void CDeviceController::SetStatus(const wxString& text) { frame.SetStatusText(text, 0); }
 
@@ -49,7 +53,7 @@ void CDeviceController::ListenCommand() {
     } else {
         SetStatus("Invalid input device");
         if (view) view->ListenStopped();
-        services.messages.ReportInputLost();
+        services.messages.ReportInputLost(services.midi.InputName());
     }
     canvas.RequestRepaint();
 }
@@ -81,7 +85,7 @@ bool CDeviceController::StartTemplateSend(CEditorTemplate& tpl) {
         SetStatus("Invalid output device");
         // The send never started: the send button must not keep pulsing.
         if (view) view->SendFinished();
-        services.messages.ReportOutputLost();
+        services.messages.ReportOutputLost(services.midi.OutputName());
         started = false;
         sending.reset();
     } else {
@@ -130,7 +134,7 @@ void CDeviceController::RestoreCommand(const std::vector<ByteSequence>& dumps, c
         return;
     }
     if (!services.transfers.HasOutput()) {
-        services.messages.ReportOutputLost();
+        services.messages.ReportOutputLost(services.midi.OutputName());
         return;
     }
     dialog.Upload();
@@ -144,6 +148,8 @@ void CDeviceController::SelectMidiDeviceCommand() {
     services.midi.Rescan();
     CSelectMIDIDevices dialog(&frame, services);
     dialog.ShowModal();
+    // Whatever was chosen, a loss from now on is a new one.
+    services.messages.ForgetDeviceLost();
     services.wakeIdle();
 }
 

@@ -63,6 +63,10 @@ CEditorApp::CEditorApp(std::unique_ptr<IDeviceProfile> ownProfile)
     library->SetNoticeSink([this](const std::string& text) { messages.ShowMessage(wxOK, wxString::FromUTF8(text)); });
     Bind(wxEVT_TIMER, &CEditorApp::OnIdleTimer, this, idleTimer.GetId());
     midi.SetBusyHook([this] { WakeIdle(); });
+    portWatch = midi.Register(&messages);
+    // A listen takes a dump of any of the maker's devices (a sibling's is
+    // converted) and passes over other makers' SysEx on the same input.
+    if (std::unique_ptr<CEditorTemplate> kind = profile->CreateTemplate()) midi.SetDumpHeader(MakerDumpHeader(*kind));
     MIDI::Input::SetArrivalNotifier(&WakeOnMidiArrival);
     Bind(wxEVT_ACTIVATE_APP, [this](wxActivateEvent& event) {
         event.Skip();
@@ -394,7 +398,9 @@ void CEditorApp::IdlePass() {
         }
         previousActive = active;
     }
-    if (!midi.Poll()) messages.ReportInputLost();
+    midi.Poll();
+    // Losses the poll found are told after it, not from inside it.
+    messages.ShowPendingReports();
     if (mainFrame) mainFrame->idleWork();
     // Nothing to poll, animate or finish: rest until an event wakes the passes.
     // The MIDI poll runs only while a port is open (or about to open).

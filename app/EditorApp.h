@@ -135,6 +135,8 @@ protected:
     CServiceLink transfers{midi};
     CMessageBoxes messages;
     std::unique_ptr<CLibraryService> library;
+    // The messages hear when a chosen port goes away or comes back.
+    MidiService::Registration portWatch;
     wxTimer idleTimer;
     std::unique_ptr<IDataErrorSink> dataErrorSink;
     // Set when the program runs as the reporter of a crash ("--report FILE ..."):

@@ -10,6 +10,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include "app/MessageBoxes.h"
+#include "midi/MidiService.h"
 #include "app/Settings.h"
 #include "model/DeviceOS.h"
 #include "model/DeviceProfile.h"
@@ -35,8 +36,7 @@ CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& service
     : services(services),
       link(link),
       hooks(std::move(hooks)),
-      os(services.profile.CreateDeviceOS()),
-      paceTimer(this) {
+      os(services.profile.CreateDeviceOS()) {
     XrcResources::Ensure("ID_UPDATEOSDIALOG");
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
         wxLogError(kMissingResource);
@@ -68,18 +68,16 @@ CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& service
 
     // A template the unit sends while the dialog is open tells its OS version.
     wasListening = link.IsListening();
-    link.StartListening(this, nullptr);
+    link.StartListening(this, nullptr, UnitDumpHeader(*services.profile.CreateTemplate()));
 
     Bind(wxEVT_BUTTON, &CUpdateOSDialog::OnButton, this);
     Bind(wxEVT_CLOSE_WINDOW, &CUpdateOSDialog::OnClose, this);
-    Bind(wxEVT_TIMER, &CUpdateOSDialog::OnPaceTimer, this, paceTimer.GetId());
     Layout();
     Fit();
     CentreOnParent();
 }
 
 CUpdateOSDialog::~CUpdateOSDialog() {
-    paceTimer.Stop();
     if (sender && sender->IsRunning()) sender->Cancel();
     sender.reset();
     link.StopListening();
@@ -100,11 +98,23 @@ void CUpdateOSDialog::OnSysExReceived(const MidiBytes& bytes) {
 
 bool CUpdateOSDialog::LoadImage(const wxString& path) {
     // A refused file leaves the image loaded before (and its display) as it was.
-    if (!os->LoadFromFile(std::string(path.utf8_str()))) {
-        services.messages.ShowMessage(wxOK | wxICON_ERROR,
-                                "The file \"" + path + "\" is not a valid operating system.");
+    std::unique_ptr<CDeviceOS> loaded = services.profile.CreateDeviceOS();
+    const wxString refused = "The file \"" + path + "\" is not a valid operating system.";
+    if (!loaded->LoadFromFile(std::string(path.utf8_str()))) {
+        services.messages.ShowMessage(wxOK | wxICON_ERROR, refused);
         return false;
     }
+    // Half an image leaves the unit waiting in its receive mode: an image
+    // with a message the output cannot carry in one piece is refused now.
+    std::vector<MidiBytes> messages;
+    for (const auto& m : loaded->messages) messages.push_back(m.vector());
+    const MIDI::Output* port = services.midi.OutputPort();
+    if (const std::string why = UnsendableMessage(messages, port ? port->MaxMessageSize() : kLongestSentMessage);
+        !why.empty()) {
+        services.messages.ShowMessage(wxOK | wxICON_ERROR, refused + " (" + wxString::FromUTF8(why) + ")");
+        return false;
+    }
+    os = std::move(loaded);
     image = os->GetVersion();
     imageLoaded = true;
     if (newVersion) {
@@ -121,13 +131,13 @@ bool CUpdateOSDialog::LoadImage(const wxString& path) {
 void CUpdateOSDialog::Upload() {
     if (busy || !imageLoaded || !os->IsValid()) return;
     if (!established && services.settings.showOldOSDialog == 1) {
-        if (services.messages.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (services.messages.ShowMessage(wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION,
                             "You have not established the current OS version on your unit,\nand it may be a later "
                             "version than the one you are about to upload.\n\nDo you wish to upload the selected OS "
                             "anyway?") != wxYES)
             return;
     } else if (established && versionLess(image, installed)) {
-        if (services.messages.ShowMessage(wxYES_NO | wxICON_QUESTION,
+        if (services.messages.ShowMessage(wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION,
                             "The version of the operating system you are about to upload is older than the one "
                             "currently installed on the unit.\n\nDo you still want to upload it?") != wxYES)
             return;
@@ -164,21 +174,9 @@ void CUpdateOSDialog::OnTransferStep(int done, int) {
     if (gauge) gauge->SetValue(done);
 }
 
-void CUpdateOSDialog::OnTransferPause(TransferClock::duration pause) {
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(pause).count();
-    paceTimer.StartOnce(static_cast<int>(std::max<long long>(ms, 1)));
-}
-
-void CUpdateOSDialog::OnPaceTimer(wxTimerEvent&) {
-    if (!sender || !sender->IsRunning()) return;
-    if (auto wait = sender->TimeToNextStep(); wait && *wait > TransferClock::duration::zero()) {
-        OnTransferPause(*wait);
-        return;
-    }
-    sender->Advance();
-}
-
 void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
+    const int delivered = sender ? sender->Delivered() : 0;
+    const int total = sender ? sender->Total() : 0;
     BackToIdle();
     switch (end) {
         case TransferEnd::Completed:
@@ -186,14 +184,25 @@ void CUpdateOSDialog::OnTransferEnded(TransferEnd end) {
                                     "OS update completed!\n\nPlease click \"OK\" and exit the program before switching "
                                     "the hardware back on.");
             break;
-        case TransferEnd::CannotStart: services.messages.ReportOutputLost(); break;
+        case TransferEnd::CannotStart: services.messages.ReportOutputLost(services.midi.OutputName()); break;
         case TransferEnd::Cancelled: break;
-        default: services.messages.ShowMessage(wxOK | wxICON_ERROR, "Error uploading OS"); break;
+        case TransferEnd::Unsendable:
+            services.messages.ShowMessage(wxOK | wxICON_ERROR,
+                                          "Unable to upload the OS: " +
+                                              wxString::FromUTF8(sender ? sender->Problem() : "") +
+                                              "\n\nNothing was sent.");
+            break;
+        default:
+            services.messages.ShowMessage(
+                wxOK | wxICON_ERROR,
+                wxString::Format("Error uploading OS\n\n%d of %d messages reached the unit, which now waits for the "
+                                 "rest. Put it into its OS-receive mode again and upload the whole image once more.",
+                                 delivered, total));
+            break;
     }
 }
 
 void CUpdateOSDialog::BackToIdle() {
-    paceTimer.Stop();
     counter = 0;
     busy = false;
     if (progLine) progLine->Hide();
@@ -214,6 +223,9 @@ void CUpdateOSDialog::OnButton(wxCommandEvent& event) {
         if (chooser.ShowModal() == wxID_OK) LoadImage(chooser.GetPath());
     } else if (name == "Select_MIDI_Devices") {
         if (hooks.chooseDevices) hooks.chooseDevices();
+        // The choice ends every listen, and the unit may now be another one:
+        // listen for its version again.
+        if (!busy) link.StartListening(this, nullptr, UnitDumpHeader(*services.profile.CreateTemplate()));
     } else if (name == "Send_OS_To_Device") {
         Upload();
     } else if (event.GetId() == wxID_OK) {
@@ -249,6 +261,9 @@ CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent, const IDevicePr
         text.Replace("PRODUCTNAME", wxString::FromUTF8(profile.GetDeviceName()));
         message->ChangeValue(text);
     }
+    // The text is for reading only: the focus starts on the first step it
+    // names, so no text cursor blinks in it.
+    if (instructions) instructions->SetFocus();
     Bind(wxEVT_BUTTON, &CConfirmOSUpdateDialog::OnButton, this);
     Fit();
     CentreOnParent();

@@ -3,7 +3,6 @@
 // the unit sends while the dialog is open) and the loaded image's, and sends
 // the image one message at a time after the confirmation.
 #include <wx/dialog.h>
-#include <wx/timer.h>
 
 #include <functional>
 #include <memory>
@@ -43,7 +42,6 @@ public:
     // ITransferObserver
     void OnTransferStep(int done, int total) override;
     void OnTransferEnded(TransferEnd end) override;
-    void OnTransferPause(TransferClock::duration pause) override;
 
     wxTextCtrl* currentVersion = nullptr;
     wxTextCtrl* newVersion = nullptr;
@@ -59,14 +57,12 @@ private:
     void BackToIdle();
     void OnButton(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
-    void OnPaceTimer(wxTimerEvent& event);
 
     EditorServices services;
     ITransferLink& link;
     Hooks hooks;
     std::unique_ptr<CDeviceOS> os;
     std::unique_ptr<CPacedSender> sender;
-    wxTimer paceTimer;
     OsVersion installed;
     OsVersion image;
     bool established = false;

@@ -20,14 +20,17 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-ticks=$(getconf CLK_TCK)
-
-cpu_ticks() {  # /proc/PID or /proc/PID/task/TID
-    awk '{print $14 + $15}' "$1/stat" 2>/dev/null || echo 0
+# Run time from the scheduler, in nanoseconds: the tick counts of
+# /proc/PID/stat only sample which thread runs at each 10 ms tick, which for
+# threads that wake briefly on a timer can be off by a factor of two either
+# way. Summed over the threads alive at the end (at idle none come or go).
+cpu_ns() {  # /proc/PID (all its threads) or /proc/PID/task/TID
+    if [ -d "$1/task" ]; then cat "$1"/task/*/schedstat; else cat "$1/schedstat"; fi 2>/dev/null |
+        awk '{s += $1} END {printf "%d\n", s}'
 }
 
-percent() {  # ticks
-    /usr/bin/python3 -c "print('%.2f' % ($1 * 100.0 / $ticks / $seconds))"
+percent() {  # nanoseconds
+    /usr/bin/python3 -c "print('%.3f' % ($1 * 100.0 / 1e9 / $seconds))"
 }
 
 measure() {  # label, "ports" or "none"
@@ -54,12 +57,12 @@ measure() {  # label, "ports" or "none"
     fi
     [ -d "/proc/$pid" ] || { echo "$1: the editor exited" >&2; return 1; }
     local a g s
-    a=$(cpu_ticks "/proc/$pid") g=$(cpu_ticks "/proc/$pid/task/$pid")
-    s=0; [ -n "$sim_pid" ] && s=$(cpu_ticks "/proc/$sim_pid")
+    a=$(cpu_ns "/proc/$pid") g=$(cpu_ns "/proc/$pid/task/$pid")
+    s=0; [ -n "$sim_pid" ] && s=$(cpu_ns "/proc/$sim_pid")
     sleep "$seconds"
     local a2 g2 s2
-    a2=$(cpu_ticks "/proc/$pid") g2=$(cpu_ticks "/proc/$pid/task/$pid")
-    s2=0; [ -n "$sim_pid" ] && s2=$(cpu_ticks "/proc/$sim_pid")
+    a2=$(cpu_ns "/proc/$pid") g2=$(cpu_ns "/proc/$pid/task/$pid")
+    s2=0; [ -n "$sim_pid" ] && s2=$(cpu_ns "/proc/$sim_pid")
     echo "$1: editor $(percent $((a2 - a))) % of one core" \
         "(GUI thread $(percent $((g2 - g))) %, other threads $(percent $((a2 - a - g2 + g))) %)"
     [ -n "$sim_pid" ] && echo "$1: simulated unit (one idle JACK MIDI client) $(percent $((s2 - s))) %"

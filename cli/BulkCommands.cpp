@@ -5,6 +5,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "midi/Transfers.h"
 #include "model/BulkDump.h"
 #include "model/DeviceOS.h"
 #include "model/DeviceProfile.h"
@@ -125,6 +126,14 @@ int cmdOsInfo(const IDeviceProfile& profile, const std::vector<std::string>& arg
     auto os = profile.CreateDeviceOS();
     if (!os->LoadFromFile(args[0])) {
         std::cout << "Not a valid operating system: " << os->LastProblem() << "\n";
+        return 1;
+    }
+    // An image the output cannot carry would stop half-way, the unit waiting
+    // for the rest.
+    std::vector<MidiBytes> messages;
+    for (const auto& m : os->messages) messages.push_back(m.vector());
+    if (const std::string why = UnsendableMessage(messages); !why.empty()) {
+        std::cout << "Not a valid operating system: " << why << "\n";
         return 1;
     }
     std::cout << "Valid operating system image\n";

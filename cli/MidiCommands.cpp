@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "midi/MidiService.h"
+#include "midi/Transfers.h"
 #include "model/DeviceKind.h"
 #include "model/DeviceProfile.h"
 #include "model/ModelHooks.h"
@@ -86,14 +87,17 @@ bool choosePort(MidiService& midi, bool input, const std::string& given, std::st
     return false;
 }
 
-class Receiver : public ISysExListener {
+class Receiver : public ISysExListener, public IProgressListener {
 public:
     void OnSysExReceived(const MidiBytes& b) override {
         bytes = b;
         done = true;
     }
+    // The input went away during the listen.
+    void OnFailed() override { lost = true; }
     MidiBytes bytes;
     bool done = false;
+    bool lost = false;
 };
 
 class Progress : public IProgressListener {
@@ -150,10 +154,13 @@ int cmdReceive(const std::vector<std::string>& args) {
     std::string error;
     if (!choosePort(midi, true, name, error)) return fail(error);
     Receiver receiver;
-    if (!midi.StartListening(&receiver, nullptr)) return fail("Invalid input device");
+    // Another device's SysEx on the same input is passed over.
+    midi.SetDumpHeader(MakerDumpHeader(CTaNGRAQVTemplate()));
+    if (!midi.StartListening(&receiver, &receiver)) return fail("Invalid input device");
     std::cerr << "Listening for template dump from device: " << midi.InputName() << "\n";
     const auto until = Clock::now() + std::chrono::duration<double>(timeout);
     while (!receiver.done) {
+        if (receiver.lost) return fail("the input port " + midi.InputName() + " went away");
         if (Clock::now() > until) {
             std::cerr << "tangra-qv-tool: nothing was received within " << timeout << " seconds\n";
             return 1;

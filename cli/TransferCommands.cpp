@@ -107,11 +107,9 @@ TransferEnd runSend(MidiService& midi, CPacedSender& sender, ProgressLine& line)
             break;
         }
         midi.Poll();
-        sender.Advance();
-        const auto wait = sender.TimeToNextStep();
-        // Sleep until the next message is due, but look at Ctrl+C and at a
-        // send in flight every millisecond.
-        std::this_thread::sleep_for(wait ? std::min<TransferClock::duration>(*wait, 1ms) : TransferClock::duration(1ms));
+        // Each message goes out at its moment whatever the poll does: the
+        // poll only notices deliveries (and Ctrl+C) a little sooner.
+        std::this_thread::sleep_for(2ms);
     }
     std::signal(SIGINT, previous);
     return line.end;
@@ -124,8 +122,17 @@ void printStats(const CPacedSender& sender, TransferClock::duration elapsed) {
     ms beforeLast{0};
     for (size_t i = 0; i + 1 < times.size(); ++i) beforeLast += times[i];
     const long pauses = static_cast<long>(times.empty() ? 0 : times.size() - 1) * sender.Pause().count();
-    std::fprintf(stderr, "stats: sent=%d pauses_ms=%ld port_ms_before_last=%.1f elapsed_ms=%.1f\n", sender.Sent(),
-                 pauses, beforeLast.count(), ms(elapsed).count());
+    // First to last message as the port delivered them.
+    const auto& at = sender.DeliveryTimes();
+    const ms span = at.size() > 1 ? ms(at.back() - at.front()) : ms(0);
+    std::fprintf(stderr, "stats: sent=%d pauses_ms=%ld port_ms_before_last=%.1f delivered_span_ms=%.1f elapsed_ms=%.1f\n",
+                 sender.Sent(), pauses, beforeLast.count(), span.count(), ms(elapsed).count());
+}
+
+// "3 of 40 templates reached the unit"
+std::string reached(const CPacedSender& sender, const char* what) {
+    return std::to_string(sender.Delivered()) + " of " + std::to_string(sender.Total()) + " " + what +
+           " reached the unit";
 }
 
 std::string deviceLost(bool input) {
@@ -169,17 +176,29 @@ int cmdBulkReceive(const IDeviceProfile& profile, const std::vector<std::string>
         std::this_thread::sleep_for(1ms);
     }
     std::signal(SIGINT, previous);
+    const std::string total = std::to_string(dump->GetCount());
     switch (line.end) {
         case TransferEnd::Completed: break;
         case TransferEnd::Cancelled: return transferFail("cancelled; nothing was written");
         case TransferEnd::BadDump:
-            return transferFail(
-                "Unable to read dump - either it is not a valid dump or the dump was started before listening for it.");
+            return transferFail("Unable to read dump - a message from the unit was not a valid template (after " +
+                                std::to_string(seen) + " of " + total + " templates); nothing was written.");
+        case TransferEnd::PortLost: {
+            const std::string got = std::to_string(receiver.Received());
+            std::string why = "the input port " + midi.InputName() + " went away after " + got + " of " + total +
+                              " templates; ";
+            if (receiver.Received() == 0) return transferFail(why + "nothing was written");
+            if (!dump->SaveToFile(o.file, error))
+                return transferFail(why + "they could not be kept: unable to save file " + o.file + " (" + error + ")");
+            return transferFail(why + "the " + got + " received are kept in " + o.file + " (the other entries are empty)");
+        }
         default: return transferFail("Error receiving bulk dump");
     }
     if (!dump->SaveToFile(o.file, error))
         return transferFail("Unable to save file: " + o.file + "\nCheck the file is not read only. (" + error + ")");
-    std::cerr << "Received " << dump->GetCount() << " templates into " << o.file << "\n";
+    std::cerr << "Received " << dump->GetCount() << " templates into " << o.file;
+    if (midi.IgnoredCount() > 0) std::cerr << " (passed over messages from other devices)";
+    std::cerr << "\n";
     return 0;
 }
 
@@ -205,9 +224,10 @@ int cmdBulkSend(const IDeviceProfile& profile, const std::vector<std::string>& a
         case TransferEnd::Completed:
             std::cerr << "Sent " << sender.Total() << " templates\n";
             return 0;
-        case TransferEnd::Cancelled: return transferFail("cancelled after " + std::to_string(sender.Sent()) + " templates");
-        case TransferEnd::CannotStart: return transferFail(deviceLost(false));
-        default: return transferFail("Error sending bulk dump");
+        case TransferEnd::Cancelled: return transferFail("cancelled after " + std::to_string(sender.Delivered()) + " templates");
+        case TransferEnd::CannotStart:
+            return transferFail(deviceLost(false) + " (" + reached(sender, "templates") + ")");
+        default: return transferFail("Error sending bulk dump: " + midi.LastError() + " (" + reached(sender, "templates") + ")");
     }
 }
 
@@ -218,14 +238,18 @@ int cmdOsSend(const IDeviceProfile& profile, const std::vector<std::string>& arg
     auto os = profile.CreateDeviceOS();
     if (!os->LoadFromFile(o.file))
         return transferFail("The file \"" + o.file + "\" is not a valid operating system. (" + os->LastProblem() + ")");
+    std::vector<MidiBytes> messages;
+    for (const auto& m : os->messages) messages.push_back(m.vector());
+    if (const std::string why = UnsendableMessage(messages); !why.empty())
+        return transferFail("The file \"" + o.file + "\" is not a valid operating system. (" + why + ")");
     MidiService midi;
     midi.Start();
     std::string error;
     if (!chooseMidiPort(midi, false, o.port, error)) return transferFail(error);
+    if (const std::string why = UnsendableMessage(messages, midi.OutputPort()->MaxMessageSize()); !why.empty())
+        return transferFail("The file \"" + o.file + "\" cannot be sent to " + midi.OutputName() + ". (" + why + ")");
     CServiceLink link(midi);
     ProgressLine line("Sending OS message %d of %d...");
-    std::vector<MidiBytes> messages;
-    for (const auto& m : os->messages) messages.push_back(m.vector());
     CPacedSender sender(link, std::move(messages), kOsSendPause, &line);
     std::cerr << "Sending OS " << versionText(os->GetVersion()) << " to " << midi.OutputName() << "...\n";
     const auto began = TransferClock::now();
@@ -235,8 +259,9 @@ int cmdOsSend(const IDeviceProfile& profile, const std::vector<std::string>& arg
         case TransferEnd::Completed:
             std::cerr << "OS update completed! Switch the hardware off and on again to start the new OS.\n";
             return 0;
-        case TransferEnd::Cancelled: return transferFail("cancelled after " + std::to_string(sender.Sent()) + " messages");
-        case TransferEnd::CannotStart: return transferFail(deviceLost(false));
-        default: return transferFail("Error uploading OS");
+        case TransferEnd::Cancelled: return transferFail("cancelled after " + std::to_string(sender.Delivered()) + " messages");
+        case TransferEnd::CannotStart:
+            return transferFail(deviceLost(false) + " (" + reached(sender, "messages") + ")");
+        default: return transferFail("Error uploading OS: " + midi.LastError() + " (" + reached(sender, "messages") + ")");
     }
 }

@@ -3,9 +3,12 @@
 #
 # TQV_SANITIZE=ON: AddressSanitizer + UndefinedBehaviorSanitizer; any report
 #   ends the program with a failure (no recovery), so a test that triggers one fails.
+# TQV_SANITIZE_THREAD=ON: ThreadSanitizer, for the code that crosses threads
+#   (the MIDI ports and what reads from them); not together with TQV_SANITIZE.
 # TQV_BUILD_FUZZERS=ON: clang only; instruments everything for libFuzzer and
 #   builds the fuzz programs of tests/fuzz (with both sanitizers).
 option(TQV_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(TQV_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
 option(TQV_BUILD_FUZZERS "Build the libFuzzer programs (clang only)" OFF)
 
 if(TQV_BUILD_FUZZERS)
@@ -22,4 +25,12 @@ if(TQV_SANITIZE)
   endif()
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
+if(TQV_SANITIZE_THREAD)
+  if(TQV_SANITIZE)
+    message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer: choose one")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()

@@ -32,16 +32,24 @@ public:
     // `maxSysExSize`: the longest SysEx message taken (tests choose a small one).
     explicit Input(size_t maxSysExSize = SysExAssembler::kMaxMessageSize) : assembler(maxSysExSize) {}
     virtual ~Input() = default;
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
 
+    // GUI thread.
     bool HasMessage() const { return !messages.empty(); }
     bool PopMessage(ShortMessage& out) { return messages.pop(out); }
     bool HasSysEx() const { return !sysex.empty(); }
     bool PopSysEx(MidiBytes& out) { return sysex.pop(out); }
     void DiscardSysEx() { sysex.discard(); }
-    // Messages lost: rings full, or a SysEx message longer than any dump.
-    size_t DroppedCount() const { return messages.droppedCount() + sysex.droppedCount() + OverlongSysExCount(); }
+    // Messages lost: rings full, a SysEx message longer than any dump, or one
+    // cut off by the next status byte.
+    size_t DroppedCount() const {
+        return messages.droppedCount() + sysex.droppedCount() + OverlongSysExCount() + UnterminatedSysExCount();
+    }
     // SysEx messages dropped because they grew past the longest message taken.
     size_t OverlongSysExCount() const { return overlongSysEx.load(std::memory_order_relaxed); }
+    // SysEx messages dropped because a status byte came before their 0xF7.
+    size_t UnterminatedSysExCount() const { return unterminatedSysEx.load(std::memory_order_relaxed); }
     // When the last byte of the newest complete SysEx message arrived.
     std::chrono::steady_clock::time_point LastSysExAt() const {
         return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastSysExTicks.load()));
@@ -57,7 +65,7 @@ public:
     bool PopMonitored(MonitorEvent& out) { return monitored.pop(out); }
     size_t MonitorDroppedCount() const { return monitored.droppedCount(); }
 
-    // Whether the platform still offers the port.
+    // Whether the platform still offers the port (and it is still connected).
     virtual bool IsAvailable() = 0;
     virtual std::string PlatformName() const = 0;
 
@@ -66,37 +74,52 @@ public:
     // other status starts a short message. Real-time bytes (0xF8 and up) may
     // arrive anywhere, also in the middle of a SysEx message: each is a short
     // message of its own and leaves the SysEx bytes around it alone.
-    void Receive(const uint8_t* bytes, size_t count);
+    // Never allocates, never blocks: safe on a realtime thread.
+    void Receive(const uint8_t* bytes, size_t count) noexcept;
 
-    // Called on the platform thread after data has been queued, so that a
-    // resting GUI thread can wake at once instead of polling fast. The
-    // function must be safe to call from any thread; null turns it off.
+    // Called after data has been queued, so that a resting GUI thread can wake
+    // at once instead of polling fast. It runs on a thread of its own (never
+    // on the platform's MIDI thread), so it may allocate or take locks; null
+    // turns it off.
     static void SetArrivalNotifier(void (*notify)());
 
 private:
-    void receivePiece(const uint8_t* bytes, size_t count);
+    void receivePiece(const uint8_t* bytes, size_t count) noexcept;
+    void noteAssemblerCounts() noexcept;
 
     SysExAssembler assembler;
     MessageRing messages;
-    SysExQueue sysex;
+    SysExRing sysex;
     std::atomic<std::chrono::steady_clock::rep> lastSysExTicks{0};
     SingleWriterRing<MonitorEvent, kMonitorSlots> monitored;
     std::atomic<bool> monitoring{false};
     std::atomic<size_t> overlongSysEx{0};
+    std::atomic<size_t> unterminatedSysEx{0};
 };
 
 enum class SendState { Idle, Pending, Done, Failed };
 
 class Output {
 public:
+    using Clock = std::chrono::steady_clock;
     virtual ~Output() = default;
 
     // Starts sending one complete message; false when it cannot be sent at
-    // all (too long for the port, port gone, platform refused).
-    virtual bool BeginSend(const MidiBytes& message) = 0;
-    // Where the message started by BeginSend stands. Pending while it is
-    // waiting for the port to settle or still travelling.
+    // all (too long for the port, port gone, platform refused). With
+    // `notBefore` the message goes out at that moment, not earlier (to the
+    // frame on ports that carry time stamps), so that a pause between two
+    // messages can be kept exactly without waking the caller at its end.
+    virtual bool BeginSend(const MidiBytes& message, Clock::time_point notBefore) = 0;
+    bool BeginSend(const MidiBytes& message) { return BeginSend(message, Clock::time_point{}); }
+    // Where the message started by BeginSend stands. Pending while it waits
+    // for its moment or for the port, or is still travelling.
     virtual SendState PollSend() = 0;
+    // Takes back a message that has not gone out yet; true when it was taken
+    // back (nothing of it reaches the port). A message on its way is not.
+    virtual bool CancelSend() = 0;
+    // When the last message reported Done reached the port: the moment of its
+    // event on a time-stamped port, else when it was handed over.
+    Clock::time_point DeliveredAt() const { return deliveredAt; }
     // Sends and waits until the platform has carried the message (at most
     // `timeout`); false on failure.
     bool SendLong(const MidiBytes& message, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
@@ -104,12 +127,14 @@ public:
 
     virtual bool IsAvailable() = 0;
     virtual std::string PlatformName() const = 0;
-    // The longest message the port carries in one piece.
+    // The longest message the port carries in one piece (at most
+    // kLongestSentMessage).
     virtual size_t MaxMessageSize() const = 0;
     const std::string& LastError() const { return lastError; }
 
 protected:
     std::string lastError;
+    Clock::time_point deliveredAt;
 };
 
 // The platform's MIDI system: which ports exist, and opening them by their
@@ -130,9 +155,9 @@ public:
     virtual std::shared_ptr<Output> OpenOutput(const std::string& platformName, std::string& error) = 0;
 };
 
-// The platform ports through RtMidi: the ALSA sequencer and JACK, whichever
-// of them works on this machine (both when both do). The editor's own client
-// ports are never listed.
+// The platform ports: the ALSA sequencer (through RtMidi) and JACK (one JACK
+// client of the editor's own for both ports), whichever of them works on
+// this machine (both when both do). The editor's own ports are never listed.
 std::unique_ptr<ISystem> CreatePlatformSystem();
 
 // The client name under which the editor's ports appear to other programs.

@@ -17,6 +17,8 @@ enum class ServiceState { Released = 1, Sending = 2, Listening = 3, Open = 4 };
 
 class MidiService {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // Without a system of its own the service uses the platform's.
     explicit MidiService(std::unique_ptr<MIDI::ISystem> system = nullptr);
     ~MidiService();
@@ -24,7 +26,8 @@ public:
     MidiService& operator=(const MidiService&) = delete;
 
     // Lists the ports. With `releaseDriver` the ports are held only while an
-    // open is requested (the editor is the active application).
+    // open is requested (the editor is the active application) or a transfer
+    // needs them.
     bool Start(bool releaseDriver = false);
     // Puts another MIDI system in place (ports closed, lists emptied until
     // the next Start); returns the previous one.
@@ -65,7 +68,8 @@ public:
     std::string OutputName() const { return DeviceName(selectedOutput); }
     bool IsInputOpen() const { return input != nullptr; }
     bool IsOutputOpen() const { return output != nullptr; }
-    // Whether the poll has anything to do: a port is open or about to open.
+    // Whether the poll has anything to do: a port is open, about to open, or
+    // gone and waited for.
     bool NeedsPolling() const;
     // Whether polling may slow down: no transfer runs and no port is about
     // to open or close. Incoming messages then wake the poll through the
@@ -84,6 +88,30 @@ public:
     void RequestRelease() { RequestClose(); }
     void RequestReopen() { RequestOpen(); }
 
+    // A listener, monitor or port listener stays registered for as long as
+    // its registration lives (or until the service goes). Move-only.
+    class Registration {
+    public:
+        Registration() = default;
+        Registration(Registration&& other) noexcept { *this = std::move(other); }
+        Registration& operator=(Registration&& other) noexcept;
+        ~Registration() { Reset(); }
+        // Unregisters now; safe from inside the registered object's call.
+        void Reset();
+        explicit operator bool() const { return remove != nullptr; }
+
+    private:
+        friend class MidiService;
+        Registration(std::weak_ptr<MidiService*> service, void (*remove)(MidiService&, void*), void* what)
+            : service(std::move(service)), remove(remove), what(what) {}
+        std::weak_ptr<MidiService*> service;
+        void (*remove)(MidiService&, void*) = nullptr;
+        void* what = nullptr;
+    };
+    [[nodiscard]] Registration Register(IMessageListener* l);
+    [[nodiscard]] Registration Register(IMidiMonitor* m);
+    [[nodiscard]] Registration Register(IPortListener* l);
+
     void AddMessageListener(IMessageListener* l);
     bool RemoveMessageListener(IMessageListener* l);
     // A listener that goes away: the service no longer calls it (a listen it
@@ -97,16 +125,33 @@ public:
     // Messages the monitors missed because the poll fell too far behind.
     size_t MonitorDroppedCount() const { return input ? input->MonitorDroppedCount() : 0; }
 
-    // One poll step (about every 20 ms while ports are open). False when the
-    // selected input has gone away.
+    // One poll step (about every 20 ms while ports are open). False once when
+    // the selected input has gone away (port listeners are told too).
     bool Poll();
 
+    // SysEx messages that do not start with `header` are not dumps: a listen
+    // passes over them and goes on. Empty (at first): every message is one.
+    void SetDumpHeader(MidiBytes header) { dumpHeader = std::move(header); }
+    // Listens for one dump, with the dump header or with `header` instead.
+    // A closed port (release mode) is opened first. The listen ends with the
+    // first dump (`OnSysExReceived`), or with `OnFailed` on the progress
+    // listener when the input goes away.
     bool StartListening(ISysExListener* sysEx, IProgressListener* progress);
+    bool StartListening(ISysExListener* sysEx, IProgressListener* progress, MidiBytes header);
     void StopListening();
     bool IsListening() const { return state == ServiceState::Listening; }
+    // Messages the current (or last) listen passed over.
+    int IgnoredCount() const { return ignored; }
     bool IsSending() const { return state == ServiceState::Sending; }
-    // Sends the first complete SysEx message in `bytes`.
-    bool StartSend(const MidiBytes& bytes, IProgressListener* progress);
+    // Sends the first complete SysEx message in `bytes`, at `notBefore` at
+    // the earliest (see Output::BeginSend). A closed port (release mode) is
+    // opened first.
+    bool StartSend(const MidiBytes& bytes, IProgressListener* progress, Clock::time_point notBefore = {});
+    // Takes back the send `progress` watches if it has not gone out yet, and
+    // forgets `progress` either way: it is called no more. True when taken back.
+    bool CancelSend(IProgressListener* progress);
+    // When the last completed send reached the port.
+    Clock::time_point LastDeliveredAt() const { return lastDeliveredAt; }
 
     ServiceState State() const { return state; }
     // Why the last open, select or send failed.
@@ -115,19 +160,30 @@ public:
     MIDI::Output* OutputPort() { return output.get(); }
 
     static constexpr int kHealthCheckPolls = 200;
-    // The health check also runs when this long has passed, however slowly
-    // the poll runs.
-    static constexpr std::chrono::milliseconds kHealthCheckPeriod{4000};
+    // The ports are also checked when this long has passed, however slowly
+    // the poll runs, and while a transfer runs.
+    static constexpr std::chrono::milliseconds kHealthCheckPeriod{1000};
 
 private:
     void listenStep();
     void sendStep();
     void dispatchMessages();
     void dispatchMonitored();
+    // Checks the chosen ports; false when the input was found gone just now.
+    bool checkPorts();
+    // True when it opened the ports just now.
+    bool openForAction();
+    void portLost(bool input);
+    void portBack(bool input);
+    bool openInput();
+    bool openOutput();
 
     std::unique_ptr<MIDI::ISystem> system;
     std::vector<std::string> inputs, outputs;  // platform names
     int selectedInput = -1, selectedOutput = -1;
+    // The chosen ports by platform name, kept while they are gone.
+    std::string chosenInput, chosenOutput;
+    bool inputLost = false, outputLost = false;
     std::shared_ptr<MIDI::Input> input;
     std::shared_ptr<MIDI::Output> output;
     ServiceState state = ServiceState::Open;
@@ -135,16 +191,22 @@ private:
     bool releaseDriver = false;
     bool openRequest = false, closeRequest = false;
     int pollCounter = 0;
-    std::chrono::steady_clock::time_point lastHealthCheck = std::chrono::steady_clock::now();
+    Clock::time_point lastHealthCheck = Clock::now();
     std::vector<IMessageListener*> messageListeners;
     std::vector<IMidiMonitor*> monitors;
+    std::vector<IPortListener*> portListeners;
     ISysExListener* sysExListener = nullptr;
     IProgressListener* progressListener = nullptr;
+    MidiBytes dumpHeader, listenHeader;
+    int ignored = 0;
     MidiBytes sendQueue, receiveBuffer;
+    Clock::time_point sendNotBefore;
+    Clock::time_point lastDeliveredAt;
     size_t overlongSeen = 0;  // the input's count of over-long SysEx messages already reported
     bool sendStarted = false;
     std::string lastError;
     std::function<void()> busyHook;
+    std::shared_ptr<MidiService*> self = std::make_shared<MidiService*>(this);
     void leftRest() {
         if (busyHook) busyHook();
     }

@@ -3,18 +3,19 @@
 // template, and a sequence of messages (bulk dump, OS image) sent with a fixed
 // pause after each completed send.
 //
-// Nothing here waits: the host drives a transfer by polling the MIDI service
-// and calling `Advance` when `TimeToNextStep` says a step is due (a GUI timer,
-// or the command-line tool's loop), so a window stays responsive during the
-// pauses and Cancel takes effect at once.
+// Nothing here waits: the host only polls the MIDI service (the editor's idle
+// passes, or the command-line tool's loop). Each message is handed to the
+// port as soon as the previous one is done, to go out when its pause is over,
+// so the pause is kept to the port's own clock however late the host polls;
+// a window stays responsive meanwhile and Cancel takes effect at once.
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "MidiTypes.h"
 
+class CEditorTemplate;
 class IBulkDump;
 class MidiService;
 
@@ -24,9 +25,17 @@ using TransferClock = std::chrono::steady_clock;
 class ITransferLink {
 public:
     virtual ~ITransferLink() = default;
-    virtual bool StartListening(ISysExListener* sysEx, IProgressListener* progress) = 0;
+    // Listens for one message that starts with `header`; others are passed over.
+    virtual bool StartListening(ISysExListener* sysEx, IProgressListener* progress, const MidiBytes& header) = 0;
     virtual void StopListening() = 0;
-    virtual bool StartSend(const MidiBytes& bytes, IProgressListener* progress) = 0;
+    // Sends one message, at `notBefore` at the earliest.
+    virtual bool StartSend(const MidiBytes& bytes, IProgressListener* progress, TransferClock::time_point notBefore) = 0;
+    // Takes back the send `progress` watches if it has not gone out, and
+    // forgets `progress` either way (no further call reaches it); true when
+    // it was taken back.
+    virtual bool CancelSend(IProgressListener* progress) = 0;
+    // When the last completed send reached the port.
+    virtual TransferClock::time_point LastDeliveredAt() const = 0;
     // Whether a send that was started has not yet reported back.
     virtual bool IsSending() const = 0;
     virtual bool IsListening() const = 0;
@@ -42,9 +51,11 @@ public:
 class CServiceLink : public ITransferLink {
 public:
     explicit CServiceLink(MidiService& service) : service(service) {}
-    bool StartListening(ISysExListener* sysEx, IProgressListener* progress) override;
+    bool StartListening(ISysExListener* sysEx, IProgressListener* progress, const MidiBytes& header) override;
     void StopListening() override;
-    bool StartSend(const MidiBytes& bytes, IProgressListener* progress) override;
+    bool StartSend(const MidiBytes& bytes, IProgressListener* progress, TransferClock::time_point notBefore) override;
+    bool CancelSend(IProgressListener* progress) override;
+    TransferClock::time_point LastDeliveredAt() const override;
     bool IsSending() const override;
     bool IsListening() const override;
     bool HasInput() const override;
@@ -60,7 +71,9 @@ enum class TransferEnd {
     Cancelled,
     CannotStart,  // the port was not there when a step had to begin
     Failed,       // the port reported a failed send
-    BadDump,      // a received message was not a template
+    BadDump,      // a received message with the unit's header was not a template
+    PortLost,     // the input went away during a receive (what arrived is kept)
+    Unsendable,   // a message is longer than a port carries in one piece: nothing was sent
 };
 
 class ITransferObserver {
@@ -71,13 +84,11 @@ public:
     virtual void OnTransferEnded(TransferEnd end) = 0;
     // Called while the transfer waits for the unit; for refreshing displays.
     virtual void OnTransferWaiting() {}
-    // A send completed and the next one is due after `pause`: a host with a
-    // timer arms it for then and calls Advance.
-    virtual void OnTransferPause(TransferClock::duration pause) { (void)pause; }
 };
 
-// Sends messages one at a time; the next one starts `pause` after the
-// previous send completed.
+// Sends messages one at a time; each goes out `pause` after the previous
+// one reached the port. The sender may be destroyed at any moment: it waits
+// for nothing, and nothing calls it afterwards.
 class CPacedSender : public IProgressListener {
 public:
     CPacedSender(ITransferLink& link, std::vector<MidiBytes> messages, std::chrono::milliseconds pause,
@@ -85,31 +96,36 @@ public:
     ~CPacedSender() override;
 
     // Sends the first message; false (and OnTransferEnded(CannotStart)) when
-    // the output is not there.
+    // the output is not there. A sequence with a message no port carries in
+    // one piece is refused whole (Unsendable, see Problem()): half of an OS
+    // image would leave the unit waiting for the rest.
     bool Start();
-    // Ends the transfer at once, also during a pause. A message already
-    // handed to the port is not taken back.
+    // Why Start refused the messages; empty otherwise.
+    const std::string& Problem() const { return problem; }
+    // Ends the transfer at once, also during a pause: a message still waiting
+    // for its moment is taken back.
     void Cancel();
     bool IsRunning() const { return running; }
+    // Messages handed to the port / known to have reached it.
     int Sent() const { return sent; }
+    int Delivered() const { return static_cast<int>(portTimes.size()); }
     int Total() const { return static_cast<int>(messages.size()); }
-    // How long until Advance has something to do; empty while a send is in
-    // flight or the transfer is over.
-    std::optional<TransferClock::duration> TimeToNextStep(TransferClock::time_point now = TransferClock::now()) const;
-    // Sends the next message when its pause is over.
-    void Advance(TransferClock::time_point now = TransferClock::now());
 
+    void OnProgress() override;
     void OnComplete() override;
     void OnFailed() override;
     void OnWaiting() override;
 
-    // How long the port took with each message, from the start of its send
+    // How long the port took with each message, from the moment it was due
     // to the report that it was delivered.
     const std::vector<TransferClock::duration>& PortTimes() const { return portTimes; }
+    // When each message reached the port.
+    const std::vector<TransferClock::time_point>& DeliveryTimes() const { return deliveries; }
     std::chrono::milliseconds Pause() const { return pause; }
 
 private:
-    void sendNext();
+    void sendNext(TransferClock::time_point notBefore);
+    void reportDueStep();
     void finish(TransferEnd end);
 
     ITransferLink& link;
@@ -119,13 +135,18 @@ private:
     int sent = 0;
     bool running = false;
     bool inFlight = false;
-    std::optional<TransferClock::time_point> nextAt;
-    TransferClock::time_point sendStartedAt;
+    bool stepToReport = false;  // the message in flight waits for its moment
+    std::string problem;
+    TransferClock::time_point dueAt;
     std::vector<TransferClock::duration> portTimes;
+    std::vector<TransferClock::time_point> deliveries;
 };
 
 // Receives a bulk dump: listens again after every template until all
 // entries have arrived, filling the dump's entries in arrival order.
+// Messages without the unit's header (another device on the same input) are
+// passed over. If the input goes away, the templates that arrived stay in the
+// dump (the rest empty) and it counts as having contents.
 class CBulkReceiver : public ISysExListener, public IProgressListener {
 public:
     CBulkReceiver(ITransferLink& link, IBulkDump& dump, ITransferObserver* observer);
@@ -138,6 +159,7 @@ public:
 
     void OnSysExReceived(const MidiBytes& bytes) override;
     void OnWaiting() override;
+    void OnFailed() override;
 
 private:
     void finish(TransferEnd end);
@@ -145,6 +167,7 @@ private:
     ITransferLink& link;
     IBulkDump& dump;
     ITransferObserver* observer;
+    MidiBytes header;
     int counter = 0;
     bool running = false;
 };
@@ -156,3 +179,15 @@ constexpr std::chrono::milliseconds kOsSendPause{100};
 
 // Every entry's dump bytes, in entry order, as the bulk send passes them.
 std::vector<MidiBytes> BulkDumpMessages(const IBulkDump& dump);
+
+// The first bytes of every dump of a template's kind: 0xF0, manufacturer,
+// family and device. A bulk receive takes only messages that start so.
+MidiBytes UnitDumpHeader(const CEditorTemplate& kind);
+// The 0xF0 and manufacturer part of it: a single listen takes a dump of any
+// of the maker's devices (a sibling device's template is converted).
+MidiBytes MakerDumpHeader(const CEditorTemplate& kind);
+
+// Why `messages` cannot be sent one message in one piece each, through a port
+// that carries at most `longest` bytes at once: which message, and how long;
+// empty when every one fits.
+std::string UnsendableMessage(const std::vector<MidiBytes>& messages, size_t longest = kLongestSentMessage);

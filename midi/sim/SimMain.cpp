@@ -58,8 +58,7 @@ constexpr size_t kTemplateSize = 4112;
 
 std::atomic<bool> stopRequested{false};
 
-std::string timestamp() {
-    const auto now = std::chrono::system_clock::now();
+std::string timestamp(std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) {
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm tm{};
@@ -101,9 +100,19 @@ struct Jack {
     jack_client_t* client = nullptr;
     jack_port_t* in = nullptr;
     jack_port_t* out = nullptr;
-    // process thread -> main: what arrived
+    // main -> process thread: `in` and `out` are set. The ports are made
+    // once the client is active, so that other programs can connect to them
+    // as soon as they see them (JACK refuses connections to an inactive client).
+    std::atomic<bool> portsReady{false};
+    // process thread -> main: what arrived, and when: the frame of the
+    // message's event, and that frame on JACK's clock (microseconds)
+    struct Arrival {
+        jack_nframes_t frame = 0;
+        jack_time_t time = 0;
+    };
     SysExAssembler assembler;
     SysExQueue received;
+    SingleWriterRing<Arrival> receivedAt;
     MessageRing shortReceived;
     // main -> process thread: what to send, one message per entry
     SysExQueue toSend;
@@ -164,6 +173,7 @@ void writeStream(Jack* j, void* outBuf, jack_nframes_t frames) {
 
 int process(jack_nframes_t frames, void* arg) {
     auto* j = static_cast<Jack*>(arg);
+    if (!j->portsReady.load(std::memory_order_acquire)) return 0;
     void* inBuf = jack_port_get_buffer(j->in, frames);
     const uint32_t n = jack_midi_get_event_count(inBuf);
     for (uint32_t i = 0; i < n; ++i) {
@@ -171,12 +181,19 @@ int process(jack_nframes_t frames, void* arg) {
         if (jack_midi_event_get(&ev, inBuf, i) != 0 || ev.size == 0) continue;
         const uint8_t first = ev.buffer[0];
         if (first >= 0x80 && first != 0xF0 && first != 0xF7) {
+            if (first < 0xF8) j->assembler.interrupt();
             j->shortReceived.push(ShortMessage{first, ev.size > 1 ? ev.buffer[1] : 0, ev.size > 2 ? ev.buffer[2] : 0});
             continue;
         }
+        const jack_nframes_t frame = jack_last_frame_time(j->client) + ev.time;
+        const Jack::Arrival at{frame, jack_frames_to_time(j->client, frame)};
         for (size_t k = 0; k < ev.size; ++k)
             if (j->assembler.feed(ev.buffer[k])) {
-                j->received.push(j->assembler.message());
+                // The time first: whoever finds the message finds its time.
+                if (!j->receivedAt.full() && !j->received.full()) {
+                    j->receivedAt.push(at);
+                    j->received.push(j->assembler.message());
+                }
                 j->assembler.reset();
             }
     }
@@ -261,7 +278,9 @@ public:
         return true;
     }
 
-    void handleReceived(const MidiBytes& m) {
+    // `frame`: the JACK frame of the message's event (the exact spacing of
+    // what arrives; `arrived` is that frame on the clock).
+    void handleReceived(const MidiBytes& m, std::chrono::system_clock::time_point arrived, uint32_t frame) {
         allReceived.push_back(m);
         std::string what;
         if (osMode) {
@@ -284,7 +303,8 @@ public:
         } else {
             what = "ignored: not a template";
         }
-        log << timestamp() << " in  " << m.size() << " bytes " << hexPreview(m) << " -> " << what << std::endl;
+        log << timestamp(arrived) << " in  " << m.size() << " bytes " << hexPreview(m) << " -> " << what << " (frame "
+            << frame << ")" << std::endl;
     }
 
     void logShort(const ShortMessage& s) {
@@ -528,12 +548,13 @@ int runUnit(const std::vector<std::string>& args) {
     Jack jack;
     jack.client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (!jack.client) throw std::runtime_error("no JACK server is running");
-    jack.in = jack_port_register(jack.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    jack.out = jack_port_register(jack.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!jack.in || !jack.out) throw std::runtime_error("cannot register the JACK ports");
     jack_set_process_callback(jack.client, process, &jack);
     jack_on_shutdown(jack.client, onShutdown, &jack);
     if (jack_activate(jack.client) != 0) throw std::runtime_error("cannot activate the JACK client");
+    jack.in = jack_port_register(jack.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack.out = jack_port_register(jack.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (!jack.in || !jack.out) throw std::runtime_error("cannot register the JACK ports");
+    jack.portsReady.store(true, std::memory_order_release);
 
     int listener = -1;
     if (!control.empty()) {
@@ -587,7 +608,14 @@ int runUnit(const std::vector<std::string>& args) {
             }
         }
         MidiBytes m;
-        while (jack.received.pop(m)) unit.handleReceived(m);
+        Jack::Arrival at;
+        while (jack.received.pop(m) && jack.receivedAt.pop(at)) {
+            // Logged with the moment JACK delivered the message (its event's
+            // frame), not the moment this loop got round to it.
+            const auto late =
+                std::chrono::microseconds(static_cast<int64_t>(jack_get_time()) - static_cast<int64_t>(at.time));
+            unit.handleReceived(m, std::chrono::system_clock::now() - late, at.frame);
+        }
         ShortMessage s;
         while (jack.shortReceived.pop(s)) unit.logShort(s);
         while (!unit.queue.empty() && unit.queue.front().due <= Clock::now()) {

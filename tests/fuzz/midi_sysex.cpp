@@ -4,8 +4,9 @@
 // - the pieces give the same SysEx messages, short messages and counts as
 //   the stream in one piece;
 // - those are the messages of the stream with every real-time byte taken
-//   out, each from an 0xF0 to the next 0xF7, and each real-time byte is a
-//   short message of its own, in order;
+//   out, each from an 0xF0 to the next 0xF7 (a message that meets another
+//   0xF0 first is dropped and counted), and each real-time byte is a short
+//   message of its own, in order;
 // - no message is longer than the limit; a longer one is dropped and counted.
 #include <algorithm>
 #include <string>
@@ -25,12 +26,14 @@ struct Received {
     std::vector<MidiBytes> sysex;
     std::vector<uint8_t> shortStatuses;
     size_t overlong = 0;
+    size_t unterminated = 0;
     size_t dropped = 0;
 };
 
 Received drain(TestInput& in) {
     Received r;
     r.overlong = in.OverlongSysExCount();
+    r.unterminated = in.UnterminatedSysExCount();
     r.dropped = in.DroppedCount();
     MidiBytes m;
     while (in.PopSysEx(m)) r.sysex.push_back(m);
@@ -44,7 +47,8 @@ Received drain(TestInput& in) {
 
 // What the stream holds, worked out on its own: real-time bytes apart, and
 // messages from an 0xF0 to the next 0xF7; one that would grow past the limit
-// is dropped where it does, and the byte that did not fit is looked at afresh.
+// is dropped where it does, and the byte that did not fit is looked at afresh;
+// one that meets an 0xF0 before its 0xF7 is dropped there.
 Received expected(const std::vector<uint8_t>& stream, size_t limit) {
     Received r;
     MidiBytes current;
@@ -57,6 +61,10 @@ Received expected(const std::vector<uint8_t>& stream, size_t limit) {
         if (inside && current.size() == limit) {
             inside = false;
             ++r.overlong;
+        }
+        if (inside && b == 0xF0) {
+            inside = false;
+            ++r.unterminated;
         }
         if (!inside) {
             if (b == 0xF0) {
@@ -76,7 +84,7 @@ Received expected(const std::vector<uint8_t>& stream, size_t limit) {
 
 std::string counts(const Received& r) {
     return std::to_string(r.sysex.size()) + " SysEx, " + std::to_string(r.shortStatuses.size()) + " short, " +
-           std::to_string(r.overlong) + " over-long";
+           std::to_string(r.overlong) + " over-long, " + std::to_string(r.unterminated) + " unterminated";
 }
 }  // namespace
 
@@ -102,20 +110,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(many.sysex == one.sysex, "pieces gave other SysEx messages: " + counts(many) + " against " + counts(one));
     FUZZ_CHECK(many.shortStatuses == one.shortStatuses, "pieces gave other short messages: " + counts(many) + " against " + counts(one));
-    FUZZ_CHECK(many.overlong == one.overlong && many.dropped == one.dropped, "pieces dropped differently");
+    FUZZ_CHECK(many.overlong == one.overlong && many.unterminated == one.unterminated && many.dropped == one.dropped,
+               "pieces dropped differently");
 
-    // The rings hold 255 entries each and nothing is taken out here while
-    // the stream arrives: beyond that, messages are counted as dropped.
+    // Nothing is taken out here while the stream arrives: the SysEx ring
+    // keeps each message that still fits its bytes, the short ring 255
+    // entries; the rest are counted as dropped.
     const Received want = expected(stream, limit);
-    const size_t keptSysEx = std::min<size_t>(want.sysex.size(), 255);
+    std::vector<MidiBytes> wantKept;
+    size_t used = 0;
+    for (const MidiBytes& m : want.sysex)
+        if (used + SysExRing::kLengthBytes + m.size() <= SysExRing::kDefaultCapacity) {
+            used += SysExRing::kLengthBytes + m.size();
+            wantKept.push_back(m);
+        }
     const size_t keptShort = std::min<size_t>(want.shortStatuses.size(), 255);
-    FUZZ_CHECK(one.sysex.size() == keptSysEx && std::equal(one.sysex.begin(), one.sysex.end(), want.sysex.begin()),
-               "SysEx messages: " + counts(one) + ", the stream holds " + counts(want));
-    FUZZ_CHECK(one.overlong == want.overlong, "over-long messages: " + counts(one) + ", the stream holds " + counts(want));
+    FUZZ_CHECK(one.sysex == wantKept, "SysEx messages: " + counts(one) + ", the stream holds " + counts(want));
+    FUZZ_CHECK(one.overlong == want.overlong && one.unterminated == want.unterminated,
+               "dropped messages: " + counts(one) + ", the stream holds " + counts(want));
     FUZZ_CHECK(one.shortStatuses.size() == keptShort &&
                    std::equal(one.shortStatuses.begin(), one.shortStatuses.end(), want.shortStatuses.begin()),
                "real-time messages: " + counts(one) + ", the stream holds " + counts(want));
-    FUZZ_CHECK(one.dropped == want.overlong + (want.sysex.size() - keptSysEx) + (want.shortStatuses.size() - keptShort),
+    FUZZ_CHECK(one.dropped == want.overlong + want.unterminated + (want.sysex.size() - wantKept.size()) +
+                                  (want.shortStatuses.size() - keptShort),
                "dropped count " + std::to_string(one.dropped));
     for (const MidiBytes& m : one.sysex) {
         FUZZ_CHECK(m.size() >= 2 && m.size() <= limit && m.front() == 0xF0 && m.back() == 0xF7, "a message out of shape");

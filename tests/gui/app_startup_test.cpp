@@ -243,20 +243,40 @@ TEST_F(AppTest, TheMidiPortsAreListedOnceAfterTheFirstPaintOfTheTemplate) {
     }
 }
 
-TEST_F(AppTest, LostDeviceMessageIsShownOncePerRun) {
-    CEditorApp& app = EditorApp();
-    app.Messages().ForgetDeviceLost();
-    wxTEST_DIALOG(app.Messages().ReportInputLost(),
-                  ExpectMessage("The input MIDI device is no longer accessible!\n\nPlease ensure the device is turned "
-                                "on and plugged in correctly, then restart the editor",
-                                wxOK));
-    // Any further report, input or output, stays silent.
+// A lost port is told once per loss (found by the poll, told after it),
+// naming the port; input and output lost together make one message.
+TEST_F(AppTest, LostPortMessagesNameThePortOncePerLoss) {
+    CMessageBoxes& messages = EditorApp().Messages();
+    messages.ForgetDeviceLost();
+    const wxString inputText =
+        "The MIDI input \"Unit A MIDI 1\" is no longer accessible!\n\nPlease ensure the device is turned on and "
+        "plugged in correctly; the editor connects to it again when it is back. Or select other MIDI devices.";
+    EXPECT_EQ(CMessageBoxes::LostText(true, "Unit A MIDI 1"), inputText);
+    messages.OnPortLost(true, "Unit A MIDI 1");
+    EXPECT_FALSE(messages.DeviceLostReported());  // not from inside the poll
+    wxTEST_DIALOG(messages.ShowPendingReports(), ExpectMessage(inputText, wxNO));
+    EXPECT_TRUE(messages.DeviceLostReported());
     EXPECT_NO_DIALOG({
-        app.Messages().ReportOutputLost();
-        app.Messages().ReportInputLost();
+        messages.OnPortLost(true, "Unit A MIDI 1");
+        messages.ShowPendingReports();
+        messages.ReportInputLost("Unit A MIDI 1");
     });
-    EXPECT_TRUE(app.Messages().DeviceLostReported());
-    app.Messages().ForgetDeviceLost();
+    // The output is a loss of its own.
+    wxTEST_DIALOG(messages.ReportOutputLost("Unit A MIDI 1"),
+                  ExpectMessage(CMessageBoxes::LostText(false, "Unit A MIDI 1"), wxNO));
+    // Back, then lost again: told again.
+    messages.OnPortBack(true, "Unit A MIDI 1");
+    messages.OnPortBack(false, "Unit A MIDI 1");
+    EXPECT_FALSE(messages.DeviceLostReported());
+    messages.OnPortLost(true, "Unit A MIDI 1");
+    messages.OnPortLost(false, "Unit A MIDI 2");
+    wxTEST_DIALOG(messages.ShowPendingReports(),
+                  ExpectMessage("The MIDI input \"Unit A MIDI 1\" and the MIDI output \"Unit A MIDI 2\" are no longer "
+                                "accessible!\n\nPlease ensure the device is turned on and plugged in correctly; the "
+                                "editor connects to it again when it is back. Or select other MIDI devices.",
+                                wxNO));
+    EXPECT_NO_DIALOG(messages.ReportOutputLost("Unit A MIDI 2"));
+    messages.ForgetDeviceLost();
 }
 
 TEST_F(AppTest, ShowMessageAnswersWithTheButtonPressed) {

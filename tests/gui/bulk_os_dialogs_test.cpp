@@ -26,11 +26,15 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-// Plays the MIDI service and the unit: sends complete at once (when the port
-// is asked to go ahead), and the test delivers what the unit sends.
+// Plays the MIDI service and the unit: a send reaches the unit at its
+// moment (the event loop's timers run meanwhile), and the test delivers what
+// the unit sends.
 class UnitLink : public ITransferLink {
 public:
-    bool StartListening(ISysExListener* s, IProgressListener* p) override {
+    UnitLink() {
+        port.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    }
+    bool StartListening(ISysExListener* s, IProgressListener* p, const MidiBytes&) override {
         if (!input) return false;
         sysEx = s;
         progress = p;
@@ -40,23 +44,44 @@ public:
         sysEx = nullptr;
         progress = nullptr;
     }
-    bool StartSend(const MidiBytes& bytes, IProgressListener* p) override {
+    bool StartSend(const MidiBytes& bytes, IProgressListener* p, TransferClock::time_point notBefore) override {
         if (!output || pending) return false;
-        sent.push_back(bytes);
-        sentAt.push_back(Clock::now());
+        waiting = bytes;
+        due = notBefore;
         pending = p;
         sysEx = nullptr;
+        port.Start(2);
         return true;
     }
+    bool CancelSend(IProgressListener* p) override {
+        if (!pending || pending != p) return false;
+        pending = nullptr;
+        port.Stop();
+        return true;
+    }
+    TransferClock::time_point LastDeliveredAt() const override { return deliveredAt; }
     bool IsSending() const override { return pending != nullptr; }
     bool IsListening() const override { return sysEx != nullptr; }
     bool HasInput() const override { return input; }
     bool HasOutput() const override { return output; }
-    void Kick() override {
-        if (IProgressListener* p = pending) {
-            pending = nullptr;
-            p->OnComplete();
+    void Kick() override {}
+    // As the service's poll: progress while the message waits, and its
+    // delivery once its moment has come.
+    void poll() {
+        IProgressListener* p = pending;
+        if (!p) return;
+        p->OnProgress();
+        if (pending != p || Clock::now() < due) return;
+        pending = nullptr;
+        port.Stop();
+        if (failSends) {
+            p->OnFailed();
+            return;
         }
+        deliveredAt = Clock::now();
+        sent.push_back(waiting);
+        sentAt.push_back(deliveredAt);
+        p->OnComplete();
     }
     void deliver(const MidiBytes& bytes) {
         ISysExListener* l = sysEx;
@@ -65,12 +90,26 @@ public:
         progress = nullptr;
         l->OnSysExReceived(bytes);
     }
+    // The input goes away during a listen, as the service tells it.
+    void loseInput() {
+        IProgressListener* p = progress;
+        ASSERT_NE(p, nullptr) << "nobody listens";
+        sysEx = nullptr;
+        progress = nullptr;
+        p->OnFailed();
+    }
     bool input = true, output = true;
+    bool failSends = false;  // the port reports each send as failed
     ISysExListener* sysEx = nullptr;
     IProgressListener* progress = nullptr;
     IProgressListener* pending = nullptr;
     std::vector<MidiBytes> sent;
     std::vector<Clock::time_point> sentAt;
+
+private:
+    wxTimer port;
+    MidiBytes waiting;
+    TransferClock::time_point due, deliveredAt;
 };
 
 MidiBytes unitTemplate(const std::string& name, int location, uint8_t os9 = 0x08, uint8_t os10 = 0x0A) {
@@ -180,17 +219,45 @@ TEST_F(BulkDialogTest, ABadMessageDuringReceiveShowsTheMessageAndLeavesNoContent
     CBulkDumpDialog d(frame, services, link);
     d.Listen();
     link.deliver(unitTemplate("T1", 0));
-    wxTEST_DIALOG(link.deliver({0xF0, 0x7E, 0x00, 0x06, 0x02, 0xF7}),
-                  ExpectMessage("Unable to read dump - either it is not a valid dump or the dump was started before "
-                                "listening for it.\n\nPlease exit the program, restart it, listen for the dump and "
-                                "then send the dump again.",
+    wxTEST_DIALOG(link.deliver({0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0x7F, 0x01, 0xF7}),
+                  ExpectMessage("Unable to read dump: the unit sent a message that is not a valid template.\n\nListen "
+                                "again, then send the dump from the unit again.",
                                 wxOK));
     EXPECT_FALSE(d.IsBusy());
     EXPECT_FALSE(d.Dump().HasContents());
     EXPECT_EQ(d.list->GetItemCount(), 0);
 }
 
-TEST_F(BulkDialogTest, SendIsPacedByTimerWithoutFreezingTheWindowAndCancelStopsAtOnce) {
+// The input goes away half way: what arrived stays, and the message says how much.
+TEST_F(BulkDialogTest, AnInputLostDuringReceiveKeepsWhatArrivedAndSaysHowMany) {
+    CBulkDumpDialog d(frame, services, link);
+    d.Listen();
+    for (int i = 0; i < 5; ++i) link.deliver(unitTemplate("T" + std::to_string(i + 1), 39 - i));
+    wxTEST_DIALOG(link.loseInput(), ExpectMessage("The MIDI input went away during the bulk dump.\n\nThe 5 templates "
+                                                  "received before are kept; the others are empty.",
+                                                  wxOK));
+    EXPECT_FALSE(d.IsBusy());
+    EXPECT_TRUE(d.Dump().HasContents());
+    ASSERT_EQ(d.list->GetItemCount(), 40);
+    EXPECT_EQ(rowText(d.list, 4, 1), "Unknown - T5");
+    EXPECT_TRUE(d.save->IsEnabled());
+}
+
+// A send the port reports as failed: the message says how many templates
+// reached the unit.
+TEST_F(BulkDialogTest, AFailedSendSaysHowManyTemplatesReachedTheUnit) {
+    CBulkDumpDialog d(frame, services, link);
+    fillByReceiving(d);
+    click(&d, d.upload);
+    runFor(1150ms);  // three templates out, the fourth waits for its pause
+    ASSERT_EQ(link.sent.size(), 3u);
+    link.failSends = true;
+    wxTEST_DIALOG(runFor(400ms), ExpectMessage("Error sending bulk dump\n\n3 of 40 templates reached the unit.", wxOK));
+    EXPECT_FALSE(d.IsBusy());
+    EXPECT_TRUE(d.upload->IsEnabled());
+}
+
+TEST_F(BulkDialogTest, SendIsPacedWithoutFreezingTheWindowAndCancelStopsAtOnce) {
     CBulkDumpDialog d(frame, services, link);
     fillByReceiving(d);
     d.Show();
@@ -343,6 +410,7 @@ TEST_F(BulkDialogTest, FactorySettingsAreLoadedBesideTheProgramAndSent) {
     d.UploadFactorySettings();
     EXPECT_TRUE(d.IsSending());
     EXPECT_FALSE(d.factory->IsEnabled());
+    runFor(50ms);  // the first template reaches the unit; the second waits for its pause
     ASSERT_EQ(link.sent.size(), 1u);
     EXPECT_EQ(link.sent[0][12], 0);
     EXPECT_EQ(link.sent[0][7], 1);
@@ -364,10 +432,12 @@ namespace {
 class OsDialogTest : public BulkDialogTest {
 protected:
     wxString writeImage(const wxString& name, std::initializer_list<uint8_t> markers, uint8_t b9 = 0x0A,
-                        uint8_t b10 = 5) {
+                        uint8_t b10 = 5, size_t longMiddle = 0) {
         ByteSequence all;
+        size_t index = 0;
         for (uint8_t m : markers) {
-            std::vector<uint8_t> msg(40, 0x11);
+            const bool middle = index++ == markers.size() / 2;
+            std::vector<uint8_t> msg(middle && longMiddle ? longMiddle : 40, 0x11);
             msg.front() = 0xF0;
             msg.back() = 0xF7;
             msg[7] = m;
@@ -449,12 +519,16 @@ TEST_F(OsDialogTest, QuestionsBeforeTheUpload) {
         wxTEST_DIALOG(d.Upload(), ExpectDialog<CConfirmOSUpdateDialog>(refuseConfirmation));
     }
     Settings().showOldOSDialog = 1;
-    // An older image than the unit's: the downgrade question.
+    // An older image than the unit's: the downgrade question, No by default.
     {
         CUpdateOSDialog d(frame, services, link);
         link.deliver(unitTemplate("Any", 0, 0x0B, 0));  // unit runs 1.3.00
         d.LoadImage(writeImage("os.syx", {0x7F, 0x7D}));  // 1.2.05
-        wxTEST_DIALOG(d.Upload(), ExpectMessage(kDowngrade, wxNO));
+        wxTEST_DIALOG(d.Upload(), ExpectDialog<wxMessageDialog>([](wxMessageDialog* box) {
+                          EXPECT_EQ(box->GetMessage(), kDowngrade);
+                          EXPECT_TRUE(box->GetMessageDialogStyle() & wxNO_DEFAULT) << "Yes is the default";
+                          return wxID_NO;
+                      }));
     }
     // The same version: no question.
     {
@@ -496,6 +570,85 @@ TEST_F(OsDialogTest, UploadSendsEveryMessage100msApartAndRefusesToCloseMeanwhile
     EXPECT_EQ(d.send->GetLabel(), "&Upload OS");
     EXPECT_FALSE(d.progLine->IsShown());
     d.Hide();
+}
+
+// An image with a message longer than the output carries in one piece is
+// refused on loading, before anything could be sent; the image loaded before
+// stays.
+TEST_F(OsDialogTest, AnImageTheOutputCannotCarryIsRefusedOnLoading) {
+    CUpdateOSDialog d(frame, services, link);
+    ASSERT_TRUE(d.LoadImage(writeImage("good.syx", {0x7F, 0x7E, 0x7D})));
+    const wxString big = writeImage("big.syx", {0x7F, 0x7E, 0x7D}, 0x0B, 1, 20000);
+    wxTEST_DIALOG(EXPECT_FALSE(d.LoadImage(big)), ExpectDialog<wxMessageDialog>([&](wxMessageDialog* box) {
+                      const wxString text = box->GetMessage();
+                      EXPECT_TRUE(text.StartsWith("The file \"" + big + "\" is not a valid operating system. (message 2 "
+                                                  "of 3 is 20000 bytes long; the MIDI output carries at most "))
+                          << text;
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(d.newVersion->GetValue(), "1.2.05");
+    EXPECT_EQ(d.Image().messages.size(), 3u);
+    EXPECT_TRUE(link.sent.empty());
+}
+
+// A send the port reports as failed: the message says how far the upload got.
+TEST_F(OsDialogTest, AFailedUploadSaysHowManyMessagesReachedTheUnit) {
+    CUpdateOSDialog d(frame, services, link);
+    link.deliver(unitTemplate("Any", 0, 0x0A, 5));
+    d.LoadImage(writeImage("os.syx", {0x7F, 0x7E, 0x7E, 0x7E, 0x7D}));
+    wxTEST_DIALOG(d.Upload(), ExpectDialog<CConfirmOSUpdateDialog>([](CConfirmOSUpdateDialog*) {
+                      return CConfirmOSUpdateDialog::kConfirmed;
+                  }));
+    runFor(150ms);  // two messages out
+    ASSERT_EQ(link.sent.size(), 2u);
+    link.failSends = true;
+    wxTEST_DIALOG(runFor(250ms), ExpectMessage("Error uploading OS\n\n2 of 5 messages reached the unit, which now waits "
+                                               "for the rest. Put it into its OS-receive mode again and upload the "
+                                               "whole image once more.",
+                                               wxOK));
+    EXPECT_FALSE(d.IsBusy());
+    EXPECT_TRUE(d.send->IsEnabled());
+}
+
+// "Select MIDI devices..." ends the version listen (the port may change);
+// the dialog listens again afterwards, and learns the version from the new port.
+TEST_F(OsDialogTest, AfterSelectingDevicesTheVersionIsLearntAgain) {
+    CUpdateOSDialog::Hooks hooks;
+    int chosen = 0;
+    hooks.chooseDevices = [&] {
+        ++chosen;
+        link.StopListening();  // as the main window's device selection does
+    };
+    CUpdateOSDialog d(frame, services, link, std::move(hooks));
+    ASSERT_TRUE(link.IsListening());
+    click(&d, d.selectDevices);
+    EXPECT_EQ(chosen, 1);
+    ASSERT_TRUE(link.IsListening());
+    link.deliver(unitTemplate("Any", 0, 0x09, 3));
+    EXPECT_EQ(d.currentVersion->GetValue(), "1.1.03");
+}
+
+// The confirmation reads as plain text (quotes without backslashes) and
+// opens with a button focused, so no text cursor blinks in it.
+TEST_F(OsDialogTest, TheConfirmationTextIsPlainAndHasNoCursor) {
+    frame->Hide();
+    CConfirmOSUpdateDialog c(frame, EditorApp().Profile());
+    EXPECT_EQ(c.message->GetValue(),
+              "The operating system of your TaNGRA LuMI QV is about to be replaced.\n\nPut the TaNGRA LuMI QV into its "
+              "OS-receive mode now (\"Show instructions\" tells you how), then click \"Start update\".\n\nDo not "
+              "switch the TaNGRA LuMI QV off or disconnect it until the update has completed.");
+    c.Move(0, 0);
+    c.Show();
+    WaitUntilMapped(&c);
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        wxMilliSleep(15);
+    }
+    EXPECT_NE(wxWindow::FindFocus(), c.message) << "the text has the focus and shows a cursor";
+    const wxImage image = CaptureScreen(c.GetScreenRect());
+    EXPECT_TRUE(image.SaveFile(ScreenshotFolder() + "/confirm_os_update.png", wxBITMAP_TYPE_PNG));
+    c.Hide();
+    frame->Show();
 }
 
 // Pictures of both dialogs, idle and during a transfer, kept with the build.

@@ -65,12 +65,14 @@ std::vector<ByteSequence> bulkOf(const std::string& prefix) {
 // The unit as the bulk dump dialog meets it: the test delivers its dumps.
 class FakeUnit : public ITransferLink {
 public:
-    bool StartListening(ISysExListener* s, IProgressListener*) override {
+    bool StartListening(ISysExListener* s, IProgressListener*, const MidiBytes&) override {
         sysEx = s;
         return true;
     }
     void StopListening() override { sysEx = nullptr; }
-    bool StartSend(const MidiBytes&, IProgressListener*) override { return false; }
+    bool StartSend(const MidiBytes&, IProgressListener*, TransferClock::time_point) override { return false; }
+    bool CancelSend(IProgressListener*) override { return false; }
+    TransferClock::time_point LastDeliveredAt() const override { return {}; }
     bool IsSending() const override { return false; }
     bool IsListening() const override { return sysEx != nullptr; }
     bool HasInput() const override { return true; }

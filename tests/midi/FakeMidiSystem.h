@@ -23,18 +23,22 @@ public:
 class FakeOutput : public MIDI::Output {
 public:
     explicit FakeOutput(std::string n) : name(std::move(n)) {}
-    bool BeginSend(const MidiBytes& m) override {
+    using MIDI::Output::BeginSend;
+    bool BeginSend(const MidiBytes& m, Clock::time_point notBefore) override {
         if (m.size() > MaxMessageSize()) {
             lastError = "too long";
             return false;
         }
         pending = m;
+        due = notBefore;
         polls = 0;
         state = MIDI::SendState::Pending;
         return true;
     }
+    // Done after `pollsPerSend` polls once its moment has come.
     MIDI::SendState PollSend() override {
         if (state != MIDI::SendState::Pending) return state;
+        if (Clock::now() < due) return state;
         if (++polls < pollsPerSend) return state;
         if (failNext) {
             failNext = false;
@@ -42,16 +46,25 @@ public:
             return state = MIDI::SendState::Failed;
         }
         sent.push_back(pending);
+        deliveredAt = Clock::now();
         return state = MIDI::SendState::Done;
+    }
+    bool CancelSend() override {
+        if (state != MIDI::SendState::Pending) return false;
+        state = MIDI::SendState::Idle;
+        ++withdrawn;
+        return true;
     }
     bool SendShort(ShortMessage) override { return true; }
     bool IsAvailable() override { return available; }
     std::string PlatformName() const override { return name; }
-    size_t MaxMessageSize() const override { return 4352; }
+    size_t MaxMessageSize() const override { return kLongestSentMessage; }
 
     std::string name;
     std::vector<MidiBytes> sent;
     MidiBytes pending;
+    Clock::time_point due;
+    int withdrawn = 0;
     MIDI::SendState state = MIDI::SendState::Idle;
     int polls = 0, pollsPerSend = 2;
     bool failNext = false;

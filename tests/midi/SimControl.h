@@ -1,12 +1,17 @@
 #pragma once
-// Talks to the simulated unit through its control socket (TQV_SIM_CONTROL).
+// Talks to the simulated unit through its control socket (TQV_SIM_CONTROL),
+// and starts further units for tests that unplug one.
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 inline std::string unit(const std::string& commandLine, const char* socketPath = nullptr) {
     const char* path = socketPath ? socketPath : std::getenv("TQV_SIM_CONTROL");
@@ -30,3 +35,47 @@ inline std::string unit(const std::string& commandLine, const char* socketPath =
     return answer;
 }
 
+
+// A second simulated unit under a JACK client name of its own (TQV_SIM, in
+// the fixture's state folder), started and stopped by a test; stopped at the
+// latest when it goes, so that a failed check leaves no unit running behind.
+class SpareUnit {
+public:
+    explicit SpareUnit(std::string clientName) : name(std::move(clientName)) {
+        const char* state = std::getenv("TQV_SIM_STATE");
+        dir = std::string(state ? state : ".") + "/" + name;
+        control = dir + ".sock";
+    }
+    ~SpareUnit() { stop(); }
+    SpareUnit(const SpareUnit&) = delete;
+    SpareUnit& operator=(const SpareUnit&) = delete;
+
+    // True once the unit answers (its ports are then active and listed).
+    bool start() {
+        const char* sim = std::getenv("TQV_SIM");
+        if (!sim) return false;
+        pid = ::fork();
+        if (pid == 0) {
+            ::execl(sim, sim, "run", "--name", name.c_str(), "--dir", dir.c_str(), "--control", control.c_str(),
+                    "--log", (dir + ".log").c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 100; ++i) {
+            if (tell("status").rfind("ok", 0) == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    void stop() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    std::string tell(const std::string& command) { return unit(command, control.c_str()); }
+
+    std::string name, dir, control;
+
+private:
+    pid_t pid = -1;
+};

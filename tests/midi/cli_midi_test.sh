@@ -77,9 +77,26 @@ finish_receive && grep -q "This template has been recieved from a TaNGRA" "$work
     && [ "$(stat -c %s "$work/conv.syx")" = 4112 ] && ok || { bad "converted receive"; cat "$work/recv.err"; }
 "$TOOL" info "$work/conv.syx" | grep -q "Flt.Cut" && ok || bad "converted template lost its control"
 
-# --- receive: garbage is an invalid dump, nothing is written
+# --- receive: another device's SysEx and a message the unit broke off are
+# passed over; the dump after them is taken whole
+sim clear-received > /dev/null
+start_receive "$work/after.syx" --timeout 10
+sim send-hex F0 7E 7F 06 01 F7 > /dev/null
+sim send-hex F0 43 10 4C 00 00 7E 00 F7 > /dev/null
+sim send-hex F0 00 20 29 02 03 7F 00 01 02 03 > /dev/null
+sim send 5 > /dev/null
+finish_receive
+rc=$?
+sim save-sent "$work/sent-after.syx" > /dev/null
+/usr/bin/python3 -c "
+import sys
+sent = open('$work/sent-after.syx', 'rb').read()
+assert open('$work/after.syx', 'rb').read() == sent[-4112:]
+" 2>/dev/null && [ $rc -eq 0 ] && ok || { bad "strays before a dump (rc $rc)"; cat "$work/recv.err"; }
+
+# --- receive: garbage with the maker's header is an invalid dump, nothing is written
 start_receive "$work/bad.syx" --timeout 10
-sim send-hex F0 01 02 03 04 05 F7 > /dev/null
+sim send-hex F0 00 20 29 01 02 03 04 05 F7 > /dev/null
 finish_receive && bad "garbage accepted" || ok
 grep -q "The dump received was not a valid template" "$work/recv.err" && [ ! -e "$work/bad.syx" ] && ok \
     || { bad "invalid dump message"; cat "$work/recv.err"; }

@@ -116,6 +116,50 @@ TEST_F(ServiceTest, ReleaseModeOpensOnlyOnRequestAndClosesOnRequest) {
     EXPECT_FALSE(midi->NeedsPolling());
 }
 
+// A unit unplugged while the editor was in the background: the reopen does
+// not wait for it. The loss is said once, and the port opens again by itself
+// when the unit is back.
+TEST_F(ServiceTest, AReopenWithoutTheUnitSaysSoOnceAndReconnectsWhenItIsBack) {
+    start(true);
+    openBoth();
+    struct Changes : IPortListener {
+        std::vector<std::string> seen;
+        void OnPortLost(bool input, const std::string& name) override {
+            seen.push_back(std::string(input ? "input" : "output") + " lost: " + name);
+        }
+        void OnPortBack(bool input, const std::string& name) override {
+            seen.push_back(std::string(input ? "input" : "output") + " back: " + name);
+        }
+    } changes;
+    auto registration = midi->Register(&changes);
+    sys->refuse = {"MIDIIN2 (TaNGRA QV)", "MIDIOUT2 (TaNGRA QV)"};
+    midi->RequestOpen();
+    EXPECT_FALSE(midi->Poll());
+    EXPECT_EQ(midi->State(), ServiceState::Open);
+    EXPECT_EQ(changes.seen, (std::vector<std::string>{"output lost: TaNGRA QV: Port 2", "input lost: TaNGRA QV: Port 2"}));
+    const int opensWhileGone = sys->opens;
+    int falseAnswers = 0;
+    for (int i = 0; i < 3 * MidiService::kHealthCheckPolls; ++i) falseAnswers += !midi->Poll();
+    EXPECT_EQ(falseAnswers, 0);
+    EXPECT_EQ(changes.seen.size(), 2u);
+    EXPECT_LE(sys->opens - opensWhileGone, 6) << "a missing port is looked for at the health check, not every poll";
+    // Background and back again while still gone: nothing new is said.
+    midi->RequestClose();
+    midi->Poll();
+    midi->RequestOpen();
+    EXPECT_TRUE(midi->Poll());
+    EXPECT_EQ(changes.seen.size(), 2u);
+
+    sys->refuse.clear();
+    for (int i = 0; i <= MidiService::kHealthCheckPolls && changes.seen.size() < 4; ++i) midi->Poll();
+    ASSERT_EQ(changes.seen.size(), 4u);
+    EXPECT_EQ(changes.seen[2], "input back: TaNGRA QV: Port 2");
+    EXPECT_EQ(changes.seen[3], "output back: TaNGRA QV: Port 2");
+    EXPECT_TRUE(midi->IsInputOpen());
+    EXPECT_TRUE(midi->IsOutputOpen());
+    EXPECT_TRUE(midi->StartListening(&rec, &rec));
+}
+
 TEST_F(ServiceTest, RequestsDoNothingWithoutReleaseMode) {
     start(false);
     openBoth();
@@ -269,6 +313,48 @@ TEST_F(ServiceTest, ShortMessagesReachEveryListenerInOrderWhileOpen) {
     midi->Poll();
     EXPECT_EQ(rec.messages.size(), 3u);
     EXPECT_EQ(second.messages.size(), 2u);
+}
+
+// A registration unregisters when it goes, also from inside the listener's
+// own call, and does nothing once the service is gone.
+TEST_F(ServiceTest, ARegistrationLastsAsLongAsItLives) {
+    start();
+    openBoth();
+    auto heard = [&](std::initializer_list<uint8_t> m) {
+        sys->lastInput->arrive(MidiBytes(m));
+        midi->Poll();
+    };
+    {
+        auto registration = midi->Register(static_cast<IMessageListener*>(&rec));
+        heard({0x90, 60, 100});
+        EXPECT_EQ(rec.messages.size(), 1u);
+        // Moved, it is still one registration.
+        MidiService::Registration moved = std::move(registration);
+        registration.Reset();
+        heard({0x90, 61, 100});
+        EXPECT_EQ(rec.messages.size(), 2u);
+    }
+    heard({0x90, 62, 100});
+    EXPECT_EQ(rec.messages.size(), 2u);
+
+    struct Once : IMessageListener {
+        MidiService::Registration registration;
+        int calls = 0;
+        void OnMidiMessage(uint8_t, int, int) override {
+            ++calls;
+            registration.Reset();
+        }
+    } once;
+    once.registration = midi->Register(static_cast<IMessageListener*>(&once));
+    sys->lastInput->arrive({0xB0, 1, 2});
+    sys->lastInput->arrive({0xB0, 1, 3});
+    midi->Poll();
+    EXPECT_EQ(once.calls, 1);
+
+    auto outliving = midi->Register(static_cast<IMessageListener*>(&rec));
+    midi.reset();
+    outliving.Reset();
+    EXPECT_FALSE(outliving);
 }
 
 TEST_F(ServiceTest, AVanishedInputIsReportedByTheHealthCheck) {

@@ -42,19 +42,52 @@ TEST(SysExAssembly, BytesBeforeTheStartAreIgnored) {
     EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x10, 0x20, 0xF7}));
 }
 
-TEST(SysExAssembly, SecondStartInsideAMessageIsKept) {
+// As in MIDI, any status byte but a real-time one ends a message: a message
+// whose sender broke off is dropped, and the next one arrives whole.
+TEST(SysExAssembly, AStatusByteEndsAnUnfinishedMessageWhichIsDropped) {
+    const MidiBytes broken = {0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0x7F, 0x00, 0x01, 0x02, 0x03};
+    const MidiBytes next = message(4112, 5);
+    struct Case {
+        const char* what;
+        std::vector<MidiBytes> between;  // pieces after the broken message, before the next one
+        size_t shortMessages;
+    };
+    const Case cases[] = {
+        {"the next dump's own start", {}, 0},
+        {"a controller", {{0xB0, 7, 100}}, 1},
+        {"a song select", {{0xF3, 2}}, 1},
+    };
+    for (const Case& c : cases) {
+        FakeInput in("x");
+        in.arrive(broken);
+        for (const MidiBytes& p : c.between) in.arrive(p);
+        in.arrive(next);
+        MidiBytes got;
+        std::vector<MidiBytes> all;
+        while (in.PopSysEx(got)) all.push_back(got);
+        ASSERT_EQ(all.size(), 1u) << c.what;
+        EXPECT_EQ(all[0], next) << c.what;
+        EXPECT_EQ(in.UnterminatedSysExCount(), 1u) << c.what;
+        EXPECT_EQ(in.DroppedCount(), 1u) << c.what;
+        ShortMessage m;
+        size_t shorts = 0;
+        while (in.PopMessage(m)) ++shorts;
+        EXPECT_EQ(shorts, c.shortMessages) << c.what;
+    }
+    // Byte by byte through the assembler: a second start begins anew.
     SysExAssembler a;
     for (uint8_t b : {0xF0, 0x01, 0xF0, 0x02}) a.feed(b);
     ASSERT_TRUE(a.feed(0xF7));
-    EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x01, 0xF0, 0x02, 0xF7}));
+    EXPECT_EQ(a.message(), (MidiBytes{0xF0, 0x02, 0xF7}));
+    EXPECT_EQ(a.unterminatedCount(), 1u);
 }
 
 TEST(SysExAssembly, ShortAndRealTimeMessagesGoToTheMessageRing) {
     FakeInput in("x");
     in.arrive({0xF0, 0x01, 0x02});
-    in.arrive({0xF8});              // clock in the middle of a dump
-    in.arrive({0xB3, 74, 100});     // a controller while the dump is open
+    in.arrive({0xF8});              // clock in the middle of a dump: part of nothing
     in.arrive({0x03, 0xF7});
+    in.arrive({0xB3, 74, 100});
     in.arrive({0xC1, 5});
     MidiBytes got;
     ASSERT_TRUE(in.PopSysEx(got));
@@ -188,6 +221,45 @@ TEST(SingleWriterRings, DiscardDropsEverythingWaiting) {
     MidiBytes got;
     ASSERT_TRUE(q.pop(got));
     EXPECT_EQ(got, message(8, 42));
+}
+
+TEST(SysExRingBytes, MessagesWrapAroundTheBlockAndAFullRingDropsWhatDoesNotFit) {
+    SysExRing ring(100);
+    MidiBytes got;
+    // 30-byte messages take 34 bytes with their length: two fit, a third not.
+    for (int round = 0; round < 50; ++round) {
+        ASSERT_TRUE(ring.push(message(30, 1).data(), 30)) << round;
+        ASSERT_TRUE(ring.push(message(30, 2).data(), 30)) << round;
+        EXPECT_FALSE(ring.push(message(30, 3).data(), 30));
+        ASSERT_TRUE(ring.pop(got));
+        EXPECT_EQ(got, message(30, 1)) << round;
+        ASSERT_TRUE(ring.pop(got));
+        EXPECT_EQ(got, message(30, 2)) << round;
+        EXPECT_TRUE(ring.empty());
+    }
+    EXPECT_EQ(ring.droppedCount(), 50u);
+    ring.push(message(10, 4).data(), 10);
+    ring.discard();
+    EXPECT_FALSE(ring.pop(got));
+}
+
+TEST(SysExRingBytes, ConcurrentWriterAndReaderLoseNothing) {
+    SysExRing ring(4096);
+    constexpr int kCount = 20000;
+    std::thread writer([&] {
+        for (int i = 0; i < kCount; ++i) {
+            const MidiBytes m = message(16 + static_cast<size_t>(i % 300), static_cast<uint8_t>(i));
+            while (!ring.push(m.data(), m.size())) std::this_thread::yield();
+        }
+    });
+    int next = 0;
+    MidiBytes got;
+    while (next < kCount) {
+        if (!ring.pop(got)) continue;
+        ASSERT_EQ(got, message(16 + static_cast<size_t>(next % 300), static_cast<uint8_t>(next))) << next;
+        ++next;
+    }
+    writer.join();
 }
 
 // One thread pushes while another pops: every message arrives once, in order,

@@ -11,13 +11,16 @@
 using namespace std::chrono_literals;
 
 namespace {
+// Stands in for the MIDI service: a send "reaches the port" when pumped
+// after its moment; listens are answered by `deliver`.
 class FakeLink : public ITransferLink {
 public:
-    bool StartListening(ISysExListener* s, IProgressListener* p) override {
+    bool StartListening(ISysExListener* s, IProgressListener* p, const MidiBytes& h) override {
         if (!inputOpen) return false;
         ++listens;
         sysEx = s;
         progress = p;
+        header = h;
         return true;
     }
     void StopListening() override {
@@ -25,25 +28,36 @@ public:
         sysEx = nullptr;
         progress = nullptr;
     }
-    bool StartSend(const MidiBytes& bytes, IProgressListener* p) override {
+    bool StartSend(const MidiBytes& bytes, IProgressListener* p, TransferClock::time_point notBefore) override {
         if (!outputOpen || pending) return false;
-        started.push_back({bytes, TransferClock::now()});
+        started.push_back({bytes, notBefore, TransferClock::now()});
         pending = p;
         return true;
     }
+    bool CancelSend(IProgressListener* p) override {
+        if (pending != p) return false;
+        pending = nullptr;
+        ++cancelled;
+        return true;
+    }
+    TransferClock::time_point LastDeliveredAt() const override { return deliveredAt; }
     bool IsSending() const override { return pending != nullptr; }
     bool IsListening() const override { return sysEx != nullptr; }
     bool HasInput() const override { return inputOpen; }
     bool HasOutput() const override { return outputOpen; }
-    void Kick() override {
-        if (holdSends || !pending) return;
-        completePending(!failNext);
-    }
-    void completePending(bool ok) {
+    void Kick() override { pump(); }
+    // The port: the pending message goes out once its moment has come.
+    void pump() {
+        if (holdSends || !pending || TransferClock::now() < started.back().notBefore) return;
         IProgressListener* p = pending;
         pending = nullptr;
-        if (ok) p->OnComplete();
-        else p->OnFailed();
+        if (failNext) {
+            p->OnFailed();
+            return;
+        }
+        deliveredAt = TransferClock::now();
+        deliveries.push_back(deliveredAt);
+        p->OnComplete();
     }
     // The unit sends one message while the service listens.
     void deliver(const MidiBytes& bytes) {
@@ -53,17 +67,28 @@ public:
         progress = nullptr;
         l->OnSysExReceived(bytes);
     }
+    // The input goes away during a listen.
+    void loseInput() {
+        ASSERT_NE(progress, nullptr) << "nobody listens";
+        IProgressListener* p = progress;
+        sysEx = nullptr;
+        progress = nullptr;
+        p->OnFailed();
+    }
 
     struct Sent {
         MidiBytes bytes;
-        TransferClock::time_point at;
+        TransferClock::time_point notBefore, handedAt;
     };
     std::vector<Sent> started;
     IProgressListener* pending = nullptr;
     ISysExListener* sysEx = nullptr;
     IProgressListener* progress = nullptr;
+    MidiBytes header;
+    TransferClock::time_point deliveredAt;
+    std::vector<TransferClock::time_point> deliveries;
     bool inputOpen = true, outputOpen = true, holdSends = false, failNext = false;
-    int listens = 0, stops = 0;
+    int listens = 0, stops = 0, cancelled = 0;
 };
 
 class Recorder : public ITransferObserver {
@@ -80,11 +105,11 @@ std::vector<MidiBytes> messages(int n) {
     return out;
 }
 
-// Drives a sender as a host would: sleeps until the next step is due.
-void runToEnd(CPacedSender& s) {
+// Polls the stand-in as a host would, until the sender is done.
+void runToEnd(CPacedSender& s, FakeLink& link) {
     while (s.IsRunning()) {
-        if (auto wait = s.TimeToNextStep()) std::this_thread::sleep_for(*wait);
-        s.Advance();
+        link.pump();
+        std::this_thread::sleep_for(1ms);
     }
 }
 
@@ -99,71 +124,80 @@ MidiBytes templateBytes(const std::string& name, int location) {
 }
 }  // namespace
 
-TEST(PacedSender, SendsEveryMessageInOrderWithThePauseAfterEachCompletedSend) {
+TEST(PacedSender, EachMessageGoesOutThePauseAfterThePreviousReachedThePort) {
     FakeLink link;
     Recorder rec;
     CPacedSender s(link, messages(6), 30ms, &rec);
     ASSERT_TRUE(s.Start());
-    runToEnd(s);
+    EXPECT_EQ(link.started[0].notBefore, TransferClock::time_point{});  // the first at once
+    runToEnd(s, link);
+    const auto& delivered = link.deliveries;
     ASSERT_EQ(link.started.size(), 6u);
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(link.started[i].bytes, messages(6)[i]);
+    // Each later message is handed over at once, with its moment: the
+    // previous delivery plus the pause, to the tick.
+    ASSERT_EQ(delivered.size(), 6u);
     for (size_t i = 1; i < 6; ++i) {
-        const auto gap = link.started[i].at - link.started[i - 1].at;
-        EXPECT_GE(gap, 30ms) << i;
-        EXPECT_LT(gap, 60ms) << i;
+        EXPECT_EQ(link.started[i].notBefore, delivered[i - 1] + 30ms) << i;
+        EXPECT_LT(link.started[i].handedAt - delivered[i - 1], 5ms) << i;
     }
+    EXPECT_EQ(s.DeliveryTimes(), delivered);
     EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Completed});
     ASSERT_EQ(rec.steps.size(), 6u);
     EXPECT_EQ(rec.steps.back(), std::make_pair(6, 6));
+    EXPECT_EQ(s.Delivered(), 6);
 }
 
-TEST(PacedSender, PauseStartsOnlyWhenTheSendHasCompleted) {
+TEST(PacedSender, NothingFollowsASendThatHasNotReachedThePort) {
     FakeLink link;
     link.holdSends = true;
     Recorder rec;
     CPacedSender s(link, messages(2), 10ms, &rec);
     ASSERT_TRUE(s.Start());
-    EXPECT_FALSE(s.TimeToNextStep().has_value());  // nothing due while the send is in flight
     std::this_thread::sleep_for(20ms);
-    s.Advance();
+    link.pump();
     EXPECT_EQ(link.started.size(), 1u);
-    link.completePending(true);
-    const auto wait = s.TimeToNextStep();
-    ASSERT_TRUE(wait.has_value());
-    EXPECT_GT(*wait, 5ms);
-    s.Advance();
-    EXPECT_EQ(link.started.size(), 1u);
+    EXPECT_TRUE(s.IsRunning());
+    link.holdSends = false;
+    runToEnd(s, link);
+    EXPECT_EQ(link.started.size(), 2u);
 }
 
-TEST(PacedSender, CancelEndsAtOnceAlsoDuringAPause) {
+TEST(PacedSender, CancelDuringAPauseTakesBackTheWaitingMessage) {
     FakeLink link;
     Recorder rec;
     CPacedSender s(link, messages(40), 500ms, &rec);
-    ASSERT_TRUE(s.Start());
-    ASSERT_TRUE(s.TimeToNextStep().has_value());  // in the pause after the first send
+    ASSERT_TRUE(s.Start());  // the first goes out at once...
+    ASSERT_EQ(link.started.size(), 2u);  // ...and the second waits for its moment
+    ASSERT_NE(link.pending, nullptr);
+    // Shown as sent only from its moment on.
+    link.pending->OnProgress();
+    EXPECT_EQ(rec.steps, (std::vector<std::pair<int, int>>{{1, 40}}));
     const auto before = TransferClock::now();
     s.Cancel();
     EXPECT_LT(TransferClock::now() - before, 5ms);
     EXPECT_FALSE(s.IsRunning());
+    EXPECT_EQ(link.cancelled, 1);
+    EXPECT_EQ(link.pending, nullptr);
+    EXPECT_EQ(s.Delivered(), 1);
+    EXPECT_EQ(s.Sent(), 1);
     EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Cancelled});
-    s.Advance(TransferClock::now() + 1s);
-    EXPECT_EQ(link.started.size(), 1u);
-    EXPECT_FALSE(s.TimeToNextStep().has_value());
 }
 
-TEST(PacedSender, CancelWhileASendIsInFlightIgnoresItsLateReport) {
+TEST(PacedSender, DestroyedAtAnyMomentItWaitsForNothingAndHearsNothing) {
     FakeLink link;
-    link.holdSends = true;
+    link.holdSends = true;  // the port is slow with the first message
     Recorder rec;
+    const auto before = TransferClock::now();
     {
         CPacedSender s(link, messages(3), 10ms, &rec);
         ASSERT_TRUE(s.Start());
-        s.Cancel();
-        link.holdSends = false;  // the port finishes the message it already has
-    }  // the sender waits for that report before it goes
-    EXPECT_EQ(link.pending, nullptr);
+    }
+    EXPECT_LT(TransferClock::now() - before, 5ms);
+    EXPECT_EQ(link.pending, nullptr);  // forgotten: a late report reaches nobody
+    EXPECT_EQ(link.cancelled, 1);
     EXPECT_EQ(link.started.size(), 1u);
-    EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Cancelled});
+    EXPECT_TRUE(rec.ends.empty());
 }
 
 TEST(PacedSender, FailuresEndTheTransfer) {
@@ -178,23 +212,56 @@ TEST(PacedSender, FailuresEndTheTransfer) {
     }
     {
         FakeLink link;
+        link.holdSends = true;
         Recorder rec;
         CPacedSender s(link, messages(3), 10ms, &rec);
         ASSERT_TRUE(s.Start());
+        link.holdSends = false;
+        link.pump();  // the first arrives
         link.failNext = true;
-        runToEnd(s);
+        runToEnd(s, link);
         EXPECT_EQ(link.started.size(), 2u);
+        EXPECT_EQ(s.Delivered(), 1);
         EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Failed});
     }
     {
         FakeLink link;
+        link.holdSends = true;
         Recorder rec;
         CPacedSender s(link, messages(3), 10ms, &rec);
         ASSERT_TRUE(s.Start());
-        link.outputOpen = false;  // the device went away during the pause
-        runToEnd(s);
+        link.outputOpen = false;  // the device went away before the next message
+        link.holdSends = false;
+        runToEnd(s, link);
+        EXPECT_EQ(s.Delivered(), 1);
         EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::CannotStart});
     }
+}
+
+TEST(PacedSender, AMessageNoPortCarriesInOnePieceRefusesTheWholeSequence) {
+    FakeLink link;
+    Recorder rec;
+    std::vector<MidiBytes> image = messages(3);
+    image[1].assign(20000, 0x11);
+    image[1].front() = 0xF0;
+    image[1].back() = 0xF7;
+    CPacedSender s(link, image, 100ms, &rec);
+    EXPECT_FALSE(s.Start());
+    EXPECT_TRUE(link.started.empty());
+    EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Unsendable});
+    EXPECT_NE(s.Problem().find("message 2 of 3 is 20000 bytes long"), std::string::npos) << s.Problem();
+    EXPECT_FALSE(s.IsRunning());
+}
+
+TEST(UnsendableMessage, NamesTheFirstMessageLongerThanTheOutputCarries) {
+    std::vector<MidiBytes> image(3, MidiBytes(400, 0x11));
+    EXPECT_EQ(UnsendableMessage(image), "");
+    image[1].resize(20000);
+    EXPECT_EQ(UnsendableMessage(image),
+              "message 2 of 3 is 20000 bytes long; the MIDI output carries at most 4352 bytes in one piece");
+    image[1].resize(kLongestSentMessage);
+    EXPECT_EQ(UnsendableMessage(image), "");
+    EXPECT_NE(UnsendableMessage(image, 1000), "");
 }
 
 TEST(BulkReceiver, FillsEntriesInArrivalOrderWhateverLocationTheUnitWrote) {
@@ -207,6 +274,8 @@ TEST(BulkReceiver, FillsEntriesInArrivalOrderWhateverLocationTheUnitWrote) {
     EXPECT_FALSE(r.IsRunning());
     EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::Completed});
     EXPECT_EQ(link.listens, 40);           // listened again after each template, not after the last
+    // Only the unit's own dumps: its manufacturer, family and device bytes.
+    EXPECT_EQ(link.header, (MidiBytes{0xF0, 0x00, 0x20, 0x29, 0x02, 0x03}));
     EXPECT_EQ(link.sysEx, nullptr);
     EXPECT_TRUE(dump.HasContents());
     for (int i = 0; i < 40; ++i) {
@@ -224,7 +293,8 @@ TEST(BulkReceiver, ABadMessageOrCancelEndsWithoutContents) {
         CBulkReceiver r(link, dump, &rec);
         ASSERT_TRUE(r.Start());
         link.deliver(templateBytes("A", 0));
-        link.deliver({0xF0, 0x7E, 0x00, 0x06, 0x02, 0xF7});
+        // The unit's header, but no template.
+        link.deliver({0xF0, 0x00, 0x20, 0x29, 0x02, 0x03, 0x7F, 0x00, 0x01, 0x02, 0xF7});
         EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::BadDump});
         EXPECT_FALSE(dump.HasContents());
         EXPECT_EQ(link.sysEx, nullptr);
@@ -250,6 +320,22 @@ TEST(BulkReceiver, ABadMessageOrCancelEndsWithoutContents) {
         EXPECT_FALSE(r.Start());
         EXPECT_FALSE(r.IsRunning());
     }
+}
+
+TEST(BulkReceiver, AnInputThatGoesAwayKeepsWhatArrived) {
+    FakeLink link;
+    Recorder rec;
+    Dump dump;
+    CBulkReceiver r(link, dump, &rec);
+    ASSERT_TRUE(r.Start());
+    for (int i = 0; i < 3; ++i) link.deliver(templateBytes("T" + std::to_string(i), i));
+    link.loseInput();
+    EXPECT_FALSE(r.IsRunning());
+    EXPECT_EQ(rec.ends, std::vector<TransferEnd>{TransferEnd::PortLost});
+    EXPECT_EQ(r.Received(), 3);
+    EXPECT_TRUE(dump.HasContents());
+    EXPECT_EQ(dump.GetEntry(2).displayName(), "Unknown - T2");
+    EXPECT_EQ(dump.GetEntry(3).displayName(), Dump().GetEntry(3).displayName());
 }
 
 TEST(BulkSendPause, ByDeviceKind) {
