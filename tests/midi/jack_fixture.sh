@@ -19,6 +19,34 @@ stop_pid() {
     rm -f "$file"
 }
 
+# Two JACK servers on one machine disturb each other's clients: with another
+# run's server beside it, messages to the simulated unit arrived a period
+# early or late and whole templates were lost. So a server of these tests
+# runs alone, machine-wide: the lock is held from start to stop by a small
+# process, which also lets go when the server dies (or never came up) so that
+# a run killed half way does not hold up the next.
+server_lock=${TMPDIR:-/tmp}/tqv-jack-server.lock
+holder='touch "$1/lock.held"
+while [ -e "$1/lock.held" ]; do
+    if [ -f "$1/jackd.pid" ]; then kill -0 "$(cat "$1/jackd.pid")" || break
+    else kill -0 "$2" || break; fi
+    sleep 0.5
+done 2> /dev/null'
+
+hold_server_lock() {  # hold_server_lock STARTER_PID
+    local ready=$state/lock.held
+    setsid flock -w 900 "$server_lock" sh -c "$holder" sh "$state" "$1" < /dev/null > /dev/null 2>&1 &
+    echo $! > "$state/lock.pid"
+    local waited=0
+    until [ -f "$ready" ]; do
+        if ! kill -0 "$(cat "$state/lock.pid")" 2> /dev/null; then
+            echo "another JACK test server kept running for 15 minutes (lock $server_lock)"; return 1
+        fi
+        [ $((waited % 100)) -eq 50 ] && echo "waiting for another run's JACK test server to stop..."
+        sleep 0.1; waited=$((waited + 1))
+    done
+}
+
 case $action in
 start)
     sim=${3:?simulator binary}
@@ -28,6 +56,7 @@ start)
     name="tqv-test-$$-$RANDOM"
     echo "$name" > "$state/server"
     export JACK_DEFAULT_SERVER=$name
+    hold_server_lock $$ || exit 1
     setsid jackd -r -d dummy -r 48000 -p 1024 > "$state/jackd.log" 2>&1 < /dev/null &
     echo $! > "$state/jackd.pid"
     # JACK names a client's socket after the client alone (/dev/shm/jack_NAME_UID_0),
@@ -53,6 +82,7 @@ start)
 stop)
     stop_pid "$state/sim.pid"
     stop_pid "$state/jackd.pid"
+    rm -f "$state/lock.held"  # the holder lets the lock go
     ;;
 *)
     echo "usage: $0 start|stop STATE_DIR [SIM_BINARY]"; exit 2 ;;
