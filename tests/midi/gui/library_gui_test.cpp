@@ -8,8 +8,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "gui/GuiTestSupport.h"
-#include "midi/SimControl.h"
+#include "midi/gui/UnitGuiTest.h"
 #include "app/BulkDumpDialog.h"
 #include "app/EditorApp.h"
 #include "app/LibraryService.h"
@@ -20,8 +19,6 @@
 #include "model/EditorTemplate.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
 MidiBytes readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return MidiBytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
@@ -29,27 +26,17 @@ MidiBytes readFile(const std::string& path) {
 
 std::string state() { return std::getenv("TQV_SIM_STATE") ? std::getenv("TQV_SIM_STATE") : ""; }
 
-class LibraryUnitTest : public GuiTest {
+class LibraryUnitTest : public UnitGuiTest {
 protected:
     void SetUp() override {
-        if (std::getenv("TQV_SIM_CONTROL") == nullptr) GTEST_SKIP() << "runs under the JACK test fixture";
-        GuiTest::SetUp();
-        ASSERT_EQ(unit("clear-received"), "ok");
-        EditorApp().Messages().ForgetDeviceLost();
-        MidiService& midi = EditorApp().Midi();
-        midi.Shutdown();
-        ASSERT_TRUE(midi.Start(false));
-        EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-        ASSERT_TRUE(midi.IsInputOpen()) << midi.LastError();
-        ASSERT_TRUE(midi.IsOutputOpen()) << midi.LastError();
-        EditorApp().WakeIdle();
+        UnitGuiTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         libraryPath = std::string(Path("library.sqlite3").utf8_str());
         EditorApp().Library().SetPath(libraryPath);
     }
     void TearDown() override {
         if (!frame) return;
         if (frame->LibraryWindow()) frame->LibraryWindow()->Destroy();
-        EditorApp().Midi().StopListening();
         Pump();
         CLibraryService& service = EditorApp().Library();
         service.Drain();
@@ -57,17 +44,7 @@ protected:
         service.Post([](CTemplateLibrary*) {});
         service.Drain();
         Pump();
-        GuiTest::TearDown();
-    }
-    // Lets the editor run (its idle passes poll the ports) until `done`.
-    bool runUntil(const std::function<bool()>& done, int limitMs = 10000) {
-        const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
-        while (!done()) {
-            if (Clock::now() > until) return false;
-            Pump(1);
-            wxMilliSleep(1);
-        }
-        return true;
+        UnitGuiTest::TearDown();
     }
     void Click(wxWindow* owner, wxButton* button) {
         ASSERT_NE(button, nullptr);

@@ -10,8 +10,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "gui/GuiTestSupport.h"
-#include "midi/SimControl.h"
+#include "midi/gui/UnitGuiTest.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/MidiDialogs.h"
@@ -29,8 +28,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 MidiBytes readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return MidiBytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
@@ -42,40 +39,12 @@ const char* const kInvalidDump =
     "The dump received was not a valid template.\n\nEither the dump came from another device, was corrupted, or you "
     "started listening in the middle of the dump.";
 
-class MidiGuiTest : public GuiTest {
+class MidiGuiTest : public UnitGuiTest {
 protected:
     void SetUp() override {
-        if (std::getenv("TQV_SIM_CONTROL") == nullptr) GTEST_SKIP() << "runs under the JACK test fixture";
-        GuiTest::SetUp();
-        ASSERT_EQ(unit("clear-received"), "ok");
+        UnitGuiTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_EQ(unit("set-os 1.0.10"), "ok os=1.0.10");
-        EditorApp().Messages().ForgetDeviceLost();
-        MidiService& midi = EditorApp().Midi();
-        midi.Shutdown();
-        ASSERT_TRUE(midi.Start(false));
-        EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-        ASSERT_TRUE(midi.IsInputOpen()) << midi.LastError();
-        ASSERT_TRUE(midi.IsOutputOpen()) << midi.LastError();
-        EditorApp().WakeIdle();
-    }
-    void TearDown() override {
-        if (!frame) return;
-        EditorApp().Midi().StopListening();
-        GuiTest::TearDown();
-    }
-    // Lets the editor run (its idle passes poll the ports) until `done`.
-    template <typename F>
-    bool runUntil(F done, int limitMs = 5000) {
-        const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
-        while (!done()) {
-            if (Clock::now() > until) return false;
-            Pump(1);
-            wxMilliSleep(1);
-        }
-        return true;
-    }
-    void runFor(int ms) {
-        runUntil([] { return false; }, ms);
     }
     void listen() {
         frame->Device().ListenCommand();

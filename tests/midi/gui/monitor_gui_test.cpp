@@ -6,8 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "gui/GuiTestSupport.h"
-#include "midi/SimControl.h"
+#include "midi/gui/UnitGuiTest.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/MidiMonitorWindow.h"
@@ -16,19 +15,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class MonitorJackTest : public GuiTest {
+class MonitorJackTest : public UnitGuiTest {
 protected:
     void SetUp() override {
-        if (std::getenv("TQV_SIM_CONTROL") == nullptr) GTEST_SKIP() << "runs under the JACK test fixture";
-        GuiTest::SetUp();
-        ASSERT_EQ(unit("clear-received"), "ok");
-        EditorApp().Messages().ForgetDeviceLost();
-        MidiService& midi = EditorApp().Midi();
-        midi.Shutdown();
-        ASSERT_TRUE(midi.Start(false));
-        EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-        ASSERT_TRUE(midi.IsInputOpen()) << midi.LastError();
-        EditorApp().WakeIdle();
+        UnitGuiTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         wxCommandEvent open(wxEVT_MENU, MenuId::MidiMonitor);
         frame->ProcessWindowEvent(open);
         monitor = dynamic_cast<CMidiMonitorWindow*>(frame->Device().MidiMonitorWindow());
@@ -39,21 +30,7 @@ protected:
     void TearDown() override {
         if (!frame) return;
         unit("stream 0 0");
-        EditorApp().Midi().StopListening();
-        GuiTest::TearDown();
-    }
-    template <typename F>
-    bool runUntil(F done, int limitMs = 5000) {
-        const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
-        while (!done()) {
-            if (Clock::now() > until) return false;
-            Pump(1);
-            wxMilliSleep(1);
-        }
-        return true;
-    }
-    void runFor(int ms) {
-        runUntil([] { return false; }, ms);
+        UnitGuiTest::TearDown();
     }
     long rows() const { return monitor->List()->GetItemCount(); }
     wxString cell(long row, int column) const { return monitor->List()->GetItemText(row, column); }

@@ -17,8 +17,7 @@
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "app/UpdateOSDialog.h"
-#include "gui/GuiTestSupport.h"
-#include "midi/SimControl.h"
+#include "midi/gui/UnitGuiTest.h"
 #include "model/BulkDump.h"
 #include "model/TemplateFile.h"
 
@@ -58,41 +57,14 @@ std::vector<Arrival> arrivalsOf(size_t size, size_t from) {
     return list;
 }
 
-class BulkJackTest : public GuiTest {
+class BulkJackTest : public UnitGuiTest {
 protected:
     void SetUp() override {
-        if (std::getenv("TQV_SIM_CONTROL") == nullptr) GTEST_SKIP() << "runs under the JACK test fixture";
-        GuiTest::SetUp();
-        ASSERT_EQ(unit("clear-received"), "ok");
+        UnitGuiTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_EQ(unit("normal"), "ok normal mode");
         ASSERT_EQ(unit("set-os 1.0.10"), "ok os=1.0.10");
-        EditorApp().Messages().ForgetDeviceLost();
-        MidiService& midi = EditorApp().Midi();
-        midi.Shutdown();
-        ASSERT_TRUE(midi.Start(false));
-        EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-        ASSERT_TRUE(midi.IsInputOpen()) << midi.LastError();
-        ASSERT_TRUE(midi.IsOutputOpen()) << midi.LastError();
-        EditorApp().WakeIdle();
         runFor(300);  // new JACK connections settle
-    }
-    void TearDown() override {
-        if (!frame) return;
-        EditorApp().Midi().StopListening();
-        GuiTest::TearDown();
-    }
-    template <typename F>
-    bool runUntil(F done, int limitMs) {
-        const auto until = Clock::now() + std::chrono::milliseconds(limitMs);
-        while (!done()) {
-            if (Clock::now() > until) return false;
-            Pump(1);
-            wxMilliSleep(1);
-        }
-        return true;
-    }
-    void runFor(int ms) {
-        runUntil([] { return false; }, ms);
     }
 };
 
