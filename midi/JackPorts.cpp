@@ -153,15 +153,7 @@ public:
             lastError = "The previous message is still being sent";
             return false;
         }
-        if (message.empty()) {
-            lastError = "Nothing to send";
-            return false;
-        }
-        if (message.size() > MaxMessageSize()) {
-            lastError = "A message of " + std::to_string(message.size()) + " bytes is longer than the port carries (" +
-                        std::to_string(MaxMessageSize()) + " bytes)";
-            return false;
-        }
+        if (!fitsThePort(message)) return false;
         if (client->Gone()) {
             lastError = "The JACK server has stopped";
             return false;

@@ -144,6 +144,19 @@ void Input::receivePiece(const uint8_t* bytes, size_t count) noexcept {
     noteAssemblerCounts();
 }
 
+bool Output::fitsThePort(const MidiBytes& message) {
+    if (message.empty()) {
+        lastError = "Nothing to send";
+        return false;
+    }
+    if (message.size() > MaxMessageSize()) {
+        lastError = "A message of " + std::to_string(message.size()) + " bytes is longer than the port carries (" +
+                    std::to_string(MaxMessageSize()) + " bytes)";
+        return false;
+    }
+    return true;
+}
+
 bool Output::SendLong(const MidiBytes& message, std::chrono::milliseconds timeout) {
     if (!BeginSend(message)) return false;
     const auto until = Clock::now() + timeout;
@@ -259,14 +272,8 @@ public:
             lastError = "The previous message is still being sent";
             return false;
         }
-        if (message.empty()) {
-            lastError = "Nothing to send";
-            return false;
-        }
-        if (message.size() > MaxMessageSize()) {
-            lastError = "A message of " + std::to_string(message.size()) + " bytes is longer than the port carries (" +
-                        std::to_string(MaxMessageSize()) + " bytes)";
-            state = SendState::Failed;
+        if (!fitsThePort(message)) {
+            if (!message.empty()) state = SendState::Failed;
             return false;
         }
         pending = message;

@@ -133,6 +133,10 @@ public:
     const std::string& LastError() const { return lastError; }
 
 protected:
+    // Whether `message` can go out on this port at all; sets lastError when
+    // not (empty, or longer than the port carries).
+    bool fitsThePort(const MidiBytes& message);
+
     std::string lastError;
     Clock::time_point deliveredAt;
 };

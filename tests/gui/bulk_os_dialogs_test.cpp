@@ -469,7 +469,7 @@ int refuseConfirmation(CConfirmOSUpdateDialog* c) {
 TEST_F(OsDialogTest, ShowsVersionsAndKeepsThePreviousImageWhenAFileIsRefused) {
     bool restored = false;
     {
-        CUpdateOSDialog d(frame, services, link, {[&](bool) { restored = true; }});
+        CUpdateOSDialog d(frame, services, link, {[&](bool) { restored = true; }, {}});
         EXPECT_EQ(d.GetTitle(), "Update device OS");
         EXPECT_EQ(d.currentVersion->GetValue(), "Unknown");
         EXPECT_FALSE(d.currentVersion->IsEnabled());

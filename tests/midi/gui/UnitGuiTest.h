@@ -34,6 +34,23 @@ protected:
         EditorApp().Midi().StopListening();
         GuiTest::TearDown();
     }
+    // Restarts the service as with "ReleaseDriver" set (ports closed while
+    // another program is active) on the unit's ports.
+    void restartReleasingPorts() {
+        MidiService& midi = EditorApp().Midi();
+        midi.Shutdown();
+        ASSERT_TRUE(midi.Start(true));
+        EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
+    }
+    // Another program became active: both ports are let go.
+    void releasePorts() {
+        MidiService& midi = EditorApp().Midi();
+        midi.RequestRelease();
+        midi.Poll();
+        ASSERT_EQ(midi.State(), ServiceState::Released);
+        ASSERT_FALSE(midi.IsInputOpen());
+        ASSERT_FALSE(midi.IsOutputOpen());
+    }
     template <typename F>
     bool runUntil(F done, int limitMs = 10000) {
         const auto until = Clock::now() + std::chrono::milliseconds(limitMs);

@@ -182,24 +182,16 @@ TEST_F(MidiGuiTest, AForeignDumpIsConvertedWithItsNote) {
 // first, and nobody is told that the device is gone.
 TEST_F(MidiGuiTest, ListenAndSendFromTheMainWindowOpenReleasedPortsFirst) {
     MidiService& midi = EditorApp().Midi();
-    midi.Shutdown();
-    ASSERT_TRUE(midi.Start(true));
-    EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-    auto release = [&] {
-        midi.RequestRelease();
-        midi.Poll();
-        ASSERT_EQ(midi.State(), ServiceState::Released);
-        ASSERT_FALSE(midi.IsInputOpen());
-    };
+    ASSERT_NO_FATAL_FAILURE(restartReleasingPorts());
     const int before = frame->Document().templateCount();
-    release();
+    ASSERT_NO_FATAL_FAILURE(releasePorts());
     EXPECT_NO_DIALOG(frame->Device().ListenCommand());
     ASSERT_TRUE(midi.IsListening());
     runFor(300);  // a new JACK connection settles
     ASSERT_EQ(unit("send 6"), "ok sending location 6");
     EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return frame->Document().templateCount() == before + 1; })));
 
-    release();
+    ASSERT_NO_FATAL_FAILURE(releasePorts());
     ASSERT_EQ(unit("clear-received"), "ok");
     EXPECT_NO_DIALOG(frame->Device().UploadCommand());
     EXPECT_NE(field(0), "Invalid output device");

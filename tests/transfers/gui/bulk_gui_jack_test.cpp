@@ -150,20 +150,10 @@ TEST_F(BulkJackTest, SendsAllFortyTemplatesKeepingThePauseExactly) {
 // again. Listen and Upload then open them first: the unit is heard and gets
 // the templates, and nobody is told that the device is gone.
 TEST_F(BulkJackTest, ListenAndUploadClickedWhileThePortsAreReleasedOpenThemFirst) {
-    MidiService& midi = EditorApp().Midi();
-    midi.Shutdown();
-    ASSERT_TRUE(midi.Start(true));
-    EXPECT_NO_DIALOG(EditorApp().ChooseMidiPorts());
-    auto release = [&] {
-        midi.RequestRelease();
-        midi.Poll();
-        ASSERT_EQ(midi.State(), ServiceState::Released);
-        ASSERT_FALSE(midi.IsInputOpen());
-        ASSERT_FALSE(midi.IsOutputOpen());
-    };
+    ASSERT_NO_FATAL_FAILURE(restartReleasingPorts());
     CBulkDumpDialog d(frame, Services(), Services().transfers);
     d.Show();
-    release();
+    ASSERT_NO_FATAL_FAILURE(releasePorts());
     EXPECT_NO_DIALOG(click(&d, d.listen));
     ASSERT_TRUE(d.IsListening());
     runFor(300);  // a new JACK connection settles
@@ -171,7 +161,7 @@ TEST_F(BulkJackTest, ListenAndUploadClickedWhileThePortsAreReleasedOpenThemFirst
     EXPECT_NO_DIALOG(ASSERT_TRUE(runUntil([&] { return !d.IsBusy(); }, 10000)));
     ASSERT_TRUE(d.Dump().HasContents());
 
-    release();
+    ASSERT_NO_FATAL_FAILURE(releasePorts());
     ASSERT_EQ(unit("clear-received"), "ok");
     EXPECT_NO_DIALOG(click(&d, d.upload));
     EXPECT_TRUE(d.IsSending());
