@@ -91,7 +91,7 @@ if command -v xvfb-run >/dev/null && command -v gio >/dev/null && command -v xdo
     cp "$work/template.syx" "$work/Double Clicked.syx"
     title=$(HOME=$work/home XDG_RUNTIME_DIR=$work/run XDG_CURRENT_DESKTOP=GNOME XDG_DATA_HOME=$data \
         XDG_DATA_DIRS=$data:/usr/share PATH=$root/usr/bin:$PATH \
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+        xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
             gio open "$1" || exit 1
             for _ in $(seq 200); do
                 w=$(xdotool search --name "Double Clicked" 2>/dev/null | head -1)
