@@ -67,6 +67,12 @@ public:
         std::printf("FIRST_PAINT_MS %lld\nPEAK_KIB %ld\nCPU_MS %ld\n",
                     static_cast<long long>(wxGetUTCTimeMillis().GetValue()), peakMemoryKiB(), cpuMillis());
         std::fflush(stdout);
+        // TQV_SMAPS=FILE: the memory map as it is at the first paint, to see what the peak is made of.
+        if (const char* copy = std::getenv("TQV_SMAPS")) {
+            std::ifstream in("/proc/self/smaps");
+            std::ofstream out(copy);
+            out << in.rdbuf();
+        }
         QuitOnceDone();
     }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
     build-essential cmake pkg-config
-    libwxgtk3.2-dev librtmidi-dev libjack-jackd2-dev jackd2 nlohmann-json3-dev
+    libwxgtk3.2-dev libcairo2-dev libpng-dev librtmidi-dev libjack-jackd2-dev jackd2 nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev nettle-dev sqlite3  # the template library (SQLite with FTS5), its content hashes
     clang libclang-rt-14-dev

@@ -73,21 +73,17 @@ wxString CTemplateUI::ImagePath(const wxString& name) {
 
 CTemplateUI::CTemplateUI(ITemplateUIHost& host, const IDeviceProfile& profile) : host(host), profile(profile) {
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    // Only the size is read now; the pixels go where they are drawn from at
+    // the first paint.
     const wxString path = ImagePath("Background");
-    wxImage image;
     if (wxFileExists(path)) {
-        wxLogNull quiet;  // a missing picture leaves the panel empty
-        image.LoadFile(path, wxBITMAP_TYPE_PNG);
+        loadedBackground = std::make_shared<CPanelBackground>(path);
+        if (!loadedBackground->IsOk()) loadedBackground.reset();  // a damaged picture leaves the panel empty
     }
-    if (image.IsOk()) {
-        loadedBackground = wxBitmap(image);
-        // Put into the form it is drawn from (a cairo surface) once, here:
-        // the toolkit then lets go of its own copy of the decoded pixels,
-        // which it would otherwise keep beside the surface.
-        { wxMemoryDC convert(loadedBackground); }
+    if (loadedBackground) {
         background = loadedBackground;
-        backgroundWidth = image.GetWidth();
-        backgroundHeight = image.GetHeight();
+        backgroundWidth = loadedBackground->GetSize().x;
+        backgroundHeight = loadedBackground->GetSize().y;
     }
 }
 
@@ -269,7 +265,7 @@ void CTemplateUI::Paint(wxDC& dc) {
     wxGraphicsContext* gc = dc.GetGraphicsContext();
     const wxAntialiasMode savedMode = gc ? gc->GetAntialiasMode() : wxANTIALIAS_NONE;
     if (gc) gc->SetAntialiasMode(wxANTIALIAS_NONE);
-    if (background.IsOk()) dc.DrawBitmap(background, 0, 0, true);
+    if (background) background->Draw(dc);
     PaintDecorations(dc);
     listenButton.Paint(dc);
     if (showSendButton) sendButton.Paint(dc);

@@ -22,6 +22,7 @@
 
 #include "editing/PlacedControl.h"
 #include "ui/ControlButton.h"
+#include "ui/PanelBackground.h"
 #include "ui/ToggleButton.h"
 
 class CEditorTemplate;
@@ -233,8 +234,9 @@ protected:
     const IDeviceProfile& profile;
     bool showSendButton = true;
     bool keyboardStrip = true;
-    wxBitmap background;
-    wxBitmap loadedBackground;
+    // The picture shown behind the controls, and the one read from the file.
+    std::shared_ptr<CPanelBackground> background;
+    std::shared_ptr<CPanelBackground> loadedBackground;
     std::vector<std::unique_ptr<CControlButton>> buttons;
     std::vector<std::unique_ptr<CPlacedControl>> selection;
     std::vector<std::unique_ptr<CPlacedControl>> hoverList;

@@ -1,0 +1,217 @@
+#include "ui/PanelBackground.h"
+
+#include <cairo.h>
+#include <png.h>
+
+#include <wx/bitmap.h>
+#include <wx/graphics.h>
+#include <wx/image.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace {
+// Bytes put into the window system at a time: under the size from which
+// cairo hands an image over through a shared-memory block (a pool of half a
+// megabyte or more, kept), so each strip goes out in an ordinary request.
+constexpr int kStripBytes = 4000;
+
+// libpng reports errors by jumping back to the last setjmp; each step that
+// can fail is a small function of its own, with nothing to destroy on the way.
+bool ReadInfo(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    return true;
+}
+
+// RGBA, 8 bits a channel, whatever the file holds; the number of passes.
+bool ChooseRgba(png_structp png, png_infop info, int* passes) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+    *passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return true;
+}
+
+bool ReadRow(png_structp png, png_bytep row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_row(png, row, nullptr);
+    return true;
+}
+
+bool ReadImage(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    return true;
+}
+
+// One PNG file being read.
+class PngFile {
+public:
+    explicit PngFile(const wxString& path) : file(std::fopen(path.fn_str(), "rb")) {
+        if (!file) return;
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        if (png) info = png_create_info_struct(png);
+        if (!info) return;
+        png_init_io(png, file);
+        ok = ReadInfo(png, info);
+    }
+    ~PngFile() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        if (file) std::fclose(file);
+    }
+    bool Ok() const { return ok; }
+    int Width() const { return static_cast<int>(png_get_image_width(png, info)); }
+    int Height() const { return static_cast<int>(png_get_image_height(png, info)); }
+    bool Opaque() const {
+        return !(png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS);
+    }
+
+    // Calls sink(strip, firstRow) for each strip of up to `stripRows` rows, in
+    // cairo's pixel format (premultiplied). False on a damaged file.
+    template <class Sink>
+    bool ReadStrips(int stripRows, Sink sink) {
+        int passes = 1;
+        if (!ok || !ChooseRgba(png, info, &passes)) return false;
+        const int width = Width(), height = Height();
+        const cairo_format_t format = Opaque() ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
+        // An interlaced file is only whole after its last pass.
+        if (passes > 1) stripRows = height;
+        std::vector<png_byte> rgba(static_cast<size_t>(width) * 4 * (passes > 1 ? height : 1));
+        cairo_surface_t* strip = cairo_image_surface_create(format, width, std::min(stripRows, height));
+        bool good = cairo_surface_status(strip) == CAIRO_STATUS_SUCCESS;
+        if (good && passes > 1) {
+            std::vector<png_bytep> rows(height);
+            for (int y = 0; y < height; ++y) rows[y] = rgba.data() + static_cast<size_t>(y) * width * 4;
+            good = ReadImage(png, rows.data());
+        }
+        for (int first = 0; good && first < height; first += stripRows) {
+            const int count = std::min(stripRows, height - first);
+            cairo_surface_flush(strip);
+            unsigned char* data = cairo_image_surface_get_data(strip);
+            const int stride = cairo_image_surface_get_stride(strip);
+            for (int r = 0; good && r < count; ++r) {
+                const png_byte* in = rgba.data();
+                if (passes > 1) in += static_cast<size_t>(first + r) * width * 4;
+                else good = ReadRow(png, rgba.data());
+                auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(r) * stride);
+                for (int x = 0; x < width; ++x, in += 4) {
+                    const uint32_t a = in[3];
+                    auto mul = [a](uint32_t c) { return a == 255 ? c : (c * a + 127) / 255; };
+                    out[x] = a << 24 | mul(in[0]) << 16 | mul(in[1]) << 8 | mul(in[2]);
+                }
+            }
+            cairo_surface_mark_dirty(strip);
+            if (good) sink(strip, first, count);
+        }
+        cairo_surface_destroy(strip);
+        return good;
+    }
+
+private:
+    FILE* file = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    bool ok = false;
+};
+
+// Copies `rows` rows of `strip` to `target` at row `first`, replacing what was there.
+void PutStrip(cairo_t* target, cairo_surface_t* strip, int first, int rows) {
+    cairo_set_operator(target, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(target, strip, 0, first);
+    cairo_rectangle(target, 0, first, cairo_image_surface_get_width(strip), rows);
+    cairo_fill(target);
+}
+}  // namespace
+
+CPanelBackground::CPanelBackground(const wxString& pngPath) : path(pngPath) {
+    PngFile file(path);
+    if (file.Ok()) size = wxSize(file.Width(), file.Height());
+}
+
+CPanelBackground::~CPanelBackground() {
+    if (image) cairo_surface_destroy(image);
+    if (held) cairo_surface_destroy(held);
+}
+
+cairo_surface_t* CPanelBackground::DecodedCopy() {
+    if (image || !IsOk() || damaged) return image;
+    PngFile file(path);
+    cairo_surface_t* copy =
+        cairo_image_surface_create(file.Ok() && file.Opaque() ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, size.x, size.y);
+    cairo_t* cr = cairo_create(copy);
+    bool good = false;
+    if (held) {
+        // The file is not read again: the window system's copy is the picture.
+        cairo_set_source_surface(cr, held, 0, 0);
+        cairo_paint(cr);
+        good = true;
+    } else if (file.Ok()) {
+        good = file.ReadStrips(size.y, [cr](cairo_surface_t* strip, int first, int rows) { PutStrip(cr, strip, first, rows); });
+    }
+    cairo_destroy(cr);
+    if (!good || cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(copy);
+        damaged = !good;
+        return nullptr;
+    }
+    image = copy;
+    return image;
+}
+
+void CPanelBackground::Draw(wxDC& dc) {
+    if (!IsOk() || damaged) return;
+    wxGraphicsContext* gc = dc.GetGraphicsContext();
+    cairo_t* cr = gc ? static_cast<cairo_t*>(gc->GetNativeContext()) : nullptr;
+    if (!cr) {
+        // A device context that does not draw through cairo gets a bitmap.
+        cairo_surface_t* copy = DecodedCopy();
+        if (!copy) return;
+        cairo_surface_flush(copy);
+        wxImage picture(size.x, size.y, false);
+        const unsigned char* data = cairo_image_surface_get_data(copy);
+        const int stride = cairo_image_surface_get_stride(copy);
+        for (int y = 0; y < size.y; ++y)
+            for (int x = 0; x < size.x; ++x) {
+                const uint32_t p = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x];
+                picture.SetRGB(x, y, p >> 16 & 0xff, p >> 8 & 0xff, p & 0xff);
+            }
+        dc.DrawBitmap(wxBitmap(picture), 0, 0, false);
+        return;
+    }
+    cairo_surface_t* target = cairo_get_target(cr);
+    double scaleX = 1, scaleY = 1;
+    cairo_surface_get_device_scale(target, &scaleX, &scaleY);
+    const bool windowSystem = cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE && scaleX == 1 && scaleY == 1;
+    if (windowSystem && !held) {
+        PngFile file(path);
+        const bool opaque = image ? cairo_image_surface_get_format(image) == CAIRO_FORMAT_RGB24 : file.Opaque();
+        cairo_surface_t* copy =
+            cairo_surface_create_similar(target, opaque ? CAIRO_CONTENT_COLOR : CAIRO_CONTENT_COLOR_ALPHA, size.x, size.y);
+        cairo_t* fill = cairo_create(copy);
+        bool good = true;
+        if (image) PutStrip(fill, image, 0, size.y);
+        else
+            good = file.ReadStrips(std::max(1, kStripBytes / (size.x * 4)),
+                                   [fill](cairo_surface_t* strip, int first, int rows) { PutStrip(fill, strip, first, rows); });
+        cairo_destroy(fill);
+        if (good && cairo_surface_status(copy) == CAIRO_STATUS_SUCCESS) held = copy;
+        else cairo_surface_destroy(copy);
+        if (!good) {
+            damaged = true;
+            return;
+        }
+    }
+    cairo_surface_t* source = windowSystem && held ? held : DecodedCopy();
+    if (!source) return;
+    cairo_save(cr);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
