@@ -55,6 +55,16 @@ public:
     bool Gone() const { return gone.load(std::memory_order_acquire); }
     uint64_t Cycles() const { return cycles.load(std::memory_order_acquire); }
 
+    // Whether our `port` is linked to the port `peer`. A connection shows in
+    // the server's graph only from its next cycle, which a busy server can
+    // hold back: for a while after `connectedAt` the peer being there is
+    // enough, so that the first send after opening is not refused.
+    bool Linked(jack_port_t* port, const std::string& peer, Clock::time_point connectedAt) const {
+        if (Gone() || !port) return false;
+        if (jack_port_connected_to(port, peer.c_str()) != 0) return true;
+        return Clock::now() < connectedAt + 2s && jack_port_by_name(handle, peer.c_str()) != nullptr;
+    }
+
     // GUI thread. Once a Detach returns, no cycle uses that port again.
     void AttachInput(JackInput* in) { input.store(in); }
     void AttachOutput(JackOutput* out) { output.store(out); }
@@ -97,6 +107,7 @@ public:
         if (!port) throw PairlinkError("The editor's JACK input port cannot be made");
         client->AttachInput(this);
         const int result = jack_connect(client->Handle(), peer.c_str(), jack_port_name(port));
+        connectedAt = Clock::now();
         if (result != 0 && result != EEXIST) {
             close();
             throw PairlinkError("The port \"" + peer + "\" cannot be connected");
@@ -104,9 +115,7 @@ public:
     }
     ~JackInput() override { close(); }
 
-    bool IsAvailable() override {
-        return !client->Gone() && port && jack_port_connected_to(port, peer.c_str()) != 0;
-    }
+    bool IsAvailable() override { return client->Linked(port, peer, connectedAt); }
     std::string PlatformName() const override { return peer; }
 
     // Process thread.
@@ -130,6 +139,7 @@ private:
     std::shared_ptr<JackClient> client;
     std::string peer;
     jack_port_t* port = nullptr;
+    Clock::time_point connectedAt;
 };
 
 class JackOutput final : public Output {
@@ -140,6 +150,7 @@ public:
         if (!port) throw PairlinkError("The editor's JACK output port cannot be made");
         client->AttachOutput(this);
         const int result = jack_connect(client->Handle(), jack_port_name(port), peer.c_str());
+        connectedAt = Clock::now();
         if (result != 0 && result != EEXIST) {
             close();
             throw PairlinkError("The port \"" + peer + "\" cannot be connected");
@@ -206,9 +217,7 @@ public:
         return BeginSend(MidiBytes(b.begin(), b.begin() + (m.status >= 0xC0 && m.status < 0xE0 ? 2 : 3)));
     }
 
-    bool IsAvailable() override {
-        return !client->Gone() && port && jack_port_connected_to(port, peer.c_str()) != 0;
-    }
+    bool IsAvailable() override { return client->Linked(port, peer, connectedAt); }
     std::string PlatformName() const override { return peer; }
     size_t MaxMessageSize() const override { return kLongestSentMessage; }
 
@@ -303,6 +312,7 @@ private:
     std::shared_ptr<JackClient> client;
     std::string peer;
     jack_port_t* port = nullptr;
+    Clock::time_point connectedAt;
 
     // GUI thread -> process thread, published by the store of kQueued.
     std::array<uint8_t, kLongestSentMessage> bytes{};

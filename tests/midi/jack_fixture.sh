@@ -57,7 +57,11 @@ start)
     echo "$name" > "$state/server"
     export JACK_DEFAULT_SERVER=$name
     hold_server_lock $$ || exit 1
-    setsid jackd -r -d dummy -r 48000 -p 1024 > "$state/jackd.log" 2>&1 < /dev/null &
+    # Synchronous mode: each cycle waits for every client. In the default
+    # mode a client that a busy machine holds up past its cycle has its
+    # output read a period late, or read again: the unit then saw one
+    # template twice, or a pause a period short.
+    setsid jackd -S -r -d dummy -r 48000 -p 1024 > "$state/jackd.log" 2>&1 < /dev/null &
     echo $! > "$state/jackd.pid"
     # JACK names a client's socket after the client alone (/dev/shm/jack_NAME_UID_0),
     # not after its server: two clients of one name opening at the same moment on

@@ -137,9 +137,13 @@ TEST_F(BulkJackTest, SendsAllFortyTemplatesKeepingThePauseExactly) {
         shortest = std::min(shortest, gap);
         longest = std::max(longest, gap);
     }
-    const double span = arrivals.back().ms - arrivals.front().ms;
+    // Time at the unit is JACK's frame count (48 frames a millisecond): the
+    // test server waits for every client each cycle, so on a busy machine its
+    // clock may run behind the wall clock, but never ahead.
+    const double span = (arrivals.back().frame - arrivals.front().frame) / 48.0;
     std::cout << "editor bulk send: first to last template at the unit " << span << " ms against 19500 ms (ratio "
-              << span / 19500.0 << "); gaps " << shortest << " to " << longest << " frames\n";
+              << span / 19500.0 << "); gaps " << shortest << " to " << longest << " frames; "
+              << arrivals.back().ms - arrivals.front().ms << " ms on JACK's clock\n";
     EXPECT_GE(shortest, 24000u) << "a pause shorter than 500 ms at 48 kHz";
     EXPECT_LE(span / 19500.0, 1.05);
     d.Hide();
@@ -204,12 +208,11 @@ TEST_F(BulkJackTest, LearnsTheUnitsOSAndUpdatesIt) {
                                 wxOK));
     ASSERT_TRUE(runUntil([] { return unit("status").find("os=1.2.05") != std::string::npos; }, 3000));
     // 100 ms after each message, to the frame (4800 at 48 kHz), however the
-    // editor's timers fall.
+    // editor's timers fall: no pause shorter than the unit needs, none longer.
     const std::vector<Arrival> arrivals = arrivalsOf(64, logFrom);
     ASSERT_EQ(arrivals.size(), 3u);
     for (size_t i = 1; i < arrivals.size(); ++i) {
         EXPECT_EQ(arrivals[i].frame - arrivals[i - 1].frame, 4800u) << "message " << i + 1;
-        EXPECT_LE(arrivals[i].ms - arrivals[i - 1].ms, 105.0) << "message " << i + 1;
     }
     std::cout << "editor OS update: messages " << arrivals[1].ms - arrivals[0].ms << " and "
               << arrivals[2].ms - arrivals[1].ms << " ms apart at the unit\n";
