@@ -55,16 +55,6 @@ public:
     bool Gone() const { return gone.load(std::memory_order_acquire); }
     uint64_t Cycles() const { return cycles.load(std::memory_order_acquire); }
 
-    // Whether our `port` is linked to the port `peer`. A connection shows in
-    // the server's graph only from its next cycle, which a busy server can
-    // hold back: for a while after `connectedAt` the peer being there is
-    // enough, so that the first send after opening is not refused.
-    bool Linked(jack_port_t* port, const std::string& peer, Clock::time_point connectedAt) const {
-        if (Gone() || !port) return false;
-        if (jack_port_connected_to(port, peer.c_str()) != 0) return true;
-        return Clock::now() < connectedAt + 2s && jack_port_by_name(handle, peer.c_str()) != nullptr;
-    }
-
     // GUI thread. Once a Detach returns, no cycle uses that port again.
     void AttachInput(JackInput* in) { input.store(in); }
     void AttachOutput(JackOutput* out) { output.store(out); }
@@ -100,22 +90,59 @@ private:
     std::atomic<uint64_t> cycles{0};
 };
 
-class JackInput final : public Input {
-public:
-    JackInput(std::shared_ptr<JackClient> c, const std::string& peerName) : client(std::move(c)), peer(peerName) {
-        port = jack_port_register(client->Handle(), "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-        if (!port) throw PairlinkError("The editor's JACK input port cannot be made");
-        client->AttachInput(this);
-        const int result = jack_connect(client->Handle(), peer.c_str(), jack_port_name(port));
+// One of our ports and the other program's port it is connected to.
+class JackPort {
+protected:
+    JackPort(std::shared_ptr<JackClient> c, const std::string& peerName, bool input)
+        : client(std::move(c)), peer(peerName), input(input) {
+        port = jack_port_register(client->Handle(), input ? "in" : "out", JACK_DEFAULT_MIDI_TYPE,
+                                  input ? JackPortIsInput : JackPortIsOutput, 0);
+        if (!port)
+            throw PairlinkError(std::string("The editor's JACK ") + (input ? "input" : "output") + " port cannot be made");
+    }
+    // After the port is attached to the client's cycle; false when the
+    // connection was refused.
+    bool connect() {
+        const char* ours = jack_port_name(port);
+        const int result = input ? jack_connect(client->Handle(), peer.c_str(), ours)
+                                 : jack_connect(client->Handle(), ours, peer.c_str());
         connectedAt = Clock::now();
-        if (result != 0 && result != EEXIST) {
+        return result == 0 || result == EEXIST;
+    }
+    // After the port is detached from the client's cycle.
+    void unregister() {
+        if (!client->Gone()) jack_port_unregister(client->Handle(), port);
+        port = nullptr;
+    }
+    // A connection shows in the server's graph only from its next cycle,
+    // which a busy server can hold back: for a while after connecting the
+    // peer being there is enough, so that the first send after opening is
+    // not refused.
+    bool linked() const {
+        if (client->Gone() || !port) return false;
+        if (jack_port_connected_to(port, peer.c_str()) != 0) return true;
+        return Clock::now() < connectedAt + 2s && jack_port_by_name(client->Handle(), peer.c_str()) != nullptr;
+    }
+
+    std::shared_ptr<JackClient> client;
+    std::string peer;
+    bool input;
+    jack_port_t* port = nullptr;
+    Clock::time_point connectedAt;
+};
+
+class JackInput final : public Input, private JackPort {
+public:
+    JackInput(std::shared_ptr<JackClient> c, const std::string& peerName) : JackPort(std::move(c), peerName, true) {
+        client->AttachInput(this);
+        if (!connect()) {
             close();
             throw PairlinkError("The port \"" + peer + "\" cannot be connected");
         }
     }
     ~JackInput() override { close(); }
 
-    bool IsAvailable() override { return client->Linked(port, peer, connectedAt); }
+    bool IsAvailable() override { return linked(); }
     std::string PlatformName() const override { return peer; }
 
     // Process thread.
@@ -132,26 +159,16 @@ private:
     void close() {
         if (!port) return;
         client->DetachInput();
-        if (!client->Gone()) jack_port_unregister(client->Handle(), port);
-        port = nullptr;
+        unregister();
     }
-
-    std::shared_ptr<JackClient> client;
-    std::string peer;
-    jack_port_t* port = nullptr;
-    Clock::time_point connectedAt;
 };
 
-class JackOutput final : public Output {
+class JackOutput final : public Output, private JackPort {
 public:
     using Output::BeginSend;
-    JackOutput(std::shared_ptr<JackClient> c, const std::string& peerName) : client(std::move(c)), peer(peerName) {
-        port = jack_port_register(client->Handle(), "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        if (!port) throw PairlinkError("The editor's JACK output port cannot be made");
+    JackOutput(std::shared_ptr<JackClient> c, const std::string& peerName) : JackPort(std::move(c), peerName, false) {
         client->AttachOutput(this);
-        const int result = jack_connect(client->Handle(), jack_port_name(port), peer.c_str());
-        connectedAt = Clock::now();
-        if (result != 0 && result != EEXIST) {
+        if (!connect()) {
             close();
             throw PairlinkError("The port \"" + peer + "\" cannot be connected");
         }
@@ -217,7 +234,7 @@ public:
         return BeginSend(MidiBytes(b.begin(), b.begin() + (m.status >= 0xC0 && m.status < 0xE0 ? 2 : 3)));
     }
 
-    bool IsAvailable() override { return client->Linked(port, peer, connectedAt); }
+    bool IsAvailable() override { return linked(); }
     std::string PlatformName() const override { return peer; }
     size_t MaxMessageSize() const override { return kLongestSentMessage; }
 
@@ -305,14 +322,8 @@ private:
         while (!client->Gone() && cleared.load(std::memory_order_acquire) <= seen && Clock::now() < until)
             std::this_thread::sleep_for(1ms);
         client->DetachOutput();
-        if (!client->Gone()) jack_port_unregister(client->Handle(), port);
-        port = nullptr;
+        unregister();
     }
-
-    std::shared_ptr<JackClient> client;
-    std::string peer;
-    jack_port_t* port = nullptr;
-    Clock::time_point connectedAt;
 
     // GUI thread -> process thread, published by the store of kQueued.
     std::array<uint8_t, kLongestSentMessage> bytes{};
