@@ -22,5 +22,10 @@ void SetSearchFolders(std::vector<std::string> folders);
 // and `error` names the file and the system's reason. An opened module stays
 // loaded for the program's life (what it made may outlive any caller).
 void* Entry(const std::string& file, const char* entry, std::string& error);
+// The same, as a function of the module's type `F`.
+template <typename F>
+F* Function(const std::string& file, const char* entry, std::string& error) {
+    return reinterpret_cast<F*>(Entry(file, entry, error));
+}
 
 }  // namespace ModuleLoader

@@ -196,8 +196,7 @@ private:
 
 std::unique_ptr<ISystem> CreatePlatformSystem() {
     std::string error;
-    using Entry = ISystem* (*)();
-    if (auto entry = reinterpret_cast<Entry>(ModuleLoader::Entry(TQV_MIDI_MODULE_FILE, TQV_MIDI_MODULE_ENTRY, error)))
+    if (auto* entry = ModuleLoader::Function<ISystem*()>(TQV_MIDI_MODULE_FILE, TQV_MIDI_MODULE_ENTRY, error))
         return std::unique_ptr<ISystem>(entry());
     std::fprintf(stderr, "No MIDI ports: %s\n", error.c_str());
     return std::make_unique<UnavailableSystem>("No MIDI ports: " + error);

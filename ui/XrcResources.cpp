@@ -1,6 +1,7 @@
 #include "ui/XrcResources.h"
 
 #include <wx/log.h>
+#include <wx/module.h>
 
 #include <string>
 
@@ -13,12 +14,25 @@ wxArrayString& unread() {
     return files;
 }
 
+// The wxWidgets modules of the libraries just loaded (XRC keeps its subclass
+// factories in one; wxHtml has some too) are set up here: wxWidgets does so
+// only for the libraries present when the program starts. A library's class
+// records go to the front of the list, so the new ones come before `known`.
+void initialiseNewWxModules(const wxClassInfo* known) {
+    for (const wxClassInfo* info = wxClassInfo::GetFirst(); info && info != known; info = info->GetNext())
+        if (info->IsKindOf(wxCLASSINFO(wxModule)) && info != wxCLASSINFO(wxModule))
+            if (auto* module = wxDynamicCast(info->CreateObject(), wxModule)) wxModule::RegisterModule(module);
+    // Starts only those not started yet, in the order of their dependencies.
+    if (!wxModule::InitializeModules()) wxLogError("The window layouts' libraries could not be set up.");
+}
+
 // The module, opened at the first call; null (said once) when it cannot be.
 const XrcModule* xrc() {
     static const XrcModule* module = [] {
         std::string error;
-        using Entry = const XrcModule* (*)();
-        auto entry = reinterpret_cast<Entry>(ModuleLoader::Entry(TQV_XRC_MODULE_FILE, TQV_XRC_MODULE_ENTRY, error));
+        const wxClassInfo* known = wxClassInfo::GetFirst();
+        auto* entry = ModuleLoader::Function<const XrcModule*()>(TQV_XRC_MODULE_FILE, TQV_XRC_MODULE_ENTRY, error);
+        initialiseNewWxModules(known);
         if (!entry) {
             wxLogError("The window layouts cannot be read: %s", wxString::FromUTF8(error));
             return static_cast<const XrcModule*>(nullptr);
