@@ -10,7 +10,6 @@
 #include <wx/menu.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
-#include <wx/xrc/xmlres.h>
 
 #include <algorithm>
 
@@ -43,8 +42,7 @@ std::string toUtf8(const wxString& s) { return std::string(s.utf8_str()); }
 
 CBulkDumpDialog::CBulkDumpDialog(wxWindow* parent, const EditorServices& services, ITransferLink& link)
     : services(services), link(link), dump(services.profile.CreateBulkDump()) {
-    XrcResources::Ensure("ID_BULKDUMPDIALOG");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_BULKDUMPDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Bulk dump");
     }

@@ -10,7 +10,6 @@
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
-#include <wx/xrc/xmlres.h>
 
 #include "app/AboutDialog.h"
 #include "app/MessageBoxes.h"
@@ -50,8 +49,7 @@ void replaceProduct(wxWindow* window, const wxString& device) {
 CWelcomeDialog::CWelcomeDialog(CMainFrame* frame, const EditorServices& services)
     : frame(frame), services(services), profile(services.profile) {
     // Without its layout the dialog is never created: the caller skips it.
-    XrcResources::Ensure("ID_WELCOMEDIALOG");
-    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_WELCOMEDIALOG");
+    loaded = XrcResources::LoadDialog(this, frame, "ID_WELCOMEDIALOG");
     if (!loaded) {
         wxLogError(kMissingResource);
         return;
@@ -128,8 +126,7 @@ void CWelcomeDialog::OnOK(wxCommandEvent&) {
 CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const EditorServices& services)
     : frame(frame), services(services), profile(services.profile) {
     // Without its layout the dialog is never created: the caller skips it.
-    XrcResources::Ensure("ID_PREFSDIALOG");
-    loaded = wxXmlResource::Get()->LoadDialog(this, frame, "ID_PREFSDIALOG");
+    loaded = XrcResources::LoadDialog(this, frame, "ID_PREFSDIALOG");
     if (!loaded) {
         wxLogError(kMissingResource);
         return;
@@ -177,9 +174,9 @@ CPreferencesDialog::CPreferencesDialog(CMainFrame* frame, const EditorServices& 
 
     Bind(wxEVT_BUTTON, &CPreferencesDialog::OnOK, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CPreferencesDialog::OnCancel, this, wxID_CANCEL);
-    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnRestoreDefaults, this, XRCID("Restore_Defaults"));
-    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnPurgeRecentFiles, this, XRCID("Purge_Recent_Files"));
-    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnChooseVSTDirectory, this, XRCID("Choose_VST_Directory"));
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnRestoreDefaults, this, XrcResources::Id("Restore_Defaults"));
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnPurgeRecentFiles, this, XrcResources::Id("Purge_Recent_Files"));
+    Bind(wxEVT_BUTTON, &CPreferencesDialog::OnChooseVSTDirectory, this, XrcResources::Id("Choose_VST_Directory"));
 
     Fit();
     CentreOnParent();

@@ -10,7 +10,6 @@
 #include <wx/snglinst.h>
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
-#include <wx/xrc/xmlres.h>
 
 #include "app/FontSetUp.h"
 #include "app/MainFrame.h"

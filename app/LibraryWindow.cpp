@@ -7,7 +7,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/time.h>
-#include <wx/xrc/xmlres.h>
 
 #include <algorithm>
 #include <set>
@@ -130,8 +129,7 @@ wxString CLibraryList::OnGetItemText(long item, long column) const {
 
 CLibraryWindow::CLibraryWindow(wxWindow* parent, const EditorServices& services, Parts parts)
     : services(services), parts(std::move(parts)), createdAt(static_cast<long>(wxGetLocalTimeMillis().GetValue())) {
-    XrcResources::Ensure("ID_LIBRARYWINDOW");
-    loaded = wxXmlResource::Get()->LoadDialog(this, parent, "ID_LIBRARYWINDOW");
+    loaded = XrcResources::LoadDialog(this, parent, "ID_LIBRARYWINDOW");
     if (!loaded) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Template Library");
@@ -570,8 +568,7 @@ CLibraryHistoryDialog::CLibraryHistoryDialog(wxWindow* parent, const wxString& h
                                              std::vector<LibraryEventRecord> versionList,
                                              std::vector<wxString> names)
     : versions(std::move(versionList)) {
-    XrcResources::Ensure("ID_LIBRARYHISTORY");
-    loaded = wxXmlResource::Get()->LoadDialog(this, parent, "ID_LIBRARYHISTORY");
+    loaded = XrcResources::LoadDialog(this, parent, "ID_LIBRARYHISTORY");
     if (!loaded) {
         wxLogError(kMissingResource);
         return;

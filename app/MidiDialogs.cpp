@@ -4,7 +4,6 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/log.h>
-#include <wx/xrc/xmlres.h>
 
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
@@ -38,8 +37,7 @@ int indexOf(wxChoice* choice) {
 }  // namespace
 
 CSelectMIDIDevices::CSelectMIDIDevices(wxWindow* parent, const EditorServices& services) : services(services) {
-    XrcResources::Ensure("ID_SELECTMIDIDEVICESDIALOG");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_SELECTMIDIDEVICESDIALOG")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_SELECTMIDIDEVICESDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Select MIDI devices");
         return;
@@ -91,8 +89,7 @@ void CSelectMIDIDevices::OnOK(wxCommandEvent&) {
 }
 
 COldOSDialog::COldOSDialog(wxWindow* parent, EditorSettings& settings) : settings(settings) {
-    XrcResources::Ensure("ID_OLDOSDIALOG");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_OLDOSDIALOG")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_OLDOSDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Old operating system detected");
         return;

@@ -9,7 +9,6 @@
 #include <wx/settings.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
-#include <wx/xrc/xmlres.h>
 
 #include "app/MessageBoxes.h"
 #include "app/Settings.h"
@@ -42,8 +41,7 @@ std::vector<std::string> PluginFolders(const EditorSettings& settings) {
 // --- Progress -------------------------------------------------------------------
 
 CExaminingPlugins::CExaminingPlugins(wxWindow* parent, EditorSettings& settings) : settings(settings), timer(this) {
-    XrcResources::Ensure("ID_EXAMINEPROGRESS");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_EXAMINEPROGRESS")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_EXAMINEPROGRESS")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Examining plug-ins");
     }
@@ -126,8 +124,7 @@ CPluginScan::Options& CVSTSelector::ScanOptions() {
 }
 
 CVSTSelector::CVSTSelector(wxWindow* parent, const EditorServices& services) : services(services) {
-    XrcResources::Ensure("ID_VSTSELECTOR");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_VSTSELECTOR")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_VSTSELECTOR")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Plug-ins");
     }
@@ -149,7 +146,7 @@ CVSTSelector::CVSTSelector(wxWindow* parent, const EditorServices& services) : s
     Bind(wxEVT_LIST_ITEM_ACTIVATED, &CVSTSelector::OnActivated, this);
     Bind(wxEVT_BUTTON, &CVSTSelector::OnOK, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CVSTSelector::OnCancel, this, wxID_CANCEL);
-    Bind(wxEVT_BUTTON, &CVSTSelector::OnChooseDirectory, this, XRCID("Choose_VST_Directory"));
+    Bind(wxEVT_BUTTON, &CVSTSelector::OnChooseDirectory, this, XrcResources::Id("Choose_VST_Directory"));
     FillList();
     Layout();
     CentreOnParent();

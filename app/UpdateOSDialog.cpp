@@ -7,7 +7,6 @@
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
-#include <wx/xrc/xmlres.h>
 
 #include "app/MessageBoxes.h"
 #include "midi/MidiService.h"
@@ -37,8 +36,7 @@ CUpdateOSDialog::CUpdateOSDialog(wxWindow* parent, const EditorServices& service
       link(link),
       hooks(std::move(hooks)),
       os(services.profile.CreateDeviceOS()) {
-    XrcResources::Ensure("ID_UPDATEOSDIALOG");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_UPDATEOSDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Update device OS");
     }
@@ -247,8 +245,7 @@ void CUpdateOSDialog::OnClose(wxCloseEvent& event) {
 // ---- confirmation ----
 
 CConfirmOSUpdateDialog::CConfirmOSUpdateDialog(wxWindow* parent, const IDeviceProfile& profile) : profile(profile) {
-    XrcResources::Ensure("ID_CONFIRMOSUPDATEDIALOG");
-    if (!wxXmlResource::Get()->LoadDialog(this, parent, "ID_CONFIRMOSUPDATEDIALOG")) {
+    if (!XrcResources::LoadDialog(this, parent, "ID_CONFIRMOSUPDATEDIALOG")) {
         wxLogError(kMissingResource);
         Create(parent, wxID_ANY, "Confirm OS Update");
     }

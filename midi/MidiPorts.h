@@ -162,6 +162,9 @@ public:
 // The platform ports: the ALSA sequencer (through RtMidi) and JACK (one JACK
 // client of the editor's own for both ports), whichever of them works on
 // this machine (both when both do). The editor's own ports are never listed.
+// They live in a module (tqv-midi-ports.so) opened here; when it cannot be
+// opened the system has no ports, as a machine without MIDI, and every
+// attempt to open one (and a line on stderr) gives the file and the reason.
 std::unique_ptr<ISystem> CreatePlatformSystem();
 
 // The client name under which the editor's ports appear to other programs.

@@ -47,6 +47,20 @@ for p in tangra-qv-tool tangra-qv-editor; do
     zcat "$root/usr/share/man/man1/$p.1.gz" | grep -q "^\.TH ${p^^} 1" || bad "$p man page"
 done
 
+# The XRC reader and the platform's MIDI ports are modules opened on first
+# use: the editor does not link their libraries, and the installed programs
+# find the modules from their own folder.
+for m in tqv-xrc.so tqv-midi-ports.so; do
+    [ -n "$(find "$root/usr/lib" -path "*/tangra-qv-editor/$m")" ] || bad "package lacks the module $m"
+done
+needed=$(readelf -d "$root/usr/bin/tangra-qv-editor" | grep NEEDED)
+for lib in libwx_gtk3u_xrc libwx_gtk3u_html libwx_baseu_xml librtmidi libjack; do
+    if grep -q "$lib" <<<"$needed"; then bad "tangra-qv-editor loads $lib at start"; fi
+done
+ports=$(JACK_DEFAULT_SERVER=tqv-package-check-none "$root/usr/bin/tangra-qv-tool" ports 2>&1) || bad "tangra-qv-tool ports failed"
+echo "tangra-qv-tool ports (no MIDI system here): $(tr '\n' ' ' <<<"$ports")"
+if grep -q "module" <<<"$ports"; then bad "the installed tool did not open its MIDI module"; fi
+
 desktop-file-validate "$root/usr/share/applications/tangra-qv-editor.desktop" || bad "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/tangra-qv-editor.metainfo.xml" || bad "appstreamcli validate"
 

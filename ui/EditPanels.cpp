@@ -10,7 +10,6 @@
 #include <wx/stattext.h>
 #include <wx/tglbtn.h>
 #include <wx/utils.h>
-#include <wx/xrc/xmlres.h>
 
 #include <algorithm>
 #include <functional>
@@ -68,8 +67,7 @@ void setLabel(wxWindow* w, const wxString& text) {
 // --- Base ---------------------------------------------------------------------------
 
 CEditPanel::CEditPanel(IEditPanelHost& host, wxWindow* parent, const char* resource) : host(host) {
-    XrcResources::Ensure(resource);
-    loaded = wxXmlResource::Get()->LoadPanel(this, parent, resource);
+    loaded = XrcResources::LoadPanel(this, parent, resource);
     if (!loaded) {
         wxLogError(kMissingResourceText);
         Create(parent, wxID_ANY);

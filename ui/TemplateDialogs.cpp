@@ -9,7 +9,6 @@
 #include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/xrc/xmlres.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -57,8 +56,7 @@ wxString trimmed(const std::string& text) {
     return s;
 }
 bool loadDialog(wxDialog* dialog, wxWindow* parent, const char* name) {
-    XrcResources::Ensure(name);
-    if (wxXmlResource::Get()->LoadDialog(dialog, parent, name)) return true;
+    if (XrcResources::LoadDialog(dialog, parent, name)) return true;
     wxLogError(kMissingResourceText);
     return false;
 }

@@ -2,6 +2,7 @@
 // the test fixture; see jack_fixture.sh).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -267,6 +268,29 @@ TEST_F(JackTransport, AVanishedUnitIsNoticedByTheHealthCheck) {
     EXPECT_EQ(lost, 1);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(midi.StartSend(sysex(10), &rec));
+}
+
+}  // namespace
+
+// The JACK ports live in a module opened at run time; what they receive must
+// reach the program's one arrival waker (a second copy in the module would
+// never call the notifier the program set).
+namespace {
+std::atomic<int> arrivals{0};
+void countArrival() { arrivals.fetch_add(1); }
+
+TEST_F(JackTransport, InputThroughThePortsModuleWakesTheProgramsNotifier) {
+    MIDI::Input::SetArrivalNotifier(&countArrival);
+    ASSERT_TRUE(midi.StartListening(&rec, &rec));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    arrivals = 0;
+    ASSERT_EQ(unit("send 2"), "ok sending location 2");
+    // No polling here: only the waker's thread can raise the count.
+    const auto until = Clock::now() + std::chrono::seconds(5);
+    while (arrivals.load() == 0 && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    MIDI::Input::SetArrivalNotifier(nullptr);
+    EXPECT_GT(arrivals.load(), 0);
+    EXPECT_TRUE(pollUntil([&] { return !rec.dumps.empty(); }));
 }
 
 }  // namespace
