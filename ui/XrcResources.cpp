@@ -3,7 +3,9 @@
 #include <wx/log.h>
 #include <wx/module.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "loader/ModuleLoader.h"
 #include "ui/XrcModule.h"
@@ -15,15 +17,24 @@ wxArrayString& unread() {
 }
 
 // The wxWidgets modules of the libraries just loaded (XRC keeps its subclass
-// factories in one; wxHtml has some too) are set up here: wxWidgets does so
-// only for the libraries present when the program starts. A library's class
-// records go to the front of the list, so the new ones come before `known`.
+// factories in one; wxHtml has some too) are started here: wxWidgets starts
+// only those of the libraries present when the program starts. A library's
+// class records go to the front of the list, so the new ones come before
+// `known`. They are started directly rather than through wxModule's list,
+// whose second initialisation would forget the modules started at start-up
+// (and never end them); they stay for the program's life, like the library.
 void initialiseNewWxModules(const wxClassInfo* known) {
-    for (const wxClassInfo* info = wxClassInfo::GetFirst(); info && info != known; info = info->GetNext())
-        if (info->IsKindOf(wxCLASSINFO(wxModule)) && info != wxCLASSINFO(wxModule))
-            if (auto* module = wxDynamicCast(info->CreateObject(), wxModule)) wxModule::RegisterModule(module);
-    // Starts only those not started yet, in the order of their dependencies.
-    if (!wxModule::InitializeModules()) wxLogError("The window layouts' libraries could not be set up.");
+    static std::vector<std::unique_ptr<wxModule>> started;
+    for (const wxClassInfo* info = wxClassInfo::GetFirst(); info && info != known; info = info->GetNext()) {
+        if (!info->IsKindOf(wxCLASSINFO(wxModule)) || info == wxCLASSINFO(wxModule)) continue;
+        std::unique_ptr<wxModule> module(wxDynamicCast(info->CreateObject(), wxModule));
+        if (!module) continue;
+        if (!module->Init()) {
+            wxLogError("The window layouts' libraries could not be set up.");
+            continue;
+        }
+        started.push_back(std::move(module));
+    }
 }
 
 // The module, opened at the first call; null (said once) when it cannot be.
