@@ -1,5 +1,8 @@
 #include "ui/PanelBackground.h"
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cairo-xlib.h>
 #include <cairo.h>
 #include <png.h>
 
@@ -8,9 +11,11 @@
 #include <wx/image.h>
 
 #include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -18,6 +23,8 @@ namespace {
 // cairo hands an image over through a shared-memory block (a pool of half a
 // megabyte or more, kept), so each strip goes out in an ordinary request.
 constexpr int kStripBytes = 4000;
+// Bytes put into an X pixmap with one request, where that is done directly.
+constexpr int kRequestBytes = 64 * 1024;
 
 // libpng reports errors by jumping back to the last setjmp; each step that
 // can fail is a small function of its own, with nothing to destroy on the way.
@@ -27,13 +34,21 @@ bool ReadInfo(png_structp png, png_infop info) {
     return true;
 }
 
-// RGBA, 8 bits a channel, whatever the file holds; the number of passes.
-bool ChooseRgba(png_structp png, png_infop info, int* passes) {
+// 8 bits a channel whatever the file holds: a file without transparency as
+// cairo's and the window system's 32-bit pixel (red, green, blue in the low
+// three bytes of a native word), so that rows go out as read; otherwise RGBA
+// bytes, premultiplied afterwards. The number of passes.
+bool ChooseFormat(png_structp png, png_infop info, bool opaque, int* passes) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+    if (!opaque) png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+    else if constexpr (std::endian::native == std::endian::little) {
+        png_set_bgr(png);
+        png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+    } else
+        png_set_filler(png, 0xff, PNG_FILLER_BEFORE);
     *passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     return true;
@@ -59,6 +74,11 @@ public:
         png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
         if (png) info = png_create_info_struct(png);
         if (!info) return;
+#ifdef PNG_IGNORE_ADLER32
+        // The checksum of the inflated data costs as much again as reading a
+        // row; each chunk's own checksum still covers the compressed bytes.
+        png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
         png_init_io(png, file);
         ok = ReadInfo(png, info);
     }
@@ -73,22 +93,25 @@ public:
         return !(png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS);
     }
 
-    // Calls sink(strip, firstRow) for each strip of up to `stripRows` rows, in
-    // cairo's pixel format (premultiplied). False on a damaged file.
+    // Calls sink(strip, firstRow, rows) for each strip of up to `stripRows`
+    // rows, in cairo's pixel format (premultiplied). False on a damaged file.
     template <class Sink>
     bool ReadStrips(int stripRows, Sink sink) {
         int passes = 1;
-        if (!ok || !ChooseRgba(png, info, &passes)) return false;
+        const bool opaque = ok && Opaque();
+        if (!ok || !ChooseFormat(png, info, opaque, &passes)) return false;
         const int width = Width(), height = Height();
-        const cairo_format_t format = Opaque() ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32;
+        const size_t rowBytes = static_cast<size_t>(width) * 4;
         // An interlaced file is only whole after its last pass.
         if (passes > 1) stripRows = height;
-        std::vector<png_byte> rgba(static_cast<size_t>(width) * 4 * (passes > 1 ? height : 1));
-        cairo_surface_t* strip = cairo_image_surface_create(format, width, std::min(stripRows, height));
+        // Rows of RGBA, or the whole interlaced file, before they take cairo's form.
+        std::vector<png_byte> read(!opaque || passes > 1 ? rowBytes * (passes > 1 ? height : 1) : 0);
+        cairo_surface_t* strip =
+            cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, width, std::min(stripRows, height));
         bool good = cairo_surface_status(strip) == CAIRO_STATUS_SUCCESS;
         if (good && passes > 1) {
             std::vector<png_bytep> rows(height);
-            for (int y = 0; y < height; ++y) rows[y] = rgba.data() + static_cast<size_t>(y) * width * 4;
+            for (int y = 0; y < height; ++y) rows[y] = read.data() + y * rowBytes;
             good = ReadImage(png, rows.data());
         }
         for (int first = 0; good && first < height; first += stripRows) {
@@ -97,14 +120,19 @@ public:
             unsigned char* data = cairo_image_surface_get_data(strip);
             const int stride = cairo_image_surface_get_stride(strip);
             for (int r = 0; good && r < count; ++r) {
-                const png_byte* in = rgba.data();
-                if (passes > 1) in += static_cast<size_t>(first + r) * width * 4;
-                else good = ReadRow(png, rgba.data());
-                auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(r) * stride);
+                auto* out = data + static_cast<size_t>(r) * stride;
+                const png_byte* in = read.data();
+                if (passes > 1) in += (first + r) * rowBytes;
+                else good = ReadRow(png, opaque ? out : read.data());
+                if (opaque) {
+                    if (passes > 1) std::memcpy(out, in, rowBytes);
+                    continue;
+                }
+                auto* pixels = reinterpret_cast<uint32_t*>(out);
                 for (int x = 0; x < width; ++x, in += 4) {
                     const uint32_t a = in[3];
                     auto mul = [a](uint32_t c) { return a == 255 ? c : (c * a + 127) / 255; };
-                    out[x] = a << 24 | mul(in[0]) << 16 | mul(in[1]) << 8 | mul(in[2]);
+                    pixels[x] = a << 24 | mul(in[0]) << 16 | mul(in[1]) << 8 | mul(in[2]);
                 }
             }
             cairo_surface_mark_dirty(strip);
@@ -128,6 +156,58 @@ void PutStrip(cairo_t* target, cairo_surface_t* strip, int first, int rows) {
     cairo_rectangle(target, 0, first, cairo_image_surface_get_width(strip), rows);
     cairo_fill(target);
 }
+// Puts strips straight into an X pixmap with one request each, past cairo,
+// which would send each through a shared-memory block above a few kilobytes.
+class PixmapWriter {
+public:
+    explicit PixmapWriter(cairo_surface_t* pixmap) : pixmap(pixmap) {
+        if (cairo_surface_get_type(pixmap) != CAIRO_SURFACE_TYPE_XLIB) return;
+        const int depth = cairo_xlib_surface_get_depth(pixmap);
+        if (depth != 24 && depth != 32) return;
+        display = cairo_xlib_surface_get_display(pixmap);
+        drawable = cairo_xlib_surface_get_drawable(pixmap);
+        // 32 bits a pixel, as cairo's strips hold them.
+        int formats = 0;
+        XPixmapFormatValues* list = XListPixmapFormats(display, &formats);
+        for (int i = 0; i < formats; ++i)
+            if (list[i].depth == depth) usable = list[i].bits_per_pixel == 32;
+        if (list) XFree(list);
+        if (!usable) return;
+        this->depth = depth;
+        gc = XCreateGC(display, drawable, 0, nullptr);
+        cairo_surface_flush(pixmap);
+    }
+    ~PixmapWriter() {
+        if (gc) XFreeGC(display, gc);
+        if (usable) cairo_surface_mark_dirty(pixmap);
+    }
+    bool Usable() const { return usable; }
+    void Put(cairo_surface_t* strip, int first, int rows) {
+        cairo_surface_flush(strip);
+        XImage image{};
+        image.width = cairo_image_surface_get_width(strip);
+        image.height = rows;
+        image.format = ZPixmap;
+        image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(strip));
+        image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+        image.bitmap_unit = 32;
+        image.bitmap_bit_order = image.byte_order;
+        image.bitmap_pad = 32;
+        image.depth = depth;
+        image.bytes_per_line = cairo_image_surface_get_stride(strip);
+        image.bits_per_pixel = 32;
+        if (!XInitImage(&image)) return;
+        XPutImage(display, drawable, gc, &image, 0, 0, 0, first, image.width, rows);
+    }
+
+private:
+    cairo_surface_t* pixmap;
+    Display* display = nullptr;
+    Drawable drawable = 0;
+    GC gc = nullptr;
+    int depth = 0;
+    bool usable = false;
+};
 }  // namespace
 
 CPanelBackground::CPanelBackground(const wxString& pngPath) : path(pngPath) {
@@ -194,13 +274,20 @@ void CPanelBackground::Draw(wxDC& dc) {
         const bool opaque = image ? cairo_image_surface_get_format(image) == CAIRO_FORMAT_RGB24 : file.Opaque();
         cairo_surface_t* copy =
             cairo_surface_create_similar(target, opaque ? CAIRO_CONTENT_COLOR : CAIRO_CONTENT_COLOR_ALPHA, size.x, size.y);
-        cairo_t* fill = cairo_create(copy);
         bool good = true;
-        if (image) PutStrip(fill, image, 0, size.y);
-        else
+        if (image) {
+            cairo_t* fill = cairo_create(copy);
+            PutStrip(fill, image, 0, size.y);
+            cairo_destroy(fill);
+        } else if (PixmapWriter writer(copy); writer.Usable()) {
+            good = file.ReadStrips(std::max(1, kRequestBytes / (size.x * 4)),
+                                   [&writer](cairo_surface_t* strip, int first, int rows) { writer.Put(strip, first, rows); });
+        } else {
+            cairo_t* fill = cairo_create(copy);
             good = file.ReadStrips(std::max(1, kStripBytes / (size.x * 4)),
                                    [fill](cairo_surface_t* strip, int first, int rows) { PutStrip(fill, strip, first, rows); });
-        cairo_destroy(fill);
+            cairo_destroy(fill);
+        }
         if (good && cairo_surface_status(copy) == CAIRO_STATUS_SUCCESS) held = copy;
         else cairo_surface_destroy(copy);
         if (!good) {
