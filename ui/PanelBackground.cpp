@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xcb/xcb.h>
+#include <cairo-xlib-xrender.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
 #include <png.h>
@@ -9,6 +11,7 @@
 #include <wx/bitmap.h>
 #include <wx/graphics.h>
 #include <wx/image.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 #include <bit>
@@ -16,6 +19,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -69,7 +75,8 @@ bool ReadImage(png_structp png, png_bytepp rows) {
 // One PNG file being read.
 class PngFile {
 public:
-    explicit PngFile(const wxString& path) : file(std::fopen(path.fn_str(), "rb")) {
+    explicit PngFile(const wxString& path) : PngFile(std::string(path.fn_str())) {}
+    explicit PngFile(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {
         if (!file) return;
         png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
         if (png) info = png_create_info_struct(png);
@@ -208,16 +215,130 @@ private:
     int depth = 0;
     bool usable = false;
 };
+
+// The window system's byte order for a 32-bit pixel, as XCB names it.
+constexpr int kNativeImageOrder =
+    std::endian::native == std::endian::little ? XCB_IMAGE_ORDER_LSB_FIRST : XCB_IMAGE_ORDER_MSB_FIRST;
+}  // namespace
+
+// A picture without transparency put into an X pixmap by a thread of its own
+// over a connection of its own (Xlib's connection belongs to the GUI thread;
+// XCB's may be used from any one thread). The server frees the pixmap when
+// this connection closes.
+class CPanelBackground::EarlyUpload {
+public:
+    EarlyUpload(const wxString& pngPath, const std::string& displayName)
+        : path(pngPath), display(displayName), file(pngPath.fn_str()) {
+        thread = std::thread([this] { Run(); });
+    }
+    ~EarlyUpload() {
+        Finish();
+        if (connection) xcb_disconnect(connection);
+    }
+    EarlyUpload(const EarlyUpload&) = delete;
+    EarlyUpload& operator=(const EarlyUpload&) = delete;
+
+    // Waits for the thread; afterwards the results below may be read.
+    void Finish() {
+        if (thread.joinable()) thread.join();
+    }
+    const wxString& Path() const { return path; }
+    const std::string& Display() const { return display; }
+    // The pixmap holding the whole picture (depth 24), or 0.
+    uint32_t Pixmap() const { return pixmap; }
+    wxSize Size() const { return size; }
+
+private:
+    void Run() {
+        int screenNumber = 0;
+        connection = xcb_connect(display.c_str(), &screenNumber);
+        if (xcb_connection_has_error(connection)) return;
+        const xcb_setup_t* setup = xcb_get_setup(connection);
+        if (setup->image_byte_order != kNativeImageOrder) return;
+        bool pixels32 = false;
+        for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+            if (f.data->depth == 24) pixels32 = f.data->bits_per_pixel == 32 && f.data->scanline_pad == 32;
+        auto screens = xcb_setup_roots_iterator(setup);
+        for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
+        if (!pixels32 || !screens.rem) return;
+
+        PngFile png(file);
+        if (!png.Ok() || !png.Opaque()) return;
+        const int width = png.Width(), height = png.Height();
+        if (width > 0xffff || height > 0xffff) return;
+        const xcb_pixmap_t id = xcb_generate_id(connection);
+        const xcb_void_cookie_t made = xcb_create_pixmap_checked(connection, 24, id, screens.data->root, width, height);
+        const xcb_gcontext_t gc = xcb_generate_id(connection);
+        xcb_create_gc(connection, gc, id, 0, nullptr);
+        const bool read = png.ReadStrips(std::max(1, kRequestBytes / (width * 4)), [&](cairo_surface_t* strip, int first, int rows) {
+            const int stride = cairo_image_surface_get_stride(strip);
+            xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, width, rows, 0, first, 0, 24,
+                          static_cast<uint32_t>(stride) * rows, cairo_image_surface_get_data(strip));
+        });
+        xcb_free_gc(connection, gc);
+        // A round trip: answered once the server has done everything sent so far.
+        xcb_generic_error_t* error = xcb_request_check(connection, made);
+        free(error);
+        if (error || !read || xcb_connection_has_error(connection)) return;
+        pixmap = id;
+        size = wxSize(width, height);
+    }
+
+    const wxString path;
+    const std::string display;
+    const std::string file;
+    xcb_connection_t* connection = nullptr;
+    uint32_t pixmap = 0;
+    wxSize size;
+    std::thread thread;
+};
+
+namespace {
+// An early upload no picture has taken yet.
+std::unique_ptr<CPanelBackground::EarlyUpload>& pendingUpload() {
+    static std::unique_ptr<CPanelBackground::EarlyUpload> upload;
+    return upload;
+}
 }  // namespace
 
 CPanelBackground::CPanelBackground(const wxString& pngPath) : path(pngPath) {
     PngFile file(path);
     if (file.Ok()) size = wxSize(file.Width(), file.Height());
+    if (pendingUpload() && pendingUpload()->Path() == path) early = std::move(pendingUpload());
+}
+
+void CPanelBackground::StartEarlyUpload(const wxString& pngPath) {
+    pendingUpload().reset();
+    const wxDisplayInfo display = wxGetDisplayInfo();
+    if (display.type != wxDisplayX11 || !display.dpy) return;
+    pendingUpload() = std::make_unique<EarlyUpload>(pngPath, XDisplayString(static_cast<Display*>(display.dpy)));
+}
+
+void CPanelBackground::EndEarlyUpload() { pendingUpload().reset(); }
+
+cairo_surface_t* CPanelBackground::TakeEarlyUpload(cairo_surface_t* target) {
+    early->Finish();
+    Display* display = cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_XLIB ? cairo_xlib_surface_get_display(target) : nullptr;
+    XRenderPictFormat* format = display ? XRenderFindStandardFormat(display, PictStandardRGB24) : nullptr;
+    cairo_surface_t* pixmap = nullptr;
+    if (format && early->Pixmap() && early->Size() == size && early->Display() == XDisplayString(display))
+        pixmap = cairo_xlib_surface_create_with_xrender_format(display, early->Pixmap(), cairo_xlib_surface_get_screen(target),
+                                                               format, size.x, size.y);
+    if (pixmap && cairo_surface_status(pixmap) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(pixmap);
+        pixmap = nullptr;
+    }
+    if (pixmap) earlyUser = display;
+    else early.reset();
+    return pixmap;
 }
 
 CPanelBackground::~CPanelBackground() {
     if (image) cairo_surface_destroy(image);
     if (held) cairo_surface_destroy(held);
+    // Requests on the pixmap still on their way from this connection go
+    // before the other one lets the pixmap go.
+    if (earlyUser) XSync(earlyUser, False);
 }
 
 cairo_surface_t* CPanelBackground::DecodedCopy() {
@@ -269,6 +390,11 @@ void CPanelBackground::Draw(wxDC& dc) {
     double scaleX = 1, scaleY = 1;
     cairo_surface_get_device_scale(target, &scaleX, &scaleY);
     const bool windowSystem = cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE && scaleX == 1 && scaleY == 1;
+    // The early upload serves a window, or is let go.
+    if (early && !held) {
+        if (windowSystem) held = TakeEarlyUpload(target);
+        else early.reset();
+    }
     if (windowSystem && !held) {
         PngFile file(path);
         const bool opaque = image ? cairo_image_surface_get_format(image) == CAIRO_FORMAT_RGB24 : file.Opaque();
