@@ -96,6 +96,7 @@ public:
     bool Ok() const { return ok; }
     int Width() const { return static_cast<int>(png_get_image_width(png, info)); }
     int Height() const { return static_cast<int>(png_get_image_height(png, info)); }
+    bool Interlaced() const { return png_get_interlace_type(png, info) != PNG_INTERLACE_NONE; }
     bool Opaque() const {
         return !(png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS);
     }
@@ -262,8 +263,9 @@ private:
         for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
         if (!pixels32 || !screens.rem) return;
 
+        // An interlaced file would be held whole before it could be sent.
         PngFile png(file);
-        if (!png.Ok() || !png.Opaque()) return;
+        if (!png.Ok() || !png.Opaque() || png.Interlaced()) return;
         const int width = png.Width(), height = png.Height();
         if (width > 0xffff || height > 0xffff) return;
         const xcb_pixmap_t id = xcb_generate_id(connection);

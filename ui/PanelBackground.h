@@ -20,8 +20,9 @@ public:
     // Starts putting the picture at `pngPath` into the X server on a thread of
     // its own while the program sets up its windows; the first CPanelBackground
     // of the same file then draws its windows from there, and its first paint
-    // costs no more than a repaint. A picture with transparency, or another
-    // window system, is read at the first paint as ever.
+    // costs no more than a repaint. A picture with transparency, an interlaced
+    // file, or another window system, is read at the first paint as ever.
+    // Call once the toolkit is set up (from OnInit).
     static void StartEarlyUpload(const wxString& pngPath);
     // Lets go of an early upload no picture took (waits for its thread).
     static void EndEarlyUpload();

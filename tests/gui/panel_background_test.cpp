@@ -134,6 +134,20 @@ TEST_F(PanelBackgroundTest, AnEarlyUploadServesOnlyAPictureOfItsFileAndCanBeLetG
     window->Destroy();
     Pump();
 
+    // A file with transparency is read at the first paint as ever.
+    wxImage withAlpha = expected.Copy();
+    withAlpha.InitAlpha();
+    const wxString alphaFile = Path("alpha.png");
+    ASSERT_TRUE(withAlpha.SaveFile(alphaFile, wxBITMAP_TYPE_PNG));
+    CPanelBackground::StartEarlyUpload(alphaFile);
+    CPanelBackground transparent(alphaFile);
+    window = ShowPicture(transparent, paints);
+    EXPECT_TRUE(transparent.HeldByWindowSystem());
+    EXPECT_FALSE(transparent.HeldFromEarlyUpload());
+    EXPECT_EQ(DifferentPixels(Shown(window), expected), 0) << "with transparency";
+    window->Destroy();
+    Pump();
+
     // Let go before any picture took it (the program ended before its window
     // was shown); the same again while the thread is surely still running.
     for (int round = 0; round < 2; ++round) {
