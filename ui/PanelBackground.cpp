@@ -7,6 +7,7 @@
 #include <cairo-xlib.h>
 #include <cairo.h>
 #include <png.h>
+#include <sys/mman.h>
 
 #include <wx/bitmap.h>
 #include <wx/graphics.h>
@@ -72,6 +73,27 @@ bool ReadImage(png_structp png, png_bytepp rows) {
     return true;
 }
 
+// Rows of pixels in cairo's 32-bit form, in memory of their own that goes
+// back to the system as soon as they have been sent on.
+struct PixelStrip {
+    PixelStrip(int width, int maxRows, bool opaque) : width(width), stride(width * 4), opaque(opaque) {
+        bytes = static_cast<size_t>(stride) * maxRows;
+        void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (block != MAP_FAILED) data = static_cast<unsigned char*>(block);
+    }
+    ~PixelStrip() {
+        if (data) munmap(data, bytes);
+    }
+    PixelStrip(const PixelStrip&) = delete;
+    PixelStrip& operator=(const PixelStrip&) = delete;
+
+    unsigned char* data = nullptr;
+    size_t bytes = 0;
+    int width, stride;
+    bool opaque;
+    int first = 0, rows = 0;  // where the rows held now belong
+};
+
 // One PNG file being read.
 class PngFile {
 public:
@@ -101,8 +123,8 @@ public:
         return !(png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS);
     }
 
-    // Calls sink(strip, firstRow, rows) for each strip of up to `stripRows`
-    // rows, in cairo's pixel format (premultiplied). False on a damaged file.
+    // Calls sink(strip) for each strip of up to `stripRows` rows, in cairo's
+    // pixel format (premultiplied). False on a damaged file.
     template <class Sink>
     bool ReadStrips(int stripRows, Sink sink) {
         int passes = 1;
@@ -112,25 +134,22 @@ public:
         const size_t rowBytes = static_cast<size_t>(width) * 4;
         // An interlaced file is only whole after its last pass.
         if (passes > 1) stripRows = height;
+        stripRows = std::min(stripRows, height);
         // Rows of RGBA, or the whole interlaced file, before they take cairo's form.
         std::vector<png_byte> read(!opaque || passes > 1 ? rowBytes * (passes > 1 ? height : 1) : 0);
-        cairo_surface_t* strip =
-            cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, width, std::min(stripRows, height));
-        bool good = cairo_surface_status(strip) == CAIRO_STATUS_SUCCESS;
+        PixelStrip strip(width, stripRows, opaque);
+        bool good = strip.data != nullptr;
         if (good && passes > 1) {
             std::vector<png_bytep> rows(height);
             for (int y = 0; y < height; ++y) rows[y] = read.data() + y * rowBytes;
             good = ReadImage(png, rows.data());
         }
-        for (int first = 0; good && first < height; first += stripRows) {
-            const int count = std::min(stripRows, height - first);
-            cairo_surface_flush(strip);
-            unsigned char* data = cairo_image_surface_get_data(strip);
-            const int stride = cairo_image_surface_get_stride(strip);
-            for (int r = 0; good && r < count; ++r) {
-                auto* out = data + static_cast<size_t>(r) * stride;
+        for (strip.first = 0; good && strip.first < height; strip.first += stripRows) {
+            strip.rows = std::min(stripRows, height - strip.first);
+            for (int r = 0; good && r < strip.rows; ++r) {
+                auto* out = strip.data + static_cast<size_t>(r) * strip.stride;
                 const png_byte* in = read.data();
-                if (passes > 1) in += (first + r) * rowBytes;
+                if (passes > 1) in += (strip.first + r) * rowBytes;
                 else good = ReadRow(png, opaque ? out : read.data());
                 if (opaque) {
                     if (passes > 1) std::memcpy(out, in, rowBytes);
@@ -143,10 +162,8 @@ public:
                     pixels[x] = a << 24 | mul(in[0]) << 16 | mul(in[1]) << 8 | mul(in[2]);
                 }
             }
-            cairo_surface_mark_dirty(strip);
-            if (good) sink(strip, first, count);
+            if (good) sink(strip);
         }
-        cairo_surface_destroy(strip);
         return good;
     }
 
@@ -164,6 +181,15 @@ void PutStrip(cairo_t* target, cairo_surface_t* strip, int first, int rows) {
     cairo_rectangle(target, 0, first, cairo_image_surface_get_width(strip), rows);
     cairo_fill(target);
 }
+
+void PutStrip(cairo_t* target, const PixelStrip& strip) {
+    cairo_surface_t* rows = cairo_image_surface_create_for_data(
+        strip.data, strip.opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, strip.width, strip.rows, strip.stride);
+    PutStrip(target, rows, strip.first, strip.rows);
+    cairo_surface_finish(rows);  // cairo lets go of the rows before they change
+    cairo_surface_destroy(rows);
+}
+
 // Puts strips straight into an X pixmap with one request each, past cairo,
 // which would send each through a shared-memory block above a few kilobytes.
 class PixmapWriter {
@@ -190,22 +216,21 @@ public:
         if (usable) cairo_surface_mark_dirty(pixmap);
     }
     bool Usable() const { return usable; }
-    void Put(cairo_surface_t* strip, int first, int rows) {
-        cairo_surface_flush(strip);
+    void Put(const PixelStrip& strip) {
         XImage image{};
-        image.width = cairo_image_surface_get_width(strip);
-        image.height = rows;
+        image.width = strip.width;
+        image.height = strip.rows;
         image.format = ZPixmap;
-        image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(strip));
+        image.data = reinterpret_cast<char*>(strip.data);
         image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
         image.bitmap_unit = 32;
         image.bitmap_bit_order = image.byte_order;
         image.bitmap_pad = 32;
         image.depth = depth;
-        image.bytes_per_line = cairo_image_surface_get_stride(strip);
+        image.bytes_per_line = strip.stride;
         image.bits_per_pixel = 32;
         if (!XInitImage(&image)) return;
-        XPutImage(display, drawable, gc, &image, 0, 0, 0, first, image.width, rows);
+        XPutImage(display, drawable, gc, &image, 0, 0, 0, strip.first, strip.width, strip.rows);
     }
 
 private:
@@ -272,10 +297,9 @@ private:
         const xcb_void_cookie_t made = xcb_create_pixmap_checked(connection, 24, id, screens.data->root, width, height);
         const xcb_gcontext_t gc = xcb_generate_id(connection);
         xcb_create_gc(connection, gc, id, 0, nullptr);
-        const bool read = png.ReadStrips(std::max(1, kRequestBytes / (width * 4)), [&](cairo_surface_t* strip, int first, int rows) {
-            const int stride = cairo_image_surface_get_stride(strip);
-            xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, width, rows, 0, first, 0, 24,
-                          static_cast<uint32_t>(stride) * rows, cairo_image_surface_get_data(strip));
+        const bool read = png.ReadStrips(std::max(1, kRequestBytes / (width * 4)), [&](const PixelStrip& strip) {
+            xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, width, strip.rows, 0, strip.first, 0, 24,
+                          static_cast<uint32_t>(strip.stride) * strip.rows, strip.data);
         });
         xcb_free_gc(connection, gc);
         // A round trip: answered once the server has done everything sent so far.
@@ -356,7 +380,7 @@ cairo_surface_t* CPanelBackground::DecodedCopy() {
         cairo_paint(cr);
         good = true;
     } else if (file.Ok()) {
-        good = file.ReadStrips(size.y, [cr](cairo_surface_t* strip, int first, int rows) { PutStrip(cr, strip, first, rows); });
+        good = file.ReadStrips(size.y, [cr](const PixelStrip& strip) { PutStrip(cr, strip); });
     }
     cairo_destroy(cr);
     if (!good || cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
@@ -409,11 +433,11 @@ void CPanelBackground::Draw(wxDC& dc) {
             cairo_destroy(fill);
         } else if (PixmapWriter writer(copy); writer.Usable()) {
             good = file.ReadStrips(std::max(1, kRequestBytes / (size.x * 4)),
-                                   [&writer](cairo_surface_t* strip, int first, int rows) { writer.Put(strip, first, rows); });
+                                   [&writer](const PixelStrip& strip) { writer.Put(strip); });
         } else {
             cairo_t* fill = cairo_create(copy);
             good = file.ReadStrips(std::max(1, kStripBytes / (size.x * 4)),
-                                   [fill](cairo_surface_t* strip, int first, int rows) { PutStrip(fill, strip, first, rows); });
+                                   [fill](const PixelStrip& strip) { PutStrip(fill, strip); });
             cairo_destroy(fill);
         }
         if (good && cairo_surface_status(copy) == CAIRO_STATUS_SUCCESS) held = copy;
