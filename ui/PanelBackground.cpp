@@ -7,7 +7,9 @@
 #include <cairo-xlib.h>
 #include <cairo.h>
 #include <png.h>
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <wx/bitmap.h>
 #include <wx/graphics.h>
@@ -16,9 +18,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -94,26 +98,68 @@ struct PixelStrip {
     int first = 0, rows = 0;  // where the rows held now belong
 };
 
+// libpng's memory and the file's bytes, taken from one block of the
+// reader's own that goes back to the system whole when the file is closed,
+// so that reading leaves nothing behind in the heap (on the early upload's
+// thread, a heap of its own). What does not fit comes from the heap.
+class ReaderMemory {
+public:
+    static constexpr size_t kBlockBytes = 1 << 20;  // address space; only what is touched is memory
+    ReaderMemory() {
+        void* mapped = mmap(nullptr, kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (mapped != MAP_FAILED) block = static_cast<unsigned char*>(mapped);
+    }
+    ~ReaderMemory() {
+        if (block) munmap(block, kBlockBytes);
+    }
+    ReaderMemory(const ReaderMemory&) = delete;
+    ReaderMemory& operator=(const ReaderMemory&) = delete;
+
+    void* Take(size_t bytes) {
+        bytes = (bytes + 15) & ~size_t{15};
+        if (block && bytes <= kBlockBytes - used) {
+            used += bytes;
+            return block + used - bytes;
+        }
+        return std::malloc(bytes);
+    }
+    void Give(void* p) {
+        auto* bytes = static_cast<unsigned char*>(p);
+        if (!block || bytes < block || bytes >= block + kBlockBytes) std::free(p);
+    }
+    static png_voidp TakeFor(png_structp png, png_alloc_size_t bytes) {
+        return static_cast<ReaderMemory*>(png_get_mem_ptr(png))->Take(bytes);
+    }
+    static void GiveFor(png_structp png, png_voidp p) { static_cast<ReaderMemory*>(png_get_mem_ptr(png))->Give(p); }
+
+private:
+    unsigned char* block = nullptr;
+    size_t used = 0;
+};
+
 // One PNG file being read.
 class PngFile {
 public:
     explicit PngFile(const wxString& path) : PngFile(std::string(path.fn_str())) {}
-    explicit PngFile(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {
-        if (!file) return;
-        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    explicit PngFile(const std::string& path) : fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (fd < 0) return;
+        buffer = static_cast<unsigned char*>(memory.Take(kBufferBytes));
+        png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr, &memory, ReaderMemory::TakeFor,
+                                       ReaderMemory::GiveFor);
         if (png) info = png_create_info_struct(png);
-        if (!info) return;
+        if (!info || !buffer) return;
 #ifdef PNG_IGNORE_ADLER32
         // The checksum of the inflated data costs as much again as reading a
         // row; each chunk's own checksum still covers the compressed bytes.
         png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
 #endif
-        png_init_io(png, file);
+        png_set_read_fn(png, this, ReadBytes);
         ok = ReadInfo(png, info);
     }
     ~PngFile() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-        if (file) std::fclose(file);
+        if (buffer) memory.Give(buffer);
+        if (fd >= 0) close(fd);
     }
     bool Ok() const { return ok; }
     int Width() const { return static_cast<int>(png_get_image_width(png, info)); }
@@ -168,7 +214,31 @@ public:
     }
 
 private:
-    FILE* file = nullptr;
+    // libpng asks for a few bytes at a time: read a buffer's worth at once.
+    static void ReadBytes(png_structp png, png_bytep out, size_t length) {
+        auto* self = static_cast<PngFile*>(png_get_io_ptr(png));
+        while (length > 0) {
+            if (self->next == self->end) {
+                ssize_t got;
+                do got = read(self->fd, self->buffer, kBufferBytes);
+                while (got < 0 && errno == EINTR);
+                if (got <= 0) png_error(png, "the file ends early");
+                self->next = 0;
+                self->end = static_cast<size_t>(got);
+            }
+            const size_t n = std::min(length, self->end - self->next);
+            std::memcpy(out, self->buffer + self->next, n);
+            self->next += n;
+            out += n;
+            length -= n;
+        }
+    }
+
+    static constexpr size_t kBufferBytes = 16 * 1024;
+    ReaderMemory memory;  // first: outlives what is taken from it
+    int fd = -1;
+    unsigned char* buffer = nullptr;
+    size_t next = 0, end = 0;
     png_structp png = nullptr;
     png_infop info = nullptr;
     bool ok = false;
