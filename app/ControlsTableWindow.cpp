@@ -128,8 +128,7 @@ public:
     QuietView(IEditorView& view, const CEditWindowHost& editWindow) : view(view), editWindow(editWindow) {}
     bool selectControl(const CPlacedControl& control, bool add) override { return view.selectControl(control, add); }
     void editControl(const CPlacedControl& control, bool deferred) override {
-        const CPlacedControl* shown = editWindow.IsShown() && editWindow.Window() ? editWindow.Window()->GetControl()
-                                                                                    : nullptr;
+        const CPlacedControl* shown = editWindow.ShownControl();
         if (shown && shown->GetIndex() == control.GetIndex()) view.editControl(control, deferred);
     }
     void hideEditWindow() override { view.hideEditWindow(); }

@@ -14,12 +14,18 @@
 
 CEditWindowHost::CEditWindowHost(wxWindow& parent, const EditorServices& services, const CTemplateDocument& document,
                                  const CTemplateCanvas& canvas, ITemplateUIHost& panelHost)
-    : services(services), document(document), canvas(canvas), panelHost(panelHost) {
-    window = new CEditControlDialog(&parent, this);
+    : services(services), document(document), canvas(canvas), panelHost(panelHost), parent(parent) {
     CEditControlDialog::SetPanelBuilder([this](CEditControlDialog& w, wxSizer& sizer, const CPlacedControl& c) {
         BuildControlPanels(w, sizer, c, *this);
     });
-    window->Hide();
+}
+
+CEditControlDialog* CEditWindowHost::Window() {
+    if (!window) {
+        window = new CEditControlDialog(&parent, this);
+        window->Hide();
+    }
+    return window;
 }
 
 CEditWindowHost::~CEditWindowHost() {
@@ -29,6 +35,8 @@ CEditWindowHost::~CEditWindowHost() {
 }
 
 bool CEditWindowHost::IsShown() const { return window && window->IsShown(); }
+
+const CPlacedControl* CEditWindowHost::ShownControl() const { return IsShown() ? window->GetControl() : nullptr; }
 
 wxRect CEditWindowHost::ScreenRect() const { return window ? window->GetScreenRect() : wxRect(); }
 
@@ -42,7 +50,7 @@ void CEditWindowHost::Edit(const CPlacedControl& control, bool deferred) {
         services.wakeIdle();
         return;
     }
-    if (!window) return;
+    Window();
     const CPlacedControl* shownControl = window->GetControl();
     if (window->IsShown() && shownControl && *shownControl == control) {
         // Undo, redo and edits made elsewhere show up in the fields at once.

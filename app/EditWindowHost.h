@@ -28,8 +28,11 @@ public:
     CEditWindowHost(const CEditWindowHost&) = delete;
     CEditWindowHost& operator=(const CEditWindowHost&) = delete;
 
-    CEditControlDialog* Window() const { return window; }
+    // Made when first needed: a start that edits no control never builds it.
+    CEditControlDialog* Window();
     bool IsShown() const;
+    // The control the window shows while it is shown, else null.
+    const CPlacedControl* ShownControl() const;
     wxRect ScreenRect() const;
     void Hide();
     // Opens the window on `control` (deferred: on the next idle pass); when it
@@ -70,6 +73,7 @@ private:
     const CTemplateDocument& document;
     const CTemplateCanvas& canvas;
     ITemplateUIHost& panelHost;
+    wxWindow& parent;
     CEditControlDialog* window = nullptr;
     IObserver* snapshotObserver = nullptr;
     std::vector<IObserver*> observers;

@@ -3,6 +3,9 @@
 # program, measured in the same run on the same virtual display: the editor
 # with no MIDI ports, and with a JACK server running the simulated unit.
 #   bench/gui_startup.sh [build folder] [runs]
+# On a busy machine, run it with real-time priority (as root:
+# `chrt -f 10 bench/gui_startup.sh ...`): the programs and the display then
+# run as on an idle machine, and the ratios stay steady.
 # Needs xvfb-run and jackd. Measures tqv-editor-bench (the editor with every
 # message box answered, built beside the editor; tangra-qv-sim and
 # tangra-qv-tool too) and builds the minimal program into the build folder.
@@ -20,6 +23,49 @@ fi
 
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s '-screen 0 1280x1024x24' "$0" "$build" "$runs"
+fi
+
+now_ms() { date +%s%3N; }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+# Memory ratios to three places: the goal's edge is close.
+ratio3() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
+
+# Prints "<ms from launch to first paint> <peak KiB> <MIDI ports found> <processor ms to first paint>".
+measure() {
+    local start out paint peak ports cpu
+    start=$(now_ms)
+    out=$("$@" 2>/dev/null)
+    paint=$(sed -n 's/^FIRST_PAINT_MS //p' <<<"$out")
+    peak=$(sed -n 's/^PEAK_KIB //p' <<<"$out")
+    ports=$(sed -n 's/^PORTS //p' <<<"$out")
+    cpu=$(sed -n 's/^CPU_MS //p' <<<"$out")
+    echo "$((paint - start)) $peak ${ports:--} $cpu"
+}
+
+# The same two programs on a display that keeps its state between clients,
+# as a desktop session does: GTK's probe for OpenGL visuals (about 30 ms and
+# 50 MB, in both programs) runs once, for the first client, and later ones
+# read its result from the root window. The figures above come from a
+# display that resets when its last client leaves, so that every start pays
+# the probe.
+if [ "${TQV_BENCH_KEPT_DISPLAY:-}" = 1 ]; then
+    export HOME="$(mktemp -d)"
+    trap 'rm -rf "$HOME"' EXIT
+    printf 'StartupAction=1\n' > "$HOME/.TaNGRA LuMI QV Editor"
+    template="$build/screenshots/main_window.syx"
+    [ -f "$template" ] || template=""
+    "$minimal" paint > /dev/null 2>&1  # the probe, once
+    : > "$HOME/min"; : > "$HOME/ed"
+    for ((i = 0; i < runs; i++)); do
+        measure "$minimal" paint >> "$HOME/min"
+        measure env JACK_DEFAULT_SERVER=tqv-bench-none-$$ TQV_BENCH=paint "$editor" $template >> "$HOME/ed"
+    done
+    mp=$(cut -d' ' -f1 "$HOME/min" | median); ep=$(cut -d' ' -f1 "$HOME/ed" | median)
+    mk=$(cut -d' ' -f2 "$HOME/min" | median); ek=$(cut -d' ' -f2 "$HOME/ed" | median)
+    echo "display kept (probe done once):      minimal ${mp} ms, editor ${ep} ms, ratio $(ratio "$ep" "$mp");" \
+         "peak minimal ${mk} KiB, editor ${ek} KiB, ratio $(ratio3 "$ek" "$mk")"
+    exit 0
 fi
 
 work="$(mktemp -d)"
@@ -47,6 +93,10 @@ template="$work/t.syx"
 jack_server="tqv-bench-$$"
 no_server="tqv-bench-none-$$"
 if command -v jackd > /dev/null && [ -x "$build/tangra-qv-sim" ]; then
+    # One JACK server at a time on this machine, as the MIDI tests run theirs:
+    # two side by side disturb each other's timing. Held until the bench ends.
+    exec 9>> "${TMPDIR:-/tmp}/tqv-jack-server.lock"
+    flock -n 9 || { echo "waiting for another run's JACK test server to stop..." >&2; flock 9; }
     JACK_DEFAULT_SERVER=$jack_server jackd -r -d dummy -r 48000 -p 1024 > "$work/jackd.log" 2>&1 < /dev/null &
     jack_pid=$!
     for _ in $(seq 100); do JACK_DEFAULT_SERVER=$jack_server jack_lsp > /dev/null 2>&1 && break; sleep 0.1; done
@@ -59,41 +109,24 @@ if command -v jackd > /dev/null && [ -x "$build/tangra-qv-sim" ]; then
     done
 fi
 
-now_ms() { date +%s%3N; }
-
-# Prints "<ms from launch to first paint> <peak KiB> <MIDI ports found> <processor ms to first paint>".
-measure() {
-    local start out paint peak ports cpu
-    start=$(now_ms)
-    out=$("$@" 2>/dev/null)
-    paint=$(sed -n 's/^FIRST_PAINT_MS //p' <<<"$out")
-    peak=$(sed -n 's/^PEAK_KIB //p' <<<"$out")
-    ports=$(sed -n 's/^PORTS //p' <<<"$out")
-    cpu=$(sed -n 's/^CPU_MS //p' <<<"$out")
-    echo "$((paint - start)) $peak ${ports:--} $cpu"
-}
-
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-
 : > "$work/min" ; : > "$work/ed" ; : > "$work/jack"
 for ((i = 0; i < runs; i++)); do
     measure "$minimal" paint >> "$work/min"
     measure env JACK_DEFAULT_SERVER=$no_server TQV_BENCH=paint "$editor" $template >> "$work/ed"
     [ -n "$sim_pid" ] && measure env JACK_DEFAULT_SERVER=$jack_server TQV_BENCH=paint "$editor" $template >> "$work/jack"
 done
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 min_paint=$(cut -d' ' -f1 "$work/min" | median); min_peak=$(cut -d' ' -f2 "$work/min" | median)
 ed_paint=$(cut -d' ' -f1 "$work/ed" | median);   ed_peak=$(cut -d' ' -f2 "$work/ed" | median)
 echo "start to first paint (median of $runs): minimal ${min_paint} ms, editor${template:+ opening a template} ${ed_paint} ms," \
      "ratio $(ratio "$ed_paint" "$min_paint")"
 echo "peak memory (VmHWM, median):        minimal ${min_peak} KiB, editor ${ed_peak} KiB," \
-     "ratio $(ratio "$ed_peak" "$min_peak")"
+     "ratio $(ratio3 "$ed_peak" "$min_peak")"
 min_cpu=$(cut -d' ' -f4 "$work/min" | median); ed_cpu=$(cut -d' ' -f4 "$work/ed" | median)
 echo "processor time to first paint:       minimal ${min_cpu} ms, editor ${ed_cpu} ms, ratio $(ratio "$ed_cpu" "$min_cpu")"
 if [ -s "$work/jack" ]; then
     jack_paint=$(cut -d' ' -f1 "$work/jack" | median); jack_peak=$(cut -d' ' -f2 "$work/jack" | median)
     echo "with JACK and the simulated unit:     editor ${jack_paint} ms to first paint, ratio $(ratio "$jack_paint" "$min_paint");" \
-         "peak ${jack_peak} KiB, ratio $(ratio "$jack_peak" "$min_peak");" \
+         "peak ${jack_peak} KiB, ratio $(ratio3 "$jack_peak" "$min_peak");" \
          "processor $(cut -d' ' -f4 "$work/jack" | median) ms;" \
          "MIDI ports found after start-up: $(cut -d' ' -f3 "$work/jack" | sort -u | tr '\n' ' ')"
 else
@@ -118,3 +151,6 @@ min_idle=$(idle "$minimal" idle)
 ed_idle=$(idle env JACK_DEFAULT_SERVER=$no_server TQV_BENCH=idle "$editor" $template)
 echo "idle processor use over ${IDLE_SECONDS:-20} s: minimal (20 ms timer) ${min_idle}%," \
      "editor${template:+ with a template open} ${ed_idle}%"
+
+# The start figures again on a display that keeps its state (see above).
+xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' env TQV_BENCH_KEPT_DISPLAY=1 "$0" "$build" "$runs"
