@@ -30,9 +30,10 @@
 #include <vector>
 
 namespace {
-// Bytes put into the window system at a time: under the size from which
-// cairo hands an image over through a shared-memory block (a pool of half a
-// megabyte or more, kept), so each strip goes out in an ordinary request.
+// Bytes put into the window system at a time through cairo (where the X
+// pixmap cannot be written directly): under the size from which cairo hands
+// an image over through a shared-memory block (a pool of half a megabyte or
+// more, kept), so each strip goes out in an ordinary request.
 constexpr int kStripBytes = 4000;
 // Bytes put into an X pixmap with one request, where that is done directly.
 constexpr int kRequestBytes = 64 * 1024;
