@@ -90,6 +90,7 @@ CEditorApp::~CEditorApp() {
     library->SetNoticeSink(nullptr);
     library->Drain();
     MIDI::Input::SetArrivalNotifier(nullptr);
+    CPanelBackground::EndEarlyUpload();  // start-up ended before the first paint
     if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     if (ModelHooks::get().dataErrors == dataErrorSink.get()) ModelHooks::get().dataErrors = nullptr;
 }
@@ -189,6 +190,9 @@ bool CEditorApp::OnInit() {
     InstallModelHooks();
 
     LoadResources();
+    // The panel's picture goes to the window system on another processor
+    // while this one sets up the windows.
+    CPanelBackground::StartEarlyUpload(CTemplateUI::ImagePath("Background"));
 
     auto* config = new CSettingsStore(title, "Quorvane");
     config->SetRecordDefaults(true);
@@ -429,6 +433,7 @@ int CEditorApp::OnExit() {
     midi.SetBusyHook(nullptr);
     if (midi.IsStarted()) midi.Shutdown();
     BitmapFont::Get().Free();
+    CPanelBackground::EndEarlyUpload();
     instanceLock.reset();
     if (ModelHooks::get().notices == &messages) ModelHooks::get().notices = nullptr;
     return wxApp::OnExit();
