@@ -38,22 +38,34 @@ struct ErrorTrap {
 
 bool isOwnPort(const std::string& name) { return name.rfind(kClientName, 0) == 0; }
 
+// An RtMidi client of the ALSA sequencer whose errors go to `trap`.
+template <typename Port, typename... Arguments>
+std::unique_ptr<Port> makeClient(ErrorTrap& trap, Arguments... arguments) {
+    std::unique_ptr<Port> port;
+    try {
+        port = std::make_unique<Port>(RtMidi::LINUX_ALSA, arguments...);
+    } catch (const RtMidiError& e) {
+        throw PairlinkError(e.getMessage());
+    }
+    port->setErrorCallback(&ErrorTrap::callback, &trap);
+    return port;
+}
+
+// Where the client lists the port `platformName`.
+unsigned indexOfPort(RtMidi& port, const std::string& platformName) {
+    const unsigned n = port.getPortCount();
+    for (unsigned i = 0; i < n; ++i)
+        if (port.getPortName(i) == platformName) return i;
+    throw PairlinkError("The port \"" + platformName + "\" no longer exists");
+}
+
 // An ALSA sequencer input through RtMidi.
 class RtInput final : public Input {
 public:
     RtInput(const std::string& platformName, std::function<bool()> available)
         : name(platformName), availableCheck(std::move(available)) {
-        try {
-            port = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName, 1024);
-        } catch (const RtMidiError& e) {
-            throw PairlinkError(e.getMessage());
-        }
-        port->setErrorCallback(&ErrorTrap::callback, &trap);
-        const unsigned n = port->getPortCount();
-        unsigned index = n;
-        for (unsigned i = 0; i < n; ++i)
-            if (port->getPortName(i) == platformName) index = i;
-        if (index == n) throw PairlinkError("The port \"" + platformName + "\" no longer exists");
+        port = makeClient<RtMidiIn>(trap, kClientName, 1024u);
+        const unsigned index = indexOfPort(*port, platformName);
         port->setCallback(&RtInput::callback, this);
         port->ignoreTypes(false, false, false);
         port->openPort(index, "in");
@@ -91,18 +103,8 @@ public:
     using Output::BeginSend;
     RtOutput(const std::string& platformName, std::function<bool()> available)
         : name(platformName), availableCheck(std::move(available)) {
-        try {
-            port = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
-        } catch (const RtMidiError& e) {
-            throw PairlinkError(e.getMessage());
-        }
-        port->setErrorCallback(&ErrorTrap::callback, &trap);
-        const unsigned n = port->getPortCount();
-        unsigned index = n;
-        for (unsigned i = 0; i < n; ++i)
-            if (port->getPortName(i) == platformName) index = i;
-        if (index == n) throw PairlinkError("The port \"" + platformName + "\" no longer exists");
-        port->openPort(index, "out");
+        port = makeClient<RtMidiOut>(trap, kClientName);
+        port->openPort(indexOfPort(*port, platformName), "out");
         const std::string error = trap.take();
         if (!port->isPortOpen() || !error.empty())
             throw PairlinkError(error.empty() ? "The port \"" + platformName + "\" could not be opened" : error);
