@@ -17,7 +17,7 @@ build="$(cd "$build" && pwd)"
 editor="$build/tqv-editor-bench"
 minimal="$build/minimal_wx"
 [ -x "$editor" ] || { echo "no $editor: build the target tqv-editor-bench" >&2; exit 1; }
-if [ ! -x "$minimal" ] || [ "$here/minimal_wx.cpp" -nt "$minimal" ]; then
+if [ ! -x "$minimal" ] || [ "$here/minimal_wx.cpp" -nt "$minimal" ] || [ "$here/FirstPaintReport.h" -nt "$minimal" ]; then
     g++ -O2 -o "$minimal" "$here/minimal_wx.cpp" $(wx-config --cxxflags --libs)
 fi
 
