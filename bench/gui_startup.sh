@@ -49,20 +49,20 @@ measure() {
 # read its result from the root window. The figures above come from a
 # display that resets when its last client leaves, so that every start pays
 # the probe.
+# This run is started by the main one at its end, with its home folder and
+# template (TQV_BENCH_TEMPLATE).
 if [ "${TQV_BENCH_KEPT_DISPLAY:-}" = 1 ]; then
-    export HOME="$(mktemp -d)"
-    trap 'rm -rf "$HOME"' EXIT
-    printf 'StartupAction=1\n' > "$HOME/.TaNGRA LuMI QV Editor"
-    template="$build/screenshots/main_window.syx"
-    [ -f "$template" ] || template=""
+    kept="$(mktemp -d)"
+    trap 'rm -rf "$kept"' EXIT
+    template="${TQV_BENCH_TEMPLATE:-}"
     "$minimal" paint > /dev/null 2>&1  # the probe, once
-    : > "$HOME/min"; : > "$HOME/ed"
+    : > "$kept/min"; : > "$kept/ed"
     for ((i = 0; i < runs; i++)); do
-        measure "$minimal" paint >> "$HOME/min"
-        measure env JACK_DEFAULT_SERVER=tqv-bench-none-$$ TQV_BENCH=paint "$editor" $template >> "$HOME/ed"
+        measure "$minimal" paint >> "$kept/min"
+        measure env JACK_DEFAULT_SERVER=tqv-bench-none-$$ TQV_BENCH=paint "$editor" $template >> "$kept/ed"
     done
-    mp=$(cut -d' ' -f1 "$HOME/min" | median); ep=$(cut -d' ' -f1 "$HOME/ed" | median)
-    mk=$(cut -d' ' -f2 "$HOME/min" | median); ek=$(cut -d' ' -f2 "$HOME/ed" | median)
+    mp=$(cut -d' ' -f1 "$kept/min" | median); ep=$(cut -d' ' -f1 "$kept/ed" | median)
+    mk=$(cut -d' ' -f2 "$kept/min" | median); ek=$(cut -d' ' -f2 "$kept/ed" | median)
     echo "display kept (probe done once):      minimal ${mp} ms, editor ${ep} ms, ratio $(ratio "$ep" "$mp");" \
          "peak minimal ${mk} KiB, editor ${ek} KiB, ratio $(ratio3 "$ek" "$mk")"
     exit 0
@@ -153,4 +153,5 @@ echo "idle processor use over ${IDLE_SECONDS:-20} s: minimal (20 ms timer) ${min
      "editor${template:+ with a template open} ${ed_idle}%"
 
 # The start figures again on a display that keeps its state (see above).
-xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' env TQV_BENCH_KEPT_DISPLAY=1 "$0" "$build" "$runs"
+xvfb-run -a -s '-screen 0 1280x1024x24 -noreset' env TQV_BENCH_KEPT_DISPLAY=1 TQV_BENCH_TEMPLATE="$template" \
+    "$0" "$build" "$runs"
