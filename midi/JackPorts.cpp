@@ -26,8 +26,6 @@ void silenceJackOnce() {
     });
 }
 
-bool isOwnPort(const std::string& name) { return name.rfind(kClientName, 0) == 0; }
-
 class JackInput;
 class JackOutput;
 
@@ -393,7 +391,7 @@ private:
         const char** ports = jack_get_ports(client->Handle(), nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
         if (!ports) return list;
         for (const char** p = ports; *p; ++p)
-            if (!isOwnPort(*p)) list.emplace_back(*p);
+            if (!IsOwnPort(*p)) list.emplace_back(*p);
         jack_free(ports);
         return list;
     }

@@ -169,5 +169,7 @@ std::unique_ptr<ISystem> CreatePlatformSystem();
 
 // The client name under which the editor's ports appear to other programs.
 extern const char* const kClientName;
+// Whether a listed port is one of the editor's own (never offered).
+inline bool IsOwnPort(const std::string& name) { return name.rfind(kClientName, 0) == 0; }
 
 }  // namespace MIDI

@@ -36,8 +36,6 @@ struct ErrorTrap {
     }
 };
 
-bool isOwnPort(const std::string& name) { return name.rfind(kClientName, 0) == 0; }
-
 // An RtMidi client of the ALSA sequencer whose errors go to `trap`.
 template <typename Port, typename... Arguments>
 std::unique_ptr<Port> makeClient(ErrorTrap& trap, Arguments... arguments) {
@@ -220,7 +218,7 @@ private:
         const unsigned n = m.getPortCount();
         for (unsigned i = 0; i < n; ++i) {
             std::string name = m.getPortName(i);
-            if (!name.empty() && !isOwnPort(name)) list.push_back(std::move(name));
+            if (!name.empty() && !IsOwnPort(name)) list.push_back(std::move(name));
         }
         trap.take();
         return list;
