@@ -214,7 +214,8 @@ bool CEditorApp::OnInit() {
     library->Hold();
     library->Post([](CTemplateLibrary*) {});
 
-    if (!CreateMainWindow()) return false;
+    // The menus' items follow the first paint.
+    if (!CreateMainWindow(CMainMenus::Items::Later)) return false;
     ShowAndStart(files);
 
     ScheduleTestCrash(*this);
@@ -250,6 +251,8 @@ void CEditorApp::WindowPainted() {
 
 void CEditorApp::FinishStartup() {
     if (!mainFrame) return;  // closed before its first idle pass
+    // Before anything the start-up action opens might look for them.
+    mainFrame->AddMenuItems();
     library->Resume();
     midi.Start(settings.releaseDriver == 1);
     ChooseMidiPorts();
@@ -296,8 +299,9 @@ void CEditorApp::WarnAboutUnfinishedPluginSearch() {
     WriteSettings(settings);
 }
 
-bool CEditorApp::CreateMainWindow() {
-    mainFrame = new CMainFrame(Services(), [this](ITemplateUIHost& host) { return CreateTemplateUI(host); });
+bool CEditorApp::CreateMainWindow(CMainMenus::Items menuItems) {
+    mainFrame =
+        new CMainFrame(Services(), [this](ITemplateUIHost& host) { return CreateTemplateUI(host); }, menuItems);
     mainFrame->Centre(wxBOTH);
     SetTopWindow(mainFrame.get());
     WakeIdle();

@@ -71,7 +71,7 @@ public:
     void InstallModelHooks();
     void LoadResources();
     // Creates and initialises the main window; false when that fails.
-    bool CreateMainWindow();
+    bool CreateMainWindow(CMainMenus::Items menuItems = CMainMenus::Items::Now);
     // Shows the main window with the files (or the template the start-up
     // action opens); the MIDI ports are found after its first paint, and a
     // start-up action that asks something runs after them (FinishStartup).

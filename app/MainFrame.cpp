@@ -41,7 +41,7 @@ private:
 };
 }  // namespace
 
-CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
+CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView, CMainMenus::Items menuItems)
     : wxFrame(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
               wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxCAPTION | wxCLIP_CHILDREN),
       services(services) {
@@ -70,13 +70,39 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView)
     device = std::make_unique<CDeviceController>(*this, services, *document, *canvas, *editHost);
     templateMenu = std::make_unique<CTemplateMenu>(*this, services, *document, *canvas, *editHost);
     menus = std::make_unique<CMainMenus>(
-        *this, CMainMenus::Sources{services.profile, services.settings, *document, services.midi, *canvas, *editHost});
+        *this, CMainMenus::Sources{services.profile, services.settings, *document, services.midi, *canvas, *editHost},
+        menuItems);
     CreateStatusBar(5);
     updateTitle();
     ShowStoredZoom();
 
-    canvas->SetHooks({services.wakeIdle, [this](wxKeyEvent& event) { return PreviewKey(event); },
-                      services.firstPaint});
+    std::function<void()> firstPaint = services.firstPaint;
+    if (menuItems == CMainMenus::Items::Later) {
+        // Once the paint is on the screen (the next pass of the event loop).
+        firstPaint = [this, then = std::move(firstPaint)] {
+            CallAfter([this] { AddMenuItems(); });
+            if (then) then();
+        };
+        // A key goes to the window before the toolkit looks for a menu
+        // shortcut; until the toolkit has taken the new items' shortcuts in,
+        // it would look in a table made without them, so the key runs its
+        // item here.
+        Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+            if (!menus->HasItems() || shortcutsPending) {
+                AddMenuItems();
+                if (wxMenuItem* item = menus->ItemForKey(event)) {
+                    RunMenuItem(*item);
+                    return;
+                }
+            }
+            event.Skip();
+        });
+        Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& event) {
+            AddMenuItems();
+            event.Skip();
+        });
+    }
+    canvas->SetHooks({services.wakeIdle, [this](wxKeyEvent& event) { return PreviewKey(event); }, firstPaint});
     canvas->Bind(wxEVT_KEY_UP, &CMainFrame::OnKeyUp, this);
     Bind(wxEVT_CONTEXT_MENU, &CMainFrame::OnContextMenu, this);
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnCloseWindow, this);
@@ -109,6 +135,31 @@ void CMainFrame::OnMenu(int id, std::function<void()> action) {
 void CMainFrame::RunMenuCommand(int id) {
     wxCommandEvent event(wxEVT_MENU, id);
     event.SetEventObject(this);
+    ProcessWindowEvent(event);
+}
+
+void CMainFrame::AddMenuItems() {
+    if (menus->HasItems()) return;
+    menus->AddItems();
+    // The toolkit renews its table of shortcuts when idle, before this
+    // program's idle work (a lower priority).
+    shortcutsPending = true;
+    CallAfter([this] { shortcutsPending = false; });
+}
+
+void CMainFrame::RunMenuItem(wxMenuItem& item) {
+    // Its state first, as when its menu opens.
+    wxUpdateUIEvent update(item.GetId());
+    update.SetEventObject(this);
+    ProcessWindowEvent(update);
+    if (update.GetSetEnabled() && !update.GetEnabled()) return;
+    if (update.GetSetChecked()) item.Check(update.GetChecked());
+    wxCommandEvent event(wxEVT_MENU, item.GetId());
+    event.SetEventObject(this);
+    if (item.IsCheckable()) {
+        item.Check(!item.IsChecked());
+        event.SetInt(item.IsChecked());
+    }
     ProcessWindowEvent(event);
 }
 

@@ -26,6 +26,7 @@
 
 
 class CControlsTableWindow;
+class wxMenuItem;
 
 class CMainFrame : public wxFrame,
                    public IEditorView,
@@ -34,7 +35,10 @@ class CMainFrame : public wxFrame,
 public:
     // Makes the device's panel view for this window.
     using PanelViewMaker = std::function<std::unique_ptr<CTemplateUI>(ITemplateUIHost& host)>;
-    CMainFrame(const EditorServices& services, PanelViewMaker makeView);
+    // With CMainMenus::Items::Later the menus get their items once the first
+    // paint is on the screen, or at the first key or menu opened before that.
+    CMainFrame(const EditorServices& services, PanelViewMaker makeView,
+               CMainMenus::Items menuItems = CMainMenus::Items::Now);
     ~CMainFrame() override;
 
     CTemplateDocument& Document() { return *document; }
@@ -43,6 +47,8 @@ public:
     CEditWindowHost& EditHost() { return *editHost; }
     CTemplateMenu& TemplateCommands() { return *templateMenu; }
     CMainMenus& Menus() { return *menus; }
+    // Gives the menus their items now, if they have none yet.
+    void AddMenuItems();
     CTemplateCanvas* Canvas() const { return canvas; }
     CTemplateUI* View() const { return view.get(); }
     CEditControlDialog* EditWindow() const;
@@ -54,6 +60,9 @@ public:
     CLibraryWindow* LibraryWindow() const { return libraryWindow.get(); }
     // Runs a menu item's command, as when the user chooses it.
     void RunMenuCommand(int id);
+    // The same with the item's state as its menu shows it: nothing when it is
+    // disabled, and a check item changes its mark.
+    void RunMenuItem(wxMenuItem& item);
     // Shows the panel at 100, 150 or 200 per cent (anything else: 100), sizes
     // the window to it and remembers the choice in the settings.
     void SetZoom(int percent);
@@ -139,6 +148,9 @@ private:
     std::unique_ptr<CDeviceController> device;
     std::unique_ptr<CTemplateMenu> templateMenu;
     std::unique_ptr<CMainMenus> menus;
+    // From the moment the menus get their items after the window was shown
+    // until the toolkit has taken their shortcuts in (its next idle pass).
+    bool shortcutsPending = false;
     CControlsTableWindow* controlsTable = nullptr;  // a child window
     wxWeakRef<CLibraryWindow> libraryWindow;
     // A Ctrl+Tab cycle through the templates is under way.

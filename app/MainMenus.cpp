@@ -2,9 +2,13 @@
 
 #include <wx/filename.h>
 #include <wx/frame.h>
+#include <wx/accel.h>
+#include <wx/event.h>
 #include <wx/menu.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/EditWindowHost.h"
@@ -50,9 +54,9 @@ const ZoomItem kZoomItems[] = {
 };
 }  // namespace
 
-CMainMenus::CMainMenus(wxFrame& frame, const Sources& sources) : frame(frame), from(sources) {
-    frame.SetMenuBar(Build());
-    SyncTemplateList();
+CMainMenus::CMainMenus(wxFrame& frame, const Sources& sources, Items items) : frame(frame), from(sources) {
+    frame.SetMenuBar(BuildBar());
+    if (items == Items::Now) AddItems();
 
     using M = CMainMenus;
     for (int id : {MenuId::Save, MenuId::SaveAs, MenuId::Close, MenuId::ImportControls, MenuId::CompareWith})
@@ -67,9 +71,22 @@ CMainMenus::CMainMenus(wxFrame& frame, const Sources& sources) : frame(frame), f
     frame.Bind(wxEVT_UPDATE_UI, &M::OnUpdateTemplateEntry, this, MenuId::FirstTemplate, MenuId::LastTemplate);
 }
 
-wxMenuBar* CMainMenus::Build() {
+namespace {
+const char* const kMenuTitles[] = {"&File", "&Edit", "&View", "&Device", "&Template", "&Help"};
+}
+
+wxMenuBar* CMainMenus::BuildBar() {
+    auto* bar = new wxMenuBar;
+    for (const char* title : kMenuTitles) bar->Append(new wxMenu, title);
+    return bar;
+}
+
+void CMainMenus::AddItems() {
+    if (hasItems) return;
+    hasItems = true;
+    wxMenuBar* bar = frame.GetMenuBar();
     const IDeviceProfile& profile = from.profile;
-    auto* file = new wxMenu;
+    wxMenu* file = bar->GetMenu(0);
     file->Append(MenuId::New, "&New\tCtrl+N", "Create a new empty template");
     file->Append(MenuId::Open, "&Open...\tCtrl+O", "Open file...");
     file->Append(MenuId::Close, "&Close", "Close current template");
@@ -87,7 +104,7 @@ wxMenuBar* CMainMenus::Build() {
     file->AppendSeparator();
     file->Append(MenuId::Exit, "E&xit\t", "Quit this program");
 
-    auto* edit = new wxMenu;
+    wxMenu* edit = bar->GetMenu(1);
     edit->Append(MenuId::Undo, "&Undo\tCtrl+Z", "Undo");
     edit->Append(MenuId::Redo, wxString("&Redo\t") + "Ctrl+Y", "Redo");
     edit->AppendSeparator();
@@ -102,7 +119,7 @@ wxMenuBar* CMainMenus::Build() {
     edit->AppendSeparator();
     edit->Append(MenuId::Preferences, "&Preferences...\tCtrl+P", "Edit preferences");
 
-    auto* view = new wxMenu;
+    wxMenu* view = bar->GetMenu(2);
     if (profile.HasViewMenu()) {
         view->AppendCheckItem(MenuId::ViewInfo, "&Info", "Display type-specific info under each control");
         view->AppendCheckItem(MenuId::ViewName, "&Name", "Display name under each control");
@@ -117,7 +134,7 @@ wxMenuBar* CMainMenus::Build() {
     view->Append(MenuId::Library, "Template &Library...\tCtrl+Shift+L",
                  "Find, open and send the templates the editor has kept, and back up the unit");
 
-    auto* device = new wxMenu;
+    wxMenu* device = bar->GetMenu(3);
     device->Append(MenuId::SelectMidiDevice, "&Select MIDI input/output device...",
                    "Choose input and output MIDI devices");
     device->AppendSeparator();
@@ -134,7 +151,7 @@ wxMenuBar* CMainMenus::Build() {
         device->Append(MenuId::UpdateOS, "Update &OS...", "Update the hardware operating system");
     }
 
-    auto* templates = new wxMenu;
+    wxMenu* templates = bar->GetMenu(4);
     templates->Append(MenuId::TemplateSettings, "Edit Se&ttings...\tCtrl+T", "Edit the settings of the current template");
     if (profile.HasPortGroups())
         templates->Append(MenuId::MidiGroups, "MIDI &Groups...\tCtrl+G",
@@ -152,21 +169,36 @@ wxMenuBar* CMainMenus::Build() {
     // The open templates follow (SyncTemplateList).
     templates->AppendSeparator();
 
-    auto* help = new wxMenu;
+    wxMenu* help = bar->GetMenu(5);
     help->Append(MenuId::ViewHelp, "&View help...\t", "View documentation");
     help->Append(MenuId::Website, "Visit the Quorvane &website...\t", "Visit the Quorvane website");
     help->Append(MenuId::OnlineSupport, "Online &support...\t", "Visit the online answerbase");
     help->AppendSeparator();
     help->Append(MenuId::About, "&About...\tF1", "Show about dialog");
 
-    auto* bar = new wxMenuBar;
-    bar->Append(file, "&File");
-    bar->Append(edit, "&Edit");
-    bar->Append(view, "&View");
-    bar->Append(device, "&Device");
-    bar->Append(templates, "&Template");
-    bar->Append(help, "&Help");
-    return bar;
+    SyncTemplateList();
+}
+
+wxMenuItem* CMainMenus::ItemForKey(const wxKeyEvent& event) const {
+    const wxMenuBar* bar = frame.GetMenuBar();
+    if (!bar) return nullptr;
+    const int modifiers = event.GetModifiers() & (wxMOD_ALT | wxMOD_CONTROL | wxMOD_SHIFT);
+    std::function<wxMenuItem*(const wxMenu&)> find = [&](const wxMenu& menu) -> wxMenuItem* {
+        for (wxMenuItem* item : menu.GetMenuItems()) {
+            if (item->GetSubMenu()) {
+                if (wxMenuItem* inner = find(*item->GetSubMenu())) return inner;
+                continue;
+            }
+            const std::unique_ptr<wxAcceleratorEntry> accel(item->GetAccel());
+            const int flags = accel ? accel->GetFlags() & (wxACCEL_ALT | wxACCEL_CTRL | wxACCEL_SHIFT) : 0;
+            // wxACCEL_* and wxMOD_* give the modifiers the same bits.
+            if (accel && accel->GetKeyCode() == event.GetKeyCode() && flags == modifiers) return item;
+        }
+        return nullptr;
+    };
+    for (size_t i = 0; i < bar->GetMenuCount(); ++i)
+        if (wxMenuItem* item = find(*bar->GetMenu(i))) return item;
+    return nullptr;
 }
 
 wxMenu* CMainMenus::TemplateMenu() const {
@@ -177,7 +209,9 @@ wxMenu* CMainMenus::TemplateMenu() const {
 
 void CMainMenus::SyncTemplateList() {
     wxMenu* menu = TemplateMenu();
-    if (!menu) return;
+    // Without the fixed items the entries would come before them; adding
+    // the items lists the templates.
+    if (!menu || !hasItems) return;
     const CTemplateDocument& document = from.document;
     // At least one entry: without templates it is the "No templates loaded" placeholder.
     const int shown = std::min(document.templateCount(), kMaxTemplateItems);

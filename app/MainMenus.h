@@ -5,7 +5,7 @@
 // from the open templates, the MIDI ports, the panel and the settings each
 // time a menu opens or an accelerator is about to run (wxEVT_UPDATE_UI).
 //
-// A new menu item: its identifier below, one Append in Build, its state in
+// A new menu item: its identifier below, one Append in AddItems, its state in
 // one of the update handlers, its action where the main window wires them.
 #include <memory>
 
@@ -18,6 +18,8 @@ class MidiService;
 class wxFrame;
 class wxMenu;
 class wxMenuBar;
+class wxMenuItem;
+class wxKeyEvent;
 class wxUpdateUIEvent;
 
 // Menu identifiers of the main window.
@@ -55,8 +57,20 @@ public:
         const CTemplateCanvas& canvas;
         const CEditWindowHost& editWindow;
     };
-    // Builds the menu bar on `frame` and binds the item states to it.
-    CMainMenus(wxFrame& frame, const Sources& sources);
+    // The items can come after the window's first paint: they are not seen
+    // before a menu opens, and making them is a good part of what the
+    // window costs before it shows.
+    enum class Items { Now, Later };
+    // Builds the menu bar on `frame` (with its items, or only the menus'
+    // titles until AddItems) and binds the item states to it.
+    CMainMenus(wxFrame& frame, const Sources& sources, Items items = Items::Now);
+
+    // Adds every item, with its accelerator, to the menus; nothing the
+    // second time.
+    void AddItems();
+    bool HasItems() const { return hasItems; }
+    // The item whose shortcut is this key, or null.
+    wxMenuItem* ItemForKey(const wxKeyEvent& event) const;
 
     // The Template menu gets one item per open template; run when templates
     // were opened, closed or reordered (their labels follow by themselves).
@@ -65,7 +79,7 @@ public:
     std::unique_ptr<wxMenu> BuildContextMenu() const;
 
 private:
-    wxMenuBar* Build();
+    wxMenuBar* BuildBar();
     wxMenu* TemplateMenu() const;
     void RebuildRecentFiles(wxMenu& recent) const;
 
@@ -79,4 +93,5 @@ private:
 
     wxFrame& frame;
     Sources from;
+    bool hasItems = false;
 };

@@ -3,7 +3,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
 #include <wx/defs.h>
+#include <wx/menu.h>
 #include <wx/snglinst.h>
 
 #include "GuiTestSupport.h"
@@ -241,6 +247,80 @@ TEST_F(AppTest, TheMidiPortsAreListedOnceAfterTheFirstPaintOfTheTemplate) {
         frame->Document().currentTemplate()->markSaved();
         EditorApp().Midi().ReplaceSystem(std::move(previous));
     }
+}
+
+namespace {
+// Every item of the menu bar, submenus included: identifier, label with its
+// accelerator, and state.
+std::string MenuItemsOf(wxMenuBar& bar) {
+    std::vector<std::string> items;
+    std::function<void(wxMenu&)> walk = [&](wxMenu& menu) {
+        for (wxMenuItem* item : menu.GetMenuItems()) {
+            items.push_back(std::to_string(item->GetId()) + " " + item->GetItemLabel().ToStdString() +
+                            (item->IsEnabled() ? "" : " (disabled)") + (item->IsCheckable() && item->IsChecked() ? " (checked)" : ""));
+            if (item->GetSubMenu()) walk(*item->GetSubMenu());
+        }
+    };
+    for (size_t i = 0; i < bar.GetMenuCount(); ++i) {
+        items.push_back(bar.GetMenuLabel(i).ToStdString());
+        walk(*bar.GetMenu(i));
+    }
+    std::string lines;  // one item a line, so that a failure shows the lines that differ
+    for (const std::string& item : items) lines += item + "\n";
+    return lines;
+}
+}  // namespace
+
+// The editor's main window is drawn before its menus get their items: the
+// menus' titles are there from the start, and right after the first paint
+// the items are the same, in the same order, as in a window made with them.
+TEST_F(AppTest, TheMenuItemsFollowTheFirstPaintAndAreTheUsualOnes) {
+    const wxString path = WriteTemplate("start.syx");
+    Settings().startupAction = 0;
+    auto ports = std::make_unique<FakeMidiSystem>();
+    ports->ins = {"Unit In"};
+    ports->outs = {"Unit Out"};
+    std::unique_ptr<MIDI::ISystem> previous = EditorApp().Midi().ReplaceSystem(std::move(ports));
+    frame->Destroy();
+    Pump();
+
+    ASSERT_TRUE(EditorApp().CreateMainWindow(CMainMenus::Items::Later));
+    frame = EditorApp().GetMainFrame();
+    wxMenuBar* bar = frame->GetMenuBar();
+    ASSERT_EQ(bar->GetMenuCount(), 6u);
+    for (size_t i = 0; i < bar->GetMenuCount(); ++i) EXPECT_EQ(bar->GetMenu(i)->GetMenuItemCount(), 0u) << i;
+    wxArrayString files;
+    files.Add(path);
+    EXPECT_NO_DIALOG(EditorApp().ShowAndStart(files));
+    EXPECT_FALSE(frame->Menus().HasItems());
+    bool paintedByThen = false;
+    for (int i = 0; i < 300 && !frame->Menus().HasItems(); ++i) {
+        Pump(1);
+        paintedByThen = frame->Canvas()->Painted();
+        wxMilliSleep(10);
+    }
+    // The ports are chosen after the first paint too.
+    for (int i = 0; i < 300 && !EditorApp().Midi().IsOutputSelected(); ++i) {
+        Pump(1);
+        wxMilliSleep(10);
+    }
+    EXPECT_TRUE(paintedByThen);
+    ASSERT_TRUE(frame->Menus().HasItems());
+    const std::string afterPaint = MenuItemsOf(*MenuBar());
+    frame->Document().currentTemplate()->markSaved();
+    frame->Destroy();
+    Pump();
+
+    // A window made with its items, showing the same template with the same ports.
+    ASSERT_TRUE(EditorApp().CreateMainWindow());
+    frame = EditorApp().GetMainFrame();
+    frame->Show();
+    EXPECT_NO_DIALOG(frame->Document().openFile(path, true));
+    const std::string usual = MenuItemsOf(*MenuBar());
+    EXPECT_GT(std::count(usual.begin(), usual.end(), '\n'), 50);
+    EXPECT_EQ(afterPaint, usual);
+    frame->Document().currentTemplate()->markSaved();
+    EditorApp().Midi().ReplaceSystem(std::move(previous));
 }
 
 // A lost port is told once per loss (found by the poll, told after it),

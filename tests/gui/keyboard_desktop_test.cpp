@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "DesktopTest.h"
+#include "app/ControlsTableWindow.h"
 #include "GuiTestSupport.h"
 #include "LayoutChecks.h"
 #include "app/EditorApp.h"
@@ -68,6 +69,36 @@ protected:
 
 };
 }  // namespace
+
+// The editor's menus get their items after the window's first paint; a
+// shortcut typed before then runs all the same.
+using DesktopMenuKeysTest = DesktopTest;
+TEST_F(DesktopMenuKeysTest, AShortcutTypedBeforeTheMenusHaveTheirItemsRuns) {
+    const wxString path = WriteTemplate("keys.syx");
+    frame->Destroy();
+    Pump();
+    ASSERT_TRUE(EditorApp().CreateMainWindow(CMainMenus::Items::Later));
+    frame = EditorApp().GetMainFrame();
+    // The first paint is not passed on, so only the key can bring the items.
+    frame->Canvas()->SetHooks({[] {}, [](wxKeyEvent&) { return false; }, {}});
+    frame->Show();
+    OpenOnDesktop(path);
+    ASSERT_TRUE(WaitFor([&] { return frame->IsActive(); }));
+    ASSERT_FALSE(frame->Menus().HasItems());
+    ASSERT_EQ(frame->ControlsTable(), nullptr);
+
+    wxUIActionSimulator().Char('t', wxMOD_CONTROL | wxMOD_SHIFT);  // View > Controls table
+    EXPECT_TRUE(WaitFor([&] { return frame->ControlsTable() && frame->ControlsTable()->IsShown(); }));
+    EXPECT_TRUE(frame->Menus().HasItems());
+    ASSERT_NE(frame->ControlsTable(), nullptr);
+    // Later the toolkit's own shortcuts do it.
+    frame->ControlsTable()->Close();
+    ASSERT_TRUE(WaitFor([&] { return !frame->ControlsTable()->IsShown() && frame->IsActive(); }));
+    wxUIActionSimulator().Char('t', wxMOD_CONTROL | wxMOD_SHIFT);
+    EXPECT_TRUE(WaitFor([&] { return frame->ControlsTable()->IsShown(); }));
+    frame->ControlsTable()->Close();
+    Pump();
+}
 
 TEST_F(DesktopKeyboardTest, ReturnOpensTheWindowWithTheFocusOnItsFirstField) {
     ClickControl(0);
