@@ -1,5 +1,7 @@
 #include "app/MainFrame.h"
 
+#include <dlfcn.h>
+
 #include <wx/dnd.h>
 #include <wx/filename.h>
 #include <wx/icon.h>
@@ -27,6 +29,25 @@
 #include "ui/TemplateCanvas.h"
 
 namespace {
+// A menu that opened before it had items keeps its empty size in GTK when
+// they come in, and wxWidgets cannot open a menu of the bar: it is closed
+// and opened again through GTK, looked up by name (loaded anyway).
+void ReopenWithItems(wxMenuBar& bar, size_t index) {
+#ifdef __WXGTK__
+    using Cancel = void (*)(void*);
+    using Select = void (*)(void*, void*);
+    auto cancel = reinterpret_cast<Cancel>(dlsym(RTLD_DEFAULT, "gtk_menu_shell_cancel"));
+    auto select = reinterpret_cast<Select>(dlsym(RTLD_DEFAULT, "gtk_menu_shell_select_item"));
+    wxMenu* menu = index < bar.GetMenuCount() ? bar.GetMenu(index) : nullptr;
+    if (!cancel || !select || !menu || !menu->m_owner) return;
+    cancel(bar.m_widget);
+    select(bar.m_widget, menu->m_owner);
+#else
+    (void)bar;
+    (void)index;
+#endif
+}
+
 const char* const kWebsite = "https://www.quorvane.com/";
 const char* const kSupport = "https://www.quorvane.com/support/";
 
@@ -97,9 +118,18 @@ CMainFrame::CMainFrame(const EditorServices& services, PanelViewMaker makeView, 
             }
             event.Skip();
         });
+        // A menu opened with the pointer in that moment is opening empty;
+        // the items are added once it is open, and it opens again with them.
         Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& event) {
-            AddMenuItems();
             event.Skip();
+            wxMenuBar* bar = GetMenuBar();
+            if (menus->HasItems() || !bar) return;
+            for (size_t i = 0; i < bar->GetMenuCount(); ++i)
+                if (bar->GetMenu(i) == event.GetMenu())
+                    CallAfter([this, i] {
+                        AddMenuItems();
+                        ReopenWithItems(*GetMenuBar(), i);
+                    });
         });
     }
     canvas->SetHooks({services.wakeIdle, [this](wxKeyEvent& event) { return PreviewKey(event); }, firstPaint});

@@ -1,6 +1,8 @@
 // The edit window from the keyboard and where windows open, on a desktop
 // (gui.desktop runs these under openbox): keys go through the display server
 // to whichever window the window manager made active.
+#include <dlfcn.h>
+
 #include <wx/choice.h>
 #include <wx/display.h>
 #include <wx/menu.h>
@@ -70,21 +72,31 @@ protected:
 };
 }  // namespace
 
-// The editor's menus get their items after the window's first paint; a
-// shortcut typed before then runs all the same.
-using DesktopMenuKeysTest = DesktopTest;
-TEST_F(DesktopMenuKeysTest, AShortcutTypedBeforeTheMenusHaveTheirItemsRuns) {
-    const wxString path = WriteTemplate("keys.syx");
-    frame->Destroy();
-    Pump();
-    ASSERT_TRUE(EditorApp().CreateMainWindow(CMainMenus::Items::Later));
-    frame = EditorApp().GetMainFrame();
-    // The first paint is not passed on, so only the key can bring the items.
-    frame->Canvas()->SetHooks({[] {}, [](wxKeyEvent&) { return false; }, {}});
-    frame->Show();
-    OpenOnDesktop(path);
-    ASSERT_TRUE(WaitFor([&] { return frame->IsActive(); }));
-    ASSERT_FALSE(frame->Menus().HasItems());
+namespace {
+// The editor's menus get their items after the window's first paint; what
+// the user does before then works all the same.
+class DesktopMenuItemsTest : public DesktopTest {
+protected:
+    // A main window on the desktop with the template open and its menus
+    // still without items: the first paint is not passed on, so only the
+    // user can bring them.
+    void ShowWithoutMenuItems() {
+        const wxString path = WriteTemplate("keys.syx");
+        frame->Destroy();
+        Pump();
+        ASSERT_TRUE(EditorApp().CreateMainWindow(CMainMenus::Items::Later));
+        frame = EditorApp().GetMainFrame();
+        frame->Canvas()->SetHooks({[] {}, [](wxKeyEvent&) { return false; }, {}});
+        frame->Show();
+        OpenOnDesktop(path);
+        ASSERT_TRUE(WaitFor([&] { return frame->IsActive(); }));
+        ASSERT_FALSE(frame->Menus().HasItems());
+    }
+};
+}  // namespace
+
+TEST_F(DesktopMenuItemsTest, AShortcutTypedBeforeTheMenusHaveTheirItemsRuns) {
+    ShowWithoutMenuItems();
     ASSERT_EQ(frame->ControlsTable(), nullptr);
 
     wxUIActionSimulator().Char('t', wxMOD_CONTROL | wxMOD_SHIFT);  // View > Controls table
@@ -98,6 +110,29 @@ TEST_F(DesktopMenuKeysTest, AShortcutTypedBeforeTheMenusHaveTheirItemsRuns) {
     EXPECT_TRUE(WaitFor([&] { return frame->ControlsTable()->IsShown(); }));
     frame->ControlsTable()->Close();
     Pump();
+}
+
+// A menu opened with the pointer in that moment holds its items, and they work.
+TEST_F(DesktopMenuItemsTest, AMenuOpenedBeforeItHasItsItemsHoldsThem) {
+    ShowWithoutMenuItems();
+    ASSERT_EQ(frame->Document().templateCount(), 1);
+    // The File title: at the left of the menu bar, just above the panel.
+    const wxPoint panel = frame->Canvas()->GetScreenPosition();
+    wxUIActionSimulator sim;
+    sim.MouseMove(panel.x + 18, panel.y - 12);
+    Pump();
+    sim.MouseClick();
+    EXPECT_TRUE(WaitFor([&] { return frame->Menus().HasItems(); }));
+    WaitFor([] { return false; }, 300);  // the menu open again, with its items
+    // As wide as its items: a menu that stayed at its empty size is a sliver.
+    using Width = int (*)(void*);
+    auto width = reinterpret_cast<Width>(dlsym(RTLD_DEFAULT, "gtk_widget_get_allocated_width"));
+    ASSERT_NE(width, nullptr);
+    EXPECT_GT(width(frame->GetMenuBar()->GetMenu(0)->m_menu), 200);
+    // New, Open..., Close.
+    for (int i = 0; i < 3; ++i) wxUIActionSimulator().Char(WXK_DOWN);
+    wxUIActionSimulator().Char(WXK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return frame->Document().templateCount() == 0; }));
 }
 
 TEST_F(DesktopKeyboardTest, ReturnOpensTheWindowWithTheFocusOnItsFirstField) {
