@@ -29,6 +29,7 @@
 #include "editing/PlacedControl.h"
 #include "model/Command.h"
 #include "model/EditorTemplate.h"
+#include "ui/MenuShortcuts.h"
 #include "ui/TemplateCanvas.h"
 #include "ui/TemplateUI.h"
 #include "ui/WindowPlacement.h"
@@ -253,20 +254,13 @@ void CControlsTableWindow::BindKeys() {
     // need themselves (clipboard, select all) and Ctrl+F, the filter box's.
     std::vector<wxAcceleratorEntry> keys;
     if (auto* frame = dynamic_cast<wxFrame*>(GetParent()); frame && frame->GetMenuBar()) {
-        std::function<void(wxMenu*)> walk = [&](wxMenu* menu) {
-            for (wxMenuItem* item : menu->GetMenuItems()) {
-                if (item->GetSubMenu()) walk(item->GetSubMenu());
-                std::unique_ptr<wxAcceleratorEntry> accel(item->GetAccel());
-                if (!accel) continue;
-                const int flags = accel->GetFlags(), key = accel->GetKeyCode();
-                const bool functionKey = key >= WXK_F1 && key <= WXK_F24 && key != WXK_F2;
-                const bool ownKey =
-                    flags == wxACCEL_CTRL && (key == 'X' || key == 'C' || key == 'V' || key == 'A' || key == 'F');
-                if ((functionKey || (flags & (wxACCEL_CTRL | wxACCEL_ALT))) && !ownKey)
-                    keys.emplace_back(flags, key, item->GetId());
-            }
-        };
-        for (size_t i = 0; i < frame->GetMenuBar()->GetMenuCount(); ++i) walk(frame->GetMenuBar()->GetMenu(i));
+        for (const wxAcceleratorEntry& shortcut : MenuShortcuts(*frame->GetMenuBar())) {
+            const int flags = shortcut.GetFlags(), key = shortcut.GetKeyCode();
+            const bool functionKey = key >= WXK_F1 && key <= WXK_F24 && key != WXK_F2;
+            const bool ownKey =
+                flags == wxACCEL_CTRL && (key == 'X' || key == 'C' || key == 'V' || key == 'A' || key == 'F');
+            if ((functionKey || (flags & (wxACCEL_CTRL | wxACCEL_ALT))) && !ownKey) keys.push_back(shortcut);
+        }
     }
     keys.emplace_back(wxACCEL_CTRL, 'F', kFilterId);
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));

@@ -2,13 +2,10 @@
 
 #include <wx/filename.h>
 #include <wx/frame.h>
-#include <wx/accel.h>
 #include <wx/event.h>
 #include <wx/menu.h>
 
 #include <algorithm>
-#include <functional>
-#include <memory>
 #include <vector>
 
 #include "app/EditWindowHost.h"
@@ -22,6 +19,7 @@
 #include "model/ControlState.h"
 #include "model/DeviceProfile.h"
 #include "model/EditorTemplate.h"
+#include "ui/MenuShortcuts.h"
 #include "ui/TemplateCanvas.h"
 #include "ui/TemplateUI.h"
 
@@ -180,24 +178,14 @@ void CMainMenus::AddItems() {
 }
 
 wxMenuItem* CMainMenus::ItemForKey(const wxKeyEvent& event) const {
-    const wxMenuBar* bar = frame.GetMenuBar();
+    wxMenuBar* bar = frame.GetMenuBar();
     if (!bar) return nullptr;
-    const int modifiers = event.GetModifiers() & (wxMOD_ALT | wxMOD_CONTROL | wxMOD_SHIFT);
-    std::function<wxMenuItem*(const wxMenu&)> find = [&](const wxMenu& menu) -> wxMenuItem* {
-        for (wxMenuItem* item : menu.GetMenuItems()) {
-            if (item->GetSubMenu()) {
-                if (wxMenuItem* inner = find(*item->GetSubMenu())) return inner;
-                continue;
-            }
-            const std::unique_ptr<wxAcceleratorEntry> accel(item->GetAccel());
-            const int flags = accel ? accel->GetFlags() & (wxACCEL_ALT | wxACCEL_CTRL | wxACCEL_SHIFT) : 0;
-            // wxACCEL_* and wxMOD_* give the modifiers the same bits.
-            if (accel && accel->GetKeyCode() == event.GetKeyCode() && flags == modifiers) return item;
-        }
-        return nullptr;
-    };
-    for (size_t i = 0; i < bar->GetMenuCount(); ++i)
-        if (wxMenuItem* item = find(*bar->GetMenu(i))) return item;
+    // wxACCEL_* and wxMOD_* give the modifiers the same bits.
+    const int modifiers = wxMOD_ALT | wxMOD_CONTROL | wxMOD_SHIFT;
+    for (const wxAcceleratorEntry& shortcut : MenuShortcuts(*bar))
+        if (shortcut.GetKeyCode() == event.GetKeyCode() &&
+            (shortcut.GetFlags() & modifiers) == (event.GetModifiers() & modifiers))
+            return bar->FindItem(shortcut.GetCommand());
     return nullptr;
 }
 

@@ -12,6 +12,7 @@
 #include "model/ControlState.h"
 #include "model/ModelHooks.h"
 #include "ui/EditPanels.h"
+#include "ui/MenuShortcuts.h"
 #include "ui/TemplateUI.h"
 #include "ui/WindowPlacement.h"
 
@@ -153,19 +154,12 @@ void CEditControlDialog::MirrorShortcuts() {
     // that the fields need themselves (cut, copy, paste, select all) and F6,
     // which moves between the panel and this window.
     std::vector<wxAcceleratorEntry> keys;
-    std::function<void(wxMenu*)> walk = [&](wxMenu* menu) {
-        for (wxMenuItem* item : menu->GetMenuItems()) {
-            if (item->GetSubMenu()) walk(item->GetSubMenu());
-            std::unique_ptr<wxAcceleratorEntry> accel(item->GetAccel());
-            if (!accel) continue;
-            const int flags = accel->GetFlags(), key = accel->GetKeyCode();
-            const bool functionKey = key >= WXK_F1 && key <= WXK_F24 && key != WXK_F6;
-            const bool fieldKey = flags == wxACCEL_CTRL && (key == 'X' || key == 'C' || key == 'V' || key == 'A');
-            if ((functionKey || (flags & (wxACCEL_CTRL | wxACCEL_ALT))) && !fieldKey)
-                keys.emplace_back(flags, key, item->GetId());
-        }
-    };
-    for (size_t i = 0; i < bar->GetMenuCount(); ++i) walk(bar->GetMenu(i));
+    for (const wxAcceleratorEntry& shortcut : MenuShortcuts(*bar)) {
+        const int flags = shortcut.GetFlags(), key = shortcut.GetKeyCode();
+        const bool functionKey = key >= WXK_F1 && key <= WXK_F24 && key != WXK_F6;
+        const bool fieldKey = flags == wxACCEL_CTRL && (key == 'X' || key == 'C' || key == 'V' || key == 'A');
+        if ((functionKey || (flags & (wxACCEL_CTRL | wxACCEL_ALT))) && !fieldKey) keys.push_back(shortcut);
+    }
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));
 }
 
